@@ -36,7 +36,9 @@ typedef struct CR_TOCENTRY {
     uint32_t dwStartSector; /* logical start sector (INDEX 01) */
     uint8_t btFlag;         /* Q sub-channel control bits; bit 2 (value 4) = data track */
     uint8_t btTrackNumber;  /* track number; the lead-out entry has 0xAA */
-    uint8_t reserved[2];
+    uint8_t btSession;      /* session of the track, 1-based (0 = unknown); lets callers
+                               tell a CD-Extra data track (session 2) from a mixed-mode one */
+    uint8_t reserved;
 } CR_TOCENTRY;
 
 /* The drive-parameter block, 360 bytes. Bytes 0..255 are the library's own (the drive's
