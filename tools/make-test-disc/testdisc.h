@@ -2,6 +2,50 @@
 // the demo disc. Every audio sector is distinct and recognisable: each track carries a
 // tone of its own pitch, so a misplaced sector or track shows up in a byte compare and a
 // decoded file can be checked against the tone.
+//
+// Disc layout (logical sector numbers, sector 0 = MSF 00:02:00 = the first sector of the
+// program area). Tracks follow each other; before each track's INDEX 01 lie, in order:
+//   - its PREGAP-command sectors (TrackSpec::pregap): not held in any file, read as zeros;
+//   - its INDEX 00 sectors (TrackSpec::index0, for track 1 plus DiscSpec::hiddenSectors,
+//     the hidden track): held in the file, audio (see "Audio content").
+// Then come the TrackSpec::sectors sectors of the track itself (INDEX 01 onwards).
+// So track 1's INDEX 01 is at tracks[0].pregap + hiddenSectors + tracks[0].index0, which is
+// hiddenSectors for the usual track 1 without a pregap of its own.
+//
+// CD-Extra (DiscSpec::cdExtra): the last track is a MODE1/2352 data track in session 2. It
+// starts kSessionGap (11400) sectors after the end of session 1's last audio sector; the
+// gap holds no file bytes (in a SingleBin file the data bytes directly follow the audio)
+// and reads as zeros. The data track's own index0/pregap are ignored (taken as 0): the
+// session gap already includes its pregap.
+//
+// Expected TOC (what a drive reports): ExpectedTrack::startSector = LBA of INDEX 01;
+// ExpectedDisc::leadOut = the sector after the last track;
+// ExpectedTrack::sectors = next track's startSector (or leadOut) - startSector, so it
+// includes the next track's pregap (PREGAP and INDEX 00 sectors). The one exception is the
+// last audio track of session 1 on a CD-Extra disc: its sectors exclude the session gap,
+// i.e. they equal its TrackSpec::sectors.
+//
+// Audio content (16-bit signed, stereo, 44100 Hz; 588 stereo frames per sector):
+//   - track i (0-based position), INDEX 01 onwards: a sine at toneHz(i), amplitude 0.5
+//     (-6 dBFS), phase 0 at the track's INDEX 01; the right channel leads by 90 degrees;
+//   - INDEX 00 areas of track i (track 1's includes the hidden track): a quiet sine at
+//     pregapToneHz(i) = 1.5 * toneHz(i), amplitude 0.1 (-20 dBFS), phase 0 at the first
+//     INDEX 00 sector; right channel again 90 degrees ahead;
+//   - every sample (both kinds) gets a deterministic dither in [-3, +3] LSB derived from
+//     its absolute position (logical sector * 588 + frame, and the channel), so no two
+//     sectors of a disc are equal;
+//   - PREGAP-command sectors and the session gap are zeros.
+// Data sectors (MODE1/2352): sync (00 FF*10 00), header with the BCD MSF address
+// (lsn + 150) and mode 1, 2048 user bytes of a pattern derived from lsn and the byte
+// offset, EDC/ECC zero. Data sectors are never byte-swapped (MOTOROLA affects audio only).
+//
+// Files (names relative to the cue sheet's folder; STEM = the cue file name without .cue):
+//   SingleBin:    STEM.bin, all file-held sectors in disc order;
+//   BinPerTrack:  STEM-NN.bin per track (NN = track number, two digits), holding the
+//                 track's INDEX 00 area and its sectors (INDEX 00 00:00:00 in its file);
+//   WavePerTrack: STEM-NN.wav per audio track (44-byte RIFF/WAVE PCM header); data tracks
+//                 still go to a STEM-NN.bin BINARY file.
+// Everything is deterministic: the same DiscSpec gives the same bytes.
 #pragma once
 
 #include <cstdint>
@@ -41,7 +85,7 @@ struct ExpectedTrack {
     int number = 0;
     bool data = false;
     uint32_t startSector = 0;  // logical sector of INDEX 01
-    uint32_t sectors = 0;      // audio/data sectors from INDEX 01 up to the next track's pregap
+    uint32_t sectors = 0;      // next startSector (or leadOut) - startSector; see the top
     int session = 1;
 };
 
@@ -64,8 +108,21 @@ void sectorBytes(const DiscSpec& spec, uint32_t lsn, uint8_t* out);
 // The bytes of [first, last] (inclusive), as sectorBytes gives them.
 std::vector<uint8_t> rangeBytes(const DiscSpec& spec, uint32_t first, uint32_t last);
 
-// The tone frequency (Hz) of the track at 0-based position trackIndex.
+// The tone frequency (Hz) of the track at 0-based position trackIndex: 220 * 2^(i/4).
 double toneHz(int trackIndex);
+
+// The tone (Hz) of the INDEX 00 area (pregap held in the file, or the hidden track before
+// track 1) of the track at 0-based position trackIndex: 1.5 * toneHz(trackIndex).
+double pregapToneHz(int trackIndex);
+
+// The default track lengths (sectors) of make-test-disc: n varied lengths of 3..12 s.
+std::vector<uint32_t> defaultLengths(int n);
+
+// The cue sheet text writeImage writes for a sheet named cueFileName (e.g. "disc.cue").
+std::string cueSheet(const DiscSpec& spec, const std::string& cueFileName);
+
+// The names of the files the cue sheet refers to, in order (relative, without ".\").
+std::vector<std::string> imageFiles(const DiscSpec& spec, const std::string& cueFileName);
 
 // Writes cuePath and the files it names (next to it). Throws std::runtime_error on failure.
 ExpectedDisc writeImage(const DiscSpec& spec, const std::string& cuePath);
