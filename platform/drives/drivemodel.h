@@ -14,7 +14,7 @@
 
 namespace svdrives {
 
-constexpr int kSectorBytes = 2352;       // one CD-DA sector: 588 stereo 16-bit frames
+constexpr int kSectorBytes = 2352;         // one CD-DA sector: 588 stereo 16-bit frames
 constexpr int kSessionGapSectors = 11400;  // lead-out + lead-in + pregap between two sessions
 
 struct TocTrack {
@@ -64,29 +64,51 @@ public:
     virtual ~Drive();
     virtual std::string name() const = 0;  // shown in the drive box
     virtual bool isImage() const = 0;
-    virtual bool unitReady() = 0;           // a disc is present and readable
-    virtual bool readToc(Toc* toc) = 0;     // false: no disc or unreadable table
+    virtual bool unitReady() = 0;  // a disc is present and readable
+    // false: no disc, unreadable table, or (image drives) a sheet that names a missing or
+    // short file, a WAVE file not in CD format, or is malformed. A broken image still
+    // appears as a drive and may be unitReady.
+    virtual bool readToc(Toc* toc) = 0;
     // Opens a sequential reader on [first, last]; null when not ready or out of range.
     virtual std::unique_ptr<SectorReader> openReader(uint32_t first, uint32_t last,
                                                      const ReadSettings& settings) = 0;
-    virtual void eject(bool open) = 0;  // true: open the tray (take the disc out)
-    virtual void lock(bool locked) = 0;
-    virtual void stopAudio() = 0;  // stop the drive's own analogue playback, if any
+    // true: open the tray (take the disc out); false: close it. Image drives then notify
+    // the media listeners (disc gone / arrived); open readers fail with NotReady from then
+    // on, also after the tray closes again. A real drive's readers fail likewise, since
+    // the device is reopened.
+    virtual void eject(bool open) = 0;
+    virtual void lock(bool locked) = 0;  // prevent/allow medium removal; no-op for images
+    virtual void stopAudio() = 0;        // stop the drive's own analogue playback, if any
 };
 
-// Process-wide drive list. Created on first use; the list is built once (real drives,
-// then the images named in CDRIP3_IMAGES, then those of the settings file given to
-// setConfiguredImages before the first use).
+// Process-wide drive list. Created on first use; the list is built once, in this order:
+//   1. real drives found by libcdio (its device driver),
+//   2. the device paths of CDRIP3_DEVICES (colon-separated), each opened through libcdio's
+//      own drivers, so a "<name>.cue" there goes through libcdio's image driver and
+//      libcdio-paranoia exactly like a drive would,
+//   3. the cue sheets of CDRIP3_IMAGES (colon-separated), read by the image backend,
+//   4. the cue sheets given to setConfiguredImages (the library's settings file).
+// Names: real drives "<vendor> <model> (<device path>)" as libcdio reports them, or
+// "CD drive (<device path>)" when the drive does not answer; image drives
+// "Image: <cue file name>". A name that is already taken gets " #2", " #3", ... appended,
+// so every name in the list is unique and can key per-drive settings.
+// All members are safe to call from any thread; a Drive's members are too.
 class SVDRIVES_API DriveModel {
 public:
     static DriveModel& instance();
 
-    // Images from the library's settings file; they follow those of CDRIP3_IMAGES.
-    // Only effective before the list is first built.
+    // Images from the library's settings file; they follow those of CDRIP3_IMAGES. Called
+    // before the list is built, they are taken in when it is; called later, those not yet
+    // in the list are appended to its end, so the indices of existing drives never change.
+    // A relative path is taken relative to the current directory.
     void setConfiguredImages(const std::vector<std::string>& cuePaths);
 
     int count();
-    Drive* drive(int index);  // null when out of range
+    Drive* drive(int index);  // null when out of range; valid until resetForTests
+
+    // Changes whenever the list is (re)built or grows, so a client holding indices or
+    // per-drive state can tell that it has to look again.
+    uint64_t generation();
 
     // A drive's medium arrived (true) or went (false). Image drives notify when their
     // tray moves. Listeners run on the thread that caused the change.
@@ -95,7 +117,9 @@ public:
     void removeMediaListener(int id);
     void notifyMedia(int driveIndex, bool arrived);
 
-    // Tests only: forget the list so the next use builds it again from the environment.
+    // Tests only: forget the list and the configured images so the next use builds the
+    // list again from the environment. Media listeners stay registered. Drive pointers
+    // handed out before become invalid; readers opened before keep working on their own.
     void resetForTests();
 
 private:
