@@ -1,0 +1,43 @@
+#include "Application.h"
+
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+
+#include "CDRipIntf.h"
+#include "CDRipTest.h"
+#include "UiServices.h"
+
+namespace {
+// Qt aborts with a toolkit message when no display is reachable; say plainly what to do.
+bool displayAvailable() {
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform && *platform) return true;
+    const char* x = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x && *x) || (wayland && *wayland);
+}
+}  // namespace
+
+int SonvaleMain(int argc, char** argv) {
+    if (!displayAvailable()) {
+        std::fprintf(stderr, "Sonvale needs a display; without one, run it as: xvfb-run -a %s\n",
+                     argc > 0 ? argv[0] : "sonvale");
+        return 2;
+    }
+    CDRipIntf::InitializeCDRip();
+
+    int exitCode = 0;
+    {
+        QApplication app(argc, argv);
+        QApplication::setApplicationName(QStringLiteral("Sonvale"));
+        QApplication::setApplicationDisplayName(QStringLiteral("Sonvale"));
+        TDesktopServices services;
+        TCDRipTestForm form(services);
+        form.show();
+        exitCode = QApplication::exec();
+        // Unbind before the windows go, in the reverse order of start-up.
+        CDRipIntf::FinalizeCDRip();
+    }
+    return exitCode;
+}

@@ -1,0 +1,590 @@
+#include "CDRipTest.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStyle>
+#include <QThread>
+#include <QToolButton>
+#include <QWindow>
+
+#include "CDRipIntf.h"
+#include "DirectoryEdit.h"
+#include "Genres.h"
+#include "RipState.h"
+
+using namespace CDRipIntf;
+
+const char* const kMakerWebAddress = "https://www.sonvale.example/";
+const char* const kMakerWebDomain = "www.sonvale.example";
+
+namespace {
+
+QLabel* makeLabel(QWidget* parent, const QString& text, int x, int y, bool bold = true) {
+    auto* label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    QFont f = label->font();
+    f.setBold(bold);
+    label->setFont(f);
+    label->adjustSize();
+    label->move(x, y);
+    return label;
+}
+
+template <typename Button>
+Button* makeButton(QWidget* parent, const QString& hint, QStyle::StandardPixmap icon, int x, int y,
+                   int w, int h) {
+    auto* button = new Button(parent);
+    button->setToolTip(hint);
+    button->setAccessibleName(hint);
+    button->setIcon(parent->style()->standardIcon(icon));
+    button->setGeometry(x, y, w, h);
+    button->setFocusPolicy(Qt::StrongFocus);
+    return button;
+}
+
+QFrame* makePanel(QWidget* parent, int x, int y, int w, int h) {
+    auto* panel = new QFrame(parent);
+    panel->setFrameShape(QFrame::StyledPanel);
+    panel->setGeometry(x, y, w, h);
+    return panel;
+}
+
+}  // namespace
+
+TCDRipTestForm::TCDRipTestForm(TUiServices& services, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), services_(services) {
+    setObjectName(QStringLiteral("CDRipTestForm"));
+    setWindowTitle(QStringLiteral("Sonvale"));
+    setFixedSize(513, 676);
+    QFont base = font();
+    base.setPointSize(8);
+    setFont(base);
+    buildControls();
+    setTabOrders();
+}
+
+TCDRipTestForm::~TCDRipTestForm() = default;
+
+void TCDRipTestForm::buildControls() {
+    RbPanel1 = makePanel(this, 0, 0, 513, 676);
+    RbPanel1->setObjectName(QStringLiteral("RbPanel1"));
+
+    Image1 = new QLabel(RbPanel1);
+    Image1->setGeometry(32, 16, 32, 32);
+    Image1->setPixmap(style()->standardIcon(QStyle::SP_DriveCDIcon).pixmap(32, 32));
+
+    Label1 = new QLabel(QStringLiteral("Sonvale"), RbPanel1);
+    Label1->setGeometry(90, 16, 193, 37);
+    {
+        QFont f = Label1->font();
+        f.setPointSize(20);
+        f.setBold(true);
+        Label1->setFont(f);
+    }
+
+    dxToolButton1 = makeButton<QToolButton>(RbPanel1, QStringLiteral("Minimize"),
+                                            QStyle::SP_TitleBarMinButton, 472, 8, 16, 16);
+    dxToolButton2 = makeButton<QToolButton>(RbPanel1, QStringLiteral("Close"),
+                                            QStyle::SP_TitleBarCloseButton, 488, 8, 16, 16);
+    dxToolButton1->setFocusPolicy(Qt::NoFocus);
+    dxToolButton2->setFocusPolicy(Qt::NoFocus);
+    connect(dxToolButton1, &QToolButton::clicked, this, &TCDRipTestForm::dxToolButton1Click);
+    connect(dxToolButton2, &QToolButton::clicked, this, &TCDRipTestForm::dxToolButton2Click);
+
+    RbPanel2 = makePanel(RbPanel1, 24, 64, 465, 201);
+    RbPanel3 = makePanel(RbPanel1, 24, 280, 465, 297);
+
+    Progbar1 = new QProgressBar(RbPanel1);
+    Progbar1->setGeometry(24, 592, 465, 25);
+    Progbar1->setRange(0, 100);
+    Progbar1->setValue(0);
+    Progbar1->setToolTip(QStringLiteral("Ripping Progress"));
+
+    Label4 = new QLabel(QString::fromLatin1(kMakerWebDomain), RbPanel1);
+    Label4->setGeometry(32, 632, 85, 16);
+    Label4->setCursor(Qt::PointingHandCursor);
+    Label4->setStyleSheet(QStringLiteral("color: silver;"));
+    Label4->setMouseTracking(true);
+    Label4->installEventFilter(this);
+
+    btnClose = makeButton<QPushButton>(RbPanel1, QStringLiteral("Exit"),
+                                       QStyle::SP_DialogCloseButton, 414, 632, 75, 25);
+    connect(btnClose, &QPushButton::clicked, this, &TCDRipTestForm::btnCloseClick);
+
+    // Settings area
+    Label3 = makeLabel(RbPanel2, QStringLiteral("CD/DVD-ROM Drive"), 24, 12);
+    btnSave = makeButton<QPushButton>(RbPanel2, QStringLiteral("Save CD/DVD-Rom Settings"),
+                                      QStyle::SP_DialogSaveButton, 158, 4, 25, 22);
+    connect(btnSave, &QPushButton::clicked, this, &TCDRipTestForm::btnSaveSettingsClick);
+
+    DriveSelBox = new QComboBox(RbPanel2);
+    DriveSelBox->setEditable(true);
+    DriveSelBox->setInsertPolicy(QComboBox::NoInsert);
+    DriveSelBox->setGeometry(24, 28, 273, 21);
+    DriveSelBox->setEditText(QStringLiteral("DriveSelBox"));
+    // activated fires on the user's choice only, not on programmatic changes.
+    connect(DriveSelBox, &QComboBox::activated, this, &TCDRipTestForm::DriveSelBoxChange);
+
+    Label11 = makeLabel(RbPanel2, QStringLiteral("Recording Directory"), 24, 66);
+    btnNewDir = makeButton<QPushButton>(RbPanel2, QStringLiteral("Create a New Directory"),
+                                        QStyle::SP_FileDialogNewFolder, 158, 54, 25, 22);
+    connect(btnNewDir, &QPushButton::clicked, this, &TCDRipTestForm::btnNewDirClick);
+
+    DirectoryEdit1 = new TDirectoryEdit(services_, RbPanel2);
+    DirectoryEdit1->setGeometry(24, 81, 273, 21);
+    DirectoryEdit1->setText(QDir::toNativeSeparators(QDir::tempPath()));
+    DirectoryEdit1->BrowseButton()->setToolTip(QStringLiteral("Output Directory"));
+    DirectoryEdit1->SetDialogText(QStringLiteral("Music File Output Directory"));
+    DirectoryEdit1->SetInitialFolder(QDir::tempPath());
+
+    Label5 = makeLabel(RbPanel2, QStringLiteral("Recording Album Title"), 24, 111);
+    edtAlbumName = new QLineEdit(QStringLiteral("Album Title"), RbPanel2);
+    edtAlbumName->setGeometry(24, 126, 273, 19);
+    edtAlbumName->setMaxLength(35);
+
+    Label7 = makeLabel(RbPanel2, QStringLiteral("Recording Artist Name"), 24, 153);
+    edtArtistName = new QLineEdit(QStringLiteral("Artist Name"), RbPanel2);
+    edtArtistName->setGeometry(24, 168, 129, 19);
+    edtArtistName->setMaxLength(25);
+
+    Label12 = makeLabel(RbPanel2, QStringLiteral("Recording Name"), 168, 153);
+    edtRecName = new QLineEdit(QStringLiteral("Recording Name"), RbPanel2);
+    edtRecName->setGeometry(168, 168, 129, 19);
+    edtRecName->setMaxLength(25);
+
+    Label2 = makeLabel(RbPanel2, QStringLiteral("Track Encoding"), 310, 12);
+    rdbMono = new QRadioButton(QStringLiteral("Mono   - 1 Channel"), RbPanel2);
+    rdbMono->setGeometry(311, 28, 130, 17);
+    rdbStereo = new QRadioButton(QStringLiteral("Stereo  - 2 Channels"), RbPanel2);
+    rdbStereo->setGeometry(311, 45, 130, 17);
+    rdbStereo->setChecked(true);
+
+    Label6 = makeLabel(RbPanel2, QStringLiteral("Track Quality"), 312, 65);
+    Panel1 = new QFrame(RbPanel2);
+    Panel1->setGeometry(304, 79, 145, 45);
+    rdbPC = new QRadioButton(QStringLiteral("Personal Computer"), Panel1);
+    rdbPC->setGeometry(8, 2, 130, 17);
+    rdbPC->setChecked(true);
+    rdbPLD = new QRadioButton(QStringLiteral("Personal Device"), Panel1);
+    rdbPLD->setGeometry(8, 19, 130, 17);
+
+    chkMulSel = new QCheckBox(QStringLiteral("Rip Multiple Tracks"), RbPanel2);
+    chkMulSel->setGeometry(311, 127, 140, 17);
+    connect(chkMulSel, &QCheckBox::clicked, this, &TCDRipTestForm::chkMulSelClick);
+
+    Label8 = makeLabel(RbPanel2, QStringLiteral("Recording Genre"), 312, 153);
+    ComboBox1 = new QComboBox(RbPanel2);
+    ComboBox1->setEditable(true);
+    ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+    ComboBox1->setGeometry(311, 168, 130, 21);
+    ComboBox1->addItems(GenreNames());
+    ComboBox1->setMaxVisibleItems(13);
+    ComboBox1->setCurrentIndex(-1);
+    ComboBox1->setEditText(QStringLiteral("Other"));
+
+    // Track area
+    Label13 = makeLabel(RbPanel3, QStringLiteral("Track Listing"), 24, 12);
+    XiButton1 = makeButton<QPushButton>(RbPanel3, QStringLiteral("Get Disc Info"),
+                                        QStyle::SP_BrowserReload, 110, 4, 25, 22);
+    connect(XiButton1, &QPushButton::clicked, this, &TCDRipTestForm::XiButton1Click);
+
+    lblRipStatus = new QLabel(RbPanel3);
+    lblRipStatus->setTextFormat(Qt::PlainText);
+    lblRipStatus->setGeometry(248, 7, 200, 20);
+    {
+        QFont f = lblRipStatus->font();
+        f.setPointSize(11);
+        f.setBold(true);
+        lblRipStatus->setFont(f);
+        lblRipStatus->setStyleSheet(QStringLiteral("color: red;"));
+    }
+
+    TrackList = new QListWidget(RbPanel3);
+    TrackList->setGeometry(24, 29, 417, 113);
+    TrackList->setSelectionMode(QAbstractItemView::SingleSelection);
+    TrackList->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    // Four columns: lines run down a column, then on into the next.
+    TrackList->setFlow(QListView::TopToBottom);
+    TrackList->setWrapping(true);
+    TrackList->setResizeMode(QListView::Adjust);
+    TrackList->setUniformItemSizes(true);
+    TrackList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(TrackList, &QListWidget::itemClicked, this, &TCDRipTestForm::TrackListClick);
+
+    PopupMenu1 = new QMenu(this);
+    SelectAll1 = PopupMenu1->addAction(QStringLiteral("Select All"));
+    connect(SelectAll1, &QAction::triggered, this, &TCDRipTestForm::SelectAll1Click);
+    connect(TrackList, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        PopupMenu1->popup(TrackList->viewport()->mapToGlobal(pos));
+    });
+
+    btnOpenCD = makeButton<QPushButton>(RbPanel3, QStringLiteral("Open Tray"), QStyle::SP_ArrowUp,
+                                        24, 153, 75, 33);
+    btnCloseCD1 = makeButton<QPushButton>(RbPanel3, QStringLiteral("Close Tray"),
+                                          QStyle::SP_ArrowDown, 115, 153, 75, 33);
+    btnPlay = makeButton<QPushButton>(RbPanel3, QStringLiteral("Play Selected Track"),
+                                      QStyle::SP_MediaPlay, 275, 153, 75, 33);
+    btnStop = makeButton<QPushButton>(RbPanel3, QStringLiteral("Stop Playing"),
+                                      QStyle::SP_MediaStop, 366, 153, 75, 33);
+    btnStop->setEnabled(false);
+    connect(btnOpenCD, &QPushButton::clicked, this, &TCDRipTestForm::btnEjectCDClick);
+    connect(btnCloseCD1, &QPushButton::clicked, this, &TCDRipTestForm::btnCloseCDClick);
+    connect(btnPlay, &QPushButton::clicked, this, &TCDRipTestForm::btnPlayTrackClick);
+    connect(btnStop, &QPushButton::clicked, this, &TCDRipTestForm::btnStopPlayClick);
+
+    btnRip = makeButton<QPushButton>(RbPanel3, QStringLiteral("Rip To Wave"),
+                                     QStyle::SP_DialogSaveButton, 24, 198, 90, 57);
+    btnOgg = makeButton<QPushButton>(RbPanel3, QStringLiteral("Rip To Ogg Vorbis"),
+                                     QStyle::SP_DriveCDIcon, 133, 198, 90, 57);
+    btnMp3 = makeButton<QPushButton>(RbPanel3, QStringLiteral("Rip to MP3"), QStyle::SP_DriveCDIcon,
+                                     243, 198, 90, 57);
+    btnCancelCDRip = makeButton<QPushButton>(RbPanel3, QStringLiteral("Cancel Ripping"),
+                                             QStyle::SP_DialogCancelButton, 351, 198, 90, 57);
+    connect(btnRip, &QPushButton::clicked, this, &TCDRipTestForm::btnRipClick);
+    connect(btnOgg, &QPushButton::clicked, this, &TCDRipTestForm::btnOggClick);
+    connect(btnMp3, &QPushButton::clicked, this, &TCDRipTestForm::btnMp3Click);
+    connect(btnCancelCDRip, &QPushButton::clicked, this, &TCDRipTestForm::btnCancelRipClick);
+
+    lblStatus = new QLabel(QStringLiteral("Status"), RbPanel3);
+    lblStatus->setTextFormat(Qt::PlainText);  // an "&" shows as itself
+    lblStatus->setGeometry(24, 264, 417, 30);
+    lblStatus->setWordWrap(true);
+    lblStatus->setAttribute(Qt::WA_TranslucentBackground);
+    {
+        QFont f = lblStatus->font();
+        f.setBold(true);
+        lblStatus->setFont(f);
+    }
+
+    // The window is dragged by its background, its panels and its title.
+    for (QWidget* w : {static_cast<QWidget*>(RbPanel1), static_cast<QWidget*>(Label1),
+                       static_cast<QWidget*>(RbPanel2), static_cast<QWidget*>(RbPanel3)})
+        w->installEventFilter(this);
+}
+
+void TCDRipTestForm::setTabOrders() {
+    // Within the settings area: drive, directory, album, artist, name, save, multiple,
+    // quality, new folder, stereo, mono, genre.
+    const QList<QWidget*> settings = {
+        DriveSelBox, DirectoryEdit1, edtAlbumName, edtArtistName, edtRecName, btnSave,  chkMulSel,
+        rdbPLD,      rdbPC,          btnNewDir,    rdbStereo,     rdbMono,    ComboBox1};
+    for (int i = 1; i < settings.size(); ++i) setTabOrder(settings[i - 1], settings[i]);
+    const QList<QWidget*> tracks = {TrackList, btnOpenCD, btnCloseCD1,    btnPlay, btnStop,
+                                    btnRip,    btnOgg,    btnCancelCDRip, btnMp3,  XiButton1};
+    setTabOrder(settings.last(), tracks.first());
+    for (int i = 1; i < tracks.size(); ++i) setTabOrder(tracks[i - 1], tracks[i]);
+    setTabOrder(tracks.last(), btnClose);
+}
+
+// ---------------------------------------------------------------------------------------
+// Status line
+
+void TCDRipTestForm::SetStatus(const QString& text) {
+    lblStatus->setText(text);
+}
+QString TCDRipTestForm::Status() const {
+    return lblStatus->text();
+}
+
+// ---------------------------------------------------------------------------------------
+// Lifecycle
+
+void TCDRipTestForm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (shown_) return;
+    shown_ = true;
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    FormShow();
+}
+
+QString TCDRipTestForm::discTypeMessage() const {
+    switch (DiscInfo.DiscType) {
+        case 1:
+            return QStringLiteral("An Audio Disc is Loaded in (1st) Drive.");
+        case 2:
+            return QStringLiteral("A Composite Disc is Loaded in (1st) Drive.");
+        default:
+            return QStringLiteral("A Data Disc is Loaded in (1st) Drive.");
+    }
+}
+
+void TCDRipTestForm::FormShow() {
+    DiscInfoLoaded = false;
+    if (!CDRipReady) {
+        SetStatus(QStringLiteral("Sonvale is not Ready."));
+    } else {
+        const int32_t n = CR_GetNumCDROM();
+        if (n > 0) {
+            for (int32_t i = 0; i < n; ++i)
+                DriveSelBox->addItem(QString::fromStdString(CR_GetCDROMIDByIndex(i)));
+            SelectCDROM(0);
+        }
+        QString status = QStringLiteral("Found ") + QString::number(n) +
+                         QStringLiteral(" CD/DVD-ROM Drive(s), ");
+        if (CR_IsUnitReady()) {
+            LoadDiscInfo();
+            status += discTypeMessage();
+        } else {
+            status += QStringLiteral("Disc is not Loaded in Active Drive.");
+        }
+        SetStatus(status);
+    }
+    DriveSelBox->setCurrentIndex(0);
+    DriveSelBox->setFocus();
+    TrackList->setFocus();
+}
+
+void TCDRipTestForm::closeEvent(QCloseEvent* event) {
+    FormClose();
+    event->accept();
+}
+
+void TCDRipTestForm::FormClose() {
+    if (closing_) return;
+    closing_ = true;
+    btnSaveSettingsClick();
+    // The program ends once control is back in the main loop: a rip running further
+    // down this thread's stack finishes its current step first.
+    QCoreApplication::quit();
+}
+
+void TCDRipTestForm::btnCloseClick() {
+    if (Rip::RipInProgress) btnCancelRipClick();
+    close();
+}
+
+void TCDRipTestForm::dxToolButton1Click() {
+    showMinimized();
+}
+
+void TCDRipTestForm::dxToolButton2Click() {
+    close();
+}
+
+void TCDRipTestForm::FormMouseDown() {
+    if (QWindow* handle = windowHandle()) handle->startSystemMove();
+}
+
+void TCDRipTestForm::mousePressEvent(QMouseEvent* event) {
+    FormMouseDown();
+    event->accept();
+}
+
+void TCDRipTestForm::Label4MouseMove() {
+    QFont f = Label4->font();
+    f.setUnderline(true);
+    Label4->setFont(f);
+}
+
+void TCDRipTestForm::Label4MouseLeave() {
+    QFont f = Label4->font();
+    f.setUnderline(false);
+    Label4->setFont(f);
+}
+
+void TCDRipTestForm::Label4Click() {
+    services_.OpenUrl(QUrl(QString::fromLatin1(kMakerWebAddress)));
+}
+
+bool TCDRipTestForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Label4) {
+        switch (event->type()) {
+            case QEvent::MouseMove:
+            case QEvent::Enter:
+                Label4MouseMove();
+                break;
+            case QEvent::Leave:
+                Label4MouseLeave();
+                break;
+            case QEvent::MouseButtonRelease:
+                if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) Label4Click();
+                return true;
+            default:
+                break;
+        }
+        return QWidget::eventFilter(watched, event);
+    }
+    if (event->type() == QEvent::MouseButtonPress &&
+        (watched == RbPanel1 || watched == Label1 || watched == RbPanel2 || watched == RbPanel3)) {
+        FormMouseDown();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------------------
+// Disc and track listing
+
+QString TCDRipTestForm::TrackLine(int trackIndex, bool audio, uint32_t length) {
+    const auto two = [](unsigned v) {
+        return QString::number(v).rightJustified(2, QLatin1Char('0'));
+    };
+    const QString mm = two((length >> 16) & 0xFF);
+    const QString ss = two((length >> 8) & 0xFF);
+    QString separator;
+    if (!audio)
+        separator = QStringLiteral(" = ");
+    else if (trackIndex <= 9)
+        separator = QStringLiteral("    =  ");
+    else
+        separator = QStringLiteral("  =  ");
+    return QStringLiteral(" Track ") + QString::number(trackIndex) + separator + mm +
+           QLatin1Char(':') + ss;
+}
+
+void TCDRipTestForm::LoadDiscInfo() {
+    if (ReadDiscInfo(DiscInfo) != 0) return;
+    DiscInfoLoaded = true;
+    for (int n = 1; n <= DiscInfo.TrackCount; ++n) {
+        const TTrackEntry& e = DiscInfo.Entry(n);
+        TrackList->addItem(TrackLine(n, e.Audio == 1, e.Length));
+    }
+    if (TrackList->count() > 0) {
+        TrackList->setCurrentRow(0);
+        TrackList->item(0)->setSelected(true);
+    }
+    TrackListClick();
+}
+
+bool TCDRipTestForm::IsAudioCDReady() {
+    if (!CR_IsUnitReady()) {
+        SetStatus(QStringLiteral("Error : No Disc in Drive."));
+        return false;
+    }
+    if (!DiscInfoLoaded) {
+        SetStatus(QStringLiteral("Error : No Disc Information Available."));
+        return false;
+    }
+    if (DiscInfo.DiscType == 0) {
+        SetStatus(QStringLiteral("Error : Data Disc Loaded."));
+        return false;
+    }
+    return true;
+}
+
+bool TCDRipTestForm::CanPlay() {
+    if (!IsAudioCDReady()) {
+        services_.MessageBox(this, QStringLiteral("Not an Audio CD."), QStringLiteral("OK"));
+        return false;
+    }
+    if (Rip::RipInProgress) {
+        services_.MessageBox(this, QStringLiteral("Ripping in Progress."), QStringLiteral("OK"));
+        return false;
+    }
+    return true;
+}
+
+void TCDRipTestForm::DriveSelBoxChange(int index) {
+    SelectCDROM(index);
+    DiscInfoLoaded = false;
+    DiscInfo.TrackCount = 0;
+    TrackList->clear();
+    if (CR_IsUnitReady()) LoadDiscInfo();
+}
+
+void TCDRipTestForm::XiButton1Click() {
+    if (CR_IsUnitReady()) {
+        TrackList->clear();
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        QCoreApplication::processEvents();
+        LoadDiscInfo();
+        SetStatus(discTypeMessage());
+        QApplication::restoreOverrideCursor();
+    } else {
+        SetStatus(QStringLiteral("Disc is not Loaded in Active Drive."));
+    }
+}
+
+void TCDRipTestForm::WMDeviceChange(unsigned eventCode) {
+    if (eventCode == kDeviceArrival) {
+        if (DiscInfoLoaded) return;
+        bool ready = CR_IsUnitReady();
+        if (!ready) {
+            services_.Sleep(300);
+            ready = CR_IsUnitReady();
+        }
+        if (ready) {
+            SetStatus(QStringLiteral("Media is Loaded."));
+            LoadDiscInfo();
+        }
+    } else if (eventCode == kDeviceRemoveComplete) {
+        if (Rip::RipInProgress) btnCancelRipClick();
+        SetStatus(QStringLiteral("Media is Removed."));
+        TrackList->clear();
+        DiscInfoLoaded = false;
+        DiscInfo.TrackCount = 0;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Playback and tray: filled in with the media player.
+
+void TCDRipTestForm::btnEjectCDClick() {}
+void TCDRipTestForm::btnCloseCDClick() {}
+void TCDRipTestForm::btnPlayTrackClick() {}
+void TCDRipTestForm::btnStopPlayClick() {}
+
+void TCDRipTestForm::SetButtonsEnabled(bool enabled) {
+    for (QPushButton* b :
+         {btnSave, btnOpenCD, btnCloseCD1, btnRip, btnOgg, btnCancelCDRip, btnClose, btnMp3})
+        b->setEnabled(enabled);
+}
+
+// ---------------------------------------------------------------------------------------
+// Drive settings: filled in with the settings store.
+
+void TCDRipTestForm::btnSaveSettingsClick() {}
+
+// ---------------------------------------------------------------------------------------
+// Ripping commands
+
+void TCDRipTestForm::btnRipClick() {}
+void TCDRipTestForm::btnMp3Click() {}
+void TCDRipTestForm::btnOggClick() {}
+
+void TCDRipTestForm::btnCancelRipClick() {
+    if (Rip::RipInProgress)
+        Rip::CancelRequested = true;
+    else
+        SetStatus(QStringLiteral("CD/DVD-ROM is Not Ripping any Data."));
+}
+
+void TCDRipTestForm::TrackListClick() {
+    edtRecName->setText(QStringLiteral("Track ") + QString::number(TrackList->currentRow() + 1));
+}
+
+void TCDRipTestForm::chkMulSelClick() {
+    const bool multiple = chkMulSel->isChecked();
+    edtRecName->setEnabled(!multiple);
+    edtArtistName->setEnabled(!multiple);
+    TrackList->setSelectionMode(multiple ? QAbstractItemView::ExtendedSelection
+                                         : QAbstractItemView::SingleSelection);
+}
+
+void TCDRipTestForm::SelectAll1Click() {
+    if (chkMulSel->isChecked())
+        TrackList->selectAll();
+    else
+        services_.Information(this, QStringLiteral("Multiple Track Selection is not Checked."));
+}
+
+// ---------------------------------------------------------------------------------------
+// New folder: filled in with the dialog.
+
+void TCDRipTestForm::btnNewDirClick() {}

@@ -1,0 +1,6 @@
+#include "RipState.h"
+
+namespace Rip {
+bool RipInProgress = false;
+bool CancelRequested = false;
+}  // namespace Rip

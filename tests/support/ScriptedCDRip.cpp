@@ -1,0 +1,136 @@
+#include "ScriptedCDRip.h"
+
+#include <algorithm>
+#include <cstring>
+
+using namespace CDRipIntf;
+
+namespace {
+ScriptedCDRip* g = nullptr;
+ScriptedCDRip fallback;
+ScriptedCDRip& s() {
+    return g ? *g : fallback;
+}
+void note(const char* call) {
+    s().calls.emplace_back(call);
+}
+
+int32_t fInit(const char*) {
+    note("Init");
+    return s().initResult;
+}
+int32_t fGetNum() {
+    return static_cast<int32_t>(s().drives.size());
+}
+int32_t fGetActive() {
+    return s().active;
+}
+void fSetActive(int32_t i) {
+    note("SetActiveCDROM");
+    if (i >= 0 && i < fGetNum()) s().active = i;
+}
+const char* fName(int32_t i) {
+    if (i < 0 || i >= fGetNum()) return "";
+    return s().drives[static_cast<size_t>(i)].name.c_str();
+}
+int32_t fReady() {
+    return s().drives.empty() ? 0 : s().Active().ready;
+}
+int32_t fReadToc() {
+    note("ReadToc");
+    if (s().drives.empty() || !s().Active().ready) return 1;
+    return s().Active().readTocResult;
+}
+int32_t fNumToc() {
+    if (s().tocCountOverride >= 0) return s().tocCountOverride;
+    return s().drives.empty() ? 0 : static_cast<int32_t>(s().Active().tracks.size());
+}
+int32_t fTocEntry(int32_t index, TTocEntry* e) {
+    if (!e || s().drives.empty()) return 1;
+    const auto& d = s().Active();
+    *e = TTocEntry{};
+    const auto n = static_cast<int32_t>(d.tracks.size());
+    if (index == n) {
+        e->StartSector = d.leadOut;
+        e->TrackNumber = 0xAA;
+        return 0;
+    }
+    if (index < 0 || index > n) return 1;
+    const auto& t = d.tracks[static_cast<size_t>(index)];
+    e->StartSector = t.start;
+    e->Flags = t.data ? 4 : 0;
+    e->TrackNumber = t.number ? t.number : static_cast<uint8_t>(index + 1);
+    e->Session = t.session;
+    return 0;
+}
+int32_t fGetParams(TDriveParams* p) {
+    note("GetCDROMParameters");
+    if (p) *p = s().params;
+    return 0;
+}
+int32_t fSetParams(const TDriveParams* p) {
+    note("SetCDROMParameters");
+    if (p) s().params = *p;
+    return 0;
+}
+int32_t fSave() {
+    note("SaveSettings");
+    return s().saveResult;
+}
+void fStop() {
+    note("StopPlayTrack");
+}
+void fLock(int32_t) {
+    note("LockCD");
+}
+void fEject(int32_t open) {
+    note(open ? "EjectCD(1)" : "EjectCD(0)");
+    if (!s().drives.empty()) s().Active().ready = open == 0;
+}
+}  // namespace
+
+ScriptedCDRip& ScriptedCDRip::current() {
+    return s();
+}
+
+int ScriptedCDRip::Count(const std::string& call) const {
+    return static_cast<int>(std::count(calls.begin(), calls.end(), call));
+}
+
+void ScriptedCDRip::Install() {
+    g = this;
+    FinalizeCDRip();
+    MciDeviceOpen = false;
+    MciDeviceID = 0;
+    DiscInfo = TDiscInfo{};
+    DriveParams = TDriveParams{};
+    CDRipFunctions f;
+    f.Init = fInit;
+    f.GetNumCDROM = fGetNum;
+    f.GetActiveCDROM = fGetActive;
+    f.SetActiveCDROM = fSetActive;
+    f.GetCDROMIDByIndex = fName;
+    f.IsUnitReady = fReady;
+    f.ReadToc = fReadToc;
+    f.GetNumTocEntries = fNumToc;
+    f.GetTocEntry2 = fTocEntry;
+    f.GetCDROMParameters = fGetParams;
+    f.SetCDROMParameters = fSetParams;
+    f.SaveSettings = fSave;
+    f.StopPlayTrack = fStop;
+    f.LockCD = fLock;
+    f.EjectCD = fEject;
+    BindCDRipFunctions(f);
+}
+
+ScriptedDrive AudioDrive(const std::string& name, const std::vector<uint32_t>& lengths) {
+    ScriptedDrive d;
+    d.name = name;
+    uint32_t at = 0;
+    for (uint32_t len : lengths) {
+        d.tracks.push_back(ScriptedTrack{at, false, 0, 1});
+        at += len;
+    }
+    d.leadOut = at;
+    return d;
+}
