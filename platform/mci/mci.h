@@ -6,6 +6,38 @@
  * Records keep their Windows field order; fields that hold a pointer or a callback are
  * native-width (DWORD_PTR). Every command returns 0 on success or an MCIERR_ code.
  * Not thread-safe: call from one thread.
+ *
+ * Behaviour of this implementation (libsvmci):
+ *  - Device ids start at 1 and are never reused within the process (0 is never an id).
+ *    Several devices may be open at once, also on the same drive. MCI_NOTIFY and MCI_WAIT
+ *    are accepted; no notification is sent yet.
+ *  - MCI_SYSINFO: MCI_SYSINFO_QUANTITY writes the number of CD-audio devices (the drive
+ *    count; 0 for a wDeviceType other than 0 or MCI_DEVTYPE_CD_AUDIO), or with
+ *    MCI_SYSINFO_OPEN the number of open devices, as a 32-bit integer into lpstrReturn
+ *    (dwRetSize >= 4). MCI_SYSINFO_NAME writes the name of drive dwNumber (1-based).
+ *    The device id is ignored.
+ *  - MCI_OPEN: MCI_OPEN_TYPE with MCI_OPEN_TYPE_ID: lpstrDeviceType holds
+ *    (ordinal << 16) | MCI_DEVTYPE_CD_AUDIO, ordinal = 0-based drive index. MCI_OPEN_TYPE
+ *    alone: the string "cdaudio" (any case) opens drive 0. MCI_OPEN_ELEMENT: the drive
+ *    whose name equals lpstrElementName, or whose name ends in "(<element>)" (a device
+ *    path); it may stand alone or go with MCI_OPEN_TYPE. The time format starts as MSF.
+ *  - MCI_CLOSE takes no parameter block; MCI_ALL_DEVICE_ID closes every device.
+ *  - MCI_STATUS: positions/lengths per the time format (see below); the TOC is read from
+ *    the drive at every query that needs it, so a disc change is always seen. Track
+ *    numbers (dwTrack, the track of TMSF values, MCI_STATUS_CURRENT_TRACK) are 1-based
+ *    positions in the TOC. No disc: MCIERR_DEVICE_NOT_READY (MCI_STATUS_MODE then gives
+ *    MCI_MODE_OPEN, MEDIA_PRESENT and READY give 0); a disc whose TOC cannot be read:
+ *    MCIERR_HARDWARE.
+ *  - Times: a position is absolute (frames = logical sector + 150): MSF packed, TMSF
+ *    track-relative, milliseconds = frames * 1000 / 75, frames plain. A length is a
+ *    duration (no offset): MSF packed (also in TMSF format), ms, frames. A track's length
+ *    is the next track's start minus its own (the lead-out for the last track), without
+ *    the session gap before a track of a later session (CD-Extra). The disc's length is
+ *    the lead-out minus the first track's start. The current position starts at the
+ *    first track's start.
+ *  - MCI_SET: MCI_SET_TIME_FORMAT (MSF, TMSF, milliseconds, frames; others
+ *    MCIERR_BAD_TIME_FORMAT); MCI_SET_DOOR_OPEN / MCI_SET_DOOR_CLOSED move the tray.
+ *  - Other commands: MCIERR_UNRECOGNIZED_COMMAND (after the device id is checked).
  */
 #ifndef SV_MCI_H
 #define SV_MCI_H
@@ -118,6 +150,9 @@ typedef DWORD MCIERROR;
     ((DWORD)((uint8_t)(t) | ((uint32_t)(uint8_t)(m) << 8) |                         \
              ((uint32_t)(uint8_t)(s) << 16) | ((uint32_t)(uint8_t)(f) << 24)))
 
+/* Every open device at once (MCI_CLOSE only). */
+#define MCI_ALL_DEVICE_ID ((MCIDEVICEID)0xFFFFFFFF)
+
 /* Errors */
 #define MCIERR_BASE 256
 #define MCIERR_INVALID_DEVICE_ID (MCIERR_BASE + 1)
@@ -135,6 +170,7 @@ typedef DWORD MCIERROR;
 #define MCIERR_OUTOFRANGE (MCIERR_BASE + 26)
 #define MCIERR_FLAGS_NOT_COMPATIBLE (MCIERR_BASE + 28)
 #define MCIERR_DEVICE_TYPE_REQUIRED (MCIERR_BASE + 31)
+#define MCIERR_BAD_CONSTANT (MCIERR_BASE + 34)
 #define MCIERR_BAD_TIME_FORMAT (MCIERR_BASE + 37)
 #define MCIERR_NULL_PARAMETER_BLOCK (MCIERR_BASE + 41)
 #define MCIERR_DEVICE_NOT_INSTALLED (MCIERR_BASE + 50)
