@@ -178,11 +178,8 @@ void CR_EjectCD(int32_t open) {
 // ---------------------------------------------------------------------------------------
 // MCI device
 
-#pragma weak mciSendCommandA  // TEMP until the MCI layer lands
-
 namespace {
 uint32_t sendMci(uint32_t device, uint32_t message, uintptr_t flags, uintptr_t params) {
-    if (!mciSendCommandA) return MCIERR_CANNOT_LOAD_DRIVER;
     return mciSendCommandA(device, message, flags, params);
 }
 

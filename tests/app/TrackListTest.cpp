@@ -1,0 +1,202 @@
+// The track list and the commands that read it.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+
+#include "CDRipIntf.h"
+#include "CDRipTest.h"
+#include "RecordingServices.h"
+#include "RipState.h"
+#include "ScriptedCDRip.h"
+
+using namespace CDRipIntf;
+
+namespace {
+constexpr uint32_t msf(uint32_t m, uint32_t s) {
+    return (m << 16) + (s << 8);
+}
+
+class TrackListTest : public ::testing::Test {
+protected:
+    void Load(const std::vector<ScriptedDrive>& drives) {
+        lib.drives = drives;
+        lib.Install();
+        form = std::make_unique<TCDRipTestForm>(services);
+        form->show();
+    }
+    void TearDown() override {
+        FinalizeCDRip();
+        Rip::RipInProgress = false;
+        Rip::CancelRequested = false;
+    }
+    QStringList Lines() const {
+        QStringList lines;
+        for (int i = 0; i < form->TrackList->count(); ++i)
+            lines << form->TrackList->item(i)->text();
+        return lines;
+    }
+    RecordingServices services;
+    ScriptedCDRip lib;
+    std::unique_ptr<TCDRipTestForm> form;
+};
+}  // namespace
+
+TEST(TrackLine, SeparatorsAndTwoDigitTimes) {
+    EXPECT_EQ(TCDRipTestForm::TrackLine(3, true, msf(3, 5)), " Track 3    =  03:05");
+    EXPECT_EQ(TCDRipTestForm::TrackLine(10, true, msf(65, 0)), " Track 10  =  65:00");
+    EXPECT_EQ(TCDRipTestForm::TrackLine(7, false, msf(12, 30) + 74), " Track 7 = 12:30");
+}
+
+TEST_F(TrackListTest, TwelveTrackDiscGivesTwelveLines) {
+    std::vector<uint32_t> lengths;
+    for (uint32_t i = 1; i <= 12; ++i) lengths.push_back(75 * (60 * i + i));
+    Load({AudioDrive("A", lengths)});
+    const QStringList lines = Lines();
+    ASSERT_EQ(lines.size(), 12);
+    EXPECT_EQ(lines[0], " Track 1    =  01:01");
+    EXPECT_EQ(lines[8], " Track 9    =  09:09");
+    EXPECT_EQ(lines[9], " Track 10  =  10:10");
+    EXPECT_EQ(lines[11], " Track 12  =  12:12");
+}
+
+TEST_F(TrackListTest, LastDataTrackUsesTheShortSeparator) {
+    ScriptedDrive d = AudioDrive("A", {4500, 75 * 90});
+    d.tracks[1].data = true;
+    Load({d});
+    EXPECT_EQ(Lines(), QStringList({" Track 1    =  01:00", " Track 2 = 01:30"}));
+}
+
+TEST_F(TrackListTest, ReadinessChecksSayWhyNot) {
+    Load({AudioDrive("A", {1000})});
+    EXPECT_TRUE(form->IsAudioCDReady());
+
+    form->DiscInfoLoaded = false;
+    EXPECT_FALSE(form->IsAudioCDReady());
+    EXPECT_EQ(form->Status(), "Error : No Disc Information Available.");
+
+    lib.Active().ready = false;
+    EXPECT_FALSE(form->CanPlay());
+    EXPECT_EQ(form->Status(), "Error : No Disc in Drive.");
+    EXPECT_EQ(services.shown.last(), "box:OK: Not an Audio CD.");
+}
+
+TEST_F(TrackListTest, DataDiscCannotPlay) {
+    ScriptedDrive d = AudioDrive("A", {1000});
+    d.tracks[0].data = true;
+    Load({d});
+    EXPECT_FALSE(form->CanPlay());
+    EXPECT_EQ(form->Status(), "Error : Data Disc Loaded.");
+    EXPECT_EQ(services.shown, QStringList({"box:OK: Not an Audio CD."}));
+}
+
+TEST_F(TrackListTest, PlayIsRefusedDuringARip) {
+    Load({AudioDrive("A", {1000})});
+    Rip::RipInProgress = true;
+    EXPECT_FALSE(form->CanPlay());
+    EXPECT_EQ(services.shown, QStringList({"box:OK: Ripping in Progress."}));
+}
+
+TEST_F(TrackListTest, ChoosingADriveRelistsItsDisc) {
+    ScriptedDrive empty = AudioDrive("B", {});
+    empty.ready = false;
+    Load({AudioDrive("A", {1000, 1000}), empty, AudioDrive("C", {500, 500, 500})});
+    form->SetStatus("before");
+    form->DriveSelBoxChange(1);
+    EXPECT_EQ(form->TrackList->count(), 0);
+    EXPECT_FALSE(form->DiscInfoLoaded);
+    EXPECT_EQ(form->Status(), "before");
+
+    form->DriveSelBoxChange(2);
+    EXPECT_EQ(form->TrackList->count(), 3);
+    // The drive that is already active is read again and listed once.
+    form->DriveSelBoxChange(2);
+    EXPECT_EQ(form->TrackList->count(), 3);
+    EXPECT_EQ(lib.active, 2);
+}
+
+TEST_F(TrackListTest, RemovalAndArrivalNotices) {
+    Load({AudioDrive("A", {1000, 1000})});
+    form->WMDeviceChange(kDeviceRemoveComplete);
+    EXPECT_EQ(form->Status(), "Media is Removed.");
+    EXPECT_EQ(form->TrackList->count(), 0);
+    EXPECT_EQ(DiscInfo.TrackCount, 0);
+
+    form->WMDeviceChange(kDeviceArrival);
+    EXPECT_EQ(form->Status(), "Media is Loaded.");
+    EXPECT_EQ(form->TrackList->count(), 2);
+
+    // While a disc is listed, arrivals are ignored.
+    form->SetStatus("listed");
+    form->WMDeviceChange(kDeviceArrival);
+    EXPECT_EQ(form->Status(), "listed");
+    EXPECT_EQ(form->TrackList->count(), 2);
+    form->WMDeviceChange(0x8001);
+    EXPECT_EQ(form->Status(), "listed");
+}
+
+TEST_F(TrackListTest, ArrivalWaitsOnceForASlowDrive) {
+    Load({AudioDrive("A", {1000})});
+    form->WMDeviceChange(kDeviceRemoveComplete);
+    lib.Active().ready = false;
+    form->WMDeviceChange(kDeviceArrival);
+    EXPECT_EQ(services.slept, 300);
+    EXPECT_EQ(form->Status(), "Media is Removed.");
+    EXPECT_EQ(form->TrackList->count(), 0);
+}
+
+TEST_F(TrackListTest, RemovalDuringARipCancelsIt) {
+    Load({AudioDrive("A", {1000})});
+    Rip::RipInProgress = true;
+    form->WMDeviceChange(kDeviceRemoveComplete);
+    EXPECT_TRUE(Rip::CancelRequested);
+}
+
+TEST_F(TrackListTest, GetDiscInfo) {
+    ScriptedDrive d = AudioDrive("A", {1000, 1000});
+    d.tracks[1].data = true;
+    Load({d});
+    form->XiButton1Click();
+    EXPECT_EQ(form->Status(), "A Composite Disc is Loaded in (1st) Drive.");
+    EXPECT_EQ(form->TrackList->count(), 2);
+
+    lib.Active().ready = false;
+    form->XiButton1Click();
+    EXPECT_EQ(form->Status(), "Disc is not Loaded in Active Drive.");
+    EXPECT_EQ(form->TrackList->count(), 2);  // the list keeps what it had
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(TrackListTest, ClickingATrackProposesItsName) {
+    Load({AudioDrive("A", {500, 500, 500, 500, 500})});
+    form->TrackList->setCurrentRow(4);
+    form->TrackListClick();
+    EXPECT_EQ(form->edtRecName->text(), "Track 5");
+}
+
+TEST_F(TrackListTest, MultipleSelectionSwitchesTheListAndTheEdits) {
+    Load({AudioDrive("A", {500, 500, 500})});
+    form->SelectAll1Click();
+    EXPECT_EQ(services.shown.last(), "information: Multiple Track Selection is not Checked.");
+    EXPECT_EQ(form->TrackList->selectedItems().size(), 1);
+
+    form->chkMulSel->click();
+    EXPECT_FALSE(form->edtRecName->isEnabled());
+    EXPECT_FALSE(form->edtArtistName->isEnabled());
+    EXPECT_EQ(form->TrackList->selectionMode(), QAbstractItemView::ExtendedSelection);
+    form->SelectAll1Click();
+    EXPECT_EQ(form->TrackList->selectedItems().size(), 3);
+
+    form->chkMulSel->click();
+    EXPECT_TRUE(form->edtRecName->isEnabled());
+    EXPECT_EQ(form->TrackList->selectionMode(), QAbstractItemView::SingleSelection);
+}
+
+TEST_F(TrackListTest, CancelWithNothingRipping) {
+    Load({AudioDrive("A", {500})});
+    form->btnCancelRipClick();
+    EXPECT_EQ(form->Status(), "CD/DVD-ROM is Not Ripping any Data.");
+    EXPECT_FALSE(Rip::CancelRequested);
+}
