@@ -1,0 +1,184 @@
+// Test discs on disk and a drive model pointed at them. The model reads its environment
+// when it builds the list, so every test sets the variables and resets the model first.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "drivemodel.h"
+#include "testdisc.h"
+
+namespace disctest {
+
+class TempDir {
+public:
+    TempDir() {
+        char tmpl[] = "/tmp/svdrives-test-XXXXXX";
+        const char* made = mkdtemp(tmpl);
+        if (!made) throw std::runtime_error("mkdtemp failed");
+        path_ = made;
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+inline std::string join(const std::vector<std::string>& paths) {
+    std::string s;
+    for (const std::string& p : paths) s += (s.empty() ? "" : ":") + p;
+    return s;
+}
+
+// Rebuilds the drive model from the given image sheets and libcdio device paths.
+inline void useDrives(const std::vector<std::string>& images,
+                      const std::vector<std::string>& devices = {}) {
+    setenv("CDRIP3_IMAGES", join(images).c_str(), 1);
+    setenv("CDRIP3_DEVICES", join(devices).c_str(), 1);
+    svdrives::DriveModel::instance().resetForTests();
+}
+
+inline void writeText(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+inline std::vector<uint8_t> zeros(size_t sectors) {
+    return std::vector<uint8_t>(sectors * testdisc::kSectorBytes, 0);
+}
+
+// The first sector (relative to `first`) where two sector ranges differ; -1 when equal.
+// Reports sectors rather than bytes so a failure names the misplaced sector.
+inline long firstDifferentSector(const std::vector<uint8_t>& got, const std::vector<uint8_t>& want,
+                                 uint32_t first) {
+    const size_t n = std::min(got.size(), want.size()) / testdisc::kSectorBytes;
+    for (size_t i = 0; i < n; ++i) {
+        if (memcmp(got.data() + i * testdisc::kSectorBytes,
+                   want.data() + i * testdisc::kSectorBytes, testdisc::kSectorBytes) != 0) {
+            return long(first + i);
+        }
+    }
+    return got.size() == want.size() ? -1 : long(first + n);
+}
+
+// The disc variants every backend must lay out like a pressed disc.
+struct NamedDisc {
+    const char* name;
+    testdisc::DiscSpec spec;
+};
+
+// Names the disc in test output instead of dumping its bytes.
+inline void PrintTo(const NamedDisc& disc, std::ostream* os) {
+    *os << disc.name;
+}
+
+inline std::vector<NamedDisc> discVariants() {
+    using testdisc::Layout;
+    std::vector<NamedDisc> v;
+    auto add = [&](const char* name, testdisc::DiscSpec s) { v.push_back({name, std::move(s)}); };
+    add("SingleBin", testdisc::audioDisc({180, 240, 150}));
+    {
+        auto s = testdisc::audioDisc({120, 200, 90});
+        s.layout = Layout::BinPerTrack;
+        add("BinPerTrack", s);
+    }
+    {
+        auto s = testdisc::audioDisc({130, 77, 160});
+        s.layout = Layout::WavePerTrack;
+        add("WavePerTrack", s);
+    }
+    {
+        auto s = testdisc::audioDisc({100, 140});
+        s.motorola = true;
+        add("MotorolaSingleBin", s);
+    }
+    {
+        auto s = testdisc::audioDisc({100, 140, 60});
+        s.motorola = true;
+        s.layout = Layout::BinPerTrack;
+        add("MotorolaBinPerTrack", s);
+    }
+    {
+        auto s = testdisc::audioDisc({150, 160, 170});
+        s.tracks[1].index0 = 75;
+        s.tracks[2].index0 = 33;
+        add("Index00Pregaps", s);
+    }
+    {
+        auto s = testdisc::audioDisc({150, 160, 170});
+        s.tracks[1].index0 = 40;
+        s.tracks[2].index0 = 20;
+        s.layout = Layout::BinPerTrack;
+        add("Index00PregapsBinPerTrack", s);
+    }
+    {
+        auto s = testdisc::audioDisc({150, 160, 170});
+        s.tracks[0].pregap = 50;
+        s.tracks[1].pregap = 150;
+        s.tracks[2].pregap = 30;
+        s.tracks[2].index0 = 25;
+        add("PregapCommand", s);
+    }
+    {
+        auto s = testdisc::audioDisc({150, 160});
+        s.hiddenSectors = 200;
+        add("HiddenTrack", s);
+    }
+    {
+        auto s = testdisc::audioDisc({150, 160});
+        s.hiddenSectors = 90;
+        s.layout = Layout::WavePerTrack;
+        add("HiddenTrackWave", s);
+    }
+    {
+        auto s = testdisc::audioDisc({100, 110, 120});
+        s.firstTrackNumber = 3;
+        add("FirstTrackThree", s);
+    }
+    {
+        auto s = testdisc::audioDisc({200, 150, 160});
+        s.tracks[0].data = true;
+        add("DataFirst", s);
+    }
+    {
+        auto s = testdisc::audioDisc({150, 160, 200});
+        s.tracks[2].data = true;
+        s.motorola = true;
+        add("DataLastMotorola", s);
+    }
+    {
+        auto s = testdisc::audioDisc({150, 160, 300});
+        s.tracks[2].data = true;
+        s.cdExtra = true;
+        add("CdExtra", s);
+    }
+    {
+        auto s = testdisc::audioDisc({120, 130, 300});
+        s.tracks[2].data = true;
+        s.cdExtra = true;
+        s.layout = Layout::BinPerTrack;
+        add("CdExtraBinPerTrack", s);
+    }
+    {
+        auto s = testdisc::audioDisc({120, 130});
+        s.backslashes = true;
+        s.layout = Layout::BinPerTrack;
+        add("Backslashes", s);
+    }
+    return v;
+}
+
+}  // namespace disctest
