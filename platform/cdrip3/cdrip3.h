@@ -8,7 +8,54 @@
  * Results: 0 means success unless a call says otherwise. Sectors are logical sector
  * numbers (sector 0 is MSF 00:02:00). Indices are 0-based, 32-bit signed.
  * Memory: the library never takes ownership of a caller's buffer and never hands out
- * memory the caller must free.
+ * memory the caller must free. Every pointer argument may be null (the call then fails
+ * as described, or does nothing); no argument value makes the library crash.
+ *
+ * Drives, in list order (the shared drive model, which the MCI layer sees alike):
+ *   1. real drives found by libcdio, named "<vendor> <model> (<device>)", for example
+ *      "HL-DT-ST DVDRAM GH24NSB0 (/dev/sr0)", or "CD drive (<device>)" when the drive
+ *      does not identify itself;
+ *   2. the device paths of the environment variable CDRIP3_DEVICES (colon-separated),
+ *      opened through libcdio like real drives and named the same way; a cue sheet given
+ *      there is read through libcdio's image driver and libcdio-paranoia;
+ *   3. the cue sheets of the environment variable CDRIP3_IMAGES (colon-separated) and
+ *   4. those of the settings file's [Images] section: image drives named
+ *      "Image: <cue file name>", for example "Image: demo.cue".
+ * A name already in the list gets " #2", " #3", ... appended: names are unique and key
+ * the per-drive settings. Image drives read the sheet's files exactly (BINARY, MOTOROLA,
+ * WAVE 16-bit 44100 Hz stereo); opening their tray (CR_EjectCD(1)) takes the disc out.
+ *
+ * Before CR_Init: every call works on the drives of the environment (CDRIP3_DEVICES,
+ * CDRIP3_IMAGES) with default parameters; only CR_SaveSettings fails, as no file is
+ * named yet.
+ *
+ * Settings file: $XDG_CONFIG_HOME/<name>, or $HOME/.config/<name> when XDG_CONFIG_HOME is
+ * unset or not absolute; <name> is CR_Init's argument (an absolute path is used as it is).
+ * Plain text, UTF-8, one "key=value" per line under "[section]" headers; lines starting
+ * with '#' or ';' are comments; unknown sections and keys are ignored:
+ *
+ *     [Images]
+ *     image1=/home/me/discs/demo.cue      ; relative paths are taken from the file's folder
+ *     image2=/home/me/discs/other.cue
+ *
+ *     [Image: demo.cue]                   ; one section per drive, named like the drive
+ *     sectors_per_read=26                 ; block offset 256
+ *     overlap=7                           ; 260
+ *     compare=1                           ; 264
+ *     speed=0                             ; 276
+ *     jitter_on=1                         ; 284
+ *     retries=0                           ; 328
+ *     timeout=30                          ; 332
+ *     multiread=0                         ; 336
+ *     multiread_first=0                   ; 340
+ *     multiread_count=0                   ; 344
+ *     lock_during_read=0                  ; 348
+ *     rip_mode=1                          ; 352
+ *     paranoia_mode=223                   ; 356
+ *     field_268=5                         ; any other non-zero 32-bit field at 256..356
+ *
+ * Sections of drives that are not present are kept and written back, so a drive that is
+ * unplugged for a while keeps its parameters.
  */
 #ifndef CDRIP3_H
 #define CDRIP3_H
@@ -25,11 +72,11 @@ extern "C" {
 #define CDEX_OK 0
 #define CDEX_ERROR 1
 #define CDEX_FILEOPEN_ERROR 2
-#define CDEX_JITTER_ERROR 3   /* chunk delivered, but not every sector could be verified */
-#define CDEX_RIPPING_DONE 4   /* the range is finished; no bytes delivered */
+#define CDEX_JITTER_ERROR 3 /* chunk delivered, but not every sector could be verified */
+#define CDEX_RIPPING_DONE 4 /* the range is finished; no bytes delivered */
 #define CDEX_RIPPING_INPROGRESS 5
-#define CDEX_NOT_READY 6      /* no disc in the active drive */
-#define CDEX_NO_RIPPER 7      /* no ripping process is open */
+#define CDEX_NOT_READY 6 /* no disc in the active drive */
+#define CDEX_NO_RIPPER 7 /* no ripping process is open */
 
 /* One table-of-contents entry, 8 bytes. */
 typedef struct CR_TOCENTRY {
@@ -41,47 +88,158 @@ typedef struct CR_TOCENTRY {
     uint8_t reserved;
 } CR_TOCENTRY;
 
-/* The drive-parameter block, 360 bytes. Bytes 0..255 are the library's own (the drive's
- * name and type); the 32-bit little-endian fields below are read on CR_SetCDROMParameters
- * and stored per drive by CR_SaveSettings. Offsets are byte offsets in the block. */
+/* The drive-parameter block, 360 bytes. Bytes 0..255 are the library's own: the drive's
+ * name, zero-padded (ignored by CR_SetCDROMParameters). The 32-bit little-endian fields
+ * below are read on CR_SetCDROMParameters and stored per drive by CR_SaveSettings.
+ * Offsets are byte offsets in the block. */
 #define CR_PARAMS_SIZE 360
-#define CR_OFS_SECTORS_PER_READ 256   /* sectors delivered per CR_RipChunk (1..200) */
-#define CR_OFS_OVERLAP 260            /* overlap sectors of the jitter correction */
-#define CR_OFS_COMPARE 264            /* sectors compared by the jitter correction */
-#define CR_OFS_SPEED 276              /* read speed factor; 0 = drive default */
-#define CR_OFS_JITTER_ON 284          /* jitter correction on (non-zero) */
-#define CR_OFS_RETRIES 328            /* re-reads of one sector; 0 = library default */
-#define CR_OFS_TIMEOUT 332            /* seconds */
+#define CR_OFS_SECTORS_PER_READ 256 /* sectors delivered per CR_RipChunk (1..200) */
+#define CR_OFS_OVERLAP 260          /* overlap sectors of the jitter correction */
+#define CR_OFS_COMPARE 264          /* sectors compared by the jitter correction */
+#define CR_OFS_SPEED 276            /* read speed factor; 0 = drive default */
+#define CR_OFS_JITTER_ON 284        /* jitter correction on (non-zero) */
+#define CR_OFS_RETRIES 328          /* re-reads of one sector; 0 = library default */
+#define CR_OFS_TIMEOUT 332          /* seconds */
 #define CR_OFS_MULTIREAD 336
 #define CR_OFS_MULTIREAD_FIRST 340
 #define CR_OFS_MULTIREAD_COUNT 344
 #define CR_OFS_LOCK_DURING_READ 348
-#define CR_OFS_RIP_MODE 352           /* 0 = plain reads, 1 = paranoia */
-#define CR_OFS_PARANOIA_MODE 356      /* libcdio-paranoia's PARANOIA_MODE_* bits */
+#define CR_OFS_RIP_MODE 352      /* 0 = plain reads, 1 = paranoia */
+#define CR_OFS_PARANOIA_MODE 356 /* libcdio-paranoia's PARANOIA_MODE_* bits */
 
 typedef struct CR_DRIVEPARAMS {
     uint8_t bytes[CR_PARAMS_SIZE];
 } CR_DRIVEPARAMS;
 
+/*
+ * Initialises (or re-initialises) the library: reads the settings file <name> (see the
+ * top of this header), hands its image list to the drive model, makes drive 0 active and
+ * forgets the table of contents and any open ripper. Returns 0, also when the file does
+ * not exist or cannot be read (parameters then start at their defaults, and
+ * CR_SaveSettings reports whether the place is writable). Returns CDEX_ERROR only for a
+ * null or empty name; the library then works as before CR_Init.
+ */
 CDRIP3_API int32_t CR_Init(const char* settingsFileName);
+
+/* Number of drives (0 when there is none). */
 CDRIP3_API int32_t CR_GetNumCDROM(void);
+
+/* Index of the active drive; 0 until changed (also when there is no drive). */
 CDRIP3_API int32_t CR_GetActiveCDROM(void);
+
+/* Makes drive index active; an index outside 0..CR_GetNumCDROM()-1 is ignored. A change
+ * of drive forgets the table of contents; an open ripper keeps reading its own drive. */
 CDRIP3_API void CR_SetActiveCDROM(int32_t index);
+
+/* The name of drive index (see the top of this header). The pointer stays valid until
+ * the next call of CR_GetCDROMIDByIndex; never null: "" for an index out of range. */
 CDRIP3_API const char* CR_GetCDROMIDByIndex(int32_t index);
+
+/* 1 when the active drive holds a disc (an image drive: its tray is closed and its cue
+ * sheet exists, even if the sheet later proves unreadable), else 0. */
 CDRIP3_API int32_t CR_IsUnitReady(void);
+
+/* Reads the active drive's table of contents: 0 on success, CDEX_ERROR when there is no
+ * drive, no disc, or the table cannot be read (image drives: a malformed sheet, a missing
+ * or short file, a WAVE file not in CD format). A failure empties the stored table. */
 CDRIP3_API int32_t CR_ReadToc(void);
+
+/* Number of tracks of the last successful CR_ReadToc; 0 when there is none. */
 CDRIP3_API int32_t CR_GetNumTocEntries(void);
+
+/* Fills *entry with track index (0..n-1, disc order) of the stored table, or with the
+ * lead-out for index n (btTrackNumber 0xAA, btFlag 0, btSession = last session, start =
+ * the sector after the last track). Returns 0, or CDEX_ERROR for a null entry or an index
+ * outside 0..n (the entry is then zeroed). */
 CDRIP3_API int32_t CR_GetTocEntry2(int32_t index, CR_TOCENTRY* entry);
+
+/*
+ * Opens a ripper on sectors firstSector..lastSector (inclusive) of the active drive, with
+ * the active drive's parameters at the time of the call. On success returns 0 and sets
+ * *bufferSize to sectors-per-read * 2352: the size of the buffer CR_RipChunk needs.
+ * Fails, leaving *bufferSize untouched, with
+ *   CDEX_ERROR               null bufferSize, no drive, a negative sector, first > last,
+ *                            lastSector at or beyond the lead-out, unreadable table;
+ *   CDEX_NOT_READY           no disc;
+ *   CDEX_RIPPING_INPROGRESS  a ripper is open already (close it first).
+ */
 CDRIP3_API int32_t CR_OpenRipper(int32_t* bufferSize, int32_t firstSector, int32_t lastSector);
+
+/*
+ * Reads the next up to sectors-per-read sectors of the open ripper into buffer (which
+ * holds *bufferSize bytes of CR_OpenRipper) and sets *bytesRead to their byte count.
+ * Audio is 16-bit little-endian stereo, as on the disc. Returns
+ *   CDEX_OK            bytes delivered, every sector read exactly (or verified);
+ *   CDEX_JITTER_ERROR  bytes delivered, but paranoia could not verify or correct every
+ *                      sector of the chunk (its audio is still the best it could get);
+ *   CDEX_RIPPING_DONE  the range is exhausted, or *abort was non-zero: *bytesRead = 0,
+ *                      and every later call says so too until CR_CloseRipper;
+ *   CDEX_NOT_READY     the disc went (tray opened, medium changed): *bytesRead = 0;
+ *   CDEX_ERROR         read failure, or null buffer/bytesRead: *bytesRead = 0 (if given);
+ *   CDEX_NO_RIPPER     no ripper is open: *bytesRead = 0.
+ * abort may be null (never abort).
+ */
 CDRIP3_API int32_t CR_RipChunk(uint8_t* buffer, int32_t* bytesRead, int32_t* abort);
+
+/* Sectors delivered * 100 / sectors in the range: 0..100, exactly 100 once all were
+ * delivered; 0 with no ripper open. */
 CDRIP3_API int32_t CR_GetPercentCompleted(void);
+
+/* Closes the ripper: 0 when one was open, CDEX_NO_RIPPER when none was. */
 CDRIP3_API int32_t CR_CloseRipper(void);
+
+/* Copies the active drive's parameter block into *params (bytes 0..255: the drive's
+ * name). Defaults: sectors per read 26, overlap 7, compare 1, speed 0, jitter on 1,
+ * retries 0 (library default: 20), timeout 30, multiread 0/0/0, lock during read 0,
+ * rip mode 1, paranoia mode 0xDF (full paranoia without "never skip").
+ * Returns 0, or CDEX_ERROR for a null params or when there is no drive. */
 CDRIP3_API int32_t CR_GetCDROMParameters(CR_DRIVEPARAMS* params);
+
+/*
+ * Stores *params as the active drive's parameters; they take effect at the next
+ * CR_OpenRipper. Out-of-range values are clamped, never refused: sectors per read 1..200,
+ * overlap and compare 0..100, speed -1..255 (0 and -1: leave the drive's speed alone),
+ * retries 0..1000, timeout 0..3600, rip mode 0..1, paranoia mode 0..0xFF; the other
+ * fields are kept as given. Returns 0, or CDEX_ERROR for a null params or when there is
+ * no drive.
+ *
+ * How the fields drive the reading (real drives; image drives read exactly anyway):
+ * paranoia is on when jitter-on is non-zero and rip mode is 1, and then runs with the
+ * paranoia-mode bits (libcdio-paranoia's PARANOIA_MODE_*, set with
+ * cdio_paranoia_modeset); otherwise PARANOIA_MODE_DISABLE. Retries bound the re-reads of
+ * one sector (cdio_paranoia_read_limited), so a bad sector never hangs a rip; 0 means 20.
+ * A speed above 0 is set with cdio_cddap_speed_set. Overlap, compare, timeout, the
+ * multiread fields and lock-during-read are stored and saved only: libcdio-paranoia
+ * sizes its overlap itself.
+ */
 CDRIP3_API int32_t CR_SetCDROMParameters(const CR_DRIVEPARAMS* params);
+
+/* Writes the settings file (image list and every known drive's parameters) atomically,
+ * creating its folder: 0 when written; CDEX_FILEOPEN_ERROR when it could not be written
+ * or no file is named yet (no successful CR_Init). */
 CDRIP3_API int32_t CR_SaveSettings(void);
+
+/* Stops the active drive's own analogue playback; errors are ignored. */
 CDRIP3_API void CR_StopPlayTrack(void);
+
+/* Prevents (non-zero) or allows (0) medium removal on the active drive; a no-op for
+ * image drives and drives that cannot lock. */
 CDRIP3_API void CR_LockCD(int32_t lock);
+
+/* Opens (non-zero) or closes (0) the active drive's tray. For an image drive opening
+ * takes the disc out: CR_IsUnitReady gives 0, an open ripper's reads give CDEX_NOT_READY,
+ * and the media callback is told (index, 0); closing puts it back and tells (index, 1). */
 CDRIP3_API void CR_EjectCD(int32_t open);
+
+/*
+ * Extension for the program's device-change monitor: registers callback to be told when
+ * a drive's medium arrives (arrived = 1) or goes (arrived = 0); context is handed back
+ * unchanged. One callback at a time: a new call replaces the old one, a null callback
+ * unregisters. The callback runs on the thread that caused the change (for image drives,
+ * the thread calling CR_EjectCD or the drive model's eject) and may call the library.
+ */
+typedef void (*CR_MEDIANOTIFY)(int32_t driveIndex, int32_t arrived, void* context);
+CDRIP3_API void CR_SetMediaNotify(CR_MEDIANOTIFY callback, void* context);
 
 #ifdef __cplusplus
 }

@@ -1,0 +1,465 @@
+#include "cdrip3.h"
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "drivemodel.h"
+#include "inifile.h"
+
+namespace {
+
+using svdrives::DriveModel;
+
+constexpr const char* kImagesSection = "Images";
+constexpr int kDefaultRetries = 20;
+
+struct Field {
+    const char* key;
+    int offset;
+    int32_t def;
+    int32_t min;
+    int32_t max;
+};
+// The named fields of the parameter block, with their defaults and the range a stored
+// value is clamped to.
+constexpr Field kFields[] = {
+    {"sectors_per_read", CR_OFS_SECTORS_PER_READ, 26, 1, 200},
+    {"overlap", CR_OFS_OVERLAP, 7, 0, 100},
+    {"compare", CR_OFS_COMPARE, 1, 0, 100},
+    {"speed", CR_OFS_SPEED, 0, -1, 255},
+    {"jitter_on", CR_OFS_JITTER_ON, 1, INT32_MIN, INT32_MAX},
+    {"retries", CR_OFS_RETRIES, 0, 0, 1000},
+    {"timeout", CR_OFS_TIMEOUT, 30, 0, 3600},
+    {"multiread", CR_OFS_MULTIREAD, 0, INT32_MIN, INT32_MAX},
+    {"multiread_first", CR_OFS_MULTIREAD_FIRST, 0, INT32_MIN, INT32_MAX},
+    {"multiread_count", CR_OFS_MULTIREAD_COUNT, 0, INT32_MIN, INT32_MAX},
+    {"lock_during_read", CR_OFS_LOCK_DURING_READ, 0, INT32_MIN, INT32_MAX},
+    {"rip_mode", CR_OFS_RIP_MODE, 1, 0, 1},
+    {"paranoia_mode", CR_OFS_PARANOIA_MODE, 0xDF, 0, 0xFF},
+};
+constexpr int kFirstField = 256;
+constexpr int kLastField = CR_PARAMS_SIZE - 4;
+
+int32_t getField(const CR_DRIVEPARAMS& p, int offset) {
+    const uint8_t* b = p.bytes + offset;
+    return int32_t(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 |
+                   uint32_t(b[3]) << 24);
+}
+
+void setField(CR_DRIVEPARAMS* p, int offset, int32_t value) {
+    const uint32_t v = uint32_t(value);
+    for (int i = 0; i < 4; ++i) p->bytes[offset + i] = uint8_t(v >> (8 * i));
+}
+
+const Field* namedField(int offset) {
+    for (const Field& f : kFields) {
+        if (f.offset == offset) return &f;
+    }
+    return nullptr;
+}
+
+CR_DRIVEPARAMS defaultParams() {
+    CR_DRIVEPARAMS p{};
+    for (const Field& f : kFields) setField(&p, f.offset, f.def);
+    return p;
+}
+
+void clampAndName(CR_DRIVEPARAMS* p, const std::string& name) {
+    for (const Field& f : kFields) {
+        const int32_t v = getField(*p, f.offset);
+        setField(p, f.offset, v < f.min ? f.min : v > f.max ? f.max : v);
+    }
+    memset(p->bytes, 0, kFirstField);
+    memcpy(p->bytes, name.data(), std::min<size_t>(name.size(), kFirstField - 1));
+}
+
+svdrives::ReadSettings readSettings(const CR_DRIVEPARAMS& p) {
+    svdrives::ReadSettings s;
+    s.sectorsPerRead = getField(p, CR_OFS_SECTORS_PER_READ);
+    s.readSpeed = std::max(0, getField(p, CR_OFS_SPEED));
+    s.paranoia = getField(p, CR_OFS_JITTER_ON) != 0 && getField(p, CR_OFS_RIP_MODE) == 1;
+    s.paranoiaMode = getField(p, CR_OFS_PARANOIA_MODE) & 0xFF;
+    const int32_t retries = getField(p, CR_OFS_RETRIES);
+    s.retries = retries > 0 ? retries : kDefaultRetries;
+    return s;
+}
+
+struct Ripper {
+    std::unique_ptr<svdrives::SectorReader> reader;
+    int sectorsPerRead = 0;
+    uint64_t total = 0;
+    uint64_t delivered = 0;
+    bool finished = false;
+};
+
+struct State {
+    std::string settingsPath;  // empty until CR_Init names a file
+    std::string settingsDir;
+    std::vector<std::string> images;               // the [Images] section, as written
+    std::map<std::string, CR_DRIVEPARAMS> params;  // by drive name, also absent drives
+    uint64_t modelGeneration = 0;
+    int active = 0;
+    std::string activeName;
+    bool tocValid = false;
+    svdrives::Toc toc;
+    std::unique_ptr<Ripper> ripper;
+    std::string idBuffer;
+    int listenerId = 0;
+};
+
+// The library is documented single-threaded, but the media callback may run on another
+// thread and call back in; recursive, since it may also run inside CR_EjectCD.
+std::recursive_mutex g_mutex;
+State* g_state = nullptr;
+
+// Brings the per-drive state in line with the drive model, which may have been rebuilt
+// (tests) or grown (images added) since the last call.
+State& state() {
+    if (!g_state) g_state = new State();
+    State& s = *g_state;
+    DriveModel& model = DriveModel::instance();
+    const uint64_t gen = model.generation();
+    if (gen != s.modelGeneration) {
+        s.modelGeneration = gen;
+        const int n = model.count();
+        for (int i = 0; i < n; ++i) {
+            svdrives::Drive* d = model.drive(i);
+            if (!d) continue;
+            const std::string name = d->name();
+            if (!s.params.count(name)) {
+                CR_DRIVEPARAMS p = defaultParams();
+                clampAndName(&p, name);
+                s.params.emplace(name, p);
+            }
+        }
+        if (s.active >= n) s.active = 0;
+        svdrives::Drive* d = model.drive(s.active);
+        const std::string name = d ? d->name() : std::string();
+        if (name != s.activeName) {
+            s.activeName = name;
+            s.tocValid = false;
+        }
+    }
+    return s;
+}
+
+svdrives::Drive* activeDrive(State& s) {
+    return DriveModel::instance().drive(s.active);
+}
+
+CR_DRIVEPARAMS* activeParams(State& s) {
+    svdrives::Drive* d = activeDrive(s);
+    if (!d) return nullptr;
+    auto it = s.params.find(d->name());
+    return it == s.params.end() ? nullptr : &it->second;
+}
+
+std::string configFolder() {
+    const char* xdg = getenv("XDG_CONFIG_HOME");
+    if (xdg && xdg[0] == '/') return xdg;
+    const char* home = getenv("HOME");
+    if (home && home[0]) return std::string(home) + "/.config";
+    return {};
+}
+
+void loadSettings(State& s, const std::string& text) {
+    for (const cdrip3::IniSection& sec : cdrip3::parseIni(text)) {
+        if (sec.name == kImagesSection) {
+            for (const auto& [key, value] : sec.entries) {
+                if (!value.empty()) s.images.push_back(value);
+            }
+            continue;
+        }
+        CR_DRIVEPARAMS p = defaultParams();
+        for (const auto& [key, value] : sec.entries) {
+            char* end = nullptr;
+            const long long v = strtoll(value.c_str(), &end, 0);
+            if (end == value.c_str() || *end != 0 || v < INT32_MIN || v > UINT32_MAX) continue;
+            int offset = -1;
+            for (const Field& f : kFields) {
+                if (key == f.key) offset = f.offset;
+            }
+            if (offset < 0 && key.compare(0, 6, "field_") == 0) {
+                const int o = atoi(key.c_str() + 6);
+                if (o >= kFirstField && o <= kLastField && o % 4 == 0) offset = o;
+            }
+            if (offset >= 0) setField(&p, offset, int32_t(uint32_t(v)));
+        }
+        clampAndName(&p, sec.name);
+        s.params[sec.name] = p;
+    }
+}
+
+std::string settingsText(const State& s) {
+    std::vector<cdrip3::IniSection> sections;
+    cdrip3::IniSection images{kImagesSection, {}};
+    for (size_t i = 0; i < s.images.size(); ++i) {
+        images.entries.emplace_back("image" + std::to_string(i + 1), s.images[i]);
+    }
+    sections.push_back(std::move(images));
+    for (const auto& [name, p] : s.params) {
+        cdrip3::IniSection sec{name, {}};
+        for (int o = kFirstField; o <= kLastField; o += 4) {
+            const Field* f = namedField(o);
+            const int32_t v = getField(p, o);
+            if (f) {
+                sec.entries.emplace_back(f->key, std::to_string(v));
+            } else if (v != 0) {
+                sec.entries.emplace_back("field_" + std::to_string(o), std::to_string(v));
+            }
+        }
+        sections.push_back(std::move(sec));
+    }
+    return cdrip3::formatIni(sections, "CD drive settings");
+}
+
+std::string resolveImage(const State& s, const std::string& path) {
+    if (path.empty() || path[0] == '/' || s.settingsDir.empty()) return path;
+    return s.settingsDir + "/" + path;
+}
+
+}  // namespace
+
+extern "C" {
+
+int32_t CR_Init(const char* settingsFileName) {
+    std::lock_guard lock(g_mutex);
+    State& s = state();
+    s.ripper.reset();
+    s.tocValid = false;
+    s.active = 0;
+    s.activeName.clear();
+    s.modelGeneration = 0;  // look at the drives again below
+    s.settingsPath.clear();
+    s.settingsDir.clear();
+    if (!settingsFileName || !settingsFileName[0]) return CDEX_ERROR;
+
+    s.images.clear();
+    s.params.clear();
+    const std::string name(settingsFileName);
+    if (name[0] == '/') {
+        s.settingsPath = name;
+    } else {
+        const std::string folder = configFolder();
+        s.settingsPath = folder.empty() ? std::string() : folder + "/" + name;
+    }
+    const size_t slash = s.settingsPath.find_last_of('/');
+    s.settingsDir = slash == std::string::npos ? std::string() : s.settingsPath.substr(0, slash);
+    std::string text;
+    if (!s.settingsPath.empty() && cdrip3::readFile(s.settingsPath, &text)) loadSettings(s, text);
+
+    std::vector<std::string> resolved;
+    for (const std::string& p : s.images) resolved.push_back(resolveImage(s, p));
+    DriveModel::instance().setConfiguredImages(resolved);
+    state();
+    return CDEX_OK;
+}
+
+int32_t CR_GetNumCDROM(void) {
+    std::lock_guard lock(g_mutex);
+    state();
+    return DriveModel::instance().count();
+}
+
+int32_t CR_GetActiveCDROM(void) {
+    std::lock_guard lock(g_mutex);
+    return state().active;
+}
+
+void CR_SetActiveCDROM(int32_t index) {
+    std::lock_guard lock(g_mutex);
+    State& s = state();
+    svdrives::Drive* d = DriveModel::instance().drive(index);
+    if (!d || index == s.active) return;
+    s.active = index;
+    s.activeName = d->name();
+    s.tocValid = false;
+}
+
+const char* CR_GetCDROMIDByIndex(int32_t index) {
+    std::lock_guard lock(g_mutex);
+    State& s = state();
+    svdrives::Drive* d = DriveModel::instance().drive(index);
+    s.idBuffer = d ? d->name() : std::string();
+    return s.idBuffer.c_str();
+}
+
+int32_t CR_IsUnitReady(void) {
+    std::lock_guard lock(g_mutex);
+    svdrives::Drive* d = activeDrive(state());
+    return d && d->unitReady() ? 1 : 0;
+}
+
+int32_t CR_ReadToc(void) {
+    std::lock_guard lock(g_mutex);
+    State& s = state();
+    s.tocValid = false;
+    s.toc = {};
+    svdrives::Drive* d = activeDrive(s);
+    if (!d || !d->unitReady()) return CDEX_ERROR;
+    svdrives::Toc toc;
+    if (!d->readToc(&toc) || toc.tracks.empty()) return CDEX_ERROR;
+    s.toc = std::move(toc);
+    s.tocValid = true;
+    return CDEX_OK;
+}
+
+int32_t CR_GetNumTocEntries(void) {
+    std::lock_guard lock(g_mutex);
+    State& s = state();
+    return s.tocValid ? int32_t(s.toc.tracks.size()) : 0;
+}
+
+int32_t CR_GetTocEntry2(int32_t index, CR_TOCENTRY* entry) {
+    std::lock_guard lock(g_mutex);
+    State& s = state();
+    if (!entry) return CDEX_ERROR;
+    *entry = CR_TOCENTRY{};
+    const int32_t n = s.tocValid ? int32_t(s.toc.tracks.size()) : 0;
+    if (index < 0 || index > n || n == 0) return CDEX_ERROR;
+    if (index == n) {
+        entry->dwStartSector = s.toc.leadOut;
+        entry->btTrackNumber = 0xAA;
+        entry->btSession = s.toc.tracks.back().session;
+        return CDEX_OK;
+    }
+    const svdrives::TocTrack& t = s.toc.tracks[size_t(index)];
+    entry->dwStartSector = t.startSector;
+    entry->btFlag = t.data ? 4 : 0;
+    entry->btTrackNumber = t.number;
+    entry->btSession = t.session;
+    return CDEX_OK;
+}
+
+int32_t CR_OpenRipper(int32_t* bufferSize, int32_t firstSector, int32_t lastSector) {
+    std::lock_guard lock(g_mutex);
+    State& s = state();
+    if (s.ripper) return CDEX_RIPPING_INPROGRESS;
+    svdrives::Drive* d = activeDrive(s);
+    CR_DRIVEPARAMS* p = activeParams(s);
+    if (!bufferSize || !d || !p || firstSector < 0 || lastSector < firstSector) return CDEX_ERROR;
+    if (!d->unitReady()) return CDEX_NOT_READY;
+    svdrives::Toc toc;
+    if (!d->readToc(&toc) || uint32_t(lastSector) >= toc.leadOut) return CDEX_ERROR;
+    const svdrives::ReadSettings settings = readSettings(*p);
+    auto reader = d->openReader(uint32_t(firstSector), uint32_t(lastSector), settings);
+    if (!reader) return CDEX_ERROR;
+    auto r = std::make_unique<Ripper>();
+    r->reader = std::move(reader);
+    r->sectorsPerRead = settings.sectorsPerRead;
+    r->total = uint64_t(lastSector) - uint64_t(firstSector) + 1;
+    s.ripper = std::move(r);
+    *bufferSize = settings.sectorsPerRead * svdrives::kSectorBytes;
+    return CDEX_OK;
+}
+
+int32_t CR_RipChunk(uint8_t* buffer, int32_t* bytesRead, int32_t* abort) {
+    std::lock_guard lock(g_mutex);
+    State& s = state();
+    if (bytesRead) *bytesRead = 0;
+    if (!s.ripper) return CDEX_NO_RIPPER;
+    if (!buffer || !bytesRead) return CDEX_ERROR;
+    Ripper& r = *s.ripper;
+    if (abort && *abort) r.finished = true;
+    if (r.finished) return CDEX_RIPPING_DONE;
+    int sectors = 0;
+    const svdrives::ReadResult result = r.reader->read(buffer, r.sectorsPerRead, &sectors);
+    switch (result) {
+        case svdrives::ReadResult::Ok:
+        case svdrives::ReadResult::Jitter:
+            if (sectors <= 0) {
+                r.finished = true;
+                return CDEX_RIPPING_DONE;
+            }
+            r.delivered += uint64_t(sectors);
+            *bytesRead = sectors * svdrives::kSectorBytes;
+            return result == svdrives::ReadResult::Ok ? CDEX_OK : CDEX_JITTER_ERROR;
+        case svdrives::ReadResult::NotReady:
+            return CDEX_NOT_READY;
+        case svdrives::ReadResult::OutOfRange:
+        case svdrives::ReadResult::IoError:
+            break;
+    }
+    return CDEX_ERROR;
+}
+
+int32_t CR_GetPercentCompleted(void) {
+    std::lock_guard lock(g_mutex);
+    State& s = state();
+    if (!s.ripper || s.ripper->total == 0) return 0;
+    return int32_t(std::min<uint64_t>(100, s.ripper->delivered * 100 / s.ripper->total));
+}
+
+int32_t CR_CloseRipper(void) {
+    std::lock_guard lock(g_mutex);
+    State& s = state();
+    if (!s.ripper) return CDEX_NO_RIPPER;
+    s.ripper.reset();
+    return CDEX_OK;
+}
+
+int32_t CR_GetCDROMParameters(CR_DRIVEPARAMS* params) {
+    std::lock_guard lock(g_mutex);
+    CR_DRIVEPARAMS* p = activeParams(state());
+    if (!params || !p) return CDEX_ERROR;
+    *params = *p;
+    return CDEX_OK;
+}
+
+int32_t CR_SetCDROMParameters(const CR_DRIVEPARAMS* params) {
+    std::lock_guard lock(g_mutex);
+    State& s = state();
+    svdrives::Drive* d = activeDrive(s);
+    if (!params || !d) return CDEX_ERROR;
+    CR_DRIVEPARAMS p = *params;
+    clampAndName(&p, d->name());
+    s.params[d->name()] = p;
+    return CDEX_OK;
+}
+
+int32_t CR_SaveSettings(void) {
+    std::lock_guard lock(g_mutex);
+    State& s = state();
+    if (s.settingsPath.empty()) return CDEX_FILEOPEN_ERROR;
+    return cdrip3::writeFileAtomically(s.settingsPath, settingsText(s)) ? CDEX_OK
+                                                                        : CDEX_FILEOPEN_ERROR;
+}
+
+void CR_StopPlayTrack(void) {
+    std::lock_guard lock(g_mutex);
+    if (svdrives::Drive* d = activeDrive(state())) d->stopAudio();
+}
+
+void CR_LockCD(int32_t lock) {
+    std::lock_guard guard(g_mutex);
+    if (svdrives::Drive* d = activeDrive(state())) d->lock(lock != 0);
+}
+
+void CR_EjectCD(int32_t open) {
+    std::lock_guard lock(g_mutex);
+    State& s = state();
+    if (svdrives::Drive* d = activeDrive(s)) {
+        s.tocValid = false;
+        d->eject(open != 0);
+    }
+}
+
+void CR_SetMediaNotify(CR_MEDIANOTIFY callback, void* context) {
+    std::lock_guard lock(g_mutex);
+    State& s = state();
+    DriveModel& model = DriveModel::instance();
+    if (s.listenerId) model.removeMediaListener(s.listenerId);
+    s.listenerId = 0;
+    if (!callback) return;
+    s.listenerId = model.addMediaListener([callback, context](int index, bool arrived) {
+        callback(int32_t(index), arrived ? 1 : 0, context);
+    });
+}
+
+}  // extern "C"

@@ -1,0 +1,28 @@
+// The settings file's text form: sections of key=value lines. Kept apart from the
+// library state so the format has one place.
+#pragma once
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace cdrip3 {
+
+struct IniSection {
+    std::string name;
+    std::vector<std::pair<std::string, std::string>> entries;  // in file order
+};
+
+// Lenient: blank lines and lines starting with '#' or ';' are skipped, so are lines
+// outside any section and lines without '='. Keys and values are trimmed of blanks.
+// A section header is "[name]"; the name runs to the last ']' so it may hold brackets.
+std::vector<IniSection> parseIni(const std::string& text);
+std::string formatIni(const std::vector<IniSection>& sections, const std::string& comment);
+
+// Writes the file atomically (a temporary beside it, then rename), creating missing
+// folders. False on any failure; the old file then stays as it was.
+bool writeFileAtomically(const std::string& path, const std::string& text);
+bool readFile(const std::string& path, std::string* text);
+
+}  // namespace cdrip3
