@@ -1,0 +1,159 @@
+// The drive side of the C ABI: the list a program shows, the active drive, readiness,
+// the table of contents and its refusals, the tray and the media callback, and that the
+// library exports exactly its entry points.
+#include <dlfcn.h>
+
+#include <cstring>
+
+#include "cdrip3_fixture.h"
+
+namespace {
+
+using cdrip3test::Cdrip3Test;
+
+class DriveApi : public Cdrip3Test {
+protected:
+    void SetUp() override {
+        Cdrip3Test::SetUp();
+        good_ = home_.file("discs/good.cue");
+        expected_ = testdisc::writeImage(testdisc::audioDisc({80, 90}), good_);
+        broken_ = home_.file("discs/broken.cue");
+        disctest::writeText(broken_,
+                            "FILE \"none.bin\" BINARY\n  TRACK 01 AUDIO\n"
+                            "    INDEX 01 00:00:00\n");
+        useDrives({good_, broken_, home_.file("discs/absent.cue")});
+    }
+    std::string good_, broken_;
+    testdisc::ExpectedDisc expected_;
+};
+
+TEST_F(DriveApi, ListNamesAndActiveDrive) {
+    ASSERT_EQ(CR_GetNumCDROM(), 3);
+    EXPECT_EQ(CR_GetActiveCDROM(), 0);
+    EXPECT_STREQ(CR_GetCDROMIDByIndex(0), "Image: good.cue");
+    EXPECT_STREQ(CR_GetCDROMIDByIndex(2), "Image: absent.cue");
+    const char* bad = CR_GetCDROMIDByIndex(3);
+    ASSERT_NE(bad, nullptr);
+    EXPECT_STREQ(bad, "");
+    EXPECT_STREQ(CR_GetCDROMIDByIndex(-1), "");
+
+    CR_SetActiveCDROM(2);
+    EXPECT_EQ(CR_GetActiveCDROM(), 2);
+    CR_SetActiveCDROM(3);
+    CR_SetActiveCDROM(-1);
+    EXPECT_EQ(CR_GetActiveCDROM(), 2);
+    EXPECT_EQ(CR_IsUnitReady(), 0);  // its sheet does not exist
+    EXPECT_EQ(CR_ReadToc(), CDEX_ERROR);
+}
+
+TEST_F(DriveApi, BrokenImageIsReadyButItsTocFails) {
+    ASSERT_EQ(CR_ReadToc(), CDEX_OK);
+    ASSERT_EQ(CR_GetNumTocEntries(), 2);
+    CR_SetActiveCDROM(1);
+    EXPECT_EQ(CR_GetNumTocEntries(), 0);  // that table was the other drive's
+    EXPECT_EQ(CR_IsUnitReady(), 1);
+    EXPECT_EQ(CR_ReadToc(), CDEX_ERROR);
+    EXPECT_EQ(CR_GetNumTocEntries(), 0);
+    CR_TOCENTRY e;
+    memset(&e, 0x55, sizeof e);
+    EXPECT_EQ(CR_GetTocEntry2(0, &e), CDEX_ERROR);
+    EXPECT_EQ(e.dwStartSector, 0u);
+    EXPECT_EQ(e.btTrackNumber, 0);
+    int32_t size = 0;
+    EXPECT_NE(CR_OpenRipper(&size, 0, 0), CDEX_OK);
+}
+
+TEST_F(DriveApi, TocEntryIndicesOutsideTheTable) {
+    ASSERT_EQ(CR_ReadToc(), CDEX_OK);
+    CR_TOCENTRY e;
+    memset(&e, 0x55, sizeof e);
+    EXPECT_EQ(CR_GetTocEntry2(3, &e), CDEX_ERROR);  // 2 tracks + lead-out at index 2
+    EXPECT_EQ(e.btFlag, 0);
+    EXPECT_EQ(e.dwStartSector, 0u);
+    EXPECT_EQ(CR_GetTocEntry2(-1, &e), CDEX_ERROR);
+    EXPECT_EQ(CR_GetTocEntry2(0, nullptr), CDEX_ERROR);
+    EXPECT_EQ(CR_GetTocEntry2(2, &e), CDEX_OK);
+    EXPECT_EQ(e.btTrackNumber, 0xAA);
+    EXPECT_EQ(e.dwStartSector, expected_.leadOut);
+}
+
+struct Notice {
+    int32_t drive;
+    int32_t arrived;
+    bool operator==(const Notice&) const = default;
+};
+void record(int32_t drive, int32_t arrived, void* context) {
+    auto* notices = static_cast<std::vector<Notice>*>(context);
+    // The callback may use the library, as the program's monitor does.
+    EXPECT_EQ(CR_IsUnitReady(), arrived);
+    notices->push_back({drive, arrived});
+}
+
+TEST_F(DriveApi, TrayMovesAreNotifiedAndChangeReadiness) {
+    std::vector<Notice> notices;
+    CR_SetMediaNotify(record, &notices);
+    ASSERT_EQ(CR_ReadToc(), CDEX_OK);
+    CR_EjectCD(1);
+    EXPECT_EQ(CR_IsUnitReady(), 0);
+    EXPECT_EQ(CR_GetNumTocEntries(), 0);
+    EXPECT_EQ(CR_ReadToc(), CDEX_ERROR);
+    CR_EjectCD(0);
+    EXPECT_EQ(CR_IsUnitReady(), 1);
+    EXPECT_EQ(CR_ReadToc(), CDEX_OK);
+    const std::vector<Notice> want = {{0, 0}, {0, 1}};
+    EXPECT_EQ(notices, want);
+
+    // Replaced, then unregistered: only the current callback hears anything.
+    std::vector<Notice> second;
+    CR_SetMediaNotify(record, &second);
+    CR_EjectCD(1);
+    CR_SetMediaNotify(nullptr, nullptr);
+    CR_EjectCD(0);
+    EXPECT_EQ(notices.size(), 2u);
+    EXPECT_EQ(second, (std::vector<Notice>{{0, 0}}));
+}
+
+TEST_F(DriveApi, LockAndStopAreHarmlessOnImages) {
+    CR_LockCD(1);
+    CR_StopPlayTrack();
+    CR_LockCD(0);
+    EXPECT_EQ(CR_IsUnitReady(), 1);
+}
+
+TEST_F(DriveApi, NoDrivesAtAll) {
+    useDrives({});
+    EXPECT_EQ(CR_GetNumCDROM(), 0);
+    EXPECT_EQ(CR_GetActiveCDROM(), 0);
+    EXPECT_EQ(CR_IsUnitReady(), 0);
+    EXPECT_EQ(CR_ReadToc(), CDEX_ERROR);
+    CR_DRIVEPARAMS p;
+    EXPECT_NE(CR_GetCDROMParameters(&p), CDEX_OK);
+    EXPECT_NE(CR_SetCDROMParameters(&p), CDEX_OK);
+    int32_t size = 0;
+    EXPECT_NE(CR_OpenRipper(&size, 0, 0), CDEX_OK);
+    CR_EjectCD(1);
+    CR_LockCD(1);
+    CR_StopPlayTrack();
+    EXPECT_EQ(CR_SaveSettings(), CDEX_OK);  // parameters of no drive still make a file
+}
+
+TEST(Cdrip3Exports, EveryEntryPointAndNothingElse) {
+    void* lib = dlopen(SONVALE_BIN_DIR "/libcdrip3.so", RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(lib, nullptr) << dlerror();
+    for (const char* name : {"CR_Init",           "CR_GetNumCDROM",        "CR_GetActiveCDROM",
+                             "CR_SetActiveCDROM", "CR_GetCDROMIDByIndex",  "CR_IsUnitReady",
+                             "CR_ReadToc",        "CR_GetNumTocEntries",   "CR_GetTocEntry2",
+                             "CR_OpenRipper",     "CR_RipChunk",           "CR_GetPercentCompleted",
+                             "CR_CloseRipper",    "CR_GetCDROMParameters", "CR_SetCDROMParameters",
+                             "CR_SaveSettings",   "CR_StopPlayTrack",      "CR_LockCD",
+                             "CR_EjectCD",        "CR_SetMediaNotify"}) {
+        EXPECT_NE(dlsym(lib, name), nullptr) << name;
+    }
+    // Internals stay inside: the settings file helpers are not part of the ABI.
+    EXPECT_EQ(
+        dlsym(lib, "_ZN6cdrip38parseIniERKNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE"),
+        nullptr);
+    dlclose(lib);
+}
+
+}  // namespace

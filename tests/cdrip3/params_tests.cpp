@@ -1,0 +1,219 @@
+// Drive parameters: defaults, what CR_SetCDROMParameters keeps, and the settings file
+// that carries them (and the image list) from one run to the next.
+#include <sys/stat.h>
+
+#include <cstring>
+
+#include "cdrip3_fixture.h"
+
+namespace {
+
+using cdrip3test::Cdrip3Test;
+
+int32_t field(const CR_DRIVEPARAMS& p, int offset) {
+    int32_t v;
+    memcpy(&v, p.bytes + offset, 4);
+    return v;
+}
+void setField(CR_DRIVEPARAMS* p, int offset, int32_t v) {
+    memcpy(p->bytes + offset, &v, 4);
+}
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class Params : public Cdrip3Test {
+protected:
+    void SetUp() override {
+        Cdrip3Test::SetUp();
+        const auto spec = testdisc::audioDisc({50});
+        a_ = home_.file("discs/alpha.cue");
+        b_ = home_.file("discs/beta.cue");
+        testdisc::writeImage(spec, a_);
+        testdisc::writeImage(spec, b_);
+        useDrives({a_, b_});
+    }
+    std::string a_, b_;
+};
+
+TEST_F(Params, DefaultsCarryTheDriveName) {
+    CR_DRIVEPARAMS p;
+    memset(&p, 0xEE, sizeof p);
+    ASSERT_EQ(CR_GetCDROMParameters(&p), CDEX_OK);
+    EXPECT_STREQ(reinterpret_cast<const char*>(p.bytes), "Image: alpha.cue");
+    for (size_t i = strlen("Image: alpha.cue"); i < 256; ++i) ASSERT_EQ(p.bytes[i], 0) << i;
+    EXPECT_EQ(field(p, CR_OFS_SECTORS_PER_READ), 26);
+    EXPECT_EQ(field(p, CR_OFS_OVERLAP), 7);
+    EXPECT_EQ(field(p, CR_OFS_COMPARE), 1);
+    EXPECT_EQ(field(p, CR_OFS_SPEED), 0);
+    EXPECT_EQ(field(p, CR_OFS_JITTER_ON), 1);
+    EXPECT_EQ(field(p, CR_OFS_RETRIES), 0);
+    EXPECT_EQ(field(p, CR_OFS_TIMEOUT), 30);
+    EXPECT_EQ(field(p, CR_OFS_RIP_MODE), 1);
+    EXPECT_EQ(field(p, CR_OFS_PARANOIA_MODE), 0xDF);
+    EXPECT_NE(CR_GetCDROMParameters(nullptr), CDEX_OK);
+}
+
+TEST_F(Params, TheProgramsValuesRoundTripPerDrive) {
+    CR_DRIVEPARAMS p;
+    ASSERT_EQ(CR_GetCDROMParameters(&p), CDEX_OK);
+    const int offsets[] = {256, 260, 264, 284, 328, 332, 336, 340, 344, 348};
+    const int32_t values[] = {26, 7, 1, -1, 0, 30, 0, 0, 0, 0};
+    for (int i = 0; i < 10; ++i) setField(&p, offsets[i], values[i]);
+    setField(&p, CR_OFS_SPEED, 8);
+    setField(&p, CR_OFS_RIP_MODE, 1);
+    setField(&p, CR_OFS_PARANOIA_MODE, 223);
+    setField(&p, 272, -1);  // a field the library does not name is kept as given
+    memcpy(p.bytes, "bogus name", 11);
+    ASSERT_EQ(CR_SetCDROMParameters(&p), CDEX_OK);
+
+    CR_DRIVEPARAMS back;
+    ASSERT_EQ(CR_GetCDROMParameters(&back), CDEX_OK);
+    EXPECT_STREQ(reinterpret_cast<const char*>(back.bytes), "Image: alpha.cue");
+    EXPECT_EQ(memcmp(back.bytes + 256, p.bytes + 256, CR_PARAMS_SIZE - 256), 0);
+
+    CR_SetActiveCDROM(1);  // the other drive kept its own defaults
+    ASSERT_EQ(CR_GetCDROMParameters(&back), CDEX_OK);
+    EXPECT_STREQ(reinterpret_cast<const char*>(back.bytes), "Image: beta.cue");
+    EXPECT_EQ(field(back, CR_OFS_SPEED), 0);
+    EXPECT_EQ(field(back, CR_OFS_JITTER_ON), 1);
+}
+
+TEST_F(Params, OutOfRangeValuesAreClampedNotRefused) {
+    CR_DRIVEPARAMS p;
+    ASSERT_EQ(CR_GetCDROMParameters(&p), CDEX_OK);
+    setField(&p, CR_OFS_SECTORS_PER_READ, 0);
+    setField(&p, CR_OFS_SPEED, -50);
+    setField(&p, CR_OFS_RETRIES, -3);
+    setField(&p, CR_OFS_RIP_MODE, 7);
+    setField(&p, CR_OFS_PARANOIA_MODE, 0x1FF);
+    ASSERT_EQ(CR_SetCDROMParameters(&p), CDEX_OK);
+    ASSERT_EQ(CR_GetCDROMParameters(&p), CDEX_OK);
+    EXPECT_EQ(field(p, CR_OFS_SECTORS_PER_READ), 1);
+    EXPECT_EQ(field(p, CR_OFS_SPEED), -1);
+    EXPECT_EQ(field(p, CR_OFS_RETRIES), 0);
+    EXPECT_EQ(field(p, CR_OFS_RIP_MODE), 1);
+    EXPECT_EQ(field(p, CR_OFS_PARANOIA_MODE), 0xFF);
+    setField(&p, CR_OFS_SECTORS_PER_READ, 100000);
+    ASSERT_EQ(CR_SetCDROMParameters(&p), CDEX_OK);
+    int32_t size = 0;
+    ASSERT_EQ(CR_OpenRipper(&size, 0, 0), CDEX_OK);
+    EXPECT_EQ(size, 200 * 2352);
+    EXPECT_NE(CR_SetCDROMParameters(nullptr), CDEX_OK);
+}
+
+TEST_F(Params, SavedSettingsComeBackInAFreshState) {
+    CR_DRIVEPARAMS p;
+    ASSERT_EQ(CR_GetCDROMParameters(&p), CDEX_OK);
+    setField(&p, CR_OFS_SECTORS_PER_READ, 13);
+    setField(&p, CR_OFS_SPEED, 8);
+    setField(&p, CR_OFS_JITTER_ON, 0);
+    setField(&p, CR_OFS_PARANOIA_MODE, 0xFF);
+    setField(&p, 280, 42);
+    ASSERT_EQ(CR_SetCDROMParameters(&p), CDEX_OK);
+    ASSERT_EQ(CR_SaveSettings(), CDEX_OK);
+
+    const std::string text = readText(settingsPath());
+    EXPECT_NE(text.find("[Image: alpha.cue]\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("sectors_per_read=13\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("paranoia_mode=255\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("[Image: beta.cue]\n"), std::string::npos) << text;
+
+    // A fresh start where the drives come in the other order: parameters follow names.
+    disctest::useDrives({b_, a_});
+    ASSERT_EQ(CR_Init(cdrip3test::kSettingsName), 0);
+    CR_DRIVEPARAMS back;
+    ASSERT_EQ(CR_GetCDROMParameters(&back), CDEX_OK);
+    EXPECT_STREQ(reinterpret_cast<const char*>(back.bytes), "Image: beta.cue");
+    EXPECT_EQ(field(back, CR_OFS_SECTORS_PER_READ), 26);
+    CR_SetActiveCDROM(1);
+    ASSERT_EQ(CR_GetCDROMParameters(&back), CDEX_OK);
+    EXPECT_EQ(memcmp(back.bytes + 256, p.bytes + 256, CR_PARAMS_SIZE - 256), 0);
+}
+
+TEST_F(Params, ImageListOfTheSettingsFileBecomesDrives) {
+    const auto spec = testdisc::audioDisc({40, 40});
+    const std::string gamma = home_.file("config/sonvale/gamma.cue");
+    testdisc::writeImage(spec, gamma);
+    disctest::writeText(settingsPath(), "# hand-written\n[Images]\nimage1=gamma.cue\nimage2=" + a_ +
+                                            "\n\n[Image: gamma.cue]\nsectors_per_read=3\n"
+                                            "[Gone drive (/dev/sr9)]\nspeed=4\n");
+    disctest::useDrives({a_});
+    ASSERT_EQ(CR_Init(cdrip3test::kSettingsName), 0);
+    ASSERT_EQ(CR_GetNumCDROM(), 2);  // alpha is already there from the environment
+    EXPECT_STREQ(CR_GetCDROMIDByIndex(1), "Image: gamma.cue");
+    CR_SetActiveCDROM(1);
+    ASSERT_EQ(CR_ReadToc(), CDEX_OK);
+    EXPECT_EQ(CR_GetNumTocEntries(), 2);
+    int32_t size = 0;
+    ASSERT_EQ(CR_OpenRipper(&size, 0, 9), CDEX_OK);
+    EXPECT_EQ(size, 3 * 2352);
+    ASSERT_EQ(CR_CloseRipper(), CDEX_OK);
+
+    // Saving keeps the list and the absent drive's section.
+    ASSERT_EQ(CR_SaveSettings(), CDEX_OK);
+    const std::string text = readText(settingsPath());
+    EXPECT_NE(text.find("image1=gamma.cue\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("image2=" + a_ + "\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("[Gone drive (/dev/sr9)]\nsectors_per_read=26\n"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("speed=4\n"), std::string::npos) << text;
+}
+
+TEST_F(Params, SaveCreatesTheFolderAndReplacesTheFileWhole) {
+    ASSERT_FALSE(std::filesystem::exists(settingsPath()));
+    ASSERT_EQ(CR_SaveSettings(), CDEX_OK);
+    ASSERT_TRUE(std::filesystem::exists(settingsPath()));
+    ASSERT_EQ(CR_SaveSettings(), CDEX_OK);
+    // Only the file itself is left behind: the temporary was renamed over it.
+    int entries = 0;
+    for (const auto& e : std::filesystem::directory_iterator(home_.file("config/sonvale"))) {
+        (void)e;
+        ++entries;
+    }
+    EXPECT_EQ(entries, 1);
+}
+
+TEST_F(Params, SaveFailsWhereNoFileCanBe) {
+    // Root may write anywhere, but not below a regular file.
+    disctest::writeText(home_.file("blocker"), "x");
+    setenv("XDG_CONFIG_HOME", home_.file("blocker/config").c_str(), 1);
+    ASSERT_EQ(CR_Init(cdrip3test::kSettingsName), 0);  // no file to read is fine
+    EXPECT_NE(CR_SaveSettings(), CDEX_OK);
+    EXPECT_EQ(CR_GetNumCDROM(), 2);  // the library still works
+}
+
+TEST_F(Params, HomeFolderIsUsedWithoutXdgConfigHome) {
+    unsetenv("XDG_CONFIG_HOME");
+    ASSERT_EQ(CR_Init("plain.ini"), 0);
+    ASSERT_EQ(CR_SaveSettings(), CDEX_OK);
+    EXPECT_TRUE(std::filesystem::exists(home_.file(".config/plain.ini")));
+}
+
+TEST_F(Params, WithoutANameNothingIsSaved) {
+    EXPECT_NE(CR_Init(nullptr), CDEX_OK);
+    EXPECT_NE(CR_SaveSettings(), CDEX_OK);
+    EXPECT_NE(CR_Init(""), CDEX_OK);
+    EXPECT_NE(CR_SaveSettings(), CDEX_OK);
+    EXPECT_EQ(CR_GetNumCDROM(), 2);
+    CR_DRIVEPARAMS p;
+    EXPECT_EQ(CR_GetCDROMParameters(&p), CDEX_OK);
+}
+
+TEST_F(Params, MalformedSettingsLinesAreSkipped) {
+    std::filesystem::create_directories(home_.file("config/sonvale"));
+    disctest::writeText(settingsPath(),
+                        "garbage line\n[Image: alpha.cue\nspeed=9\n[Image: alpha.cue]\n"
+                        "speed=abc\nretries=5x\n=7\ntimeout = 12 \nsectors_per_read=0x10\n");
+    ASSERT_EQ(CR_Init(cdrip3test::kSettingsName), 0);
+    CR_DRIVEPARAMS p;
+    ASSERT_EQ(CR_GetCDROMParameters(&p), CDEX_OK);
+    EXPECT_EQ(field(p, CR_OFS_SPEED), 0);
+    EXPECT_EQ(field(p, CR_OFS_RETRIES), 0);
+    EXPECT_EQ(field(p, CR_OFS_TIMEOUT), 12);
+    EXPECT_EQ(field(p, CR_OFS_SECTORS_PER_READ), 16);
+}
+
+}  // namespace
