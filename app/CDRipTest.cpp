@@ -117,6 +117,7 @@ void TCDRipTestForm::buildControls() {
 
     Label4 = new QLabel(QString::fromLatin1(kMakerWebDomain), RbPanel1);
     Label4->setGeometry(32, 632, 85, 16);
+    Label4->adjustSize();  // the whole address, from the same corner
     Label4->setCursor(Qt::PointingHandCursor);
     Label4->setStyleSheet(QStringLiteral("color: silver;"));
     Label4->setMouseTracking(true);
@@ -217,12 +218,21 @@ void TCDRipTestForm::buildControls() {
     TrackList = new QListWidget(RbPanel3);
     TrackList->setGeometry(24, 29, 417, 113);
     TrackList->setSelectionMode(QAbstractItemView::SingleSelection);
-    TrackList->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    // Four columns: lines run down a column, then on into the next.
-    TrackList->setFlow(QListView::TopToBottom);
-    TrackList->setWrapping(true);
-    TrackList->setResizeMode(QListView::Adjust);
-    TrackList->setUniformItemSizes(true);
+    {
+        QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        fixed.setPointSize(8);
+        TrackList->setFont(fixed);
+        // Lines run down a column, then on into the next; every column is wide enough
+        // for the longest line a disc can have.
+        const QFontMetrics metrics(fixed);
+        TrackList->setFlow(QListView::TopToBottom);
+        TrackList->setWrapping(true);
+        TrackList->setResizeMode(QListView::Adjust);
+        TrackList->setTextElideMode(Qt::ElideNone);
+        TrackList->setGridSize(
+            QSize(metrics.horizontalAdvance(QStringLiteral(" Track 10  =  00:00")) + 24,
+                  metrics.height() + 2));
+    }
     TrackList->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(TrackList, &QListWidget::itemClicked, this, &TCDRipTestForm::TrackListClick);
 
