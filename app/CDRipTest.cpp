@@ -306,9 +306,92 @@ void TCDRipTestForm::setTabOrders() {
 
 void TCDRipTestForm::SetStatus(const QString& text) {
     lblStatus->setText(text);
+    lblStatus->repaint();
 }
 QString TCDRipTestForm::Status() const {
     return lblStatus->text();
+}
+
+// ---------------------------------------------------------------------------------------
+// What the rippers see of the window
+
+QString TCDRipTestForm::DirectoryText() const {
+    return DirectoryEdit1->text();
+}
+QString TCDRipTestForm::AlbumTitle() const {
+    return edtAlbumName->text();
+}
+QString TCDRipTestForm::ArtistName() const {
+    return edtArtistName->text();
+}
+QString TCDRipTestForm::RecordingName() const {
+    return edtRecName->text();
+}
+void TCDRipTestForm::SetRecordingName(const QString& text) {
+    edtRecName->setText(text);
+}
+QString TCDRipTestForm::GenreText() const {
+    return ComboBox1->currentText();
+}
+bool TCDRipTestForm::StereoChecked() const {
+    return rdbStereo->isChecked();
+}
+bool TCDRipTestForm::MonoChecked() const {
+    return rdbMono->isChecked();
+}
+bool TCDRipTestForm::PersonalComputerChecked() const {
+    return rdbPC->isChecked();
+}
+bool TCDRipTestForm::PersonalDeviceChecked() const {
+    return rdbPLD->isChecked();
+}
+bool TCDRipTestForm::MultipleTracksChecked() const {
+    return chkMulSel->isChecked();
+}
+int TCDRipTestForm::TrackLineCount() const {
+    return TrackList->count();
+}
+int TCDRipTestForm::CurrentTrackLine() const {
+    return TrackList->currentRow();
+}
+bool TCDRipTestForm::TrackLineSelected(int line) const {
+    const QListWidgetItem* item = TrackList->item(line);
+    return item && item->isSelected();
+}
+void TCDRipTestForm::DeselectTrackLine(int line) {
+    if (QListWidgetItem* item = TrackList->item(line)) item->setSelected(false);
+}
+void TCDRipTestForm::SetRipStatus(const QString& text) {
+    lblRipStatus->setText(text);
+    lblRipStatus->repaint();
+}
+void TCDRipTestForm::SetProgressRange(int minimum, int maximum) {
+    Progbar1->setRange(minimum, maximum);
+}
+void TCDRipTestForm::SetProgress(int position) {
+    Progbar1->setValue(position);
+    Progbar1->repaint();
+}
+int TCDRipTestForm::Progress() const {
+    return Progbar1->value();
+}
+void TCDRipTestForm::ProcessEvents() {
+    QCoreApplication::processEvents();
+}
+void TCDRipTestForm::ShowInformation(const QString& text) {
+    services_.Information(this, text);
+}
+void TCDRipTestForm::ShowError(const QString& text) {
+    services_.Error(this, text);
+}
+void TCDRipTestForm::ShowMessageBox(const QString& text, const QString& title) {
+    services_.MessageBox(this, text, title);
+}
+void TCDRipTestForm::Sleep(int milliseconds) {
+    services_.Sleep(milliseconds);
+}
+void TCDRipTestForm::Flash() {
+    services_.Flash(this);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+#include "RipWindow.h"
 #include "UiServices.h"
 
 class QCheckBox;
@@ -27,7 +28,7 @@ constexpr unsigned kDeviceArrival = 0x8000;
 constexpr unsigned kDeviceRemoveComplete = 0x8004;
 
 // The main window.
-class TCDRipTestForm : public QWidget {
+class TCDRipTestForm : public QWidget, public TRipWindow {
     Q_OBJECT
 public:
     explicit TCDRipTestForm(TUiServices& services, QWidget* parent = nullptr);
@@ -91,12 +92,39 @@ public:
     QAction* SelectAll1 = nullptr;
 
     // The status line: one message at a time.
-    void SetStatus(const QString& text);
-    QString Status() const;
+    void SetStatus(const QString& text) override;
+    QString Status() const override;
+
+    // What the rippers see of the window.
+    QString DirectoryText() const override;
+    QString AlbumTitle() const override;
+    QString ArtistName() const override;
+    QString RecordingName() const override;
+    void SetRecordingName(const QString& text) override;
+    QString GenreText() const override;
+    bool StereoChecked() const override;
+    bool MonoChecked() const override;
+    bool PersonalComputerChecked() const override;
+    bool PersonalDeviceChecked() const override;
+    bool MultipleTracksChecked() const override;
+    int TrackLineCount() const override;
+    int CurrentTrackLine() const override;
+    bool TrackLineSelected(int line) const override;
+    void DeselectTrackLine(int line) override;
+    void SetRipStatus(const QString& text) override;
+    void SetProgressRange(int minimum, int maximum) override;
+    void SetProgress(int position) override;
+    int Progress() const override;
+    void ProcessEvents() override;
+    void ShowInformation(const QString& text) override;
+    void ShowError(const QString& text) override;
+    void ShowMessageBox(const QString& text, const QString& title) override;
+    void Sleep(int milliseconds) override;
+    void Flash() override;
 
     // Disc and track listing
     void LoadDiscInfo();
-    bool IsAudioCDReady();
+    bool IsAudioCDReady() override;
     bool CanPlay();
     static QString TrackLine(int trackIndex, bool audio, uint32_t length);
 
