@@ -70,6 +70,7 @@ struct ScannedTrack {
     int file = -1;  // ordinal of the FILE line in force
     bool data = false;
     uint64_t pregap = 0;
+    bool hasIndex1 = false;
 };
 struct ScannedSheet {
     std::vector<FileType> files;
@@ -129,6 +130,14 @@ bool scanSheet(const std::string& text, ScannedSheet* out, std::string* error) {
                 return fail("unsupported track mode " + w[2]);
             }
             out->tracks.push_back(t);
+        } else if (key == "INDEX") {
+            if (out->tracks.empty()) return fail("INDEX outside a track");
+            char* endp = nullptr;
+            const long number = w.size() >= 3 ? strtol(w[1].c_str(), &endp, 10) : -1;
+            if (number < 0 || number > 99 || *endp != 0 || !parseMsf(w[2])) {
+                return fail("bad INDEX");
+            }
+            if (number == 1) out->tracks.back().hasIndex1 = true;
         } else if (key == "PREGAP") {
             if (out->tracks.empty()) return fail("PREGAP outside a track");
             const auto len = w.size() >= 2 ? parseMsf(w[1]) : std::nullopt;
@@ -144,6 +153,14 @@ bool scanSheet(const std::string& text, ScannedSheet* out, std::string* error) {
     if (out->tracks.empty()) {
         *error = "no tracks";
         return false;
+    }
+    // Checked here rather than left to libcue, which leaks what it parsed when a track
+    // ends without its index.
+    for (const ScannedTrack& t : out->tracks) {
+        if (!t.hasIndex1) {
+            *error = "track " + std::to_string(t.number) + " has no INDEX 01";
+            return false;
+        }
     }
     return true;
 }

@@ -286,3 +286,66 @@ TEST(MissingSheet, IsADriveWithoutDisc) {
 }
 
 }  // namespace
+
+namespace {
+
+// Whatever a damaged sheet looks like, the drive either refuses it or presents a disc
+// that makes sense: tracks in order, all before the lead-out, and readable to its end.
+TEST(DamagedSheets, AreRefusedOrConsistentNeverACrash) {
+    disctest::TempDir dir;
+    auto spec = testdisc::audioDisc({60, 70, 80});
+    spec.tracks[1].index0 = 10;
+    spec.tracks[2].pregap = 5;
+    testdisc::writeImage(spec, dir.file("src.cue"));
+    const std::string good = testdisc::cueSheet(spec, "src.cue");
+    std::vector<std::string> sheets;
+    for (size_t cut = 0; cut < good.size(); cut += 7) sheets.push_back(good.substr(0, cut));
+    uint32_t seed = 12345;
+    const auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+    const std::string alphabet = "0123456789:\" \n\\/.ABCDEFGIKLMNOPRSTUXY";
+    for (int i = 0; i < 300; ++i) {
+        std::string s = good;
+        for (int edits = 1 + int(next() % 4); edits > 0; --edits) {
+            const size_t at = next() % s.size();
+            const char c = alphabet[(next() >> 8) % alphabet.size()];
+            switch (next() % 3) {
+                case 0:
+                    s[at] = c;
+                    break;
+                case 1:
+                    s.insert(s.begin() + long(at), c);
+                    break;
+                default:
+                    s.erase(at, 1 + (next() >> 8) % 5);
+                    break;
+            }
+        }
+        sheets.push_back(s);
+    }
+    int accepted = 0;
+    for (size_t i = 0; i < sheets.size(); ++i) {
+        SCOPED_TRACE("sheet " + std::to_string(i) + ":\n" + sheets[i]);
+        const std::string cue = dir.file("m" + std::to_string(i) + ".cue");
+        disctest::writeText(cue, sheets[i]);
+        disctest::useDrives({cue});
+        svdrives::Drive* d = svdrives::DriveModel::instance().drive(0);
+        svdrives::Toc toc;
+        if (!d->readToc(&toc)) continue;
+        ++accepted;
+        ASSERT_FALSE(toc.tracks.empty());
+        for (size_t t = 1; t < toc.tracks.size(); ++t) {
+            ASSERT_LT(toc.tracks[t - 1].startSector, toc.tracks[t].startSector);
+        }
+        ASSERT_LT(toc.tracks.back().startSector, toc.leadOut);
+        auto r = d->openReader(toc.leadOut - 1, toc.leadOut - 1, {});
+        ASSERT_NE(r, nullptr);
+        std::vector<uint8_t> buf(kSectorBytes);
+        int n = 0;
+        EXPECT_EQ(r->read(buf.data(), 1, &n), svdrives::ReadResult::Ok);
+        EXPECT_EQ(n, 1);
+    }
+    // Mild damage (a changed title, a cut after the last index) still reads.
+    EXPECT_GT(accepted, 0);
+}
+
+}  // namespace
