@@ -628,8 +628,17 @@ void TCDRipTestForm::WMDeviceChange(unsigned eventCode) {
 // ---------------------------------------------------------------------------------------
 // Playback and tray: filled in with the media player.
 
-void TCDRipTestForm::btnEjectCDClick() {}
-void TCDRipTestForm::btnCloseCDClick() {}
+void TCDRipTestForm::btnEjectCDClick() {
+    if (Rip::RipInProgress) {
+        SetStatus(QStringLiteral("Busy Ripping selected track, cannot Eject CD/DVD-ROM."));
+        return;
+    }
+    if (CDRipReady) CR_EjectCD(1);
+}
+
+void TCDRipTestForm::btnCloseCDClick() {
+    if (CDRipReady) CR_EjectCD(0);
+}
 void TCDRipTestForm::btnPlayTrackClick() {}
 void TCDRipTestForm::btnStopPlayClick() {}
 
@@ -642,7 +651,31 @@ void TCDRipTestForm::SetButtonsEnabled(bool enabled) {
 // ---------------------------------------------------------------------------------------
 // Drive settings: filled in with the settings store.
 
-void TCDRipTestForm::btnSaveSettingsClick() {}
+void TCDRipTestForm::btnSaveSettingsClick() {
+    if (!CDRipReady) {
+        SetStatus(QStringLiteral("Sonvale is not Ready."));
+        return;
+    }
+    // Start from the drive's own parameters, so the fields we do not set are stored as
+    // the library knows them rather than as zeros.
+    CR_GetCDROMParameters(&DriveParams);
+    SetParam(DriveParams, kParamSectorsPerRead, 26);
+    SetParam(DriveParams, kParamOverlap, 7);
+    SetParam(DriveParams, kParamCompare, 1);
+    SetParam(DriveParams, kParamJitterCorrection, -1);
+    SetParam(DriveParams, kParamRetries, 0);
+    SetParam(DriveParams, kParamTimeout, 30);
+    SetParam(DriveParams, kParamMultiRead, 0);
+    SetParam(DriveParams, kParamMultiReadFirst, 0);
+    SetParam(DriveParams, kParamMultiReadCount, 0);
+    SetParam(DriveParams, kParamLockWhileReading, 0);
+    CR_SetCDROMParameters(&DriveParams);
+    if (CR_SaveSettings() == 0)
+        SetStatus(QStringLiteral("Saved CD/DVD-ROM Settings! - (") +
+                  QString::fromStdString(CR_GetSettingsFileName()) + QStringLiteral(" file)."));
+    else
+        SetStatus(QStringLiteral("Application Error."));
+}
 
 // ---------------------------------------------------------------------------------------
 // Ripping commands

@@ -77,6 +77,7 @@ bool LoadCDRipLibrary(const std::string& path) {
     lookUp(CDRip.LockCD, "CR_LockCD");
     lookUp(CDRip.EjectCD, "CR_EjectCD");
     lookUp(CDRip.SetMediaNotify, "CR_SetMediaNotify");
+    lookUp(CDRip.GetSettingsFileName, "CR_GetSettingsFileName");
     return true;
 }
 
@@ -173,6 +174,10 @@ void CR_LockCD(int32_t lock) {
 }
 void CR_EjectCD(int32_t open) {
     if (CDRip.EjectCD) CDRip.EjectCD(open);
+}
+std::string CR_GetSettingsFileName() {
+    const char* name = CDRip.GetSettingsFileName ? CDRip.GetSettingsFileName() : nullptr;
+    return name ? std::string(name) : std::string();
 }
 
 // ---------------------------------------------------------------------------------------

@@ -60,9 +60,11 @@ struct CDRipFunctions {
     void (*StopPlayTrack)() = nullptr;
     void (*LockCD)(int32_t lock) = nullptr;
     void (*EjectCD)(int32_t open) = nullptr;
-    // Our library's own extension for media-change notices of disc-image drives.
+    // Our library's own extensions: media-change notices of disc-image drives, and the
+    // full path of the settings file it writes.
     void (*SetMediaNotify)(void (*callback)(int32_t drive, int32_t arrived, void* context),
                            void* context) = nullptr;
+    const char* (*GetSettingsFileName)() = nullptr;
 };
 
 // The cells the program calls through. Every wrapper below is safe to call when the
@@ -90,6 +92,23 @@ int32_t CR_SaveSettings();
 void CR_StopPlayTrack();
 void CR_LockCD(int32_t lock);
 void CR_EjectCD(int32_t open);
+// The settings file the library writes; empty when it cannot say.
+std::string CR_GetSettingsFileName();
+
+// Offsets of the drive-parameter fields the program writes.
+constexpr int kParamSectorsPerRead = 256;
+constexpr int kParamOverlap = 260;
+constexpr int kParamCompare = 264;
+constexpr int kParamSpeed = 276;
+constexpr int kParamJitterCorrection = 284;
+constexpr int kParamRetries = 328;
+constexpr int kParamTimeout = 332;
+constexpr int kParamMultiRead = 336;
+constexpr int kParamMultiReadFirst = 340;
+constexpr int kParamMultiReadCount = 344;
+constexpr int kParamLockWhileReading = 348;
+constexpr int kParamRipMode = 352;
+constexpr int kParamParanoiaMode = 356;
 
 constexpr const char* kLibraryFileName = "libcdrip3.so";
 constexpr const char* kSettingsFileName = "Tolvane.ini";

@@ -77,6 +77,9 @@ int32_t fSave() {
     note("SaveSettings");
     return s().saveResult;
 }
+const char* fSettingsFile() {
+    return s().settingsFile.c_str();
+}
 void fStop() {
     note("StopPlayTrack");
 }
@@ -117,6 +120,7 @@ void ScriptedCDRip::Install() {
     f.GetCDROMParameters = fGetParams;
     f.SetCDROMParameters = fSetParams;
     f.SaveSettings = fSave;
+    f.GetSettingsFileName = fSettingsFile;
     f.StopPlayTrack = fStop;
     f.LockCD = fLock;
     f.EjectCD = fEject;

@@ -1,0 +1,91 @@
+// Saving the drive settings, and the tray buttons.
+#include <gtest/gtest.h>
+
+#include <QListWidget>
+#include <QPushButton>
+
+#include "CDRipIntf.h"
+#include "CDRipTest.h"
+#include "RecordingServices.h"
+#include "RipState.h"
+#include "ScriptedCDRip.h"
+
+using namespace CDRipIntf;
+
+namespace {
+class SettingsAndTrayTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        lib.drives = {AudioDrive("A", {1000, 2000})};
+        // The drive's own parameters, which a save must not wipe.
+        SetParam(lib.params, 0, 0x41424344);
+        SetParam(lib.params, kParamSpeed, 8);
+        SetParam(lib.params, kParamParanoiaMode, 0xDF);
+        lib.Install();
+        form = std::make_unique<TCDRipTestForm>(services);
+        form->show();
+    }
+    void TearDown() override {
+        FinalizeCDRip();
+        Rip::RipInProgress = false;
+    }
+    RecordingServices services;
+    ScriptedCDRip lib;
+    std::unique_ptr<TCDRipTestForm> form;
+};
+}  // namespace
+
+TEST_F(SettingsAndTrayTest, SaveStoresTheTenValuesOverTheDrivesOwn) {
+    form->btnSave->click();
+    EXPECT_EQ(form->Status(),
+              "Saved CD/DVD-ROM Settings! - (/home/user/.config/Tolvane.ini file).");
+    const std::vector<std::string> order(lib.calls.end() - 3, lib.calls.end());
+    EXPECT_EQ(order, (std::vector<std::string>{"GetCDROMParameters", "SetCDROMParameters",
+                                               "SaveSettings"}));
+    const TDriveParams& p = lib.params;
+    const std::pair<int, int32_t> expected[] = {{256, 26}, {260, 7}, {264, 1}, {284, -1}, {328, 0},
+                                                {332, 30}, {336, 0}, {340, 0}, {344, 0},  {348, 0}};
+    for (const auto& [offset, value] : expected) EXPECT_EQ(GetParam(p, offset), value) << offset;
+    EXPECT_EQ(GetParam(p, 0), 0x41424344);
+    EXPECT_EQ(GetParam(p, kParamSpeed), 8);
+    EXPECT_EQ(GetParam(p, kParamParanoiaMode), 0xDF);
+}
+
+TEST_F(SettingsAndTrayTest, AFailingSaveSaysApplicationError) {
+    lib.saveResult = 2;
+    form->btnSaveSettingsClick();
+    EXPECT_EQ(form->Status(), "Application Error.");
+}
+
+TEST_F(SettingsAndTrayTest, EveryCloseSavesFirst) {
+    form->close();
+    EXPECT_EQ(lib.Count("SaveSettings"), 1);
+}
+
+TEST_F(SettingsAndTrayTest, TrayButtons) {
+    form->btnOpenCD->click();
+    EXPECT_EQ(lib.Count("EjectCD(1)"), 1);
+    form->btnCloseCD1->click();
+    EXPECT_EQ(lib.Count("EjectCD(0)"), 1);
+
+    Rip::RipInProgress = true;
+    form->btnOpenCD->click();
+    EXPECT_EQ(lib.Count("EjectCD(1)"), 1);
+    EXPECT_EQ(form->Status(), "Busy Ripping selected track, cannot Eject CD/DVD-ROM.");
+    form->btnCloseCD1->click();  // closing is not refused
+    EXPECT_EQ(lib.Count("EjectCD(0)"), 2);
+}
+
+TEST(SettingsWithoutLibrary, NothingReachesAMissingLibraryAndCloseRunsToItsEnd) {
+    FinalizeCDRip();
+    InitializeCDRip("/nonexistent/libcdrip3.so");
+    RecordingServices services;
+    TCDRipTestForm form(services);
+    form.show();
+    form.btnSaveSettingsClick();
+    EXPECT_EQ(form.Status(), "Sonvale is not Ready.");
+    form.btnEjectCDClick();
+    form.btnCloseCDClick();
+    form.close();
+    EXPECT_FALSE(form.isVisible());
+}
