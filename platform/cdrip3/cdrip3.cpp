@@ -431,6 +431,11 @@ int32_t CR_SaveSettings(void) {
                                                                         : CDEX_FILEOPEN_ERROR;
 }
 
+const char* CR_GetSettingsFileName(void) {
+    std::lock_guard lock(g_mutex);
+    return state().settingsPath.c_str();
+}
+
 void CR_StopPlayTrack(void) {
     std::lock_guard lock(g_mutex);
     if (svdrives::Drive* d = activeDrive(state())) d->stopAudio();

@@ -219,6 +219,11 @@ CDRIP3_API int32_t CR_SetCDROMParameters(const CR_DRIVEPARAMS* params);
  * or no file is named yet (no successful CR_Init). */
 CDRIP3_API int32_t CR_SaveSettings(void);
 
+/* Extension: the full path of the settings file CR_SaveSettings writes (the file named at
+ * CR_Init, placed in the configuration folder); an empty string before a successful
+ * CR_Init. The text stays valid until the next CR_Init; never null. */
+CDRIP3_API const char* CR_GetSettingsFileName(void);
+
 /* Stops the active drive's own analogue playback; errors are ignored. */
 CDRIP3_API void CR_StopPlayTrack(void);
 

@@ -188,12 +188,15 @@ TEST_F(Params, SaveFailsWhereNoFileCanBe) {
 TEST_F(Params, HomeFolderIsUsedWithoutXdgConfigHome) {
     unsetenv("XDG_CONFIG_HOME");
     ASSERT_EQ(CR_Init("plain.ini"), 0);
+    // The library names the file it writes, so the program can tell the user.
+    EXPECT_EQ(std::string(CR_GetSettingsFileName()), home_.file(".config/plain.ini"));
     ASSERT_EQ(CR_SaveSettings(), CDEX_OK);
     EXPECT_TRUE(std::filesystem::exists(home_.file(".config/plain.ini")));
 }
 
 TEST_F(Params, WithoutANameNothingIsSaved) {
     EXPECT_NE(CR_Init(nullptr), CDEX_OK);
+    EXPECT_STREQ(CR_GetSettingsFileName(), "");
     EXPECT_NE(CR_SaveSettings(), CDEX_OK);
     EXPECT_NE(CR_Init(""), CDEX_OK);
     EXPECT_NE(CR_SaveSettings(), CDEX_OK);
