@@ -1,0 +1,129 @@
+// The window over the real CD library and MCI layer, with generated disc images as drives.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QListWidget>
+
+#include "CDRipIntf.h"
+#include "CDRipTest.h"
+#include "RecordingServices.h"
+#include "discfixture.h"
+#include "testdisc.h"
+
+using namespace CDRipIntf;
+
+namespace {
+class RealLibraryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("HOME", home_.path().c_str(), 1);
+        setenv("XDG_CONFIG_HOME", home_.file("config").c_str(), 1);
+    }
+    void TearDown() override { FinalizeCDRip(); }
+
+    std::string Disc(const std::string& name, const testdisc::DiscSpec& spec) {
+        const std::string cue = home_.file(name + "/" + name + ".cue");
+        std::filesystem::create_directories(home_.file(name));
+        testdisc::writeImage(spec, cue);
+        return cue;
+    }
+    void Start(const std::vector<std::string>& images) {
+        FinalizeCDRip();
+        disctest::useDrives(images);
+        InitializeCDRip(ExecutableDir() + "/libcdrip3.so");
+        ASSERT_TRUE(CDRipReady);
+        form = std::make_unique<TCDRipTestForm>(services);
+        form->show();
+    }
+    QStringList Lines() const {
+        QStringList lines;
+        for (int i = 0; i < form->TrackList->count(); ++i)
+            lines << form->TrackList->item(i)->text();
+        return lines;
+    }
+
+    disctest::TempDir home_;
+    RecordingServices services;
+    std::unique_ptr<TCDRipTestForm> form;
+};
+}  // namespace
+
+TEST_F(RealLibraryTest, TwoImageDrivesListTheFirstDisc) {
+    const auto twelve = testdisc::audioDisc(std::vector<uint32_t>(12, 75 * 61));
+    const std::string a = Disc("alpha", twelve);
+    const std::string b = Disc("beta", testdisc::audioDisc({750, 750}));
+    Start({a, b});
+    EXPECT_EQ(form->Status(),
+              "Found 2 CD/DVD-ROM Drive(s), An Audio Disc is Loaded in (1st) Drive.");
+    ASSERT_EQ(form->DriveSelBox->count(), 2);
+    EXPECT_EQ(form->DriveSelBox->itemText(0), "Image: alpha.cue");
+    EXPECT_EQ(form->DriveSelBox->itemText(1), "Image: beta.cue");
+    const QStringList lines = Lines();
+    ASSERT_EQ(lines.size(), 12);
+    EXPECT_EQ(lines[0], " Track 1    =  01:01");
+    EXPECT_EQ(lines[11], " Track 12  =  01:01");
+
+    // The second drive: the MCI device follows it, and its disc is listed.
+    form->DriveSelBoxChange(1);
+    EXPECT_TRUE(MciDeviceOpen);
+    EXPECT_EQ(Lines(), QStringList({" Track 1    =  00:10", " Track 2    =  00:10"}));
+    EXPECT_EQ(DiscInfo.Entry(2).Length, FramesToMsf(750));
+}
+
+TEST_F(RealLibraryTest, NoImagesNoDrives) {
+    Start({});
+    EXPECT_EQ(form->Status(), "Found 0 CD/DVD-ROM Drive(s), Disc is not Loaded in Active Drive.");
+    EXPECT_EQ(form->DriveSelBox->count(), 0);
+}
+
+TEST_F(RealLibraryTest, TableOfContentsMatchesTheSheetSectorForSector) {
+    testdisc::DiscSpec spec = testdisc::audioDisc({1000, 2000, 3000, 1500});
+    spec.hiddenSectors = 300;
+    spec.tracks[2].index0 = 150;
+    spec.tracks[3].pregap = 75;
+    spec.firstTrackNumber = 2;
+    Start({Disc("toc", spec)});
+    const testdisc::ExpectedDisc want = testdisc::expectedToc(spec);
+    ASSERT_EQ(DiscInfo.TrackCount, static_cast<int16_t>(want.tracks.size()));
+    for (size_t i = 0; i < want.tracks.size(); ++i) {
+        const TTrackEntry& e = DiscInfo.Entry(static_cast<int>(i + 1));
+        EXPECT_EQ(e.StartSector, want.tracks[i].startSector) << i;
+        EXPECT_EQ(e.LengthSectors, want.tracks[i].sectors) << i;
+        EXPECT_EQ(e.TrackNumber, want.tracks[i].number) << i;
+    }
+    EXPECT_EQ(DiscInfo.LeadOut, SectorToMsf(static_cast<int32_t>(want.leadOut)));
+    EXPECT_EQ(DiscInfo.FirstTrack, 2);
+}
+
+TEST_F(RealLibraryTest, CdExtraDiscLeavesTheSessionGapOutOfTheLastAudioTrack) {
+    testdisc::DiscSpec spec = testdisc::audioDisc({1500, 2250, 3000});
+    spec.cdExtra = true;
+    Start({Disc("extra", spec)});
+    EXPECT_EQ(form->Status(),
+              "Found 1 CD/DVD-ROM Drive(s), A Composite Disc is Loaded in (1st) Drive.");
+    ASSERT_EQ(DiscInfo.TrackCount, 3);
+    EXPECT_EQ(DiscInfo.Entry(2).LengthSectors, 2250u);
+    EXPECT_EQ(DiscInfo.Entry(3).Audio, 0);
+    EXPECT_EQ(DiscInfo.Entry(3).StartSector, 1500u + 2250u + kSessionGapSectors);
+    EXPECT_EQ(Lines()[1], " Track 2    =  00:30");
+    EXPECT_EQ(Lines()[2], " Track 3 = 00:40");
+    EXPECT_EQ(DiscInfo.AudioLength, FramesToMsf(1500 + 2250));
+}
+
+TEST_F(RealLibraryTest, BrokenImagesListNothing) {
+    const std::string missing = home_.file("missing.cue");
+    disctest::writeText(missing,
+                        "FILE \"nowhere.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
+    const std::string garbage = home_.file("garbage.cue");
+    disctest::writeText(garbage, std::string("\x01\x02 not a sheet \xff\n", 18));
+    // The sheet places track 2 beyond the end of the cut file.
+    const std::string truncated = Disc("short", testdisc::audioDisc({3000, 3000}));
+    std::filesystem::resize_file(home_.file("short/short.bin"), 2352 * 1000);
+
+    for (const std::string& sheet : {missing, garbage, truncated}) {
+        Start({sheet});
+        EXPECT_EQ(form->TrackList->count(), 0) << sheet;
+        EXPECT_FALSE(form->DiscInfoLoaded) << sheet;
+        EXPECT_TRUE(form->Status().startsWith("Found 1 CD/DVD-ROM Drive(s), ")) << sheet.c_str();
+    }
+}
