@@ -1,5 +1,7 @@
 #include "CDRipTest.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -452,6 +454,7 @@ void TCDRipTestForm::FormClose() {
     if (closing_) return;
     closing_ = true;
     btnSaveSettingsClick();
+    MediaPlayer1.Close();
     // The program ends once control is back in the main loop: a rip running further
     // down this thread's stack finishes its current step first.
     QCoreApplication::quit();
@@ -639,8 +642,33 @@ void TCDRipTestForm::btnEjectCDClick() {
 void TCDRipTestForm::btnCloseCDClick() {
     if (CDRipReady) CR_EjectCD(0);
 }
-void TCDRipTestForm::btnPlayTrackClick() {}
-void TCDRipTestForm::btnStopPlayClick() {}
+void TCDRipTestForm::btnPlayTrackClick() {
+    if (!CanPlay()) return;
+    const int item = TrackList->currentRow();
+    const auto t = static_cast<uint8_t>(item + 1);
+    if (t == 0 || !TrackLineSelected(item)) {
+        services_.Information(this, QStringLiteral("Please select track to Play."));
+        return;
+    }
+    // The drive chosen in the drive box plays, not whichever the system counts first.
+    try {
+        MediaPlayer1.Open(std::max(DriveSelBox->currentIndex(), 0));
+    } catch (const EMciDeviceError& error) {
+        services_.ApplicationError(this, QString::fromStdString(error.what()));
+        return;
+    }
+    MediaPlayer1.SetPosition(MediaPlayer1.TrackPosition(t));
+    SetButtonsEnabled(false);
+    btnStop->setEnabled(true);
+    MediaPlayer1.Play();
+}
+
+void TCDRipTestForm::btnStopPlayClick() {
+    MediaPlayer1.Stop();
+    MediaPlayer1.Close();
+    SetButtonsEnabled(true);
+    btnStop->setEnabled(false);
+}
 
 void TCDRipTestForm::SetButtonsEnabled(bool enabled) {
     for (QPushButton* b :

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+#include "MediaPlayer.h"
 #include "RipWindow.h"
 #include "UiServices.h"
 
@@ -87,6 +88,8 @@ public:
     QPushButton* btnMp3 = nullptr;
     QPushButton* btnCancelCDRip = nullptr;
     QLabel* lblStatus = nullptr;
+
+    TMediaPlayer MediaPlayer1;  // never visible; plays tracks
 
     QMenu* PopupMenu1 = nullptr;
     QAction* SelectAll1 = nullptr;

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+// The window's CD player: one CD-audio device of the MCI layer, opened to play. Open
+// raises EMciDeviceError with the MCI error text when the device cannot be opened; the
+// other commands keep their error code in Error() and do not raise.
+class EMciDeviceError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class TMediaPlayer {
+public:
+    ~TMediaPlayer();
+
+    // Opens the CD-audio device of the given drive (its ordinal among the CD-audio devices)
+    // in the track-relative time format. A device already open is closed first, which ends
+    // its playback.
+    void Open(int32_t ordinal);
+    void Close();
+    bool IsOpen() const { return deviceId_ != 0; }
+    uint32_t DeviceID() const { return deviceId_; }
+
+    uint32_t TrackPosition(uint32_t track);  // start of a track, packed TMSF
+    void SetPosition(uint32_t position);     // seek
+    void Play();                             // from the position to the end, returns at once
+    void Stop();
+
+    uint32_t Error() const { return error_; }
+
+    static std::string ErrorText(uint32_t error);
+
+private:
+    uint32_t deviceId_ = 0;
+    uint32_t error_ = 0;
+};

@@ -1,0 +1,154 @@
+// Play and Stop through the window's player, over a scripted MCI layer.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <QToolButton>
+
+#include "CDRipIntf.h"
+#include "CDRipTest.h"
+#include "RecordingServices.h"
+#include "RipState.h"
+#include "ScriptedCDRip.h"
+#include "ScriptedMci.h"
+#include "mci.h"
+
+using namespace CDRipIntf;
+
+namespace {
+class PlaybackTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        lib.drives = {AudioDrive("A", {1000, 1000, 1000, 1000}), AudioDrive("B", {500, 500, 500})};
+        lib.Install();
+        mci.deviceCount = 2;
+        mci.Install();
+        form = std::make_unique<TCDRipTestForm>(services);
+        form->show();
+        mci.commands.clear();
+    }
+    void TearDown() override {
+        form.reset();
+        ScriptedMci::Uninstall();
+        FinalizeCDRip();
+        Rip::RipInProgress = false;
+    }
+    void SelectLine(int line) {
+        form->TrackList->setCurrentRow(line);
+        form->TrackList->item(line)->setSelected(true);
+    }
+    std::vector<uint32_t> Messages() const {
+        std::vector<uint32_t> m;
+        for (const MciCommand& c : mci.commands) m.push_back(c.message);
+        return m;
+    }
+    QList<QWidget*> EightButtons() const {
+        return {form->btnSave, form->btnOpenCD,      form->btnCloseCD1, form->btnRip,
+                form->btnOgg,  form->btnCancelCDRip, form->btnClose,    form->btnMp3};
+    }
+
+    RecordingServices services;
+    ScriptedCDRip lib;
+    ScriptedMci mci;
+    std::unique_ptr<TCDRipTestForm> form;
+};
+}  // namespace
+
+TEST_F(PlaybackTest, PlayOpensTheChosenDriveAndStartsAtTheTrack) {
+    form->DriveSelBox->setCurrentIndex(1);
+    form->DriveSelBoxChange(1);
+    mci.commands.clear();
+    SelectLine(2);
+    form->btnPlay->click();
+
+    ASSERT_EQ(Messages(),
+              (std::vector<uint32_t>{MCI_OPEN, MCI_SET, MCI_STATUS, MCI_SEEK, MCI_PLAY}));
+    const MciCommand& open = mci.commands[0];
+    EXPECT_EQ(open.openType, (1u << 16) + MCI_DEVTYPE_CD_AUDIO);  // the second drive
+    EXPECT_TRUE(open.flags & MCI_OPEN_FOR_PLAYBACK);
+    EXPECT_EQ(mci.commands[2].item, static_cast<uint32_t>(MCI_STATUS_POSITION));
+    EXPECT_EQ(mci.commands[2].track, 3u);
+    EXPECT_TRUE(mci.commands[4].flags & MCI_NOTIFY);
+
+    for (QWidget* b : EightButtons()) EXPECT_FALSE(b->isEnabled()) << b->toolTip().toStdString();
+    EXPECT_TRUE(form->btnStop->isEnabled());
+    for (QWidget* w :
+         {static_cast<QWidget*>(form->btnPlay), static_cast<QWidget*>(form->XiButton1),
+          static_cast<QWidget*>(form->btnNewDir), static_cast<QWidget*>(form->dxToolButton1),
+          static_cast<QWidget*>(form->dxToolButton2)})
+        EXPECT_TRUE(w->isEnabled());
+}
+
+TEST_F(PlaybackTest, StopStopsClosesAndRestoresTheButtons) {
+    SelectLine(0);
+    form->btnPlay->click();
+    mci.commands.clear();
+    form->btnStop->click();
+    EXPECT_EQ(Messages(), (std::vector<uint32_t>{MCI_STOP, MCI_CLOSE}));
+    for (QWidget* b : EightButtons()) EXPECT_TRUE(b->isEnabled());
+    EXPECT_FALSE(form->btnStop->isEnabled());
+}
+
+TEST_F(PlaybackTest, PlayingAgainEndsThePreviousPlayback) {
+    SelectLine(0);
+    form->btnPlay->click();
+    SelectLine(3);
+    mci.commands.clear();
+    form->btnPlay->click();
+    ASSERT_GE(mci.commands.size(), 2u);
+    EXPECT_EQ(mci.commands[0].message, static_cast<uint32_t>(MCI_CLOSE));
+    EXPECT_EQ(mci.commands[1].message, static_cast<uint32_t>(MCI_OPEN));
+    EXPECT_EQ(mci.commands[3].track, 4u);
+}
+
+TEST_F(PlaybackTest, PlayWantsASelectedCurrentLine) {
+    form->TrackList->clearSelection();
+    form->TrackList->setCurrentRow(-1);
+    form->btnPlayTrackClick();
+    EXPECT_EQ(services.shown.last(), "information: Please select track to Play.");
+
+    // In multiple selection, other selected lines do not count: the current one must be.
+    form->chkMulSel->click();
+    SelectLine(1);
+    SelectLine(2);
+    form->TrackList->item(2)->setSelected(false);
+    services.shown.clear();
+    form->btnPlayTrackClick();
+    EXPECT_EQ(services.shown, QStringList({"information: Please select track to Play."}));
+    EXPECT_EQ(mci.Count(MCI_OPEN), 0);
+    EXPECT_FALSE(form->btnStop->isEnabled());
+}
+
+TEST_F(PlaybackTest, AnUnopenableDeviceIsReportedAndTheWindowStaysIdle) {
+    mci.failMessage = MCI_OPEN;
+    SelectLine(0);
+    form->btnPlay->click();
+    ASSERT_EQ(services.shown.size(), 1);
+    EXPECT_TRUE(services.shown[0].startsWith("application: ")) << services.shown[0].toStdString();
+    EXPECT_GT(services.shown[0].size(), QString("application: ").size());
+    EXPECT_FALSE(form->btnStop->isEnabled());
+    EXPECT_TRUE(form->btnRip->isEnabled());
+    EXPECT_EQ(mci.Count(MCI_PLAY), 0);
+}
+
+TEST_F(PlaybackTest, NoPlayDuringARipOrWithoutAudio) {
+    SelectLine(0);
+    Rip::RipInProgress = true;
+    form->btnPlay->click();
+    EXPECT_EQ(services.shown.last(), "box:OK: Ripping in Progress.");
+    Rip::RipInProgress = false;
+    lib.Active().ready = false;
+    form->btnPlay->click();
+    EXPECT_EQ(form->Status(), "Error : No Disc in Drive.");
+    EXPECT_EQ(mci.Count(MCI_OPEN), 0);
+}
+
+TEST_F(PlaybackTest, ClosingTheWindowClosesThePlayer) {
+    SelectLine(0);
+    form->btnPlay->click();
+    mci.commands.clear();
+    form->close();
+    EXPECT_EQ(mci.Count(MCI_CLOSE), 1);
+}
