@@ -11,25 +11,60 @@
 #include <mutex>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "drivemodel.h"
+#include "mciaudio.h"
 #include "mcitime.h"
+#include "playback.h"
 
 namespace svmci {
 namespace {
 
-// One open device. The playback commands (MCI_PLAY/SEEK/STOP/PAUSE) will keep their state
-// here: the mode, the current position and the range and callback of a running play.
+// One open device. While a playback runs, and after it ended until the next PLAY or SEEK,
+// the playback is the source of the current position.
 struct Device {
     MCIDEVICEID id = 0;
-    int drive = 0;                     // index in the drive model
+    int drive = 0;  // index in the drive model
     DWORD timeFormat = MCI_FORMAT_MSF;
-    DWORD mode = MCI_MODE_STOP;        // while a disc is in: STOP (later PLAY/PAUSE/SEEK)
-    bool positionSet = false;          // false: the current position is the disc's start
-    uint32_t position = 0;             // logical sector of the current position
-    std::string alias;                 // MCI_OPEN_ALIAS, kept for a later string interface
-    DWORD_PTR callback = 0;            // dwCallback of the last MCI_NOTIFY command
+    bool paused = false;       // MCI_PAUSE: not playing, but reported as paused
+    bool positionSet = false;  // false: the current position is the disc's start
+    uint32_t position = 0;     // logical sector of the current position
+    std::shared_ptr<Playback> playback;
+    std::string alias;       // MCI_OPEN_ALIAS, kept for a later string interface
+    DWORD_PTR callback = 0;  // dwCallback of the last MCI_NOTIFY command
 };
+
+// What a command leaves to do once the MCI lock is released: joining stopped playbacks
+// (their notification may call back into MCI), then starting the new one.
+struct Deferred {
+    std::vector<std::shared_ptr<Playback>> stopped;
+    std::shared_ptr<Playback> start;
+    bool waitForStart = false;  // MCI_PLAY with MCI_WAIT
+
+    void run() {
+        for (auto& p : stopped) p->join();
+        if (start) {
+            start->start();
+            if (waitForStart) start->waitDone();
+        }
+    }
+};
+
+// Ends the device's playback (code: how its notification reads) and makes its position
+// the device's own. The worker is joined later, by Deferred.
+void stopPlayback(Device& dev, UINT code, Deferred& later) {
+    if (!dev.playback) return;
+    dev.playback->requestStop(code);
+    later.stopped.push_back(dev.playback);
+}
+
+// Drops the playback entirely (a new position or a new playback takes over).
+void dropPlayback(Device& dev, UINT code, Deferred& later) {
+    if (!dev.playback) return;
+    stopPlayback(dev, code, later);
+    dev.playback.reset();
+}
 
 class Registry {
 public:
@@ -53,8 +88,13 @@ public:
     }
 
     void remove(MCIDEVICEID id) { devices_.erase(id); }
-    void clear() { devices_.clear(); }
     size_t size() const { return devices_.size(); }
+
+    template <typename F>
+    void forEach(F f) {
+        for (auto& [id, dev] : devices_) f(*dev);
+    }
+    void clear() { devices_.clear(); }
 
 private:
     std::map<MCIDEVICEID, std::unique_ptr<Device>> devices_;
@@ -66,7 +106,9 @@ Registry& registry() {
     return *r;
 }
 
-svdrives::DriveModel& model() { return svdrives::DriveModel::instance(); }
+svdrives::DriveModel& model() {
+    return svdrives::DriveModel::instance();
+}
 
 // The disc's TOC: 0, MCIERR_DEVICE_NOT_READY (no disc) or MCIERR_HARDWARE (unreadable).
 MCIERROR loadToc(const Device& dev, svdrives::Toc* toc) {
@@ -86,10 +128,38 @@ bool mediaPresent(const Device& dev) {
     return drive && drive->unitReady();
 }
 
+// The current position: where the playback is (or ended), else where the device was
+// put; the first track's start when nothing was set or the position is off this disc.
 uint32_t currentPosition(const Device& dev, const svdrives::Toc& toc) {
     const uint32_t first = toc.tracks.front().startSector;
-    if (!dev.positionSet || dev.position < first || dev.position >= toc.leadOut) return first;
-    return dev.position;
+    const uint32_t pos = dev.playback ? dev.playback->position() : dev.position;
+    if ((!dev.playback && !dev.positionSet) || pos > toc.leadOut) return first;
+    return pos;
+}
+
+// One past the last sector of the last audio track (the session gap of a CD-Extra disc
+// is not part of it); 0 when the disc has no audio track.
+uint32_t audioEnd(const svdrives::Toc& toc) {
+    for (int i = static_cast<int>(toc.tracks.size()) - 1; i >= 0; --i) {
+        if (!toc.tracks[i].data) return toc.tracks[i].startSector + trackSectors(toc, i);
+    }
+    return 0;
+}
+
+// The first audio sector at or after lsn: a position in a data track moves to the next
+// audio track (to end when there is none).
+uint32_t skipData(const svdrives::Toc& toc, uint32_t lsn, uint32_t end) {
+    const int i = trackAt(toc, lsn);
+    if (lsn < toc.tracks[i].startSector || !toc.tracks[i].data) return lsn;
+    for (size_t j = size_t(i) + 1; j < toc.tracks.size(); ++j) {
+        if (!toc.tracks[j].data) return std::min(toc.tracks[j].startSector, end);
+    }
+    return end;
+}
+
+DWORD deviceMode(const Device& dev) {
+    if (dev.playback && dev.playback->playing()) return MCI_MODE_PLAY;
+    return dev.paused ? MCI_MODE_PAUSE : MCI_MODE_STOP;
 }
 
 // 0-based TOC index for a 1-based dwTrack, or -1.
@@ -150,7 +220,8 @@ MCIERROR open(DWORD_PTR flags, MCI_OPEN_PARMSA* p) {
     if (flags & MCI_OPEN_TYPE) {
         if (flags & MCI_OPEN_TYPE_ID) {
             const uintptr_t typeId = reinterpret_cast<uintptr_t>(p->lpstrDeviceType);
-            if ((typeId & 0xFFFF) != MCI_DEVTYPE_CD_AUDIO || (static_cast<uint64_t>(typeId) >> 32) != 0) {
+            if ((typeId & 0xFFFF) != MCI_DEVTYPE_CD_AUDIO ||
+                (static_cast<uint64_t>(typeId) >> 32) != 0) {
                 return MCIERR_INVALID_DEVICE_NAME;
             }
             drive = static_cast<int>((typeId >> 16) & 0xFFFF);
@@ -171,6 +242,9 @@ MCIERROR open(DWORD_PTR flags, MCI_OPEN_PARMSA* p) {
         drive = found;
     }
     if (drive < 0 || drive >= count) return MCIERR_INVALID_DEVICE_NAME;
+    if ((flags & MCI_OPEN_FOR_PLAYBACK) && !audioOutputFactory()->available()) {
+        return MCIERR_WAVE_OUTPUTSUNSUITABLE;
+    }
     Device* dev = registry().add(drive);
     if ((flags & MCI_OPEN_ALIAS) && p->lpstrAlias) dev->alias = p->lpstrAlias;
     if (flags & MCI_NOTIFY) dev->callback = p->dwCallback;
@@ -191,7 +265,7 @@ MCIERROR status(Device& dev, DWORD_PTR flags, MCI_STATUS_PARMS* p) {
             p->dwReturn = mediaPresent(dev) ? 1 : 0;
             return 0;
         case MCI_STATUS_MODE:
-            p->dwReturn = mediaPresent(dev) ? dev.mode : MCI_MODE_OPEN;
+            p->dwReturn = mediaPresent(dev) ? deviceMode(dev) : MCI_MODE_OPEN;
             return 0;
         case MCI_STATUS_TIME_FORMAT:
             p->dwReturn = dev.timeFormat;
@@ -248,7 +322,7 @@ MCIERROR status(Device& dev, DWORD_PTR flags, MCI_STATUS_PARMS* p) {
 
 // --- MCI_SET -----------------------------------------------------------------------------
 
-MCIERROR set(Device& dev, DWORD_PTR flags, MCI_SET_PARMS* p) {
+MCIERROR set(Device& dev, DWORD_PTR flags, MCI_SET_PARMS* p, Deferred& later) {
     if (!p) return MCIERR_NULL_PARAMETER_BLOCK;
     if ((flags & MCI_SET_DOOR_OPEN) && (flags & MCI_SET_DOOR_CLOSED)) {
         return MCIERR_FLAGS_NOT_COMPATIBLE;
@@ -259,37 +333,124 @@ MCIERROR set(Device& dev, DWORD_PTR flags, MCI_SET_PARMS* p) {
     if (flags & (MCI_SET_DOOR_OPEN | MCI_SET_DOOR_CLOSED)) {
         svdrives::Drive* drive = model().drive(dev.drive);
         if (!drive) return MCIERR_HARDWARE;
-        // Playback (later) stops here before the tray moves.
+        dropPlayback(dev, MCI_NOTIFY_ABORTED, later);
         drive->eject((flags & MCI_SET_DOOR_OPEN) != 0);
         dev.positionSet = false;
-        dev.mode = MCI_MODE_STOP;
+        dev.paused = false;
     }
     if (flags & MCI_SET_TIME_FORMAT) dev.timeFormat = p->dwTimeFormat;
     return 0;
 }
 
+// --- MCI_SEEK, MCI_PLAY, MCI_STOP, MCI_PAUSE -------------------------------------------
+
+// Decodes a position given with a command; it must lie on the disc (the lead-out counts,
+// as the end of the last track).
+MCIERROR commandPosition(const Device& dev, DWORD value, const svdrives::Toc& toc, uint32_t* lsn) {
+    if (MCIERROR err = decodePosition(dev.timeFormat, value, toc, lsn)) return err;
+    return *lsn > toc.leadOut ? MCIERR_OUTOFRANGE : 0;
+}
+
+MCIERROR seek(Device& dev, DWORD_PTR flags, MCI_SEEK_PARMS* p, Deferred& later) {
+    const DWORD_PTR targets = flags & (MCI_TO | MCI_SEEK_TO_START | MCI_SEEK_TO_END);
+    if (!targets) return MCIERR_MISSING_PARAMETER;
+    if (targets & (targets - 1)) return MCIERR_FLAGS_NOT_COMPATIBLE;
+    if ((flags & MCI_TO) && !p) return MCIERR_NULL_PARAMETER_BLOCK;
+    svdrives::Toc toc;
+    if (MCIERROR err = loadToc(dev, &toc)) return err;
+    uint32_t lsn = toc.tracks.front().startSector;
+    if (flags & MCI_SEEK_TO_END) {
+        lsn = std::max(audioEnd(toc), lsn);
+    } else if (flags & MCI_TO) {
+        if (MCIERROR err = commandPosition(dev, p->dwTo, toc, &lsn)) return err;
+    }
+    dropPlayback(dev, MCI_NOTIFY_ABORTED, later);
+    dev.position = lsn;
+    dev.positionSet = true;
+    dev.paused = false;
+    return 0;
+}
+
+MCIERROR play(Device& dev, DWORD_PTR flags, MCI_PLAY_PARMS* p, Deferred& later) {
+    if ((flags & (MCI_FROM | MCI_TO | MCI_NOTIFY)) && !p) return MCIERR_NULL_PARAMETER_BLOCK;
+    svdrives::Toc toc;
+    if (MCIERROR err = loadToc(dev, &toc)) return err;
+    const uint32_t end = audioEnd(toc);
+    if (end == 0) return MCIERR_NONAPPLICABLE_FUNCTION;  // nothing on the disc to hear
+    uint32_t from = currentPosition(dev, toc), to = end;
+    if (flags & MCI_FROM) {
+        if (MCIERROR err = commandPosition(dev, p->dwFrom, toc, &from)) return err;
+    }
+    if (flags & MCI_TO) {
+        if (MCIERROR err = commandPosition(dev, p->dwTo, toc, &to)) return err;
+        to = std::min(to, end);
+    }
+    from = std::min(skipData(toc, from, end), end);
+    if (to < from) return MCIERR_OUTOFRANGE;
+    auto factory = audioOutputFactory();
+    if (!factory->available()) return MCIERR_WAVE_OUTPUTSUNSUITABLE;
+
+    PlayRequest req;
+    if (from < to) {
+        svdrives::Drive* drive = model().drive(dev.drive);
+        if (!drive) return MCIERR_DEVICE_NOT_READY;
+        svdrives::ReadSettings settings;
+        // Playback keeps pace with the sound device: no re-reads of doubtful sectors.
+        settings.paranoia = false;
+        req.reader = drive->openReader(from, to - 1, settings);
+        if (!req.reader) return drive->unitReady() ? MCIERR_HARDWARE : MCIERR_DEVICE_NOT_READY;
+    }
+    req.device = dev.id;
+    req.driveIndex = dev.drive;
+    req.toc = std::move(toc);
+    req.from = from;
+    req.to = to;
+    req.output = std::move(factory);
+    req.notify = (flags & MCI_NOTIFY) != 0;
+    req.callbackData = p ? p->dwCallback : 0;
+
+    dropPlayback(dev, MCI_NOTIFY_SUPERSEDED, later);
+    dev.playback = std::make_shared<Playback>(std::move(req));
+    dev.paused = false;
+    later.start = dev.playback;
+    later.waitForStart = (flags & MCI_WAIT) != 0;
+    return 0;
+}
+
+// Always succeeds, also without a disc: stopping is how a caller recovers after the tray
+// was opened under a playback.
+MCIERROR stop(Device& dev, bool pause, Deferred& later) {
+    const bool wasPlaying = dev.playback && dev.playback->playing();
+    stopPlayback(dev, MCI_NOTIFY_ABORTED, later);
+    // A pause keeps the place for the next MCI_PLAY; for CD audio that is all it is.
+    dev.paused = pause && (wasPlaying || dev.paused);
+    return 0;
+}
+
 // --- dispatch ----------------------------------------------------------------------------
 
-MCIERROR close(MCIDEVICEID id) {
+MCIERROR close(MCIDEVICEID id, Deferred& later) {
     Registry& reg = registry();
     if (id == MCI_ALL_DEVICE_ID) {
+        reg.forEach([&later](Device& dev) { stopPlayback(dev, MCI_NOTIFY_ABORTED, later); });
         reg.clear();
         return 0;
     }
-    if (!reg.find(id)) return MCIERR_INVALID_DEVICE_ID;
-    // Playback (later) stops here.
+    Device* dev = reg.find(id);
+    if (!dev) return MCIERR_INVALID_DEVICE_ID;
+    stopPlayback(*dev, MCI_NOTIFY_ABORTED, later);
     reg.remove(id);
     return 0;
 }
 
-MCIERROR send(MCIDEVICEID id, UINT message, DWORD_PTR flags, DWORD_PTR params) {
+MCIERROR send(MCIDEVICEID id, UINT message, DWORD_PTR flags, DWORD_PTR params, Deferred& later) {
     switch (message) {
         case MCI_SYSINFO:
             return sysinfo(flags, reinterpret_cast<MCI_SYSINFO_PARMSA*>(params));
         case MCI_OPEN:
             return open(flags, reinterpret_cast<MCI_OPEN_PARMSA*>(params));
         case MCI_CLOSE:
-            return close(id);
+            return close(id, later);
         default:
             break;
     }
@@ -302,7 +463,15 @@ MCIERROR send(MCIDEVICEID id, UINT message, DWORD_PTR flags, DWORD_PTR params) {
         case MCI_STATUS:
             return status(*dev, flags, reinterpret_cast<MCI_STATUS_PARMS*>(params));
         case MCI_SET:
-            return set(*dev, flags, reinterpret_cast<MCI_SET_PARMS*>(params));
+            return set(*dev, flags, reinterpret_cast<MCI_SET_PARMS*>(params), later);
+        case MCI_SEEK:
+            return seek(*dev, flags, reinterpret_cast<MCI_SEEK_PARMS*>(params), later);
+        case MCI_PLAY:
+            return play(*dev, flags, reinterpret_cast<MCI_PLAY_PARMS*>(params), later);
+        case MCI_STOP:
+            return stop(*dev, false, later);
+        case MCI_PAUSE:
+            return stop(*dev, true, later);
         default:
             return MCIERR_UNRECOGNIZED_COMMAND;
     }
@@ -336,6 +505,7 @@ const ErrorText kErrorTexts[] = {
     {MCIERR_NULL_PARAMETER_BLOCK, "The command needs a parameter block but none was given."},
     {MCIERR_NONAPPLICABLE_FUNCTION, "The command does not apply in the device's state."},
     {MCIERR_DEVICE_NOT_INSTALLED, "The device is not installed."},
+    {MCIERR_WAVE_OUTPUTSUNSUITABLE, "No sound output device is available for playback."},
 };
 
 }  // namespace
@@ -344,13 +514,23 @@ const ErrorText kErrorTexts[] = {
 extern "C" MCI_API MCIERROR mciSendCommandA(MCIDEVICEID device, UINT message, DWORD_PTR flags,
                                             DWORD_PTR params) {
     try {
-        std::lock_guard<std::mutex> lock(svmci::registry().mutex);
-        return svmci::send(device, message, flags, params);
+        svmci::Deferred later;
+        MCIERROR result = 0;
+        {
+            std::lock_guard<std::mutex> lock(svmci::registry().mutex);
+            result = svmci::send(device, message, flags, params, later);
+        }
+        later.run();
+        return result;
     } catch (const std::bad_alloc&) {
         return MCIERR_OUT_OF_MEMORY;
     } catch (...) {
         return MCIERR_INTERNAL;
     }
+}
+
+extern "C" MCI_API void mciSetNotifyCallback(MCI_NOTIFY_CALLBACK callback) {
+    svmci::setNotifyCallback(callback);
 }
 
 extern "C" MCI_API int mciGetErrorStringA(MCIERROR error, char* buffer, UINT length) {

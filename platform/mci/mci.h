@@ -5,12 +5,13 @@
  *
  * Records keep their Windows field order; fields that hold a pointer or a callback are
  * native-width (DWORD_PTR). Every command returns 0 on success or an MCIERR_ code.
- * Not thread-safe: call from one thread.
+ *
+ * Commands may come from any thread; they are carried out one at a time.
  *
  * Behaviour of this implementation (libsvmci):
  *  - Device ids start at 1 and are never reused within the process (0 is never an id).
  *    Several devices may be open at once, also on the same drive. MCI_NOTIFY and MCI_WAIT
- *    are accepted; no notification is sent yet.
+ *    are accepted by every command; only MCI_PLAY sends a notification (see below).
  *  - MCI_SYSINFO: MCI_SYSINFO_QUANTITY writes the number of CD-audio devices (the drive
  *    count; 0 for a wDeviceType other than 0 or MCI_DEVTYPE_CD_AUDIO), or with
  *    MCI_SYSINFO_OPEN the number of open devices, as a 32-bit integer into lpstrReturn
@@ -21,7 +22,12 @@
  *    alone: the string "cdaudio" (any case) opens drive 0. MCI_OPEN_ELEMENT: the drive
  *    whose name equals lpstrElementName, or whose name ends in "(<element>)" (a device
  *    path); it may stand alone or go with MCI_OPEN_TYPE. The time format starts as MSF.
- *  - MCI_CLOSE takes no parameter block; MCI_ALL_DEVICE_ID closes every device.
+ *    MCI_OPEN_FOR_PLAYBACK (this implementation's own flag, with any of these forms) marks
+ *    a device opened to play: the open fails with MCIERR_WAVE_OUTPUTSUNSUITABLE when there
+ *    is no sound output device. Opens without it never need one (table-of-contents
+ *    queries).
+ *  - MCI_CLOSE takes no parameter block; MCI_ALL_DEVICE_ID closes every device. A playback
+ *    of the device is stopped first (notified MCI_NOTIFY_ABORTED).
  *  - MCI_STATUS: positions/lengths per the time format (see below); the TOC is read from
  *    the drive at every query that needs it, so a disc change is always seen. Track
  *    numbers (dwTrack, the track of TMSF values, MCI_STATUS_CURRENT_TRACK) are 1-based
@@ -36,7 +42,34 @@
  *    the lead-out minus the first track's start. The current position starts at the
  *    first track's start.
  *  - MCI_SET: MCI_SET_TIME_FORMAT (MSF, TMSF, milliseconds, frames; others
- *    MCIERR_BAD_TIME_FORMAT); MCI_SET_DOOR_OPEN / MCI_SET_DOOR_CLOSED move the tray.
+ *    MCIERR_BAD_TIME_FORMAT); MCI_SET_DOOR_OPEN / MCI_SET_DOOR_CLOSED stop a playback of
+ *    the device (MCI_NOTIFY_ABORTED), then move the tray.
+ *  - MCI_SEEK (MCI_SEEK_PARMS): exactly one of MCI_TO (a position in the time format,
+ *    up to the lead-out), MCI_SEEK_TO_START (the first track's start) or MCI_SEEK_TO_END
+ *    (the end of the last audio track). Stops a playback (MCI_NOTIFY_ABORTED).
+ *  - MCI_PLAY (MCI_PLAY_PARMS, may be null without MCI_FROM/MCI_TO/MCI_NOTIFY): digital
+ *    playback of [from, to) through the default sound output; returns at once (with
+ *    MCI_WAIT: when the playback has ended). from: MCI_FROM, else the current position;
+ *    to: MCI_TO, else the end of the last audio track (CD-Extra: before the session gap);
+ *    a to beyond that end is cut to it. A from inside a data track moves to the next audio
+ *    track; data sectors inside the range play as silence. Errors: to before from
+ *    MCIERR_OUTOFRANGE, a disc without audio MCIERR_NONAPPLICABLE_FUNCTION, no sound
+ *    output device MCIERR_WAVE_OUTPUTSUNSUITABLE. A playback already running on the device
+ *    is superseded (MCI_NOTIFY_SUPERSEDED). While it plays MCI_STATUS_MODE gives
+ *    MCI_MODE_PLAY and MCI_STATUS_POSITION / CURRENT_TRACK follow what is being heard;
+ *    when it has ended, the position is where it stopped (the range's end after playing
+ *    out) until the next SEEK or PLAY.
+ *  - MCI_STOP ends a playback (MCI_NOTIFY_ABORTED) and keeps its position. MCI_PAUSE does
+ *    the same but MCI_STATUS_MODE then gives MCI_MODE_PAUSE until the next command that
+ *    moves the device; MCI_PLAY without MCI_FROM resumes there. Both return only once the
+ *    audio has stopped; both succeed without a disc.
+ *  - Notifications: a MCI_PLAY given MCI_NOTIFY reports how it ended, once, through the
+ *    callback of mciSetNotifyCallback, with the parameter block's dwCallback:
+ *    MCI_NOTIFY_SUCCESSFUL (the range has played out), MCI_NOTIFY_ABORTED (MCI_STOP,
+ *    MCI_PAUSE, MCI_SEEK, MCI_CLOSE, the door moved through MCI_SET),
+ *    MCI_NOTIFY_SUPERSEDED (another MCI_PLAY on the device), MCI_NOTIFY_FAILURE (the drive
+ *    failed to deliver, the disc went away - e.g. an image drive's tray opened elsewhere -,
+ *    or the sound device could not be opened or failed).
  *  - Other commands: MCIERR_UNRECOGNIZED_COMMAND (after the device id is checked).
  */
 #ifndef SV_MCI_H
@@ -81,6 +114,8 @@ typedef DWORD MCIERROR;
 #define MCI_OPEN_ELEMENT_ID 0x00000800L
 #define MCI_OPEN_TYPE_ID 0x00001000L
 #define MCI_OPEN_TYPE 0x00002000L
+/* This implementation's own: the device is opened to play (needs a sound output). */
+#define MCI_OPEN_FOR_PLAYBACK 0x00010000L
 
 /* MCI_SYSINFO flags */
 #define MCI_SYSINFO_QUANTITY 0x00000100L
@@ -146,9 +181,9 @@ typedef DWORD MCIERROR;
 #define MCI_TMSF_MINUTE(tmsf) ((uint8_t)((tmsf) >> 8))
 #define MCI_TMSF_SECOND(tmsf) ((uint8_t)((tmsf) >> 16))
 #define MCI_TMSF_FRAME(tmsf) ((uint8_t)((tmsf) >> 24))
-#define MCI_MAKE_TMSF(t, m, s, f)                                                   \
-    ((DWORD)((uint8_t)(t) | ((uint32_t)(uint8_t)(m) << 8) |                         \
-             ((uint32_t)(uint8_t)(s) << 16) | ((uint32_t)(uint8_t)(f) << 24)))
+#define MCI_MAKE_TMSF(t, m, s, f)                                                            \
+    ((DWORD)((uint8_t)(t) | ((uint32_t)(uint8_t)(m) << 8) | ((uint32_t)(uint8_t)(s) << 16) | \
+             ((uint32_t)(uint8_t)(f) << 24)))
 
 /* Every open device at once (MCI_CLOSE only). */
 #define MCI_ALL_DEVICE_ID ((MCIDEVICEID)0xFFFFFFFF)
@@ -185,9 +220,9 @@ typedef struct MCI_GENERIC_PARMS {
 
 typedef struct MCI_OPEN_PARMSA {
     DWORD_PTR dwCallback;
-    MCIDEVICEID wDeviceID;          /* out */
-    const char* lpstrDeviceType;    /* "cdaudio", or with MCI_OPEN_TYPE_ID a type id
-                                       (low word) and device ordinal (high word) */
+    MCIDEVICEID wDeviceID;       /* out */
+    const char* lpstrDeviceType; /* "cdaudio", or with MCI_OPEN_TYPE_ID a type id
+                                    (low word) and device ordinal (high word) */
     const char* lpstrElementName;
     const char* lpstrAlias;
 } MCI_OPEN_PARMSA;
@@ -223,6 +258,15 @@ typedef struct MCI_SEEK_PARMS {
     DWORD_PTR dwCallback;
     DWORD dwTo;
 } MCI_SEEK_PARMS;
+
+/* Told how a MCI_PLAY given MCI_NOTIFY ended: callbackData is the dwCallback of its
+ * parameter block, notifyCode one of MCI_NOTIFY_..., device the device id. Runs on the
+ * playback's own worker thread, never on the thread that sent the command: a program
+ * with a user interface forwards it to its UI thread. It may send MCI commands, also to
+ * the same device (to play the next track, say). */
+typedef void (*MCI_NOTIFY_CALLBACK)(DWORD_PTR callbackData, UINT notifyCode, MCIDEVICEID device);
+/* One callback for the process; null turns notifications off. */
+MCI_API void mciSetNotifyCallback(MCI_NOTIFY_CALLBACK callback);
 
 MCI_API MCIERROR mciSendCommandA(MCIDEVICEID device, UINT message, DWORD_PTR flags,
                                  DWORD_PTR params);

@@ -114,8 +114,7 @@ inline DWORD encodeLength(DWORD format, uint32_t sectors) {
 // A position given in the time format back to a logical sector (for SEEK/PLAY). Returns
 // 0 on success, MCIERR_OUTOFRANGE for a malformed value, a TMSF track not on the disc or
 // an address before sector 0. The result is not checked against the lead-out.
-inline MCIERROR decodePosition(DWORD format, DWORD value, const svdrives::Toc& toc,
-                               uint32_t* lsn) {
+inline MCIERROR decodePosition(DWORD format, DWORD value, const svdrives::Toc& toc, uint32_t* lsn) {
     uint32_t frames = 0;
     switch (format) {
         case MCI_FORMAT_TMSF: {
@@ -123,8 +122,8 @@ inline MCIERROR decodePosition(DWORD format, DWORD value, const svdrives::Toc& t
             if (track < 1 || track > static_cast<int>(toc.tracks.size())) {
                 return MCIERR_OUTOFRANGE;
             }
-            const DWORD msf = MCI_MAKE_MSF(MCI_TMSF_MINUTE(value), MCI_TMSF_SECOND(value),
-                                           MCI_TMSF_FRAME(value));
+            const DWORD msf =
+                MCI_MAKE_MSF(MCI_TMSF_MINUTE(value), MCI_TMSF_SECOND(value), MCI_TMSF_FRAME(value));
             uint32_t rel = 0;
             if (!unpackMsf(msf, &rel)) return MCIERR_OUTOFRANGE;
             *lsn = toc.tracks[track - 1].startSector + rel;

@@ -121,8 +121,7 @@ MCIERROR status(MCIDEVICEID id, DWORD item, DWORD_PTR* out, DWORD track = 0,
 
 DWORD_PTR statusOk(MCIDEVICEID id, DWORD item, DWORD track = 0, DWORD_PTR extraFlags = 0) {
     DWORD_PTR v = 0;
-    EXPECT_EQ(status(id, item, &v, track, extraFlags), 0u)
-        << "item " << item << " track " << track;
+    EXPECT_EQ(status(id, item, &v, track, extraFlags), 0u) << "item " << item << " track " << track;
     return v;
 }
 
@@ -132,9 +131,13 @@ MCIERROR setTimeFormat(MCIDEVICEID id, DWORD format) {
     return mciSendCommandA(id, MCI_SET, MCI_SET_TIME_FORMAT, reinterpret_cast<DWORD_PTR>(&p));
 }
 
-MCIERROR closeDevice(MCIDEVICEID id) { return mciSendCommandA(id, MCI_CLOSE, 0, 0); }
+MCIERROR closeDevice(MCIDEVICEID id) {
+    return mciSendCommandA(id, MCI_CLOSE, 0, 0);
+}
 
-DWORD msf(uint32_t frames) { return MCI_MAKE_MSF(frames / 4500, (frames / 75) % 60, frames % 75); }
+DWORD msf(uint32_t frames) {
+    return MCI_MAKE_MSF(frames / 4500, (frames / 75) % 60, frames % 75);
+}
 
 class Mci : public ::testing::Test {
 protected:
@@ -169,9 +172,9 @@ TEST_F(Mci, SysinfoQuantity) {
     p.lpstrReturn = reinterpret_cast<char*>(&n);
     p.dwRetSize = 2;
     p.wDeviceType = MCI_DEVTYPE_CD_AUDIO;
-    EXPECT_EQ(mciSendCommandA(0, MCI_SYSINFO, MCI_SYSINFO_QUANTITY,
-                              reinterpret_cast<DWORD_PTR>(&p)),
-              MCIERR_PARAM_OVERFLOW);
+    EXPECT_EQ(
+        mciSendCommandA(0, MCI_SYSINFO, MCI_SYSINFO_QUANTITY, reinterpret_cast<DWORD_PTR>(&p)),
+        MCIERR_PARAM_OVERFLOW);
     EXPECT_EQ(mciSendCommandA(0, MCI_SYSINFO, MCI_SYSINFO_QUANTITY, 0),
               MCIERR_NULL_PARAMETER_BLOCK);
     // Open devices.
@@ -228,8 +231,7 @@ TEST_F(Mci, OpenByTypeName) {
     for (const char* type : {"cdaudio", "CDAudio"}) {
         MCI_OPEN_PARMSA p{};
         p.lpstrDeviceType = type;
-        ASSERT_EQ(mciSendCommandA(0, MCI_OPEN, MCI_OPEN_TYPE, reinterpret_cast<DWORD_PTR>(&p)),
-                  0u);
+        ASSERT_EQ(mciSendCommandA(0, MCI_OPEN, MCI_OPEN_TYPE, reinterpret_cast<DWORD_PTR>(&p)), 0u);
         EXPECT_NE(p.wDeviceID, 0u);
         if (gBase == 0) {  // ordinal 0 is the first image
             EXPECT_EQ(statusOk(p.wDeviceID, MCI_STATUS_NUMBER_OF_TRACKS),
@@ -369,8 +371,8 @@ TEST_F(Mci, TrackTypes) {
 TEST_F(Mci, TrackNumbersOutOfRange) {
     const MCIDEVICEID id = openImage(kTray);  // 2 tracks numbered 5 and 6 on the disc
     DWORD_PTR v = 0;
-    for (DWORD item : {DWORD(MCI_STATUS_POSITION), DWORD(MCI_STATUS_LENGTH),
-                       DWORD(MCI_CDA_STATUS_TYPE_TRACK)}) {
+    for (DWORD item :
+         {DWORD(MCI_STATUS_POSITION), DWORD(MCI_STATUS_LENGTH), DWORD(MCI_CDA_STATUS_TYPE_TRACK)}) {
         MCI_STATUS_PARMS p{};
         p.dwItem = item;
         p.dwTrack = 0;
@@ -392,8 +394,8 @@ TEST_F(Mci, BadRequests) {
     EXPECT_EQ(mciSendCommandA(id, MCI_STATUS, 0, reinterpret_cast<DWORD_PTR>(&p)),
               MCIERR_MISSING_PARAMETER);
     EXPECT_EQ(mciSendCommandA(id, MCI_STATUS, MCI_STATUS_ITEM, 0), MCIERR_NULL_PARAMETER_BLOCK);
-    MCI_PLAY_PARMS play{};
-    EXPECT_EQ(mciSendCommandA(id, MCI_PLAY, 0, reinterpret_cast<DWORD_PTR>(&play)),
+    MCI_GENERIC_PARMS record{};  // MCI_RECORD: a CD cannot record
+    EXPECT_EQ(mciSendCommandA(id, 0x080F, 0, reinterpret_cast<DWORD_PTR>(&record)),
               MCIERR_UNRECOGNIZED_COMMAND);
     EXPECT_EQ(mciSendCommandA(id, 0x0899, 0, 0), MCIERR_UNRECOGNIZED_COMMAND);
     EXPECT_EQ(mciSendCommandA(id + 1000, MCI_PLAY, 0, 0), MCIERR_INVALID_DEVICE_ID);
@@ -428,8 +430,7 @@ TEST_F(Mci, DoorThroughMciSet) {
     auto* drive = svdrives::DriveModel::instance().drive(gBase + kTray);
     const MCIDEVICEID a = openImage(kTray), b = openImage(kTray);
     MCI_SET_PARMS p{};
-    ASSERT_EQ(mciSendCommandA(a, MCI_SET, MCI_SET_DOOR_OPEN, reinterpret_cast<DWORD_PTR>(&p)),
-              0u);
+    ASSERT_EQ(mciSendCommandA(a, MCI_SET, MCI_SET_DOOR_OPEN, reinterpret_cast<DWORD_PTR>(&p)), 0u);
     EXPECT_FALSE(drive->unitReady());
     DWORD_PTR v = 0;
     EXPECT_EQ(status(b, MCI_STATUS_NUMBER_OF_TRACKS, &v), MCIERR_DEVICE_NOT_READY);

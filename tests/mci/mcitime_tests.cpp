@@ -66,8 +66,8 @@ TEST(MciTime, PositionsInEveryFormat) {
 
 TEST(MciTime, PositionRoundTrips) {
     const auto toc = sampleToc();
-    for (DWORD format : {MCI_FORMAT_MSF, MCI_FORMAT_TMSF, MCI_FORMAT_MILLISECONDS,
-                         MCI_FORMAT_FRAMES}) {
+    for (DWORD format :
+         {MCI_FORMAT_MSF, MCI_FORMAT_TMSF, MCI_FORMAT_MILLISECONDS, MCI_FORMAT_FRAMES}) {
         for (uint32_t lsn = 0; lsn < toc.leadOut; lsn += 13) {
             uint32_t back = 0;
             ASSERT_EQ(decodePosition(format, encodePosition(format, lsn, toc), toc, &back), 0u);
@@ -81,8 +81,7 @@ TEST(MciTime, DecodeRejectsBadValues) {
     uint32_t lsn = 0;
     EXPECT_EQ(decodePosition(MCI_FORMAT_MSF, MCI_MAKE_MSF(0, 1, 74), toc, &lsn),
               MCIERR_OUTOFRANGE);  // before 00:02:00
-    EXPECT_EQ(decodePosition(MCI_FORMAT_MSF, MCI_MAKE_MSF(3, 61, 0), toc, &lsn),
-              MCIERR_OUTOFRANGE);
+    EXPECT_EQ(decodePosition(MCI_FORMAT_MSF, MCI_MAKE_MSF(3, 61, 0), toc, &lsn), MCIERR_OUTOFRANGE);
     EXPECT_EQ(decodePosition(MCI_FORMAT_TMSF, MCI_MAKE_TMSF(0, 0, 0, 0), toc, &lsn),
               MCIERR_OUTOFRANGE);
     EXPECT_EQ(decodePosition(MCI_FORMAT_TMSF, MCI_MAKE_TMSF(5, 0, 0, 0), toc, &lsn),
