@@ -56,8 +56,20 @@ void Playback::start() {
             if (index != drive || arrived) return;
             if (auto self = weak.lock()) self->onMediaGone();
         });
-    std::lock_guard lock(joinMutex_);
-    thread_ = std::thread([self = shared_from_this()] { self->run(); });
+    try {
+        std::lock_guard lock(joinMutex_);
+        thread_ = std::thread([self = shared_from_this()] { self->run(); });
+    } catch (...) {
+        // No thread to be had: the playback is over before it began, and says nothing.
+        svdrives::DriveModel::instance().removeMediaListener(mediaListener_);
+        {
+            std::lock_guard lock(mutex_);
+            ended_ = true;
+            done_ = true;
+        }
+        signal_.notify_all();
+        throw;
+    }
 }
 
 void Playback::requestStop(UINT code) {

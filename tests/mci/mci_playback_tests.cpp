@@ -4,6 +4,7 @@
 
 #include <QAudioDevice>
 #include <QMediaDevices>
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -34,7 +35,7 @@ struct Image {
     testdisc::ExpectedDisc toc;
 };
 
-enum { kShort, kExtra, kMixed, kDataOnly, kImageCount };
+enum { kShort, kExtra, kMixed, kDataOnly, kDataBetween, kImageCount };
 
 fs::path gDir;
 std::vector<Image> gImages;
@@ -58,9 +59,15 @@ testdisc::DiscSpec imageSpec(int which) {
             spec.tracks[0].data = true;
             return spec;
         }
-        default: {
+        case kDataOnly: {
             auto spec = testdisc::audioDisc({50});
             spec.tracks[0].data = true;
+            return spec;
+        }
+        default: {
+            auto spec = testdisc::audioDisc({20, 15, 25});
+            spec.tracks[1].data = true;
+            spec.layout = testdisc::Layout::BinPerTrack;
             return spec;
         }
     }
@@ -315,6 +322,14 @@ TEST_F(Playback, WithoutToStopsAtTheEndOfTheLastAudioTrack) {
     ASSERT_EQ(play(mixed, MCI_NOTIFY | MCI_WAIT), 0u);
     EXPECT_TRUE(capture->output(2).bytes ==
                 expected(kMixed, trackStart(kMixed, 2), gImages[kMixed].toc.leadOut));
+}
+
+TEST_F(Playback, DataSectorsInTheRangePlayAsSilence) {
+    const MCIDEVICEID id = openImage(kDataBetween);
+    ASSERT_EQ(play(id, MCI_WAIT), 0u);
+    auto want = expected(kDataBetween, 0, 60);
+    std::fill(want.begin() + 20 * kSector, want.begin() + 35 * kSector, 0);
+    EXPECT_TRUE(capture->output(0).bytes == want);
 }
 
 TEST_F(Playback, StopEndsDeliveryAndPlayResumesThere) {
