@@ -3,4 +3,5 @@
 namespace Rip {
 bool RipInProgress = false;
 bool CancelRequested = false;
+bool BatchRunning = false;
 }  // namespace Rip

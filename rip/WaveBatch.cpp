@@ -1,0 +1,131 @@
+#include "WaveBatch.h"
+
+#include "CDRipIntf.h"
+#include "RipState.h"
+
+namespace Rip {
+
+using namespace CDRipIntf;
+
+namespace {
+
+// Drive parameters the Wave batch reads with: the offsets of the library's block.
+constexpr int kOffsetSpeed = 276;
+constexpr int kOffsetJitterOn = 284;
+constexpr int kOffsetRipMode = 352;
+constexpr int kOffsetParanoiaMode = 356;
+
+void setDriveParameters(TRipWindow& window) {
+    if (CR_GetCDROMParameters(&DriveParams) != 0) {
+        window.SetStatus(QStringLiteral("Error at getting CDROM parameters"));
+        return;
+    }
+    SetParam(DriveParams, kOffsetSpeed, 8);
+    SetParam(DriveParams, kOffsetJitterOn, -1);
+    SetParam(DriveParams, kOffsetRipMode, 1);
+    SetParam(DriveParams, kOffsetParanoiaMode, 0xDF);
+    window.ProcessEvents();
+    window.SetStatus(CR_SetCDROMParameters(&DriveParams) == 0
+                         ? QStringLiteral("Set CDROM Parameters OK")
+                         : QStringLiteral("Error at setting CDROM parameters"));
+}
+
+// Every end of a batch leaves the window and the drive as they were before it: the
+// headline cleared, the bar at 0, the flags down and the tray free.
+void endBatch(TRipWindow& window) {
+    window.SetRipStatus(QString());
+    window.SetProgress(0);
+    RipInProgress = false;
+    CR_LockCD(0);
+}
+
+struct TBatchRunning {
+    TBatchRunning() { BatchRunning = true; }
+    ~TBatchRunning() { BatchRunning = false; }
+};
+
+}  // namespace
+
+bool RipSelectionReady(TRipWindow& window) {
+    const int current = window.CurrentTrackLine();
+    if (current != -1 && window.TrackLineSelected(current)) return true;
+    window.ShowInformation(QStringLiteral("Please select track(s) to Rip."));
+    return false;
+}
+
+void CancelRip(TRipWindow& window) {
+    if (RipInProgress)
+        CancelRequested = true;
+    else
+        window.SetStatus(QStringLiteral("CD/DVD-ROM is Not Ripping any Data."));
+}
+
+void RipTracksToWave(TRipWindow& window, TWaveRipper& ripper) {
+    if (window.TrackLineCount() == 0) {
+        window.ShowInformation(QStringLiteral("Track List is Empty."));
+        return;
+    }
+    if (window.RecordingName().isEmpty()) {
+        window.ShowInformation(QStringLiteral("Please insert a Recording Name."));
+        return;
+    }
+    if (!CDRipReady) {
+        window.SetStatus(QStringLiteral("Sonvale is not ready."));
+        return;
+    }
+    if (!window.IsAudioCDReady()) return;
+    if (RipInProgress || BatchRunning) return;
+    const TBatchRunning running;
+
+    CR_StopPlayTrack();
+    // The list is counted afresh for every line: a removed disc empties it meanwhile.
+    for (int i = 0; i < window.TrackLineCount(); ++i) {
+        if (!window.TrackLineSelected(i)) continue;
+        const int n = i + 1;
+        window.SetRipStatus(QStringLiteral("Ripping to Wave Format"));
+        if (window.MultipleTracksChecked())
+            window.SetRecordingName(QStringLiteral("Track ") + QString::number(n));
+        setDriveParameters(window);
+        CancelRequested = false;
+
+        const int32_t result = ripper.RipChunk(static_cast<uint8_t>(n));
+        if (result == 3) {
+            window.SetStatus(QStringLiteral("Encountered Jitter error(s) during Ripping"));
+            CR_CloseRipper();
+            endBatch(window);
+            return;
+        }
+        if (result != 0) {
+            // A file that could not be created or written names itself in the status line.
+            if (ripper.LastOutputFailure() == TOutputFailure::None)
+                window.SetStatus(QStringLiteral("Encountered error(s) during Ripping"));
+            CR_CloseRipper();
+            endBatch(window);
+            return;
+        }
+        if (CancelRequested) {
+            window.SetStatus(QStringLiteral("Ripping and Encoding Canceled."));
+            CR_CloseRipper();
+            endBatch(window);
+            return;
+        }
+        if (CR_CloseRipper() != 0) {
+            window.SetStatus(QStringLiteral("Error : error at Closing Ripping Process."));
+            endBatch(window);
+            return;
+        }
+        // Named as written: the texts may have been edited while the track was ripped.
+        window.SetStatus(QStringLiteral("Ripping Successfully Ended - Audio Data is Saved as ") +
+                         ripper.LastBaseName() + QStringLiteral(" File."));
+        window.DeselectTrackLine(i);
+        window.Sleep(kPauseBetweenTracks);
+    }
+    window.SetRipStatus(QString());
+    window.SetStatus(QStringLiteral("Ripping Completed."));
+    window.Flash();
+    window.SetProgress(0);
+    RipInProgress = false;
+    CR_LockCD(0);
+}
+
+}  // namespace Rip

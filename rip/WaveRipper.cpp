@@ -1,0 +1,134 @@
+#include "WaveRipper.h"
+
+#include <QFile>
+#include <algorithm>
+#include <new>
+
+#include "CDRipIntf.h"
+#include "RipState.h"
+
+namespace Rip {
+
+using namespace CDRipIntf;
+
+namespace {
+constexpr int32_t kRipOk = 0;
+constexpr int32_t kRipJitter = 3;
+constexpr int32_t kRipDone = 4;
+
+std::unique_ptr<uint8_t[]> allocateBuffer(size_t bytes) {
+    return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[bytes]);
+}
+}  // namespace
+
+TWaveRipper::TWaveRipper(TRipWindow& window, TWavFileOpener opener)
+    : window_(window), opener_(std::move(opener)), allocate_(allocateBuffer) {}
+
+TWaveRipper::~TWaveRipper() = default;
+
+QString TWaveRipper::WaveFileName(const QString& directory, const QString& album,
+                                  const QString& recordingName) {
+    return directory + QLatin1Char('/') + album + QLatin1Char(' ') + recordingName +
+           QStringLiteral(".wav");
+}
+
+QString TWaveRipper::ProgressText(int trackIndex, int percent) {
+    return QStringLiteral("Ripping Track ") + QString::number(trackIndex) + QStringLiteral(" : ") +
+           QString::number(percent) + QStringLiteral("% Done.");
+}
+
+int32_t TWaveRipper::failOutput(TWavWriter& writer, TOutputFailure failure) {
+    if (writer.IsOpen()) writer.Finish();
+    outputFailure_ = failure;
+    window_.SetStatus(failure == TOutputFailure::CannotCreateFile
+                          ? QStringLiteral("Error : Cannot create file ") + fileName_
+                          : QStringLiteral("Error : Write error (disk full?) ") + fileName_);
+    return 1;
+}
+
+int32_t TWaveRipper::RipChunk(uint8_t n) {
+    outputFailure_ = TOutputFailure::None;
+    fileName_.clear();
+    baseName_.clear();
+    jitterCount_ = 0;
+
+    if (n < 1 || n > DiscInfo.TrackCount || n > kMaxTracks) {
+        window_.SetStatus(QStringLiteral("Error : Bad Track Number."));
+        return 1;
+    }
+    const TTrackEntry& entry = DiscInfo.Entry(n);
+    if (entry.Audio != 1) {
+        window_.SetStatus(QStringLiteral("Error : not an Audio Track."));
+        return 1;
+    }
+
+    // The entry's length already stops short of the session gap before a CD-Extra data
+    // track; the next entry's start would pull that gap's silence into the file.
+    const int32_t first = MsfToSector(entry.Start);
+    const int64_t last = int64_t(first) + int64_t(entry.LengthSectors) - 1;
+    int32_t bufferSize = 0;
+    if (last > INT32_MAX || CR_OpenRipper(&bufferSize, first, static_cast<int32_t>(last)) != 0) {
+        window_.SetStatus(QStringLiteral("Error : Application Error."));
+        return 1;
+    }
+
+    const QString album = window_.AlbumTitle();
+    const QString recordingName = window_.RecordingName();
+    fileName_ = WaveFileName(window_.DirectoryText(), album, recordingName);
+    baseName_ = album + QLatin1Char(' ') + recordingName + QStringLiteral(".wav");
+    TWavWriter writer(opener_);
+    if (!writer.Create(QFile::encodeName(fileName_).toStdString()))
+        return failOutput(writer, TOutputFailure::CannotCreateFile);
+    if (writer.Failed()) return failOutput(writer, TOutputFailure::WriteError);
+
+    if (bufferSize > 0) buffer_ = allocate_(static_cast<size_t>(bufferSize));
+    if (!buffer_) {
+        window_.SetStatus(QStringLiteral("Error : Memory Allocation Error."));
+        writer.Finish();
+        return 1;
+    }
+
+    RipInProgress = true;
+    int32_t abort = 0;
+    int32_t percent = 0;
+    bool writeFailed = false;
+    window_.SetProgress(0);
+    window_.SetProgressRange(0, 100);
+    for (;;) {
+        int32_t bytes = 0;
+        const int32_t rc = CR_RipChunk(buffer_.get(), &bytes, &abort);
+        if (rc == kRipOk || rc == kRipJitter) {
+            // A jitter report still comes with the best audio the drive could give;
+            // leaving it out would cut a hole into the track.
+            if (rc == kRipJitter) ++jitterCount_;
+            if (bytes > bufferSize) break;  // more than the buffer holds: not to be trusted
+            if (bytes <= 0) {
+                if (rc == kRipOk) break;
+            } else {
+                percent = std::clamp(CR_GetPercentCompleted(), 0, 100);
+                window_.SetProgress(percent);
+                window_.SetStatus(ProgressText(n, percent));
+                if (!writer.Append(buffer_.get(), static_cast<size_t>(bytes))) {
+                    writeFailed = true;
+                    break;
+                }
+            }
+        } else if (rc == kRipDone) {
+            percent = 100;
+            window_.SetProgress(100);
+            window_.SetStatus(ProgressText(n, 100));
+        } else {
+            break;
+        }
+        window_.ProcessEvents();
+        if (percent == 100 || CancelRequested) break;
+    }
+    RipInProgress = false;
+    buffer_.reset();
+
+    if (!writer.Finish() || writeFailed) return failOutput(writer, TOutputFailure::WriteError);
+    if (percent == 100 || CancelRequested) return jitterCount_ == 0 ? 0 : 3;
+    return 1;
+}
+
+}  // namespace Rip

@@ -1,0 +1,71 @@
+// One audio track of the disc in the active drive into a WAV file, chunk by chunk through
+// the CD library, on the user-interface thread.
+#pragma once
+
+#include <QString>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "RipWindow.h"
+#include "WavWriter.h"
+
+namespace Rip {
+
+// Why a track ended with result 1 because of its output file. The ripper has then put its
+// own text in the status line, which the batch leaves standing.
+enum class TOutputFailure {
+    None,
+    CannotCreateFile,  // "Error : Cannot create file " + name
+    WriteError,        // "Error : Write error (disk full?) " + name
+};
+
+class TWaveRipper {
+public:
+    explicit TWaveRipper(TRipWindow& window, TWavFileOpener opener = OpenPosixWavFile);
+    ~TWaveRipper();
+    TWaveRipper(const TWaveRipper&) = delete;
+    TWaveRipper& operator=(const TWaveRipper&) = delete;
+
+    // Rips track index n of CDRipIntf::DiscInfo into the file WaveFileName() names from the
+    // window's texts. Result: 0 when the rip reached 100 % or was cancelled without a jitter
+    // report, 3 likewise with at least one, 1 when it did not take place or stopped early.
+    // The library's ripping process stays open whenever CR_OpenRipper succeeded; the
+    // caller closes it. Expects CancelRequested to be false.
+    int32_t RipChunk(uint8_t n);
+
+    TOutputFailure LastOutputFailure() const { return outputFailure_; }
+    QString LastFileName() const { return fileName_; }
+    // The file name without the directory: "<album> <recording name>.wav".
+    QString LastBaseName() const { return baseName_; }
+    int LastJitterCount() const { return jitterCount_; }
+
+    // "<directory>/<album> <recording name>.wav", joined as they stand.
+    static QString WaveFileName(const QString& directory, const QString& album,
+                                const QString& recordingName);
+    // "Ripping Track N : P% Done."
+    static QString ProgressText(int trackIndex, int percent);
+
+    // The chunk buffer exists only while a track is being ripped.
+    bool HoldsChunkBuffer() const { return buffer_ != nullptr; }
+    void FreeChunkBuffer() { buffer_.reset(); }
+
+    // Tests stand in for the allocation of the chunk buffer (null = out of memory).
+    using TBufferAllocator = std::function<std::unique_ptr<uint8_t[]>(size_t bytes)>;
+    void SetBufferAllocator(TBufferAllocator allocator) { allocate_ = std::move(allocator); }
+
+private:
+    int32_t failOutput(TWavWriter& writer, TOutputFailure failure);
+
+    TRipWindow& window_;
+    TWavFileOpener opener_;
+    TBufferAllocator allocate_;
+    std::unique_ptr<uint8_t[]> buffer_;
+    TOutputFailure outputFailure_ = TOutputFailure::None;
+    QString fileName_;
+    QString baseName_;
+    int jitterCount_ = 0;
+};
+
+}  // namespace Rip
