@@ -65,13 +65,55 @@ int32_t fTocEntry(int32_t index, TTocEntry* e) {
 }
 int32_t fGetParams(TDriveParams* p) {
     note("GetCDROMParameters");
+    if (s().getParamsResult != 0) return s().getParamsResult;
     if (p) *p = s().params;
     return 0;
 }
 int32_t fSetParams(const TDriveParams* p) {
     note("SetCDROMParameters");
+    if (s().setParamsResult != 0) return s().setParamsResult;
     if (p) s().params = *p;
     return 0;
+}
+int32_t fOpenRipper(int32_t* size, int32_t first, int32_t last) {
+    note("OpenRipper");
+    ScriptedRipper& r = s().ripper;
+    r.first = first;
+    r.last = last;
+    if (r.openResult != 0) return r.openResult;
+    if (!size) return 1;
+    *size = r.bufferSize;
+    ++r.opens;
+    r.open = true;
+    r.next = 0;
+    return 0;
+}
+int32_t fRipChunk(uint8_t* buffer, int32_t* bytes, int32_t* abort) {
+    note("RipChunk");
+    ScriptedRipper& r = s().ripper;
+    r.aborts.push_back(abort ? *abort : -1);
+    if (bytes) *bytes = 0;
+    if (!r.open) return 7;
+    if (r.next >= r.Script().size()) return 4;
+    const ScriptedChunk& c = r.Script()[r.next];
+    const size_t k = r.next++;
+    if (bytes) *bytes = c.bytes;
+    const int32_t fill = std::min(c.bytes, r.bufferSize);
+    for (int32_t i = 0; buffer && i < fill; ++i)
+        buffer[i] = ScriptedRipper::ChunkByte(k, static_cast<size_t>(i));
+    return c.result;
+}
+int32_t fPercent() {
+    const ScriptedRipper& r = s().ripper;
+    if (!r.open || r.next == 0) return 0;
+    return r.Script()[r.next - 1].percent;
+}
+int32_t fCloseRipper() {
+    note("CloseRipper");
+    ScriptedRipper& r = s().ripper;
+    if (!r.open) return 7;
+    r.open = false;
+    return r.closeResult;
 }
 int32_t fSave() {
     note("SaveSettings");
@@ -94,6 +136,14 @@ void fEject(int32_t open) {
 
 ScriptedCDRip& ScriptedCDRip::current() {
     return s();
+}
+
+std::vector<uint8_t> ScriptedRipper::ChunkBytes(size_t k) const {
+    std::vector<uint8_t> out;
+    const ScriptedChunk& c = Script().at(k);
+    for (int32_t i = 0; i < std::min(c.bytes, bufferSize); ++i)
+        out.push_back(ChunkByte(k, static_cast<size_t>(i)));
+    return out;
 }
 
 int ScriptedCDRip::Count(const std::string& call) const {
@@ -124,6 +174,10 @@ void ScriptedCDRip::Install() {
     f.StopPlayTrack = fStop;
     f.LockCD = fLock;
     f.EjectCD = fEject;
+    f.OpenRipper = fOpenRipper;
+    f.RipChunk = fRipChunk;
+    f.GetPercentCompleted = fPercent;
+    f.CloseRipper = fCloseRipper;
     BindCDRipFunctions(f);
 }
 

@@ -23,6 +23,46 @@ struct ScriptedDrive {
     uint32_t leadOut = 0;
 };
 
+// A scripted ripping process: CR_OpenRipper answers openResult and bufferSize, then each
+// CR_RipChunk answers the next chunk of the script, filling the program's buffer with
+// ChunkByte() (never beyond the announced buffer size); once the script is used up every
+// call answers 4 (done) with no bytes. CR_GetPercentCompleted gives the percent of the
+// last chunk answered.
+struct ScriptedChunk {
+    int32_t result = 0;   // CR_RipChunk's answer
+    int32_t bytes = 0;    // the byte count it reports
+    int32_t percent = 0;  // CR_GetPercentCompleted after it
+};
+
+struct ScriptedRipper {
+    int32_t openResult = 0;
+    int32_t bufferSize = 4 * 2352;
+    int32_t closeResult = 0;  // answer of CR_CloseRipper while a ripper is open
+    std::vector<ScriptedChunk> chunks;
+    // Scripts for the first, second, ... opening; later ones use chunks.
+    std::vector<std::vector<ScriptedChunk>> scripts;
+
+    // What the program did.
+    int opens = 0;  // successful CR_OpenRipper calls
+    bool open = false;
+    int32_t first = -1;  // range of the last CR_OpenRipper
+    int32_t last = -1;
+    size_t next = 0;              // chunks answered since the last open
+    std::vector<int32_t> aborts;  // *abort at every CR_RipChunk
+
+    // The byte at offset i of the chunk answered k-th (from 0) after an open.
+    static uint8_t ChunkByte(size_t k, size_t i) {
+        return static_cast<uint8_t>(k * 67 + i * 13 + (i >> 8) + 1);
+    }
+    // The script of the last opening.
+    const std::vector<ScriptedChunk>& Script() const {
+        const size_t i = opens > 0 ? static_cast<size_t>(opens - 1) : 0;
+        return i < scripts.size() ? scripts[i] : chunks;
+    }
+    // The bytes of the k-th chunk of the last opening's script as they were delivered.
+    std::vector<uint8_t> ChunkBytes(size_t k) const;
+};
+
 struct ScriptedCDRip {
     std::vector<ScriptedDrive> drives;
     int32_t active = 0;
@@ -32,6 +72,9 @@ struct ScriptedCDRip {
     int32_t tocCountOverride = -1;   // report this track count instead of the real one
     std::vector<std::string> calls;  // names of the calls made, in order
     CDRipIntf::TDriveParams params{};
+    int32_t getParamsResult = 0;
+    int32_t setParamsResult = 0;
+    ScriptedRipper ripper;
 
     static ScriptedCDRip& current();
     // Resets the program's binding and MCI state, then binds this library.
