@@ -1,0 +1,188 @@
+// Rips a 74-minute disc image to WAV through the program's binding and libcdrip3, and,
+// when cd-paranoia is installed, the same image with it, and prints how many times faster
+// than real time each was. Figures only: nothing here passes or fails.
+//
+// usage: bench_wav_rip [minutes] [tracks]    (defaults 74 and 20)
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QString>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "CDRipIntf.h"
+#include "RipState.h"
+#include "RipWindow.h"
+#include "WaveBatch.h"
+#include "testdisc.h"
+
+namespace fs = std::filesystem;
+using namespace CDRipIntf;
+
+namespace {
+
+// The window as far as a batch needs it: every line selected, one file per track, no
+// pause between tracks (the real window waits two seconds there, which is not reading).
+class BenchWindow : public TRipWindow {
+public:
+    BenchWindow(QString dir, int lines) : dir_(std::move(dir)), selected_(size_t(lines), true) {}
+    QString DirectoryText() const override { return dir_; }
+    QString AlbumTitle() const override { return QStringLiteral("Bench"); }
+    QString ArtistName() const override { return QString(); }
+    QString RecordingName() const override { return name_; }
+    void SetRecordingName(const QString& text) override { name_ = text; }
+    QString GenreText() const override { return QString(); }
+    bool StereoChecked() const override { return true; }
+    bool MonoChecked() const override { return false; }
+    bool PersonalComputerChecked() const override { return true; }
+    bool PersonalDeviceChecked() const override { return false; }
+    bool MultipleTracksChecked() const override { return true; }
+    int TrackLineCount() const override { return int(selected_.size()); }
+    int CurrentTrackLine() const override { return 0; }
+    bool TrackLineSelected(int line) const override { return selected_[size_t(line)]; }
+    void DeselectTrackLine(int line) override { selected_[size_t(line)] = false; }
+    bool IsAudioCDReady() override { return true; }
+    void SetStatus(const QString& text) override { status_ = text; }
+    QString Status() const override { return status_; }
+    void SetRipStatus(const QString&) override {}
+    void SetProgressRange(int, int) override {}
+    void SetProgress(int) override {}
+    int Progress() const override { return 0; }
+    void ProcessEvents() override {}
+    void ShowInformation(const QString& text) override { status_ = text; }
+    void ShowError(const QString& text) override { status_ = text; }
+    void ShowMessageBox(const QString& text, const QString&) override { status_ = text; }
+    void Sleep(int) override {}
+    void Flash() override {}
+
+private:
+    QString dir_;
+    QString name_ = QStringLiteral("Track 1");
+    QString status_;
+    std::vector<bool> selected_;
+};
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+uint64_t bytesIn(const fs::path& dir, const std::string& extension) {
+    uint64_t total = 0;
+    for (const auto& e : fs::directory_iterator(dir))
+        if (e.path().extension() == extension) total += e.file_size();
+    return total;
+}
+
+std::string findInPath(const std::string& program) {
+    const char* path = getenv("PATH");
+    std::string all = path ? path : "/usr/bin:/bin";
+    size_t at = 0;
+    while (at <= all.size()) {
+        const size_t end = all.find(':', at);
+        const std::string dir = all.substr(at, end == std::string::npos ? end : end - at);
+        const std::string candidate = (dir.empty() ? "." : dir) + "/" + program;
+        if (access(candidate.c_str(), X_OK) == 0) return candidate;
+        if (end == std::string::npos) break;
+        at = end + 1;
+    }
+    return {};
+}
+
+// Runs argv in dir with its output discarded; the exit status, or -1.
+int runIn(const fs::path& dir, const std::vector<std::string>& argv) {
+    fflush(nullptr);  // or the child prints our buffered lines a second time
+    const pid_t pid = fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+        if (chdir(dir.c_str()) != 0) _exit(127);
+        if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr)) _exit(127);
+        std::vector<char*> args;
+        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int minutes = argc > 1 ? atoi(argv[1]) : 74;
+    const int tracks = argc > 2 ? atoi(argv[2]) : 20;
+    if (minutes <= 0 || tracks <= 0 || tracks > 99) {
+        fprintf(stderr, "usage: %s [minutes] [tracks]\n", argv[0]);
+        return 2;
+    }
+
+    char tmpl[] = "/tmp/sonvale-bench-XXXXXX";
+    if (!mkdtemp(tmpl)) {
+        perror("mkdtemp");
+        return 1;
+    }
+    const fs::path root = tmpl;
+    fs::create_directories(root / "image");
+    fs::create_directories(root / "wav");
+    fs::create_directories(root / "paranoia");
+    fs::create_directories(root / "home");
+    setenv("HOME", (root / "home").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (root / "home").c_str(), 1);
+
+    const uint32_t sectors = uint32_t(minutes) * 60 * 75;
+    std::vector<uint32_t> lengths(size_t(tracks), sectors / uint32_t(tracks));
+    lengths.back() += sectors % uint32_t(tracks);
+    const testdisc::DiscSpec spec = testdisc::audioDisc(lengths);
+    const std::string cue = (root / "image" / "bench.cue").string();
+    auto start = std::chrono::steady_clock::now();
+    testdisc::writeImage(spec, cue);
+    const double audioSeconds = sectors / 75.0;
+    printf("image: %d min, %d tracks, %u sectors, %.1f MB, written in %.2f s\n", minutes, tracks,
+           sectors, sectors * double(testdisc::kSectorBytes) / 1e6, secondsSince(start));
+
+    setenv("CDRIP3_IMAGES", cue.c_str(), 1);
+    setenv("CDRIP3_DEVICES", "", 1);
+    InitializeCDRip(ExecutableDir() + "/" + kLibraryFileName);
+    if (!CDRipReady) {
+        fprintf(stderr, "libcdrip3 could not be loaded from %s\n", ExecutableDir().c_str());
+        return 1;
+    }
+    for (int32_t i = 0; i < CR_GetNumCDROM(); ++i)
+        if (CR_GetCDROMIDByIndex(i) == "Image: bench.cue") CR_SetActiveCDROM(i);
+    if (ReadDiscInfo(DiscInfo) != 0) {
+        fprintf(stderr, "the image's table of contents could not be read\n");
+        return 1;
+    }
+
+    BenchWindow window(QString::fromStdString((root / "wav").string()), DiscInfo.TrackCount);
+    Rip::TWaveRipper ripper(window);
+    start = std::chrono::steady_clock::now();
+    Rip::RipTracksToWave(window, ripper);
+    double elapsed = secondsSince(start);
+    printf("sonvale wav:  %.2f s, %.1fx real time, %.1f MB/s, %llu bytes written (%s)\n", elapsed,
+           audioSeconds / elapsed, bytesIn(root / "wav", ".wav") / elapsed / 1e6,
+           static_cast<unsigned long long>(bytesIn(root / "wav", ".wav")),
+           window.Status().toUtf8().constData());
+    FinalizeCDRip();
+
+    const std::string paranoia = findInPath("cd-paranoia");
+    if (paranoia.empty()) {
+        printf("cd-paranoia:  not installed\n");
+    } else {
+        start = std::chrono::steady_clock::now();
+        const int rc = runIn(root / "paranoia", {paranoia, "-d", cue, "-B"});
+        elapsed = secondsSince(start);
+        printf("cd-paranoia:  %.2f s, %.1fx real time, %.1f MB/s, %llu bytes written (exit %d)\n",
+               elapsed, audioSeconds / elapsed, bytesIn(root / "paranoia", ".wav") / elapsed / 1e6,
+               static_cast<unsigned long long>(bytesIn(root / "paranoia", ".wav")), rc);
+    }
+
+    std::error_code ec;
+    fs::remove_all(root, ec);
+    return 0;
+}
