@@ -6,7 +6,9 @@
 
 #include "CDRipIntf.h"
 #include "CDRipTest.h"
+#include "Skin.h"
 #include "UiServices.h"
+#include "devicemonitor.h"
 
 namespace {
 // Qt aborts with a toolkit message when no display is reachable; say plainly what to do.
@@ -32,8 +34,13 @@ int SonvaleMain(int argc, char** argv) {
         QApplication app(argc, argv);
         QApplication::setApplicationName(QStringLiteral("Sonvale"));
         QApplication::setApplicationDisplayName(QStringLiteral("Sonvale"));
+        Skin::Install();
         TDesktopServices services;
         TCDRipTestForm form(services);
+        // Media arriving or going, for real drives (udev) and image drives (their trays).
+        svdevmon::DeviceMonitor monitor;
+        QObject::connect(&monitor, &svdevmon::DeviceMonitor::deviceChange, &form,
+                         &TCDRipTestForm::WMDeviceChange);
         form.show();
         exitCode = QApplication::exec();
         // Unbind before the windows go, in the reverse order of start-up.

@@ -1,0 +1,120 @@
+// Media notices and playback over the real libraries: image-drive trays moved through the
+// library reach the window through the device monitor, and Play delivers the disc's audio.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QListWidget>
+#include <QPushButton>
+
+#include "CDRipIntf.h"
+#include "CDRipTest.h"
+#include "RecordingServices.h"
+#include "captureoutput.h"
+#include "devicemonitor.h"
+#include "discfixture.h"
+#include "testdisc.h"
+
+using namespace CDRipIntf;
+
+namespace {
+class MediaE2ETest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("HOME", home_.path().c_str(), 1);
+        setenv("XDG_CONFIG_HOME", home_.file("config").c_str(), 1);
+        spec_ = testdisc::audioDisc({300, 450, 600, 150});
+        cue_ = home_.file("disc.cue");
+        testdisc::writeImage(spec_, cue_);
+        FinalizeCDRip();
+        disctest::useDrives({cue_});
+        InitializeCDRip(ExecutableDir() + "/libcdrip3.so");
+        ASSERT_TRUE(CDRipReady);
+        form = std::make_unique<TCDRipTestForm>(services);
+        QObject::connect(&monitor, &svdevmon::DeviceMonitor::deviceChange, form.get(),
+                         &TCDRipTestForm::WMDeviceChange);
+        form->show();
+    }
+    void TearDown() override {
+        form.reset();
+        mciSetAudioOutputForTests(nullptr);
+        FinalizeCDRip();
+    }
+    // The monitor hands notices over through the event queue.
+    void Settle() {
+        for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+    }
+
+    disctest::TempDir home_;
+    testdisc::DiscSpec spec_;
+    std::string cue_;
+    RecordingServices services;
+    svdevmon::DeviceMonitor monitor{svdevmon::DeviceMonitor::Options{false, QString()}};
+    std::unique_ptr<TCDRipTestForm> form;
+};
+}  // namespace
+
+TEST_F(MediaE2ETest, OpeningAndClosingTheImageTrayEmptiesAndRelistsTheDisc) {
+    ASSERT_EQ(form->TrackList->count(), 4);
+    form->btnOpenCD->click();
+    Settle();
+    EXPECT_EQ(form->Status(), "Media is Removed.");
+    EXPECT_EQ(form->TrackList->count(), 0);
+    EXPECT_FALSE(form->DiscInfoLoaded);
+
+    form->XiButton1Click();
+    EXPECT_EQ(form->Status(), "Disc is not Loaded in Active Drive.");
+
+    form->btnCloseCD1->click();
+    Settle();
+    EXPECT_EQ(form->Status(), "Media is Loaded.");
+    EXPECT_EQ(form->TrackList->count(), 4);
+    EXPECT_TRUE(form->DiscInfoLoaded);
+}
+
+TEST_F(MediaE2ETest, PlayDeliversTheDiscFromTheTracksFirstSector) {
+    auto capture = std::make_shared<CaptureFactory>();
+    mciSetAudioOutputForTests(capture);
+    form->TrackList->setCurrentRow(2);
+    form->TrackList->item(2)->setSelected(true);
+    form->btnPlay->click();
+    ASSERT_TRUE(services.shown.isEmpty()) << services.shown.join("; ").toStdString();
+    EXPECT_TRUE(form->btnStop->isEnabled());
+
+    const testdisc::ExpectedDisc toc = testdisc::expectedToc(spec_);
+    const uint32_t first = toc.tracks[2].startSector;
+    const std::vector<uint8_t> want = testdisc::rangeBytes(spec_, first, toc.leadOut - 1);
+    ASSERT_TRUE(capture->waitForBytes(0, want.size(), std::chrono::seconds(20)));
+    const auto heard = capture->output(0).bytes;
+    ASSERT_EQ(heard.size(), want.size());
+    EXPECT_TRUE(heard == want);
+
+    form->btnStop->click();
+    EXPECT_FALSE(form->btnStop->isEnabled());
+    EXPECT_TRUE(form->btnRip->isEnabled());
+}
+
+TEST_F(MediaE2ETest, StopEndsPlaybackMidway) {
+    auto capture = std::make_shared<CaptureFactory>();
+    capture->setBudget(2352 * 10);  // the output takes ten sectors, then waits
+    mciSetAudioOutputForTests(capture);
+    form->TrackList->setCurrentRow(0);
+    form->TrackList->item(0)->setSelected(true);
+    form->btnPlay->click();
+    ASSERT_TRUE(capture->waitForBytes(0, 2352 * 10, std::chrono::seconds(20)));
+    form->btnStop->click();
+    capture->setBudget(-1);
+    const auto heard = capture->output(0).bytes;
+    EXPECT_EQ(heard.size(), 2352u * 10);
+    EXPECT_TRUE(heard == testdisc::rangeBytes(spec_, 0, 9));
+}
+
+TEST_F(MediaE2ETest, WithoutASoundDeviceThePlayerReportsAndTheWindowStaysIdle) {
+    auto capture = std::make_shared<CaptureFactory>();
+    capture->hasDevice = false;
+    mciSetAudioOutputForTests(capture);
+    form->btnPlay->click();
+    ASSERT_EQ(services.shown.size(), 1);
+    EXPECT_EQ(services.shown[0], "application: No sound output device is available for playback.");
+    EXPECT_FALSE(form->btnStop->isEnabled());
+    EXPECT_TRUE(form->btnRip->isEnabled());
+}
