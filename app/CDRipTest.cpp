@@ -27,7 +27,9 @@
 #include "CDRipIntf.h"
 #include "DirectoryEdit.h"
 #include "Genres.h"
+#include "RbPanel.h"
 #include "RipState.h"
+#include "Skin.h"
 
 using namespace CDRipIntf;
 
@@ -47,21 +49,25 @@ QLabel* makeLabel(QWidget* parent, const QString& text, int x, int y, bool bold 
     return label;
 }
 
+// A picture button without a caption: the hint is its tooltip and its accessible name.
 template <typename Button>
-Button* makeButton(QWidget* parent, const QString& hint, QStyle::StandardPixmap icon, int x, int y,
-                   int w, int h) {
+Button* makeButton(QWidget* parent, const QString& hint, const char* icon, int x, int y, int w,
+                   int h) {
     auto* button = new Button(parent);
     button->setToolTip(hint);
     button->setAccessibleName(hint);
-    button->setIcon(parent->style()->standardIcon(icon));
+    button->setIcon(Skin::Icon(QString::fromLatin1(icon)));
+    const int side = std::max(12, std::min(w, h) - (h >= 40 ? 10 : 6));
+    button->setIconSize(QSize(side, side));
     button->setGeometry(x, y, w, h);
     button->setFocusPolicy(Qt::StrongFocus);
     return button;
 }
 
+// The panel that fills the window is its dark backdrop; the others are raised on it.
 QFrame* makePanel(QWidget* parent, int x, int y, int w, int h) {
-    auto* panel = new QFrame(parent);
-    panel->setFrameShape(QFrame::StyledPanel);
+    auto* panel = new TRbPanel(
+        parent, parent->isWindow() ? TRbPanel::Kind::Backdrop : TRbPanel::Kind::Raised);
     panel->setGeometry(x, y, w, h);
     return panel;
 }
@@ -88,21 +94,16 @@ void TCDRipTestForm::buildControls() {
 
     Image1 = new QLabel(RbPanel1);
     Image1->setGeometry(32, 16, 32, 32);
-    Image1->setPixmap(style()->standardIcon(QStyle::SP_DriveCDIcon).pixmap(32, 32));
+    Image1->setPixmap(Skin::Pixmap(QStringLiteral("sonvale"), 32));
 
     Label1 = new QLabel(QStringLiteral("Sonvale"), RbPanel1);
     Label1->setGeometry(90, 16, 193, 37);
-    {
-        QFont f = Label1->font();
-        f.setPointSize(20);
-        f.setBold(true);
-        Label1->setFont(f);
-    }
+    Skin::MakeTitle(Label1);
 
-    dxToolButton1 = makeButton<QToolButton>(RbPanel1, QStringLiteral("Minimize"),
-                                            QStyle::SP_TitleBarMinButton, 472, 8, 16, 16);
-    dxToolButton2 = makeButton<QToolButton>(RbPanel1, QStringLiteral("Close"),
-                                            QStyle::SP_TitleBarCloseButton, 488, 8, 16, 16);
+    dxToolButton1 =
+        makeButton<QToolButton>(RbPanel1, QStringLiteral("Minimize"), "minimize", 472, 8, 16, 16);
+    dxToolButton2 =
+        makeButton<QToolButton>(RbPanel1, QStringLiteral("Close"), "close", 488, 8, 16, 16);
     dxToolButton1->setFocusPolicy(Qt::NoFocus);
     dxToolButton2->setFocusPolicy(Qt::NoFocus);
     connect(dxToolButton1, &QToolButton::clicked, this, &TCDRipTestForm::dxToolButton1Click);
@@ -125,14 +126,13 @@ void TCDRipTestForm::buildControls() {
     Label4->setMouseTracking(true);
     Label4->installEventFilter(this);
 
-    btnClose = makeButton<QPushButton>(RbPanel1, QStringLiteral("Exit"),
-                                       QStyle::SP_DialogCloseButton, 414, 632, 75, 25);
+    btnClose = makeButton<QPushButton>(RbPanel1, QStringLiteral("Exit"), "exit", 414, 632, 75, 25);
     connect(btnClose, &QPushButton::clicked, this, &TCDRipTestForm::btnCloseClick);
 
     // Settings area
     Label3 = makeLabel(RbPanel2, QStringLiteral("CD/DVD-ROM Drive"), 24, 12);
-    btnSave = makeButton<QPushButton>(RbPanel2, QStringLiteral("Save CD/DVD-Rom Settings"),
-                                      QStyle::SP_DialogSaveButton, 158, 4, 25, 22);
+    btnSave = makeButton<QPushButton>(RbPanel2, QStringLiteral("Save CD/DVD-Rom Settings"), "save",
+                                      158, 4, 25, 22);
     connect(btnSave, &QPushButton::clicked, this, &TCDRipTestForm::btnSaveSettingsClick);
 
     DriveSelBox = new QComboBox(RbPanel2);
@@ -145,7 +145,7 @@ void TCDRipTestForm::buildControls() {
 
     Label11 = makeLabel(RbPanel2, QStringLiteral("Recording Directory"), 24, 66);
     btnNewDir = makeButton<QPushButton>(RbPanel2, QStringLiteral("Create a New Directory"),
-                                        QStyle::SP_FileDialogNewFolder, 158, 54, 25, 22);
+                                        "new-folder", 158, 54, 25, 22);
     connect(btnNewDir, &QPushButton::clicked, this, &TCDRipTestForm::btnNewDirClick);
 
     DirectoryEdit1 = new TDirectoryEdit(services_, RbPanel2);
@@ -202,20 +202,14 @@ void TCDRipTestForm::buildControls() {
 
     // Track area
     Label13 = makeLabel(RbPanel3, QStringLiteral("Track Listing"), 24, 12);
-    XiButton1 = makeButton<QPushButton>(RbPanel3, QStringLiteral("Get Disc Info"),
-                                        QStyle::SP_BrowserReload, 110, 4, 25, 22);
+    XiButton1 = makeButton<QPushButton>(RbPanel3, QStringLiteral("Get Disc Info"), "disc-info", 110,
+                                        4, 25, 22);
     connect(XiButton1, &QPushButton::clicked, this, &TCDRipTestForm::XiButton1Click);
 
     lblRipStatus = new QLabel(RbPanel3);
     lblRipStatus->setTextFormat(Qt::PlainText);
     lblRipStatus->setGeometry(248, 7, 200, 20);
-    {
-        QFont f = lblRipStatus->font();
-        f.setPointSize(11);
-        f.setBold(true);
-        lblRipStatus->setFont(f);
-        lblRipStatus->setStyleSheet(QStringLiteral("color: red;"));
-    }
+    Skin::MakeHeadline(lblRipStatus);
 
     TrackList = new QListWidget(RbPanel3);
     TrackList->setGeometry(24, 29, 417, 113);
@@ -245,28 +239,28 @@ void TCDRipTestForm::buildControls() {
         PopupMenu1->popup(TrackList->viewport()->mapToGlobal(pos));
     });
 
-    btnOpenCD = makeButton<QPushButton>(RbPanel3, QStringLiteral("Open Tray"), QStyle::SP_ArrowUp,
-                                        24, 153, 75, 33);
-    btnCloseCD1 = makeButton<QPushButton>(RbPanel3, QStringLiteral("Close Tray"),
-                                          QStyle::SP_ArrowDown, 115, 153, 75, 33);
-    btnPlay = makeButton<QPushButton>(RbPanel3, QStringLiteral("Play Selected Track"),
-                                      QStyle::SP_MediaPlay, 275, 153, 75, 33);
-    btnStop = makeButton<QPushButton>(RbPanel3, QStringLiteral("Stop Playing"),
-                                      QStyle::SP_MediaStop, 366, 153, 75, 33);
+    btnOpenCD = makeButton<QPushButton>(RbPanel3, QStringLiteral("Open Tray"), "tray-open", 24, 153,
+                                        75, 33);
+    btnCloseCD1 = makeButton<QPushButton>(RbPanel3, QStringLiteral("Close Tray"), "tray-close", 115,
+                                          153, 75, 33);
+    btnPlay = makeButton<QPushButton>(RbPanel3, QStringLiteral("Play Selected Track"), "play", 275,
+                                      153, 75, 33);
+    btnStop =
+        makeButton<QPushButton>(RbPanel3, QStringLiteral("Stop Playing"), "stop", 366, 153, 75, 33);
     btnStop->setEnabled(false);
     connect(btnOpenCD, &QPushButton::clicked, this, &TCDRipTestForm::btnEjectCDClick);
     connect(btnCloseCD1, &QPushButton::clicked, this, &TCDRipTestForm::btnCloseCDClick);
     connect(btnPlay, &QPushButton::clicked, this, &TCDRipTestForm::btnPlayTrackClick);
     connect(btnStop, &QPushButton::clicked, this, &TCDRipTestForm::btnStopPlayClick);
 
-    btnRip = makeButton<QPushButton>(RbPanel3, QStringLiteral("Rip To Wave"),
-                                     QStyle::SP_DialogSaveButton, 24, 198, 90, 57);
-    btnOgg = makeButton<QPushButton>(RbPanel3, QStringLiteral("Rip To Ogg Vorbis"),
-                                     QStyle::SP_DriveCDIcon, 133, 198, 90, 57);
-    btnMp3 = makeButton<QPushButton>(RbPanel3, QStringLiteral("Rip to MP3"), QStyle::SP_DriveCDIcon,
-                                     243, 198, 90, 57);
-    btnCancelCDRip = makeButton<QPushButton>(RbPanel3, QStringLiteral("Cancel Ripping"),
-                                             QStyle::SP_DialogCancelButton, 351, 198, 90, 57);
+    btnRip = makeButton<QPushButton>(RbPanel3, QStringLiteral("Rip To Wave"), "rip-wav", 24, 198,
+                                     90, 57);
+    btnOgg = makeButton<QPushButton>(RbPanel3, QStringLiteral("Rip To Ogg Vorbis"), "rip-ogg", 133,
+                                     198, 90, 57);
+    btnMp3 = makeButton<QPushButton>(RbPanel3, QStringLiteral("Rip to MP3"), "rip-mp3", 243, 198,
+                                     90, 57);
+    btnCancelCDRip = makeButton<QPushButton>(RbPanel3, QStringLiteral("Cancel Ripping"), "cancel",
+                                             351, 198, 90, 57);
     connect(btnRip, &QPushButton::clicked, this, &TCDRipTestForm::btnRipClick);
     connect(btnOgg, &QPushButton::clicked, this, &TCDRipTestForm::btnOggClick);
     connect(btnMp3, &QPushButton::clicked, this, &TCDRipTestForm::btnMp3Click);
