@@ -4,7 +4,7 @@ set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 packages=(
     build-essential cmake pkg-config ninja-build
-    qt6-base-dev qt6-multimedia-dev
+    qt6-base-dev qt6-multimedia-dev qt6-svg-dev
     libcdio-dev libcdio-paranoia-dev libcdio-utils libcue-dev
     libmp3lame-dev libvorbis-dev libogg-dev libudev-dev
     libgtest-dev libgmock-dev libmpg123-dev sox cd-paranoia
