@@ -6,6 +6,7 @@
 
 #include "CDRipIntf.h"
 #include "CDRipTest.h"
+#include "RipThreads.h"
 #include "Skin.h"
 #include "UiServices.h"
 #include "devicemonitor.h"
@@ -43,6 +44,8 @@ int SonvaleMain(int argc, char** argv) {
                          &TCDRipTestForm::WMDeviceChange);
         form.show();
         exitCode = QApplication::exec();
+        // A launcher thread whose batch has just returned may still be finishing.
+        Rip::TRipLauncherThread::WaitForLaunchers();
         // Unbind before the windows go, in the reverse order of start-up.
         CDRipIntf::FinalizeCDRip();
     }

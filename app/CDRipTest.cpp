@@ -29,7 +29,9 @@
 #include "Genres.h"
 #include "RbPanel.h"
 #include "RipState.h"
+#include "RipThreads.h"
 #include "Skin.h"
+#include "WaveBatch.h"
 
 using namespace CDRipIntf;
 
@@ -86,7 +88,10 @@ TCDRipTestForm::TCDRipTestForm(TUiServices& services, QWidget* parent)
     setTabOrders();
 }
 
-TCDRipTestForm::~TCDRipTestForm() = default;
+TCDRipTestForm::~TCDRipTestForm() {
+    // FormDestroy: a chunk buffer still held is released with the window.
+    WaveRipper.FreeChunkBuffer();
+}
 
 void TCDRipTestForm::buildControls() {
     RbPanel1 = makePanel(this, 0, 0, 513, 676);
@@ -702,15 +707,20 @@ void TCDRipTestForm::btnSaveSettingsClick() {
 // ---------------------------------------------------------------------------------------
 // Ripping commands
 
-void TCDRipTestForm::btnRipClick() {}
-void TCDRipTestForm::btnMp3Click() {}
-void TCDRipTestForm::btnOggClick() {}
+void TCDRipTestForm::btnRipClick() {
+    if (Rip::RipSelectionReady(*this))
+        Rip::StartRipThread<Rip::TWaveThread>(this,
+                                              [this] { Rip::RipTracksToWave(*this, WaveRipper); });
+}
+void TCDRipTestForm::btnMp3Click() {
+    Rip::RipSelectionReady(*this);
+}
+void TCDRipTestForm::btnOggClick() {
+    Rip::RipSelectionReady(*this);
+}
 
 void TCDRipTestForm::btnCancelRipClick() {
-    if (Rip::RipInProgress)
-        Rip::CancelRequested = true;
-    else
-        SetStatus(QStringLiteral("CD/DVD-ROM is Not Ripping any Data."));
+    Rip::CancelRip(*this);
 }
 
 void TCDRipTestForm::TrackListClick() {

@@ -5,6 +5,7 @@
 #include "MediaPlayer.h"
 #include "RipWindow.h"
 #include "UiServices.h"
+#include "WaveRipper.h"
 
 class QCheckBox;
 class QComboBox;
@@ -90,6 +91,7 @@ public:
     QLabel* lblStatus = nullptr;
 
     TMediaPlayer MediaPlayer1;  // never visible; plays tracks
+    Rip::TWaveRipper WaveRipper{*this};
 
     QMenu* PopupMenu1 = nullptr;
     QAction* SelectAll1 = nullptr;
