@@ -35,8 +35,6 @@
 
 using namespace CDRipIntf;
 
-const char* const kMakerWebAddress = "https://www.sonvale.example/";
-const char* const kMakerWebDomain = "www.sonvale.example";
 
 namespace {
 

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+#include "Maker.h"
 #include "MediaPlayer.h"
 #include "RipWindow.h"
 #include "UiServices.h"
@@ -21,9 +22,6 @@ class QRadioButton;
 class QToolButton;
 class TDirectoryEdit;
 
-// The maker's web address, shown by the link label and used in the Ogg comment.
-extern const char* const kMakerWebAddress;
-extern const char* const kMakerWebDomain;
 
 // Device-change event codes, as the device monitor hands them to WMDeviceChange.
 constexpr unsigned kDeviceArrival = 0x8000;
