@@ -8,11 +8,11 @@
 
 #include "ToneSignal.h"
 #include "bladeenc.h"
-#include "mp3inspect.h"
+#include "mp3check.h"
 
 namespace {
 
-using mp3inspect::mp3Config;
+using mp3check::mp3Config;
 
 struct Opened {
     BE_ERR result = 0;
@@ -80,7 +80,7 @@ TEST(BladeEncConfig, ReadsOnlyTheMp3Fields) {
     std::memset(noisy.format.reserved + sizeof(BE_CONFIG_MP3_PARAMS), 0xA5,
                 sizeof noisy.format.reserved - sizeof(BE_CONFIG_MP3_PARAMS));
     const std::vector<int16_t> pcm = tonesignal::stereoTone(4410, 440, 0.5, 660, 0.5);
-    EXPECT_EQ(mp3inspect::encode(noisy, pcm), mp3inspect::encode(full, pcm));
+    EXPECT_EQ(mp3check::encode(noisy, pcm), mp3check::encode(full, pcm));
 }
 
 TEST(BladeEncConfig, ReportsChunkAndBufferThatFitEachOther) {

@@ -8,11 +8,11 @@
 
 #include "ToneSignal.h"
 #include "bladeenc.h"
-#include "mp3inspect.h"
+#include "mp3check.h"
 
 namespace {
 
-using namespace mp3inspect;
+using namespace mp3check;
 using namespace tonesignal;
 
 constexpr std::size_t kFrames = 5 * kRate;  // 5 s: not a whole number of chunks

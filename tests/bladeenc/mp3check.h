@@ -1,7 +1,7 @@
 // Encoding through libbladeenc the way the program does, and looking at the result from the
 // outside: the frame headers walked byte by byte, and the audio decoded by libmpg123.
-#ifndef SONVALE_MP3INSPECT_H
-#define SONVALE_MP3INSPECT_H
+#ifndef SONVALE_MP3CHECK_H
+#define SONVALE_MP3CHECK_H
 
 #include <gtest/gtest.h>
 #include <mpg123.h>
@@ -16,7 +16,7 @@
 
 #include "bladeenc.h"
 
-namespace mp3inspect {
+namespace mp3check {
 
 inline BE_CONFIG mp3Config(BYTE mode, WORD kbps) {
     BE_CONFIG c;
@@ -146,6 +146,6 @@ inline Decoded decode(const std::vector<uint8_t>& mp3, const std::string& name) 
     return d;
 }
 
-}  // namespace mp3inspect
+}  // namespace mp3check
 
 #endif
