@@ -127,3 +127,43 @@ TEST_F(RealLibraryTest, BrokenImagesListNothing) {
         EXPECT_TRUE(form->Status().startsWith("Found 1 CD/DVD-ROM Drive(s), ")) << sheet.c_str();
     }
 }
+
+TEST_F(RealLibraryTest, DataOnlyDiscRefusesPlay) {
+    testdisc::DiscSpec spec = testdisc::audioDisc({2000});
+    spec.tracks[0].data = true;
+    Start({Disc("data", spec)});
+    EXPECT_EQ(form->Status(), "Found 1 CD/DVD-ROM Drive(s), A Data Disc is Loaded in (1st) Drive.");
+    EXPECT_EQ(Lines(), QStringList({" Track 1 = 00:26"}));
+    form->btnPlayTrackClick();
+    EXPECT_EQ(form->Status(), "Error : Data Disc Loaded.");
+    EXPECT_EQ(services.shown, QStringList({"box:OK: Not an Audio CD."}));
+}
+
+TEST_F(RealLibraryTest, SavedSettingsComeBackAfterARestart) {
+    Start({Disc("alpha", testdisc::audioDisc({750}))});
+    form->btnSaveSettingsClick();
+    const std::string file = home_.file("config/Tolvane.ini");
+    EXPECT_EQ(form->Status().toStdString(), "Saved CD/DVD-ROM Settings! - (" + file + " file).");
+    ASSERT_TRUE(std::filesystem::exists(file));
+
+    // A fresh library reads the values back from the file.
+    FinalizeCDRip();
+    disctest::useDrives({home_.file("alpha/alpha.cue")});
+    InitializeCDRip(ExecutableDir() + "/libcdrip3.so");
+    TDriveParams params{};
+    ASSERT_EQ(CR_GetCDROMParameters(&params), 0);
+    EXPECT_EQ(GetParam(params, kParamSectorsPerRead), 26);
+    EXPECT_EQ(GetParam(params, kParamOverlap), 7);
+    EXPECT_EQ(GetParam(params, kParamTimeout), 30);
+    EXPECT_NE(GetParam(params, kParamJitterCorrection), 0);
+}
+
+TEST_F(RealLibraryTest, ASaveThatCannotBeWrittenSaysApplicationError) {
+    Start({Disc("alpha", testdisc::audioDisc({750}))});
+    // Root writes anywhere, but not below a regular file.
+    disctest::writeText(home_.file("blocker"), "x");
+    setenv("XDG_CONFIG_HOME", home_.file("blocker/config").c_str(), 1);
+    ASSERT_EQ(CR_Init(kSettingsFileName), 0);
+    form->btnSaveSettingsClick();
+    EXPECT_EQ(form->Status(), "Application Error.");
+}
