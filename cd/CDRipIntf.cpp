@@ -52,8 +52,17 @@ void lookUp(Fn& cell, const char* name) {
 
 bool LoadCDRipLibrary(const std::string& path) {
     if (libraryHandle) return true;
-    const std::string file = path.empty() ? ExecutableDir() + "/" + kLibraryFileName : path;
-    libraryHandle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (path.empty()) {
+        // Beside the program in a build, in its private library folder once installed.
+        for (const char* folder : {"/", "/../lib/sonvale/"}) {
+            const std::string file = ExecutableDir() + folder + kLibraryFileName;
+            if (access(file.c_str(), F_OK) != 0) continue;
+            libraryHandle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+            break;
+        }
+    } else {
+        libraryHandle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    }
     if (!libraryHandle) return false;
     CDRipFunctions f;
     CDRip = f;

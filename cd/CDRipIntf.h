@@ -113,8 +113,9 @@ constexpr int kParamParanoiaMode = 356;
 constexpr const char* kLibraryFileName = "libcdrip3.so";
 constexpr const char* kSettingsFileName = "Tolvane.ini";
 
-// Loads the library from path (default: libcdrip3.so in the executable's folder) and
-// fills the cells. True when loaded (also when it already was).
+// Loads the library from path (default: libcdrip3.so in the executable's folder, else in
+// <executable's folder>/../lib/sonvale, where it is installed) and fills the cells. True when
+// loaded (also when it already was).
 bool LoadCDRipLibrary(const std::string& path = std::string());
 bool CDRipLibraryLoaded();
 // Runs the program's start-up binding: load, then CR_Init("Tolvane.ini"); sets CDRipReady.
