@@ -1,0 +1,325 @@
+#include "EncodeRipper.h"
+
+#include <QDate>
+#include <QFile>
+#include <QLocale>
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "CDRipIntf.h"
+#include "Maker.h"
+#include "RipState.h"
+#include "VorbisDll.h"
+
+namespace Rip {
+
+using namespace CDRipIntf;
+
+static_assert(sizeof(BE_CONFIG) == BE_CONFIG_SIZE);
+static_assert(sizeof(VbEncConfig) == VB_ENC_CONFIG_SIZE);
+
+TOggTexts OggTexts{};
+
+void CopyOggText(char (&buffer)[kOggTextSize], const QString& text) {
+    const QByteArray utf8 = text.toUtf8();
+    qsizetype length = std::min<qsizetype>(utf8.size(), kOggTextSize - 1);
+    // Never cut a character in two: half a UTF-8 sequence would turn the whole text into
+    // Latin-1 garbage on the encoder's side.
+    while (length > 0 && length < utf8.size() && (uint8_t(utf8[length]) & 0xC0) == 0x80) --length;
+    std::memcpy(buffer, utf8.constData(), static_cast<size_t>(length));
+    buffer[length] = '\0';
+}
+
+// The calls of one encoder library for one stream. Release frees the stream on every path
+// that ends a track once Open has succeeded, so nothing of it outlives the track.
+class TEncodeRipper::TStreamEncoder {
+public:
+    virtual ~TStreamEncoder() = default;
+    virtual void Prepare() {}  // just before Open
+    virtual uint32_t Open(uint32_t& samplesPerChunk, uint32_t& outBufferSize) = 0;
+    virtual uint32_t Encode(uint32_t samples, const int16_t* input, uint8_t* output,
+                            uint32_t& outputBytes) = 0;
+    virtual uint32_t Finish(uint8_t* output, uint32_t& outputBytes) = 0;
+    virtual void Release() = 0;
+    virtual QString EncodeFailedText() const = 0;
+    virtual QString FinishFailedText() const = 0;
+    virtual bool EventsAfterFinish() const { return false; }
+};
+
+namespace {
+
+std::unique_ptr<uint8_t[]> allocateBuffer(TEncodeRipper::TBuffer, size_t bytes) {
+    return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[bytes]);
+}
+
+class TMp3Stream : public TEncodeRipper::TStreamEncoder {
+public:
+    explicit TMp3Stream(const BE_CONFIG& config) : config_(config) {}
+    uint32_t Open(uint32_t& samplesPerChunk, uint32_t& outBufferSize) override {
+        DWORD samples = 0, size = 0;
+        const BE_ERR rc = bladedll::BladeEnc.InitStream(&config_, &samples, &size, &stream_);
+        samplesPerChunk = samples;
+        outBufferSize = size;
+        return rc;
+    }
+    uint32_t Encode(uint32_t samples, const int16_t* input, uint8_t* output,
+                    uint32_t& outputBytes) override {
+        DWORD bytes = 0;
+        const BE_ERR rc = bladedll::BladeEnc.EncodeChunk(stream_, samples, input, output, &bytes);
+        outputBytes = bytes;
+        return rc;
+    }
+    uint32_t Finish(uint8_t* output, uint32_t& outputBytes) override {
+        DWORD bytes = 0;
+        const BE_ERR rc = bladedll::BladeEnc.DeinitStream(stream_, output, &bytes);
+        outputBytes = bytes;
+        return rc;
+    }
+    void Release() override { bladedll::BladeEnc.CloseStream(stream_); }
+    QString EncodeFailedText() const override { return QStringLiteral("beEncodeChunk failed "); }
+    QString FinishFailedText() const override { return QStringLiteral("beExitStream failed "); }
+
+private:
+    BE_CONFIG config_;
+    HBE_STREAM stream_ = 0;
+};
+
+class TOggStream : public TEncodeRipper::TStreamEncoder {
+public:
+    TOggStream(TEncodeRipper& ripper, uint8_t n, const VbEncConfig& config)
+        : ripper_(ripper), n_(n), config_(config) {}
+    void Prepare() override { ripper_.FillOggTrackInfo(n_); }
+    uint32_t Open(uint32_t& samplesPerChunk, uint32_t& outBufferSize) override {
+        return VorbisDll::vbEncOpen(&config_, &ripper_.OggTrackInfo(), &samplesPerChunk,
+                                    &outBufferSize, &handle_);
+    }
+    uint32_t Encode(uint32_t samples, const int16_t* input, uint8_t* output,
+                    uint32_t& outputBytes) override {
+        return VorbisDll::vbEncWrite(handle_, samples, input, output, &outputBytes);
+    }
+    uint32_t Finish(uint8_t* output, uint32_t& outputBytes) override {
+        // The library frees the stream in vbEncClose whatever it answers.
+        ended_ = true;
+        return VorbisDll::vbEncClose(handle_, output, &outputBytes);
+    }
+    // A stream given up after a failure is dropped without its ending.
+    void Release() override {
+        if (!ended_) VorbisDll::vbEncClose(handle_, nullptr, nullptr);
+        ended_ = true;
+    }
+    QString EncodeFailedText() const override { return QStringLiteral("vbEncWrite failed "); }
+    QString FinishFailedText() const override { return QStringLiteral("vbEncClose failed "); }
+    bool EventsAfterFinish() const override { return true; }
+
+private:
+    TEncodeRipper& ripper_;
+    uint8_t n_;
+    VbEncConfig config_;
+    VbHandle handle_ = 0;
+    bool ended_ = false;
+};
+
+bool writeAll(TWavFile& file, const uint8_t* data, uint32_t count) {
+    return count == 0 || file.Append(data, count) == count;
+}
+
+}  // namespace
+
+TEncodeRipper::TEncodeRipper(TRipWindow& window, TWavFileOpener opener)
+    : window_(window), opener_(std::move(opener)), allocate_(allocateBuffer), reader_(window) {}
+
+TEncodeRipper::~TEncodeRipper() = default;
+
+QString TEncodeRipper::ProgressText(int trackIndex, int percent) {
+    return QStringLiteral("Ripping and Encoding Track: ") + QString::number(trackIndex) +
+           QStringLiteral(" : ") + QString::number(percent) + QStringLiteral("% Done");
+}
+
+BE_CONFIG TEncodeRipper::BuildMp3Config() const {
+    BE_CONFIG config;
+    std::memset(&config, 0, sizeof config);
+    config.dwConfig = BE_CONFIG_MP3;
+    config.format.mp3.dwSampleRate = 44100;
+    if (window_.StereoChecked())
+        config.format.mp3.byMode = BE_MP3_MODE_STEREO;
+    else if (window_.MonoChecked())
+        config.format.mp3.byMode = BE_MP3_MODE_MONO;
+    if (window_.PersonalComputerChecked())
+        config.format.mp3.wBitrate = 192;
+    else if (window_.PersonalDeviceChecked())
+        config.format.mp3.wBitrate = 128;
+    return config;
+}
+
+VbEncConfig TEncodeRipper::BuildOggConfig() const {
+    VbEncConfig config;
+    std::memset(&config, 0, sizeof config);
+    config.dwKind = VB_CONFIG_KIND;
+    config.dwFlags = 0;
+    config.dwSize = VB_ENC_CONFIG_SIZE;
+    if (window_.MonoChecked())
+        config.dwChannels = 1;
+    else if (window_.StereoChecked())
+        config.dwChannels = 2;
+    config.dwSampleRate = 44100;
+    if (window_.PersonalComputerChecked())
+        config.fQuality = 0.6f;
+    else if (window_.PersonalDeviceChecked())
+        config.fQuality = 0.4f;
+    return config;
+}
+
+void TEncodeRipper::FillOggTrackInfo(uint8_t n) {
+    trackInfo_ = VbTrackInfo{};
+    trackInfo_.dwSize = sizeof(VbTrackInfo);
+    trackInfo_.dwReserved1 = 1;
+    trackInfo_.dwReserved2 = 1;
+    trackInfo_.dwReserved3 = 44;
+    trackInfo_.dwReserved4 = 1;
+    CopyOggText(OggTexts.Title, window_.RecordingName());
+    trackInfo_.pszTitle = OggTexts.Title;
+    CopyOggText(OggTexts.Artist, window_.ArtistName());
+    trackInfo_.pszArtist = OggTexts.Artist;
+    CopyOggText(OggTexts.Album, window_.AlbumTitle());
+    trackInfo_.pszAlbum = OggTexts.Album;
+    CopyOggText(OggTexts.Encoder, QStringLiteral("Encoder DLL : ") +
+                                      QString::fromStdString(VorbisDll::VorbisVersionText()));
+    trackInfo_.pszEncoder = OggTexts.Encoder;
+    trackInfo_.dwTrackNumber = n;
+    trackInfo_.dwTrackCount = static_cast<uint32_t>(std::max(CR_GetNumTocEntries(), 0));
+    CopyOggText(OggTexts.Genre, window_.GenreText());
+    trackInfo_.pszGenre = OggTexts.Genre;
+    CopyOggText(OggTexts.Comment,
+                QStringLiteral("Sonvale - ") + QString::fromLatin1(kMakerWebAddress));
+    trackInfo_.pszComment = OggTexts.Comment;
+    CopyOggText(OggTexts.Date, QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
+    trackInfo_.pszDate = OggTexts.Date;
+}
+
+int32_t TEncodeRipper::EncodeTrackToMp3(uint8_t n, const QString& fileName, BE_CONFIG config) {
+    TMp3Stream stream(config);
+    return encodeTrack(n, fileName, stream);
+}
+
+int32_t TEncodeRipper::EncodeTrackToOgg(uint8_t n, const QString& fileName, VbEncConfig config) {
+    TOggStream stream(*this, n, config);
+    return encodeTrack(n, fileName, stream);
+}
+
+int32_t TEncodeRipper::encodeTrack(uint8_t n, const QString& fileName, TStreamEncoder& encoder) {
+    outputFailure_ = TOutputFailure::None;
+    const QString okTitle = QStringLiteral("OK");
+
+    // The whole track, as the Wave ripper takes it: its length already stops short of the
+    // next track and of a CD-Extra session gap.
+    const TTrackEntry* entry = n >= 1 && n <= kMaxTracks ? &DiscInfo.Entry(n) : nullptr;
+    const int64_t first = entry ? int64_t(entry->StartSector) : 0;
+    const int64_t last = entry ? first + int64_t(entry->LengthSectors) - 1 : -1;
+    int32_t ripSize = 0;
+    if (!entry || entry->LengthSectors == 0 || last > INT32_MAX ||
+        CR_OpenRipper(&ripSize, static_cast<int32_t>(first), static_cast<int32_t>(last)) != 0) {
+        window_.ShowMessageBox(QStringLiteral("Error : CR_OpenRipper"), okTitle);
+        return 1;
+    }
+
+    std::unique_ptr<uint8_t[]> rip;
+    if (ripSize > 0) rip = allocate_(TBuffer::Rip, static_cast<size_t>(ripSize));
+    if (!rip) {
+        window_.ShowMessageBox(QStringLiteral("Error : memory allocation (RipBuffer)"), okTitle);
+        return 1;
+    }
+
+    std::unique_ptr<TWavFile> file = opener_(QFile::encodeName(fileName).toStdString());
+    if (!file) {
+        outputFailure_ = TOutputFailure::CannotCreateFile;
+        window_.SetStatus(QStringLiteral("Error : Cannot create file ") + fileName);
+        return 1;
+    }
+
+    encoder.Prepare();
+    uint32_t samplesPerChunk = 0, outSize = 0;
+    if (const uint32_t rc = encoder.Open(samplesPerChunk, outSize); rc != 0) {
+        file->Close();
+        rip.reset();
+        window_.ShowError(QStringLiteral("Error opening encoding stream ") + QString::number(rc));
+        return 1;
+    }
+
+    const uint64_t chunkBytes = uint64_t(samplesPerChunk) * 2;
+    std::unique_ptr<uint8_t[]> out, raw;
+    if (samplesPerChunk > 0 && outSize > 0 && chunkBytes <= INT32_MAX) {
+        out = allocate_(TBuffer::Output, outSize);
+        if (out) raw = allocate_(TBuffer::Samples, static_cast<size_t>(chunkBytes));
+    }
+    if (!out || !raw) {
+        encoder.Release();
+        file->Close();
+        window_.ShowMessageBox(QStringLiteral("Error : memory allocation (OutBuffer, RawBuffer)"),
+                               okTitle);
+        return 1;
+    }
+    const auto w = static_cast<int32_t>(chunkBytes);
+    const auto* samples = reinterpret_cast<const int16_t*>(raw.get());
+
+    // After a failure the file keeps what was written; the stream goes with the track.
+    auto fail = [&](const QString& text) {
+        window_.ShowError(text);
+        encoder.Release();
+        file->Close();
+        return 1;
+    };
+
+    reader_.Reset(rip.get(), ripSize, raw.get());
+    window_.SetProgressRange(0, 100);
+    window_.SetProgress(0);
+    int shownPercent = -1;
+    while (!CancelRequested) {
+        const int32_t bytes = reader_.ReadPcmChunk(w);
+        if (bytes <= 0) break;
+        uint32_t produced = 0;
+        // Whole stereo frames only: both encoders take an even number of samples.
+        const auto count = static_cast<uint32_t>(bytes / 4 * 2);
+        if (const uint32_t rc = encoder.Encode(count, samples, out.get(), produced); rc != 0)
+            return fail(encoder.EncodeFailedText() + QString::number(rc));
+        if (!writeAll(*file, out.get(), produced)) return fail(QStringLiteral("Write Error"));
+
+        // Repainting an unchanged text for every chunk would only cost time.
+        const int percent = reader_.Percent();
+        const QString text = ProgressText(n, percent);
+        if (percent != shownPercent || window_.Status() != text) {
+            window_.SetStatus(text);
+            window_.SetProgress(percent);
+            shownPercent = percent;
+        }
+        window_.ProcessEvents();
+    }
+
+    window_.SetProgress(CancelRequested ? 0 : 100);
+    window_.ProcessEvents();
+    uint32_t produced = 0;
+    if (const uint32_t rc = encoder.Finish(out.get(), produced); rc != 0)
+        return fail(encoder.FinishFailedText() + QString::number(rc));
+    if (encoder.EventsAfterFinish()) window_.ProcessEvents();
+    if (!writeAll(*file, out.get(), produced)) return fail(QStringLiteral("Write error"));
+
+    encoder.Release();
+    const bool closed = file->Close();
+    file.reset();
+    rip.reset();
+    out.reset();
+    raw.reset();
+    // A network file system may report a full disk only now.
+    if (!closed) {
+        window_.ShowError(QStringLiteral("Write error"));
+        return 1;
+    }
+    if (CancelRequested) {
+        window_.SetStatus(QStringLiteral("Ripping and Encoding Canceled."));
+        return 1;
+    }
+    // The file holds the audio up to the library's error, but not the whole track.
+    return reader_.RipChunkFailed() ? 1 : 0;
+}
+
+}  // namespace Rip

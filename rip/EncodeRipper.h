@@ -1,0 +1,85 @@
+// One audio track of the disc in the active drive ripped straight into an MP3 file (through
+// libbladeenc) or an Ogg Vorbis file (through libvorbisdll), chunk by chunk, on the
+// user-interface thread; and the encoder configurations built from the window's choices.
+#pragma once
+
+#include <QString>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "PcmChunkReader.h"
+#include "RipWindow.h"
+#include "WavWriter.h"
+#include "WaveRipper.h"
+#include "bladedll.h"
+#include "vorbisdll.h"
+
+namespace Rip {
+
+// The texts handed to the Ogg Vorbis encoder, each zero-terminated in its own program-wide
+// buffer: they live for the whole run, so the track information may point at them.
+constexpr int kOggTextSize = 132;  // at most 131 bytes of text and the terminator
+struct TOggTexts {
+    char Title[kOggTextSize];
+    char Artist[kOggTextSize];
+    char Album[kOggTextSize];
+    char Encoder[kOggTextSize];
+    char Genre[kOggTextSize];
+    char Comment[kOggTextSize];
+    char Date[kOggTextSize];
+};
+extern TOggTexts OggTexts;
+
+// Copies text into buffer as UTF-8, cut at a character boundary to at most 131 bytes.
+void CopyOggText(char (&buffer)[kOggTextSize], const QString& text);
+
+class TEncodeRipper {
+public:
+    explicit TEncodeRipper(TRipWindow& window, TWavFileOpener opener = OpenPosixWavFile);
+    ~TEncodeRipper();
+    TEncodeRipper(const TEncodeRipper&) = delete;
+    TEncodeRipper& operator=(const TEncodeRipper&) = delete;
+
+    // MP3 at 44100 Hz from the window's choices: stereo (mode 0) or mono (mode 3),
+    // 192 kbit/s for "Personal Computer", 128 for "Personal Device".
+    BE_CONFIG BuildMp3Config() const;
+    // Ogg Vorbis at 44100 Hz: 2 or 1 channels, quality 0.6 or 0.4 by the same choices.
+    VbEncConfig BuildOggConfig() const;
+    // Fills the track information of track index n and the texts it points at.
+    void FillOggTrackInfo(uint8_t n);
+    const VbTrackInfo& OggTrackInfo() const { return trackInfo_; }
+
+    // Rip track index n of CDRipIntf::DiscInfo, the whole track, into fileName. Result 0
+    // when the track was ripped and encoded to its end; 1 otherwise (every failure, a
+    // cancel, and a track the library stopped delivering with an error). The library's
+    // ripping process stays open whenever CR_OpenRipper succeeded; the caller closes it.
+    // Expects CancelRequested to be false and entry n to be an audio track.
+    int32_t EncodeTrackToMp3(uint8_t n, const QString& fileName, BE_CONFIG config);
+    int32_t EncodeTrackToOgg(uint8_t n, const QString& fileName, VbEncConfig config);
+
+    TOutputFailure LastOutputFailure() const { return outputFailure_; }
+
+    // "Ripping and Encoding Track: N : P% Done"
+    static QString ProgressText(int trackIndex, int percent);
+
+    // Tests stand in for the buffers' allocation (null = out of memory).
+    enum class TBuffer { Rip, Output, Samples };
+    using TBufferAllocator = std::function<std::unique_ptr<uint8_t[]>(TBuffer, size_t bytes)>;
+    void SetBufferAllocator(TBufferAllocator allocator) { allocate_ = std::move(allocator); }
+
+    class TStreamEncoder;  // one encoder library's calls
+
+private:
+    int32_t encodeTrack(uint8_t n, const QString& fileName, TStreamEncoder& encoder);
+
+    TRipWindow& window_;
+    TWavFileOpener opener_;
+    TBufferAllocator allocate_;
+    TPcmChunkReader reader_;
+    VbTrackInfo trackInfo_{};
+    TOutputFailure outputFailure_ = TOutputFailure::None;
+};
+
+}  // namespace Rip
