@@ -16,6 +16,9 @@ public:
     QString artist;
     QString recordingName = QStringLiteral("Track 1");
     bool multipleTracks = false;
+    QString genre;
+    bool stereo = true, mono = false;  // the two radio groups: set one of each pair
+    bool personalComputer = true, personalDevice = false;
     std::vector<bool> selected;  // one per track line
     int current = -1;
     bool audioReady = true;
@@ -54,11 +57,11 @@ public:
     QString ArtistName() const override { return artist; }
     QString RecordingName() const override { return recordingName; }
     void SetRecordingName(const QString& text) override { recordingName = text; }
-    QString GenreText() const override { return QString(); }
-    bool StereoChecked() const override { return true; }
-    bool MonoChecked() const override { return false; }
-    bool PersonalComputerChecked() const override { return true; }
-    bool PersonalDeviceChecked() const override { return false; }
+    QString GenreText() const override { return genre; }
+    bool StereoChecked() const override { return stereo; }
+    bool MonoChecked() const override { return mono; }
+    bool PersonalComputerChecked() const override { return personalComputer; }
+    bool PersonalDeviceChecked() const override { return personalDevice; }
     bool MultipleTracksChecked() const override { return multipleTracks; }
 
     int TrackLineCount() const override { return static_cast<int>(selected.size()); }

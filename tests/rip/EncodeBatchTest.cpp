@@ -1,0 +1,361 @@
+// The MP3 and Ogg Vorbis batches over a scripted CD library and scripted encoders.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "CDRipIntf.h"
+#include "EncodeBatch.h"
+#include "FakeRipWindow.h"
+#include "RipState.h"
+#include "RipTestSupport.h"
+#include "ScriptedCDRip.h"
+#include "ScriptedEncoders.h"
+#include "VorbisDll.h"
+#include "WaveBatch.h"
+
+using namespace CDRipIntf;
+using namespace riptest;
+
+namespace {
+
+enum class Format { Mp3, Ogg };
+
+constexpr int32_t kDelivery = 4 * 2352;
+
+class EncodeBatchTest : public ::testing::TestWithParam<Format> {
+protected:
+    void SetUp() override {
+        ResetFlags();
+        lib.drives = {AudioDrive("A", {300, 400, 500, 600})};
+        lib.Install();
+        ASSERT_EQ(ReadDiscInfo(DiscInfo), 0);
+        lib.ripper.chunks = {{0, kDelivery, 50}, {0, kDelivery, 100}};
+        if (Ogg())
+            encoder.InstallVorbis();
+        else
+            encoder.InstallBlade();
+        window.directory = QString::fromStdString(dir.path().string());
+        window.album = "Live";
+        window.recordingName = "Track 1";
+        window.multipleTracks = true;
+        window.SetLines(4, {1, 3});
+        lib.calls.clear();
+    }
+    void TearDown() override {
+        bladedll::RestoreBladeFunctions();
+        VorbisDll::UnloadVorbisLibrary();
+        FinalizeCDRip();
+        ResetFlags();
+    }
+    static void ResetFlags() {
+        Rip::RipInProgress = false;
+        Rip::CancelRequested = false;
+        Rip::BatchRunning = false;
+    }
+
+    bool Ogg() const { return GetParam() == Format::Ogg; }
+    QString Ext() const { return Ogg() ? ".ogg" : ".mp3"; }
+    std::string File(const QString& recordingName) const {
+        return dir.file(("Live " + recordingName + Ext()).toStdString());
+    }
+    QString Success(const QString& recordingName) const {
+        return "Successfully Ripped and Encoded Live to Live " + recordingName + Ext() +
+               (Ogg() ? " to Ogg Vorbis Format." : " to MP3 Format.");
+    }
+    void Run() {
+        if (Ogg())
+            Rip::RipTracksToOgg(window, ripper);
+        else
+            Rip::RipTracksToMp3(window, ripper);
+    }
+    std::vector<uint8_t> WholeTrackFile() const {
+        std::vector<uint8_t> all;
+        for (size_t k = 0; k < 2; ++k) {
+            const auto c = lib.ripper.ChunkBytes(k);
+            all.insert(all.end(), c.begin(), c.end());
+        }
+        all.insert(all.end(), encoder.ending.begin(), encoder.ending.end());
+        return all;
+    }
+    // The closing steps of every batch that started.
+    void ExpectCompleted() {
+        EXPECT_EQ(window.status, "Ripping and Encoding Completed.");
+        EXPECT_EQ(window.ripStatus, "");
+        EXPECT_EQ(window.position, 0);
+        EXPECT_EQ(window.flashes, 1);
+        EXPECT_EQ(lib.Count("LockCD"), 1);
+        EXPECT_EQ(lib.Count("StopPlayTrack"), 1);
+        EXPECT_FALSE(Rip::RipInProgress);
+        EXPECT_FALSE(Rip::BatchRunning);
+        EXPECT_FALSE(lib.ripper.open);
+        EXPECT_EQ(encoder.live, 0);
+        EXPECT_EQ(encoder.badCalls, 0);
+    }
+
+    TempDir dir;
+    ScriptedCDRip lib;
+    ScriptedEncoder encoder;
+    FakeRipWindow window;
+    Rip::TEncodeRipper ripper{window};
+};
+
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(Formats, EncodeBatchTest, ::testing::Values(Format::Mp3, Format::Ogg),
+                         [](const auto& info) {
+                             return std::string(info.param == Format::Mp3 ? "Mp3" : "Ogg");
+                         });
+
+TEST_P(EncodeBatchTest, MultipleTracksOneFileEach) {
+    std::vector<bool> inProgress;
+    window.onProcessEvents = [&](int) { inProgress.push_back(Rip::RipInProgress); };
+    Run();
+
+    EXPECT_EQ(readFile(File("Track 2")), WholeTrackFile());
+    EXPECT_EQ(readFile(File("Track 4")), WholeTrackFile());
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
+    EXPECT_EQ(window.recordingName, "Track 4");
+    EXPECT_TRUE(window.SelectedLines().empty());
+    EXPECT_TRUE(window.statuses.contains(Success("Track 2")));
+    EXPECT_TRUE(window.statuses.contains(Success("Track 4")));
+    EXPECT_EQ(window.ripStatuses.first(),
+              Ogg() ? "Ripping to Ogg Vorbis" : "Ripping to MP3 Format");
+    EXPECT_EQ(window.ripStatuses.size(), 3);  // two tracks, then cleared
+    // Every track, the last too, is followed by the pause.
+    EXPECT_EQ(window.sleeps, std::vector<int>({2000, 2000}));
+    EXPECT_EQ(lib.Count("OpenRipper"), 2);
+    EXPECT_EQ(lib.Count("CloseRipper"), 2);
+    // The whole batch counts as ripping, also between its tracks.
+    EXPECT_EQ(inProgress, std::vector<bool>(inProgress.size(), true));
+    EXPECT_TRUE(window.dialogs.empty());
+    ExpectCompleted();
+    if (Ogg()) {
+        EXPECT_EQ(encoder.title, "Track 4");
+        EXPECT_EQ(encoder.infoNumber, 4u);
+        EXPECT_EQ(encoder.infoCount, 4u);
+    }
+}
+
+TEST_P(EncodeBatchTest, SingleTrackKeepsTheTypedName) {
+    window.multipleTracks = false;
+    window.recordingName = "Opening";
+    window.album = "";
+    window.SetLines(4, {2});
+    Run();
+    const std::string file = dir.file(" Opening" + Ext().toStdString());
+    EXPECT_TRUE(std::filesystem::exists(file));
+    EXPECT_EQ(window.recordingName, "Opening");
+    EXPECT_TRUE(window.statuses.contains("Successfully Ripped and Encoded  to  Opening" + Ext() +
+                                         (Ogg() ? " to Ogg Vorbis Format." : " to MP3 Format.")));
+    EXPECT_EQ(lib.ripper.first, 700);
+    ExpectCompleted();
+}
+
+TEST_P(EncodeBatchTest, ChecksBeforeAnythingStarts) {
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        QStringList dialogs;
+        QString status;
+    };
+    const std::vector<Case> cases = {
+        {"no disc", [&] { window.audioReady = false; }, {}, "Error : No Disc in Drive."},
+        {"empty list", [&] { window.selected.clear(); }, {"information: Track List is Empty."}, ""},
+        // Also in multiple-track mode, before the name would be replaced.
+        {"no name",
+         [&] { window.recordingName.clear(); },
+         {"information: Please insert a Recording Name."},
+         ""},
+        {"a track being ripped", [] { Rip::RipInProgress = true; }, {}, ""},
+        {"a batch running", [] { Rip::BatchRunning = true; }, {}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        window = FakeRipWindow();
+        window.directory = QString::fromStdString(dir.path().string());
+        window.multipleTracks = true;
+        window.SetLines(4, {1, 3});
+        lib.calls.clear();
+        c.arrange();
+        const auto selection = window.SelectedLines();
+        Run();
+        EXPECT_EQ(window.dialogs, c.dialogs);
+        EXPECT_EQ(window.status, c.status);
+        EXPECT_TRUE(lib.calls.empty());
+        EXPECT_EQ(window.SelectedLines(), selection);
+        EXPECT_EQ(window.recordingName, c.name == std::string("no name") ? "" : "Track 1");
+        EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+        ResetFlags();
+    }
+}
+
+TEST_P(EncodeBatchTest, CancelEndsOnlyTheCurrentTrack) {
+    // Events are handled before the track, after each chunk, ...: cancel after chunk 1.
+    window.onProcessEvents = [&](int call) {
+        if (call == 2) Rip::CancelRip(window);
+    };
+    Run();
+    auto partial = lib.ripper.ChunkBytes(0);
+    partial.resize(4608);
+    partial.insert(partial.end(), encoder.ending.begin(), encoder.ending.end());
+    EXPECT_EQ(readFile(File("Track 2")), partial);
+    EXPECT_TRUE(window.statuses.contains("Ripping and Encoding Canceled."));
+    EXPECT_FALSE(window.statuses.contains(Success("Track 2")));
+    // After the pause the next track is ripped whole.
+    EXPECT_EQ(readFile(File("Track 4")), WholeTrackFile());
+    EXPECT_TRUE(window.statuses.contains(Success("Track 4")));
+    EXPECT_TRUE(window.SelectedLines().empty());
+    ExpectCompleted();
+}
+
+TEST_P(EncodeBatchTest, CancelDuringThePauseEndsTheNextTrackBeforeItsFirstChunk) {
+    // A click during the pause after track 1 waits in the queue; the first events handled
+    // after it are those at the start of track 2, whose flag has just been cleared.
+    window.SetLines(4, {0, 1});
+    bool clicked = false;
+    window.onProcessEvents = [&](int) {
+        if (!clicked && !window.selected[0]) {
+            clicked = true;
+            Rip::CancelRip(window);
+        }
+    };
+    Run();
+    EXPECT_EQ(readFile(File("Track 1")), WholeTrackFile());
+    const std::string ending = encoder.ending;
+    EXPECT_EQ(readFile(File("Track 2")), std::vector<uint8_t>(ending.begin(), ending.end()));
+    EXPECT_EQ(window.statuses.at(window.statuses.size() - 2), "Ripping and Encoding Canceled.");
+    ExpectCompleted();
+}
+
+TEST_P(EncodeBatchTest, DataTrackIsPassedOver) {
+    ScriptedDrive d = AudioDrive("A", {300, 400, 500, 600});
+    d.tracks[2].data = true;
+    lib.drives = {d};
+    lib.Install();
+    ASSERT_EQ(ReadDiscInfo(DiscInfo), 0);
+    lib.calls.clear();
+    window.SetLines(4, {1, 2, 3});
+    Run();
+    EXPECT_TRUE(window.statuses.contains("Not an Audio Track - Track 3"));
+    EXPECT_FALSE(std::filesystem::exists(File("Track 3")));
+    EXPECT_EQ(readFile(File("Track 4")), WholeTrackFile());
+    EXPECT_EQ(lib.Count("OpenRipper"), 2);
+    EXPECT_EQ(window.sleeps.size(), 3u);
+    EXPECT_TRUE(window.SelectedLines().empty());
+    ExpectCompleted();
+}
+
+TEST_P(EncodeBatchTest, FailedTracksKeepTheirMessageAndTheBatchGoesOn) {
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        QString dialog;
+    };
+    const std::vector<Case> cases = {
+        {"ripping process", [&] { lib.ripper.openResult = 1; }, "box:OK: Error : CR_OpenRipper"},
+        {"encoder stream", [&] { encoder.openResult = 3; },
+         "error: Error opening encoding stream 3"},
+        {"library error",
+         [&] {
+             lib.ripper.chunks = {{0, kDelivery, 50}, {2, 0, 0}};
+         },
+         "box:OK: Error : CR_RipChunk"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        window.SetLines(4, {1, 3});
+        window.dialogs.clear();
+        window.statuses.clear();
+        window.flashes = 0;
+        lib.calls.clear();
+        lib.ripper.openResult = 0;
+        encoder.openResult = 0;
+        lib.ripper.chunks = {{0, kDelivery, 50}, {0, kDelivery, 100}};
+        c.arrange();
+        Run();
+        EXPECT_EQ(window.dialogs, QStringList({c.dialog, c.dialog}));
+        EXPECT_FALSE(window.statuses.contains(Success("Track 2")));
+        EXPECT_FALSE(window.statuses.contains(Success("Track 4")));
+        EXPECT_EQ(window.sleeps.size() % 2, 0u);
+        EXPECT_TRUE(window.SelectedLines().empty());
+        ExpectCompleted();
+    }
+}
+
+TEST_P(EncodeBatchTest, OutputFileThatCannotBeCreated) {
+    window.directory = QString::fromStdString(dir.file("not-there"));
+    Run();
+    EXPECT_TRUE(window.statuses.contains("Error : Cannot create file " + window.directory +
+                                         "/Live Track 2" + Ext()));
+    EXPECT_TRUE(window.statuses.contains("Error : Cannot create file " + window.directory +
+                                         "/Live Track 4" + Ext()));
+    EXPECT_EQ(lib.Count("OpenRipper"), 2);
+    EXPECT_EQ(lib.Count("CloseRipper"), 2);
+    EXPECT_EQ(encoder.opens, 0);
+    EXPECT_TRUE(window.dialogs.empty());
+    ExpectCompleted();
+    // The next batch starts.
+    window.directory = QString::fromStdString(dir.path().string());
+    window.SetLines(4, {0});
+    Run();
+    EXPECT_TRUE(std::filesystem::exists(File("Track 1")));
+}
+
+TEST_P(EncodeBatchTest, NoSecondBatchInsideARunningOne) {
+    encoder.InstallBlade();
+    encoder.InstallVorbis();
+    int nested = 0;
+    window.onProcessEvents = [&](int) {
+        if (nested++ > 0) return;
+        Rip::RipTracksToMp3(window, ripper);
+        Rip::RipTracksToOgg(window, ripper);
+        Rip::TWaveRipper wave(window);
+        Rip::RipTracksToWave(window, wave);
+    };
+    Run();
+    EXPECT_EQ(lib.Count("OpenRipper"), 2);
+    EXPECT_EQ(lib.Count("StopPlayTrack"), 1);
+    EXPECT_TRUE(window.dialogs.empty());
+    ExpectCompleted();
+}
+
+TEST_P(EncodeBatchTest, ChoicesAreReadOncePerMp3BatchAndPerOggTrack) {
+    // Mono and "Personal Device" chosen while the first track is ripped.
+    window.onProcessEvents = [&](int) {
+        window.stereo = false;
+        window.mono = true;
+        window.personalComputer = false;
+        window.personalDevice = true;
+    };
+    Run();
+    if (Ogg()) {
+        EXPECT_EQ(encoder.oggConfig.dwChannels, 1u);
+        EXPECT_EQ(encoder.oggConfig.fQuality, 0.4f);
+    } else {
+        EXPECT_EQ(encoder.mp3Config.format.mp3.byMode, 0);
+        EXPECT_EQ(encoder.mp3Config.format.mp3.wBitrate, 192);
+    }
+    EXPECT_EQ(encoder.opens, 2);
+}
+
+TEST(OggBatch, RefusesWithoutTheLibrary) {
+    ScriptedCDRip lib;
+    lib.drives = {AudioDrive("A", {300, 400})};
+    lib.Install();
+    ASSERT_EQ(ReadDiscInfo(DiscInfo), 0);
+    lib.calls.clear();
+    VorbisDll::UnloadVorbisLibrary();
+    FakeRipWindow window;
+    window.multipleTracks = true;
+    window.SetLines(2, {0, 1});
+    Rip::TEncodeRipper ripper(window);
+    Rip::RipTracksToOgg(window, ripper);
+    EXPECT_EQ(window.dialogs, QStringList({"box:OK: Vorbis.DLL is not Ready."}));
+    EXPECT_TRUE(window.statuses.empty());
+    EXPECT_TRUE(window.ripStatuses.empty());
+    EXPECT_EQ(window.SelectedLines(), std::vector<int>({0, 1}));
+    EXPECT_EQ(window.recordingName, "Track 1");
+    EXPECT_TRUE(lib.calls.empty());
+    EXPECT_FALSE(Rip::BatchRunning);
+    FinalizeCDRip();
+}
