@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QScrollBar>
 
 TDirectoryTree::TDirectoryTree(QWidget* parent) : QTreeView(parent) {
     model_ = new QFileSystemModel(this);
@@ -22,14 +23,16 @@ TDirectoryTree::TDirectoryTree(QWidget* parent) : QTreeView(parent) {
     header()->setStretchLastSection(false);
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { currentIndexChanged(current); });
-    // The model reads folders in the background; rows arriving above the current folder
-    // would push it out of sight, so bring it back once its path has been read.
-    connect(model_, &QFileSystemModel::directoryLoaded, this, [this](const QString& loaded) {
-        const QString folder = QDir::cleanPath(loaded);
-        const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + '/';
-        if (directory_ == folder || directory_.startsWith(prefix))
-            scrollTo(currentIndex(), QAbstractItemView::PositionAtCenter);
-    });
+    // The model reads and sorts folders in the background; rows arriving above the current
+    // folder would push it out of sight. Until the user scrolls or clicks, keep it in view.
+    const auto follow = [this] {
+        if (following_) scrollTo(currentIndex(), QAbstractItemView::PositionAtCenter);
+    };
+    connect(model_, &QFileSystemModel::directoryLoaded, this, follow);
+    connect(model_, &QAbstractItemModel::layoutChanged, this, follow);
+    connect(model_, &QAbstractItemModel::rowsInserted, this, follow);
+    connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
+            [this] { following_ = false; });
     SetDirectory(QDir::currentPath());
 }
 
@@ -58,6 +61,9 @@ void TDirectoryTree::showCurrent() {
     const QModelIndex index = model_->index(directory_);
     if (!index.isValid()) return;  // a hidden folder: current, though the tree does not show it
     moving_ = true;
+    following_ = true;
+    // Only the path down to the folder stays open, as in a folder list.
+    collapseAll();
     setCurrentIndex(index);
     expand(index);
     scrollTo(index, QAbstractItemView::PositionAtCenter);
@@ -66,6 +72,7 @@ void TDirectoryTree::showCurrent() {
 
 void TDirectoryTree::currentIndexChanged(const QModelIndex& current) {
     if (moving_ || !current.isValid()) return;
+    following_ = false;
     const QString folder = QDir::cleanPath(model_->filePath(current));
     if (folder.isEmpty() || folder == directory_) return;
     directory_ = folder;

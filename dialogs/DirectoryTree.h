@@ -32,4 +32,5 @@ private:
     QFileSystemModel* model_ = nullptr;
     QString directory_;
     bool moving_ = false;
+    bool following_ = false;  // the view keeps the current folder in sight
 };

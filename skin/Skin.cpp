@@ -114,7 +114,7 @@ void MakeTitle(QLabel* label) {
 
 void MakeHeadline(QLabel* label) {
     QFont f = label->font();
-    f.setPointSize(11);
+    f.setPointSize(10);
     f.setBold(true);
     label->setFont(f);
     QPalette p = label->palette();

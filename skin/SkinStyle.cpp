@@ -291,7 +291,11 @@ int TSkinStyle::pixelMetric(PixelMetric metric, const QStyleOption* option,
         case PM_IndicatorHeight:
         case PM_ExclusiveIndicatorWidth:
         case PM_ExclusiveIndicatorHeight:
-            return 14;
+            return 13;
+        // The window's check and radio buttons are narrow; their captions need the room.
+        case PM_CheckBoxLabelSpacing:
+        case PM_RadioButtonLabelSpacing:
+            return 4;
         case PM_ButtonShiftHorizontal:
         case PM_ButtonShiftVertical:
             return 1;
