@@ -7,7 +7,7 @@ packages=(
     qt6-base-dev qt6-multimedia-dev qt6-svg-dev
     libcdio-dev libcdio-paranoia-dev libcdio-utils libcue-dev
     libmp3lame-dev libvorbis-dev libogg-dev libudev-dev
-    libgtest-dev libgmock-dev libmpg123-dev sox cd-paranoia
+    libgtest-dev libgmock-dev libmpg123-dev sox cd-paranoia lame vorbis-tools
     xvfb xauth fonts-dejavu-core
 )
 missing=()

@@ -1,0 +1,287 @@
+// Rips part of a 74-minute disc image and encodes it to MP3 (192 kbit/s, stereo) and to Ogg
+// Vorbis (quality 0.6) through the program's batches, libcdrip3, libbladeenc and
+// libvorbisdll; then encodes the same audio, from a WAV file, with `lame -b 192` and
+// `oggenc -q 6` when they are installed, and prints the times and their ratios. Figures
+// only: nothing here passes or fails.
+//
+// usage: bench_encode [minutes] [tracks]    (defaults 10 and 20)
+//   The image always holds 74 minutes in `tracks` tracks; the first tracks that together
+//   hold at least `minutes` minutes are encoded (0 or 74 and more: the whole disc).
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QString>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "CDRipIntf.h"
+#include "EncodeBatch.h"
+#include "RipWindow.h"
+#include "VorbisDll.h"
+#include "WavWriter.h"
+#include "testdisc.h"
+
+namespace fs = std::filesystem;
+using namespace CDRipIntf;
+
+namespace {
+
+// The window as far as a batch needs it: the first lines selected, one file per track,
+// stereo and "Personal Computer", no pause between tracks (the real window waits two
+// seconds there, which is neither reading nor encoding).
+class BenchWindow : public TRipWindow {
+public:
+    BenchWindow(QString dir, int lines, int selected) : dir_(std::move(dir)) {
+        for (int i = 0; i < lines; ++i) selected_.push_back(i < selected);
+    }
+    void SelectAgain(int selected) {
+        for (size_t i = 0; i < selected_.size(); ++i) selected_[i] = int(i) < selected;
+    }
+    QString DirectoryText() const override { return dir_; }
+    QString AlbumTitle() const override { return QStringLiteral("Bench"); }
+    QString ArtistName() const override { return QStringLiteral("Sonvale"); }
+    QString RecordingName() const override { return name_; }
+    void SetRecordingName(const QString& text) override { name_ = text; }
+    QString GenreText() const override { return QStringLiteral("Test"); }
+    bool StereoChecked() const override { return true; }
+    bool MonoChecked() const override { return false; }
+    bool PersonalComputerChecked() const override { return true; }
+    bool PersonalDeviceChecked() const override { return false; }
+    bool MultipleTracksChecked() const override { return true; }
+    int TrackLineCount() const override { return int(selected_.size()); }
+    int CurrentTrackLine() const override { return 0; }
+    bool TrackLineSelected(int line) const override { return selected_[size_t(line)]; }
+    void DeselectTrackLine(int line) override { selected_[size_t(line)] = false; }
+    bool IsAudioCDReady() override { return true; }
+    void SetStatus(const QString& text) override { status_ = text; }
+    QString Status() const override { return status_; }
+    void SetRipStatus(const QString&) override {}
+    void SetProgressRange(int, int) override {}
+    void SetProgress(int) override {}
+    int Progress() const override { return 0; }
+    void ProcessEvents() override {}
+    void ShowInformation(const QString& text) override { problems_ += text + "; "; }
+    void ShowError(const QString& text) override { problems_ += text + "; "; }
+    void ShowMessageBox(const QString& text, const QString&) override { problems_ += text + "; "; }
+    void Sleep(int) override {}
+    void Flash() override {}
+
+    // The last status text, and every dialog the batch showed.
+    std::string Outcome() const {
+        return (status_ + (problems_.isEmpty() ? QString() : " / dialogs: " + problems_))
+            .toStdString();
+    }
+
+private:
+    QString dir_;
+    QString name_ = QStringLiteral("Track 1");
+    QString status_;
+    QString problems_;
+    std::vector<bool> selected_;
+};
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+uint64_t bytesIn(const fs::path& dir, const std::string& extension) {
+    uint64_t total = 0;
+    for (const auto& e : fs::directory_iterator(dir))
+        if (e.path().extension() == extension) total += e.file_size();
+    return total;
+}
+
+std::string findInPath(const std::string& program) {
+    const char* path = getenv("PATH");
+    const std::string all = path ? path : "/usr/bin:/bin";
+    size_t at = 0;
+    while (at <= all.size()) {
+        const size_t end = all.find(':', at);
+        const std::string dir = all.substr(at, end == std::string::npos ? end : end - at);
+        const std::string candidate = (dir.empty() ? "." : dir) + "/" + program;
+        if (access(candidate.c_str(), X_OK) == 0) return candidate;
+        if (end == std::string::npos) break;
+        at = end + 1;
+    }
+    return {};
+}
+
+// Runs argv with its output discarded; the exit status, or -1.
+int run(const std::vector<std::string>& argv) {
+    fflush(nullptr);  // or the child prints our buffered lines a second time
+    const pid_t pid = fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+        if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr)) _exit(127);
+        std::vector<char*> args;
+        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The audio of [first, last] as one WAV file, for the reference encoders.
+bool writeWav(const std::string& path, const testdisc::DiscSpec& spec, uint32_t first,
+              uint32_t last) {
+    Rip::TWavWriter writer;
+    if (!writer.Create(path)) return false;
+    constexpr uint32_t kStep = 1000;  // sectors per piece: keeps the memory small
+    for (uint32_t at = first; at <= last; at += kStep) {
+        const auto bytes = testdisc::rangeBytes(spec, at, std::min(last, at + kStep - 1));
+        if (!writer.Append(bytes.data(), bytes.size())) return false;
+    }
+    return writer.Finish();
+}
+
+struct Timing {
+    double seconds = 0;
+    uint64_t bytes = 0;
+    bool ran = false;
+};
+
+void print(const char* what, const Timing& t, double audioSeconds, const std::string& note) {
+    printf("%-22s %7.2f s  %6.1fx real time  %6.1f MB  %s\n", what, t.seconds,
+           audioSeconds / t.seconds, t.bytes / 1e6, note.c_str());
+}
+
+Timing runReference(const std::string& program, std::vector<std::string> argv,
+                    const fs::path& output, double audioSeconds, const char* label) {
+    Timing t;
+    const std::string path = findInPath(program);
+    if (path.empty()) {
+        printf("%-22s not installed\n", label);
+        return t;
+    }
+    argv.insert(argv.begin(), path);
+    const auto start = std::chrono::steady_clock::now();
+    const int rc = run(argv);
+    t.seconds = secondsSince(start);
+    t.bytes = fs::exists(output) ? fs::file_size(output) : 0;
+    t.ran = rc == 0;
+    print(label, t, audioSeconds, "exit " + std::to_string(rc));
+    return t;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int minutes = argc > 1 ? atoi(argv[1]) : 10;
+    const int tracks = argc > 2 ? atoi(argv[2]) : 20;
+    if (minutes < 0 || tracks <= 0 || tracks > 99) {
+        fprintf(stderr, "usage: %s [minutes] [tracks]\n", argv[0]);
+        return 2;
+    }
+
+    char tmpl[] = "/tmp/sonvale-bench-XXXXXX";
+    if (!mkdtemp(tmpl)) {
+        perror("mkdtemp");
+        return 1;
+    }
+    const fs::path root = tmpl;
+    for (const char* dir : {"image", "mp3", "ogg", "lame", "oggenc", "home"})
+        fs::create_directories(root / dir);
+    setenv("HOME", (root / "home").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (root / "home").c_str(), 1);
+
+    constexpr uint32_t kDiscSectors = 74 * 60 * 75;
+    std::vector<uint32_t> lengths(size_t(tracks), kDiscSectors / uint32_t(tracks));
+    lengths.back() += kDiscSectors % uint32_t(tracks);
+    const testdisc::DiscSpec spec = testdisc::audioDisc(lengths);
+    const std::string cue = (root / "image" / "bench.cue").string();
+    auto start = std::chrono::steady_clock::now();
+    const testdisc::ExpectedDisc toc = testdisc::writeImage(spec, cue);
+    printf("image: 74 min, %d tracks, %.1f MB, written in %.2f s\n", tracks,
+           kDiscSectors * double(testdisc::kSectorBytes) / 1e6, secondsSince(start));
+
+    // The first tracks that hold the minutes asked for.
+    int selected = 0;
+    uint32_t sectors = 0;
+    const uint32_t wanted = minutes == 0 ? kDiscSectors : uint32_t(minutes) * 60 * 75;
+    while (selected < tracks && sectors < wanted) sectors += toc.tracks[size_t(selected++)].sectors;
+    const double audioSeconds = sectors / 75.0;
+    printf("benched: the first %d of %d tracks, %.1f min of audio (%s)\n", selected, tracks,
+           audioSeconds / 60, selected == tracks ? "the whole disc" : "a part of the disc");
+
+    setenv("CDRIP3_IMAGES", cue.c_str(), 1);
+    setenv("CDRIP3_DEVICES", "", 1);
+    InitializeCDRip(ExecutableDir() + "/" + kLibraryFileName);
+    if (!CDRipReady) {
+        fprintf(stderr, "libcdrip3 could not be loaded from %s\n", ExecutableDir().c_str());
+        return 1;
+    }
+    for (int32_t i = 0; i < CR_GetNumCDROM(); ++i)
+        if (CR_GetCDROMIDByIndex(i) == "Image: bench.cue") CR_SetActiveCDROM(i);
+    if (ReadDiscInfo(DiscInfo) != 0) {
+        fprintf(stderr, "the image's table of contents could not be read\n");
+        return 1;
+    }
+    if (!VorbisDll::LoadVorbisLibrary()) {
+        fprintf(stderr, "libvorbisdll could not be loaded from %s\n", ExecutableDir().c_str());
+        return 1;
+    }
+    printf("libvorbisdll: %s\n", VorbisDll::VorbisVersionText().c_str());
+
+    Timing mp3, ogg;
+    {
+        BenchWindow window(QString::fromStdString((root / "mp3").string()), DiscInfo.TrackCount,
+                           selected);
+        Rip::TEncodeRipper ripper(window);
+        start = std::chrono::steady_clock::now();
+        Rip::RipTracksToMp3(window, ripper);
+        mp3 = {secondsSince(start), bytesIn(root / "mp3", ".mp3"), true};
+        print("sonvale mp3 192k:", mp3, audioSeconds, "rip + encode (" + window.Outcome() + ")");
+    }
+    {
+        BenchWindow window(QString::fromStdString((root / "ogg").string()), DiscInfo.TrackCount,
+                           selected);
+        Rip::TEncodeRipper ripper(window);
+        start = std::chrono::steady_clock::now();
+        Rip::RipTracksToOgg(window, ripper);
+        ogg = {secondsSince(start), bytesIn(root / "ogg", ".ogg"), true};
+        print("sonvale ogg q0.6:", ogg, audioSeconds, "rip + encode (" + window.Outcome() + ")");
+    }
+    FinalizeCDRip();
+    VorbisDll::UnloadVorbisLibrary();
+
+    const std::string wav = (root / "part.wav").string();
+    start = std::chrono::steady_clock::now();
+    const uint32_t first = toc.tracks.front().startSector;
+    const uint32_t last =
+        toc.tracks[size_t(selected - 1)].startSector + toc.tracks[size_t(selected - 1)].sectors - 1;
+    if (!writeWav(wav, spec, first, last)) {
+        fprintf(stderr, "the WAV file for the reference encoders could not be written\n");
+        return 1;
+    }
+    printf("reference input: one WAV of the same audio, %.1f MB, written in %.2f s\n",
+           fs::file_size(wav) / 1e6, secondsSince(start));
+
+    printf(
+        "note: lame keeps its own defaults (joint stereo at 192k); the program asks for\n"
+        "      plain stereo frames. Sonvale's times include reading the image.\n");
+    const fs::path lameOut = root / "lame" / "part.mp3";
+    const fs::path oggencOut = root / "oggenc" / "part.ogg";
+    const Timing lame = runReference("lame", {"--quiet", "-b", "192", wav, lameOut.string()},
+                                     lameOut, audioSeconds, "lame -b 192:");
+    const Timing oggenc = runReference("oggenc", {"-Q", "-q", "6", "-o", oggencOut.string(), wav},
+                                       oggencOut, audioSeconds, "oggenc -q 6:");
+
+    if (lame.ran)
+        printf("ratio mp3: sonvale / lame   = %.2f (time), %.2f (size)\n",
+               mp3.seconds / lame.seconds, double(mp3.bytes) / double(lame.bytes));
+    if (oggenc.ran)
+        printf("ratio ogg: sonvale / oggenc = %.2f (time), %.2f (size)\n",
+               ogg.seconds / oggenc.seconds, double(ogg.bytes) / double(oggenc.bytes));
+
+    std::error_code ec;
+    fs::remove_all(root, ec);
+    return 0;
+}
