@@ -48,7 +48,9 @@ void ripTracks(TRipWindow& window, TEncodeRipper& ripper, TFormat format) {
         ogg ? QStringLiteral(" to Ogg Vorbis Format.") : QStringLiteral(" to MP3 Format.");
 
     // The list is counted afresh for every line: a removed disc empties it meanwhile.
-    for (int i = 0; i < window.TrackLineCount(); ++i) {
+    // Closing the window cancels the running track; the tracks after it are left alone, or
+    // the program would go on ripping, unseen, after it was told to end.
+    for (int i = 0; i < window.TrackLineCount() && !window.Closing(); ++i) {
         if (!window.TrackLineSelected(i)) continue;
         const int n = i + 1;
         window.SetRipStatus(ogg ? QStringLiteral("Ripping to Ogg Vorbis")
@@ -80,7 +82,7 @@ void ripTracks(TRipWindow& window, TEncodeRipper& ripper, TFormat format) {
 
         window.ProcessEvents();
         window.DeselectTrackLine(i);
-        window.Sleep(kPauseBetweenTracks);
+        if (!window.Closing()) window.Sleep(kPauseBetweenTracks);
     }
     window.SetRipStatus(QString());
     window.SetStatus(QStringLiteral("Ripping and Encoding Completed."));

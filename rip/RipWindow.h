@@ -32,7 +32,7 @@ public:
     virtual bool IsAudioCDReady() = 0;
 
     // Texts and progress; each update is painted at once.
-    virtual void SetStatus(const QString& text) = 0;     // the status line
+    virtual void SetStatus(const QString& text) = 0;  // the status line
     virtual QString Status() const = 0;
     virtual void SetRipStatus(const QString& text) = 0;  // the red rip headline
     virtual void SetProgressRange(int minimum, int maximum) = 0;
@@ -43,10 +43,14 @@ public:
     virtual void ProcessEvents() = 0;
 
     // Dialogs, one OK button each.
-    virtual void ShowInformation(const QString& text) = 0;                  // information
-    virtual void ShowError(const QString& text) = 0;                        // titled "Error"
+    virtual void ShowInformation(const QString& text) = 0;                       // information
+    virtual void ShowError(const QString& text) = 0;                             // titled "Error"
     virtual void ShowMessageBox(const QString& text, const QString& title) = 0;  // plain
 
     virtual void Sleep(int milliseconds) = 0;  // the pause between tracks; no events handled
     virtual void Flash() = 0;                  // flash the taskbar button once
+
+    // True once the window is closing and the program about to end: a batch then rips no
+    // further track.
+    virtual bool Closing() const { return false; }
 };

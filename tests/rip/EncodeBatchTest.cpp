@@ -301,6 +301,24 @@ TEST_P(EncodeBatchTest, OutputFileThatCannotBeCreated) {
     EXPECT_TRUE(std::filesystem::exists(File("Track 1")));
 }
 
+TEST_P(EncodeBatchTest, ClosingTheWindowEndsTheBatchAfterTheCurrentTrack) {
+    // What the Exit button does during a rip: cancel the track, then close.
+    window.SetLines(4, {0, 1, 3});
+    window.onProcessEvents = [&](int call) {
+        if (call != 2) return;
+        Rip::CancelRip(window);
+        window.closing = true;
+    };
+    Run();
+    EXPECT_EQ(lib.Count("OpenRipper"), 1);
+    EXPECT_TRUE(window.statuses.contains("Ripping and Encoding Canceled."));
+    EXPECT_TRUE(std::filesystem::exists(File("Track 1")));
+    EXPECT_FALSE(std::filesystem::exists(File("Track 2")));
+    EXPECT_EQ(window.SelectedLines(), std::vector<int>({1, 3}));
+    EXPECT_TRUE(window.sleeps.empty());
+    ExpectCompleted();
+}
+
 TEST_P(EncodeBatchTest, NoSecondBatchInsideARunningOne) {
     encoder.InstallBlade();
     encoder.InstallVorbis();

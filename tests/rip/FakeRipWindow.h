@@ -22,6 +22,7 @@ public:
     std::vector<bool> selected;  // one per track line
     int current = -1;
     bool audioReady = true;
+    bool closing = false;
     QString notReadyText = QStringLiteral("Error : No Disc in Drive.");
 
     // Runs at every ProcessEvents with its 1-based call count (cancel at chunk k, ...).
@@ -109,4 +110,5 @@ public:
     }
     void Sleep(int milliseconds) override { sleeps.push_back(milliseconds); }
     void Flash() override { ++flashes; }
+    bool Closing() const override { return closing; }
 };
