@@ -25,6 +25,7 @@
 #include <QWindow>
 
 #include "CDRipIntf.h"
+#include "CreateNewDir.h"
 #include "DirectoryEdit.h"
 #include "Genres.h"
 #include "RbPanel.h"
@@ -34,7 +35,6 @@
 #include "WaveBatch.h"
 
 using namespace CDRipIntf;
-
 
 namespace {
 
@@ -84,6 +84,7 @@ TCDRipTestForm::TCDRipTestForm(TUiServices& services, QWidget* parent)
     setFont(base);
     buildControls();
     setTabOrders();
+    frmNewDir = new TfrmNewDir(services_, this);
 }
 
 TCDRipTestForm::~TCDRipTestForm() {
@@ -154,7 +155,7 @@ void TCDRipTestForm::buildControls() {
     DirectoryEdit1 = new TDirectoryEdit(services_, RbPanel2);
     DirectoryEdit1->setGeometry(24, 81, 273, 21);
     DirectoryEdit1->setText(QDir::toNativeSeparators(QDir::tempPath()));
-    DirectoryEdit1->BrowseButton()->setToolTip(QStringLiteral("Output Directory"));
+    DirectoryEdit1->SetBrowseHint(QStringLiteral("Output Directory"));
     DirectoryEdit1->SetDialogText(QStringLiteral("Music File Output Directory"));
     DirectoryEdit1->SetInitialFolder(QDir::tempPath());
 
@@ -743,4 +744,6 @@ void TCDRipTestForm::SelectAll1Click() {
 // ---------------------------------------------------------------------------------------
 // New folder: filled in with the dialog.
 
-void TCDRipTestForm::btnNewDirClick() {}
+void TCDRipTestForm::btnNewDirClick() {
+    frmNewDir->Execute(DirectoryEdit1);
+}

@@ -21,7 +21,7 @@ class QPushButton;
 class QRadioButton;
 class QToolButton;
 class TDirectoryEdit;
-
+class TfrmNewDir;
 
 // Device-change event codes, as the device monitor hands them to WMDeviceChange.
 constexpr unsigned kDeviceArrival = 0x8000;
@@ -90,6 +90,8 @@ public:
 
     TMediaPlayer MediaPlayer1;  // never visible; plays tracks
     Rip::TWaveRipper WaveRipper{*this};
+
+    TfrmNewDir* frmNewDir = nullptr;  // the new-directory dialog, reused for every showing
 
     QMenu* PopupMenu1 = nullptr;
     QAction* SelectAll1 = nullptr;

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QDir>
 #include <QStyle>
+#include <QToolButton>
 
 #include "UiServices.h"
 
@@ -10,6 +11,14 @@ TDirectoryEdit::TDirectoryEdit(TUiServices& services, QWidget* parent)
     : QLineEdit(parent), services_(services) {
     browse_ = addAction(style()->standardIcon(QStyle::SP_DirOpenIcon), QLineEdit::TrailingPosition);
     connect(browse_, &QAction::triggered, this, &TDirectoryEdit::Browse);
+}
+
+void TDirectoryEdit::SetBrowseHint(const QString& hint) {
+    browse_->setToolTip(hint);
+    for (QToolButton* button : findChildren<QToolButton*>()) {
+        button->setToolTip(hint);
+        button->setAccessibleName(hint);
+    }
 }
 
 void TDirectoryEdit::Browse() {

@@ -12,6 +12,8 @@ public:
     TDirectoryEdit(TUiServices& services, QWidget* parent = nullptr);
 
     QAction* BrowseButton() const { return browse_; }
+    // The browse button's hint: its tooltip and its accessible name.
+    void SetBrowseHint(const QString& hint);
     QString DialogText() const { return dialogText_; }
     void SetDialogText(const QString& text) { dialogText_ = text; }
     QString InitialFolder() const { return initialFolder_; }

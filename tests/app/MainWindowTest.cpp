@@ -10,10 +10,13 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include "CDRipTest.h"
+#include "CreateNewDir.h"
 #include "DirectoryEdit.h"
 #include "RecordingServices.h"
 #include "RipState.h"
@@ -170,4 +173,22 @@ TEST_F(MainWindowTest, DirectoryBrowseTakesTheChosenFolder) {
     services.browseAnswer.clear();  // cancelled: the text stays
     form.DirectoryEdit1->Browse();
     EXPECT_EQ(form.DirectoryEdit1->text(), "/srv/music");
+}
+
+TEST_F(MainWindowTest, NewDirectoryButtonOpensTheDialogOverTheOutputDirectory) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    form.DirectoryEdit1->setText(dir.path());
+    QString seenAtShow;
+    QTimer::singleShot(0, [&] {
+        seenAtShow = form.frmNewDir->lblDirName->text();
+        form.frmNewDir->editDirName->setText("Concerts");
+        form.frmNewDir->btnNewDirClick();
+        form.frmNewDir->btnCloseClick();
+    });
+    form.btnNewDir->click();  // modal: returns once the dialog closed
+    EXPECT_EQ(seenAtShow, dir.path());
+    EXPECT_TRUE(QDir(dir.path() + "/Concerts").exists());
+    EXPECT_EQ(QDir::cleanPath(form.DirectoryEdit1->text()), dir.path() + "/Concerts");
+    EXPECT_TRUE(services.shown.isEmpty());
 }
