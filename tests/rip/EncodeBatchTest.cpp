@@ -350,8 +350,11 @@ TEST_P(EncodeBatchTest, ChoicesAreReadOncePerMp3BatchAndPerOggTrack) {
         EXPECT_EQ(encoder.oggConfig.dwChannels, 1u);
         EXPECT_EQ(encoder.oggConfig.fQuality, 0.4f);
     } else {
-        EXPECT_EQ(encoder.mp3Config.format.mp3.byMode, 0);
-        EXPECT_EQ(encoder.mp3Config.format.mp3.wBitrate, 192);
+        // Copied out: gtest would bind a reference to the packed record's fields.
+        const int mode = encoder.mp3Config.format.mp3.byMode;
+        const int kbps = encoder.mp3Config.format.mp3.wBitrate;
+        EXPECT_EQ(mode, 0);
+        EXPECT_EQ(kbps, 192);
     }
     EXPECT_EQ(encoder.opens, 2);
 }
