@@ -56,6 +56,46 @@
  *
  * Sections of drives that are not present are kept and written back, so a drive that is
  * unplugged for a while keeps its parameters.
+ *
+ * Fault injection, for tests: the environment variable CDRIP3_FAULTS makes every drive
+ * (rips and the MCI layer's playback alike) misbehave at given logical sectors. It is read
+ * when a ripper is opened (CR_OpenRipper), which keeps the plan of that moment; unset or
+ * empty, nothing changes. Grammar (blanks around items and values are allowed):
+ *
+ *     CDRIP3_FAULTS = item *( ";" item )
+ *     item          = "unreadable=" range *( "," range )
+ *                   | "jitter="     sector *( "," sector )
+ *                   | "stall="      sector [ ":" milliseconds ] *( "," sector [ ":" ms ] )
+ *                   | "remove="     sector *( "," sector )
+ *     range         = sector [ "-" sector ]          ; inclusive, first <= last
+ *     sector        = decimal 0..4294967294          ; milliseconds: decimal 0..60000
+ *
+ * for example "unreadable=1000-1005;jitter=2000;stall=3000:500;remove=4000". An item that
+ * does not follow the grammar is ignored (and named on stderr); the others apply.
+ *
+ *   unreadable  the sectors cannot be read. Image drives: a chunk stops short of the first
+ *               of them, and the chunk that starts on one fails with CDEX_ERROR (as does
+ *               every retry). Real drives: a read that reaches one delivers the sectors
+ *               before it and fails; paranoia retries, and once it has spent half its
+ *               retries the unreadable sectors are delivered as silence, each chunk holding
+ *               one answered CDEX_JITTER_ERROR. With paranoia off they are silence at once.
+ *   jitter      reads covering the sector arrive shifted by a few stereo frames, by a
+ *               different amount each time. Real drives: paranoia finds and corrects the
+ *               shift (the chunk is exact, CDEX_OK); with paranoia off the shifted audio
+ *               is delivered as it came. Image drives have no paranoia: the chunk holding
+ *               the sector is delivered exact but answered CDEX_JITTER_ERROR, as from a
+ *               drive whose jitter could not be corrected.
+ *   stall       the drive stops answering when asked for the sector: that read blocks for
+ *               the milliseconds given (1000 when none are), then fails with CDEX_ERROR,
+ *               and every later read of the ripper fails at once. Image drives stall
+ *               exactly at the sector, after delivering everything before it; real drives
+ *               read ahead, so the rip there ends before the sector.
+ *   remove      the disc is taken out as the drive reaches the sector: the sectors before
+ *               it are delivered, then the drive is not ready (CDEX_NOT_READY), and the
+ *               media callback is told (index, 0). It stays out until CR_EjectCD(0).
+ *
+ * A stall or a removal happens once per ripper; a new ripper (a new CR_OpenRipper) meets
+ * it again if its range holds the sector.
  */
 #ifndef CDRIP3_H
 #define CDRIP3_H
@@ -207,7 +247,10 @@ CDRIP3_API int32_t CR_GetCDROMParameters(CR_DRIVEPARAMS* params);
  * paranoia is on when jitter-on is non-zero and rip mode is 1, and then runs with the
  * paranoia-mode bits (libcdio-paranoia's PARANOIA_MODE_*, set with
  * cdio_paranoia_modeset); otherwise PARANOIA_MODE_DISABLE. Retries bound the re-reads of
- * one sector (cdio_paranoia_read_limited), so a bad sector never hangs a rip; 0 means 20.
+ * one sector (cdio_paranoia_read_limited): once half of them have failed, the sectors the
+ * drive cannot deliver are read one by one and those that still fail are delivered as
+ * silence in a chunk answered CDEX_JITTER_ERROR, so a bad sector never hangs a rip and
+ * costs no audio but its own; 0 means 20. Without paranoia a failed read is split at once.
  * A speed above 0 is set with cdio_cddap_speed_set. Overlap, compare, timeout, the
  * multiread fields and lock-during-read are stored and saved only: libcdio-paranoia
  * sizes its overlap itself.

@@ -1,10 +1,13 @@
 // Disc-image drives: a cue sheet plays the disc, a flag plays the tray.
 #include <sys/stat.h>
 
+#include <chrono>
 #include <mutex>
+#include <thread>
 
 #include "backends.h"
 #include "discimage.h"
+#include "faults.h"
 
 namespace svdrives::detail {
 namespace {
@@ -12,20 +15,45 @@ namespace {
 // Shared between the drive and its readers, so a reader outliving a model reset (or
 // racing an eject on another thread) never touches freed state.
 struct ImageState {
+    explicit ImageState(int driveIndex) : index(driveIndex) {}
+    const int index;  // what the media listeners are told
     std::mutex mutex;
     bool trayOpen = false;
     uint64_t insertion = 0;  // bumped when the disc goes out; readers of an old one stop
     bool loaded = false;     // the sheet was parsed for the current insertion
     std::shared_ptr<const DiscImage> image;  // null when loading failed
     std::string error;
+
+    // Takes the disc out; true when the tray moved. Listeners are told by the caller, with
+    // the lock released, since they may call back into the drive.
+    bool openTrayLocked() {
+        if (trayOpen) return false;
+        trayOpen = true;
+        ++insertion;
+        // The sheet is read afresh when the disc comes back: it may have changed.
+        loaded = false;
+        image.reset();
+        error.clear();
+        return true;
+    }
 };
+
+void openTray(ImageState& state) {
+    bool moved;
+    {
+        std::lock_guard lock(state.mutex);
+        moved = state.openTrayLocked();
+    }
+    if (moved) DriveModel::instance().notifyMedia(state.index, false);
+}
 
 class ImageReader final : public SectorReader {
 public:
     ImageReader(std::shared_ptr<ImageState> state, std::shared_ptr<const DiscImage> image,
-                uint64_t insertion, uint32_t first, uint32_t last)
+                uint64_t insertion, uint32_t first, uint32_t last, FaultPlan faults)
         : state_(std::move(state)),
           image_(std::move(image)),
+          faults_(std::move(faults)),
           insertion_(insertion),
           first_(first),
           last_(last),
@@ -38,20 +66,49 @@ public:
             std::lock_guard lock(state_->mutex);
             if (state_->trayOpen || state_->insertion != insertion_) return ReadResult::NotReady;
         }
+        if (dead_) return ReadResult::IoError;
         if (next_ > last_) return ReadResult::Ok;
-        const uint32_t n = uint32_t(std::min<uint64_t>(uint64_t(maxSectors), last_ - next_ + 1));
-        if (!image_->read(next_, n, out)) return ReadResult::IoError;
+        uint32_t n = uint32_t(std::min<uint64_t>(uint64_t(maxSectors), last_ - next_ + 1));
+        bool jitter = false;
+        if (!faults_.empty()) {
+            // A chunk stops short of a faulty sector, so everything before it is delivered;
+            // the fault itself is met by the next call.
+            const int64_t stop = faults_.firstStop(uint32_t(next_), n);
+            if (stop == int64_t(next_)) return meetFault(uint32_t(next_));
+            if (stop > int64_t(next_)) n = uint32_t(stop - int64_t(next_));
+            jitter = faults_.jitterIn(uint32_t(next_), n);
+        }
+        if (!image_->read(uint32_t(next_), n, out)) return ReadResult::IoError;
         next_ += n;
         *sectorsRead = int(n);
-        return ReadResult::Ok;
+        // An image has no paranoia to correct a shifted read, so it reports the chunk as one
+        // whose sectors could not be verified, with the exact audio.
+        return jitter ? ReadResult::Jitter : ReadResult::Ok;
     }
     uint32_t firstSector() const override { return first_; }
     uint32_t lastSector() const override { return last_; }
     uint32_t nextSector() const override { return next_; }
 
 private:
+    ReadResult meetFault(uint32_t sector) {
+        if (const FaultPlan::Stall* stall = faults_.stallAt(sector)) {
+            // The drive stops answering: the read waits out the drive's timeout, then fails,
+            // and so does every later read at once.
+            std::this_thread::sleep_for(std::chrono::milliseconds(stall->milliseconds));
+            dead_ = true;
+            return ReadResult::IoError;
+        }
+        if (faults_.removalAt(sector)) {
+            openTray(*state_);
+            return ReadResult::NotReady;
+        }
+        return ReadResult::IoError;  // unreadable
+    }
+
     std::shared_ptr<ImageState> state_;
     std::shared_ptr<const DiscImage> image_;
+    const FaultPlan faults_;
+    bool dead_ = false;
     uint64_t insertion_;
     uint32_t first_, last_;
     uint64_t next_;  // may step one past a last sector of 0xFFFFFFFF
@@ -63,7 +120,7 @@ public:
         : index_(index),
           name_(std::move(name)),
           cuePath_(std::move(cuePath)),
-          state_(std::make_shared<ImageState>()) {}
+          state_(std::make_shared<ImageState>(index)) {}
 
     std::string name() const override { return name_; }
     bool isImage() const override { return true; }
@@ -88,23 +145,21 @@ public:
         std::lock_guard lock(state_->mutex);
         const DiscImage* image = loadLocked();
         if (!image || first > last || last >= image->toc().leadOut) return nullptr;
-        return std::make_unique<ImageReader>(state_, state_->image, state_->insertion, first, last);
+        return std::make_unique<ImageReader>(state_, state_->image, state_->insertion, first, last,
+                                             FaultPlan::fromEnvironment());
     }
 
     void eject(bool open) override {
+        if (open) {
+            openTray(*state_);
+            return;
+        }
         {
             std::lock_guard lock(state_->mutex);
-            if (state_->trayOpen == open) return;
-            state_->trayOpen = open;
-            if (open) {
-                ++state_->insertion;
-                // The sheet is read afresh when the disc comes back: it may have changed.
-                state_->loaded = false;
-                state_->image.reset();
-                state_->error.clear();
-            }
+            if (!state_->trayOpen) return;
+            state_->trayOpen = false;
         }
-        DriveModel::instance().notifyMedia(index_, !open);
+        DriveModel::instance().notifyMedia(index_, true);
     }
 
     void lock(bool) override {}

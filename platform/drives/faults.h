@@ -1,0 +1,57 @@
+// Faults a test can ask the drives to show: sectors that cannot be read, reads that come
+// back shifted, a drive that stops answering and a disc taken out mid-track. Off unless the
+// environment variable CDRIP3_FAULTS asks for them; its grammar is documented in cdrip3.h.
+// A reader takes the plan of the moment it is opened and keeps it, so a test can change
+// the variable between rips.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace svdrives::detail {
+
+constexpr const char* kFaultsVariable = "CDRIP3_FAULTS";
+constexpr int kDefaultStallMs = 1000;
+constexpr int kMaxStallMs = 60000;
+
+struct FaultPlan {
+    struct Range {
+        uint32_t first = 0;
+        uint32_t last = 0;  // inclusive
+    };
+    struct Stall {
+        uint32_t sector = 0;
+        int milliseconds = kDefaultStallMs;
+    };
+    std::vector<Range> unreadable;
+    std::vector<uint32_t> jitter;
+    std::vector<Stall> stalls;
+    std::vector<uint32_t> removals;
+
+    bool empty() const {
+        return unreadable.empty() && jitter.empty() && stalls.empty() && removals.empty();
+    }
+
+    // Parses the variable's text. Items that do not follow the grammar are left out and
+    // named in *rejected (when given); the others still apply.
+    static FaultPlan parse(const std::string& text, std::vector<std::string>* rejected = nullptr);
+    // The plan of CDRIP3_FAULTS now; empty when unset. Rejected items are reported once
+    // per distinct text on stderr, since a mistyped plan that silently does nothing would
+    // pass every test it was meant to fail.
+    static FaultPlan fromEnvironment();
+
+    // The first sector of [first, first + count) that is unreadable; -1 when none is.
+    int64_t firstUnreadable(uint32_t first, uint32_t count) const;
+    // The first sector of [first, first + count) where a read stops: unreadable, a stall or
+    // a removal; -1 when none is.
+    int64_t firstStop(uint32_t first, uint32_t count) const;
+    bool jitterIn(uint32_t first, uint32_t count) const;
+    // The stall at exactly this sector, or null.
+    const Stall* stallAt(uint32_t sector) const;
+    const Stall* firstStallIn(uint32_t first, uint32_t count) const;
+    bool removalAt(uint32_t sector) const;
+    bool isUnreadable(uint32_t sector) const;
+};
+
+}  // namespace svdrives::detail

@@ -1,0 +1,347 @@
+// The faults CDRIP3_FAULTS injects, seen through the C ABI as a program sees them: on image
+// drives (exact reads) and on the libcdio-paranoia backend, where paranoia itself has to
+// cope with them. What matters each time: the rip ends, in bounded time, every delivered
+// byte is either the disc's or in a chunk answered CDEX_JITTER_ERROR, and the drive is
+// usable again afterwards.
+#include <chrono>
+#include <cstring>
+#include <set>
+
+#include "cdrip3_fixture.h"
+
+namespace {
+
+using cdrip3test::Cdrip3Test;
+using Clock = std::chrono::steady_clock;
+
+struct Chunk {
+    uint32_t first = 0;  // first sector delivered
+    int32_t sectors = 0;
+    int32_t rc = 0;
+    long milliseconds = 0;
+};
+
+struct FaultyRip {
+    std::vector<uint8_t> bytes;
+    std::vector<Chunk> chunks;  // every call that delivered
+    int32_t endCode = -1;       // the first result without bytes
+    long endMilliseconds = 0;   // how long that call took
+    long totalMilliseconds = 0;
+};
+
+// Rips [first, last] to the first result that delivers nothing, timing every call.
+FaultyRip ripWithFaults(int32_t first, int32_t last) {
+    FaultyRip r;
+    int32_t size = 0;
+    if (CR_OpenRipper(&size, first, last) != CDEX_OK) {
+        ADD_FAILURE() << "CR_OpenRipper(" << first << ", " << last << ") failed";
+        return r;
+    }
+    std::vector<uint8_t> buf(size_t(size), 0xEE);
+    uint32_t next = uint32_t(first);
+    const auto start = Clock::now();
+    for (int guard = 0; guard < 100000; ++guard) {
+        int32_t bytes = -1;
+        const auto t0 = Clock::now();
+        const int32_t rc = CR_RipChunk(buf.data(), &bytes, nullptr);
+        const long ms =
+            long(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count());
+        if ((rc != CDEX_OK && rc != CDEX_JITTER_ERROR) || bytes <= 0) {
+            r.endCode = rc;
+            r.endMilliseconds = ms;
+            EXPECT_EQ(bytes, 0) << "a failing call delivered bytes";
+            break;
+        }
+        EXPECT_EQ(bytes % testdisc::kSectorBytes, 0);
+        const int32_t sectors = bytes / testdisc::kSectorBytes;
+        r.chunks.push_back({next, sectors, rc, ms});
+        next += uint32_t(sectors);
+        r.bytes.insert(r.bytes.end(), buf.begin(), buf.begin() + bytes);
+    }
+    r.totalMilliseconds =
+        long(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+    return r;
+}
+
+// The sectors (absolute) whose delivered bytes are not the disc's.
+std::set<uint32_t> damagedSectors(const FaultyRip& r, const testdisc::DiscSpec& spec,
+                                  uint32_t first) {
+    std::set<uint32_t> out;
+    const size_t n = r.bytes.size() / testdisc::kSectorBytes;
+    if (n == 0) return out;
+    const auto want = testdisc::rangeBytes(spec, first, first + uint32_t(n) - 1);
+    for (size_t i = 0; i < n; ++i) {
+        if (memcmp(r.bytes.data() + i * testdisc::kSectorBytes,
+                   want.data() + i * testdisc::kSectorBytes, testdisc::kSectorBytes) != 0)
+            out.insert(first + uint32_t(i));
+    }
+    return out;
+}
+
+// Every damaged sector lies in a chunk answered CDEX_JITTER_ERROR: nothing damaged passes
+// as exact.
+void expectDamageReported(const FaultyRip& r, const std::set<uint32_t>& damaged) {
+    for (uint32_t s : damaged) {
+        bool reported = false;
+        for (const Chunk& c : r.chunks) {
+            if (s >= c.first && s < c.first + uint32_t(c.sectors))
+                reported = c.rc == CDEX_JITTER_ERROR;
+        }
+        EXPECT_TRUE(reported) << "sector " << s << " is damaged in a chunk answered CDEX_OK";
+    }
+}
+
+std::vector<std::pair<int32_t, int32_t>> g_notices;
+void recordNotice(int32_t drive, int32_t arrived, void*) {
+    g_notices.emplace_back(drive, arrived);
+}
+
+class Faults : public Cdrip3Test {
+protected:
+    void SetUp() override {
+        Cdrip3Test::SetUp();
+        unsetenv("CDRIP3_FAULTS");
+        g_notices.clear();
+    }
+    void TearDown() override {
+        unsetenv("CDRIP3_FAULTS");
+        Cdrip3Test::TearDown();
+    }
+    void useDisc(const testdisc::DiscSpec& spec, bool paranoiaBackend) {
+        spec_ = spec;
+        const std::string cue = home_.file("discs/faulty.cue");
+        expected_ = testdisc::writeImage(spec_, cue);
+        if (paranoiaBackend)
+            useDrives({}, {cue});
+        else
+            useDrives({cue});
+        ASSERT_EQ(CR_ReadToc(), CDEX_OK);
+    }
+    static void faults(const char* plan) { setenv("CDRIP3_FAULTS", plan, 1); }
+    static void setParam(int offset, int32_t value) {
+        CR_DRIVEPARAMS p;
+        ASSERT_EQ(CR_GetCDROMParameters(&p), CDEX_OK);
+        memcpy(p.bytes + offset, &value, 4);
+        ASSERT_EQ(CR_SetCDROMParameters(&p), CDEX_OK);
+    }
+    uint32_t lastSector() const { return expected_.leadOut - 1; }
+
+    testdisc::DiscSpec spec_;
+    testdisc::ExpectedDisc expected_;
+};
+
+// ---------------------------------------------------------------------------------------
+// Image drives: exact reads, so each fault shows exactly where it was put.
+
+TEST_F(Faults, ImageUnreadableSectorsEndTheRipAfterEverythingBeforeThem) {
+    useDisc(testdisc::audioDisc({400, 300}), false);
+    faults("unreadable=300-305");
+    const FaultyRip r = ripWithFaults(0, 399);
+    EXPECT_EQ(r.endCode, CDEX_ERROR);
+    // 26 sectors a chunk: the one reaching 300 stops short of it.
+    ASSERT_FALSE(r.chunks.empty());
+    EXPECT_EQ(r.chunks.back().first + uint32_t(r.chunks.back().sectors), 300u);
+    EXPECT_EQ(r.bytes, testdisc::rangeBytes(spec_, 0, 299));
+    for (const Chunk& c : r.chunks) EXPECT_EQ(c.rc, CDEX_OK);
+    // A retry meets the same sector again.
+    std::vector<uint8_t> buf(26 * 2352);
+    int32_t bytes = -1;
+    EXPECT_EQ(CR_RipChunk(buf.data(), &bytes, nullptr), CDEX_ERROR);
+    EXPECT_EQ(bytes, 0);
+    EXPECT_EQ(CR_CloseRipper(), CDEX_OK);
+
+    // Ranges clear of them rip in full, and so does everything once the plan is gone.
+    EXPECT_EQ(ripWithFaults(306, 699).endCode, CDEX_RIPPING_DONE);
+    CR_CloseRipper();
+    unsetenv("CDRIP3_FAULTS");
+    const FaultyRip clean = ripWithFaults(0, 699);
+    EXPECT_EQ(clean.endCode, CDEX_RIPPING_DONE);
+    EXPECT_EQ(clean.bytes, testdisc::rangeBytes(spec_, 0, 699));
+}
+
+TEST_F(Faults, ImageJitterMarksOnlyTheChunksHoldingItsSectorsAndKeepsTheAudio) {
+    useDisc(testdisc::audioDisc({400}), false);
+    faults("jitter=100, 260");  // chunks 78..103 and 260..285
+    const FaultyRip r = ripWithFaults(0, 399);
+    EXPECT_EQ(r.endCode, CDEX_RIPPING_DONE);
+    EXPECT_EQ(r.bytes, testdisc::rangeBytes(spec_, 0, 399));
+    std::vector<uint32_t> jittered;
+    for (const Chunk& c : r.chunks)
+        if (c.rc == CDEX_JITTER_ERROR) jittered.push_back(c.first);
+    EXPECT_EQ(jittered, (std::vector<uint32_t>{78, 260}));
+    EXPECT_EQ(CR_GetPercentCompleted(), 100);
+}
+
+TEST_F(Faults, ImageStallBlocksForItsTimeThenFailsAndStaysFailed) {
+    useDisc(testdisc::audioDisc({400}), false);
+    faults("stall=200:300");
+    const FaultyRip r = ripWithFaults(0, 399);
+    EXPECT_EQ(r.endCode, CDEX_ERROR);
+    EXPECT_GE(r.endMilliseconds, 290);
+    EXPECT_LT(r.endMilliseconds, 5000);
+    EXPECT_EQ(r.bytes, testdisc::rangeBytes(spec_, 0, 199));
+    for (const Chunk& c : r.chunks) EXPECT_LT(c.milliseconds, 250);
+    // The drive does not come back for this ripper, and asking again costs nothing.
+    std::vector<uint8_t> buf(26 * 2352);
+    int32_t bytes = -1;
+    const auto t0 = Clock::now();
+    EXPECT_EQ(CR_RipChunk(buf.data(), &bytes, nullptr), CDEX_ERROR);
+    EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(250));
+    EXPECT_EQ(CR_CloseRipper(), CDEX_OK);
+    unsetenv("CDRIP3_FAULTS");
+    EXPECT_EQ(ripWithFaults(0, 399).endCode, CDEX_RIPPING_DONE);
+}
+
+TEST_F(Faults, ImageRemovalOpensTheTrayAtTheSectorAndClosingItRestoresTheDisc) {
+    useDisc(testdisc::audioDisc({400, 300}), false);
+    CR_SetMediaNotify(recordNotice, nullptr);
+    faults("remove=150");
+    const FaultyRip r = ripWithFaults(0, 399);
+    EXPECT_EQ(r.endCode, CDEX_NOT_READY);
+    EXPECT_EQ(r.bytes, testdisc::rangeBytes(spec_, 0, 149));
+    EXPECT_EQ(g_notices, (std::vector<std::pair<int32_t, int32_t>>{{0, 0}}));
+    EXPECT_EQ(CR_IsUnitReady(), 0);
+    EXPECT_EQ(CR_ReadToc(), CDEX_ERROR);
+    EXPECT_EQ(CR_CloseRipper(), CDEX_OK);
+    int32_t size = 0;
+    EXPECT_EQ(CR_OpenRipper(&size, 0, 10), CDEX_NOT_READY);
+
+    CR_EjectCD(0);
+    EXPECT_EQ(g_notices.back(), (std::pair<int32_t, int32_t>{0, 1}));
+    EXPECT_EQ(CR_IsUnitReady(), 1);
+    ASSERT_EQ(CR_ReadToc(), CDEX_OK);
+    EXPECT_EQ(CR_GetNumTocEntries(), 2);
+    // The plan still holds for a range that reaches the sector; one that does not is clean.
+    const FaultyRip second = ripWithFaults(400, 699);
+    EXPECT_EQ(second.endCode, CDEX_RIPPING_DONE);
+    EXPECT_EQ(second.bytes, testdisc::rangeBytes(spec_, 400, 699));
+}
+
+TEST_F(Faults, ThePlanIsTakenWhenTheRipperOpens) {
+    useDisc(testdisc::audioDisc({200}), false);
+    int32_t size = 0;
+    ASSERT_EQ(CR_OpenRipper(&size, 0, 199), CDEX_OK);
+    faults("unreadable=0-199");  // too late for the open ripper
+    std::vector<uint8_t> buf(static_cast<size_t>(size));
+    int32_t bytes = 0;
+    EXPECT_EQ(CR_RipChunk(buf.data(), &bytes, nullptr), CDEX_OK);
+    EXPECT_EQ(CR_CloseRipper(), CDEX_OK);
+    ASSERT_EQ(CR_OpenRipper(&size, 0, 199), CDEX_OK);
+    EXPECT_EQ(CR_RipChunk(buf.data(), &bytes, nullptr), CDEX_ERROR);
+    EXPECT_EQ(CR_CloseRipper(), CDEX_OK);
+    // A plan with nothing valid in it is no plan.
+    faults("unreadable=ten;jitter=;stall=5:99999999;;");
+    ASSERT_EQ(CR_OpenRipper(&size, 0, 199), CDEX_OK);
+    EXPECT_EQ(CR_RipChunk(buf.data(), &bytes, nullptr), CDEX_OK);
+}
+
+// ---------------------------------------------------------------------------------------
+// The libcdio-paranoia backend: the faults reach paranoia as a drive's reads.
+
+TEST_F(Faults, ParanoiaUnreadableSectorsCostThemselvesOnlyAndAreReported) {
+    useDisc(testdisc::audioDisc({400, 300, 250}), true);
+    faults("unreadable=300,450-452,699");
+    const FaultyRip r = ripWithFaults(0, int32_t(lastSector()));
+    EXPECT_EQ(r.endCode, CDEX_RIPPING_DONE);
+    EXPECT_EQ(r.bytes.size(), size_t(lastSector() + 1) * testdisc::kSectorBytes);
+    const auto damaged = damagedSectors(r, spec_, 0);
+    EXPECT_EQ(damaged, (std::set<uint32_t>{300, 450, 451, 452, 699}));
+    expectDamageReported(r, damaged);
+    // Chunks far from the bad sectors are exact and said to be.
+    for (const Chunk& c : r.chunks) {
+        if (c.first + uint32_t(c.sectors) <= 260) {
+            EXPECT_EQ(c.rc, CDEX_OK) << c.first;
+        }
+    }
+}
+
+// A bad first sector of the ripped range left libcdio-paranoia retrying forever, and a bad
+// sector 0 made it hand out misplaced audio, unreported, for the rest of the disc.
+TEST_F(Faults, ParanoiaBadFirstSectorOfTheRangeNeitherHangsNorMisplacesAudio) {
+    useDisc(testdisc::audioDisc({400, 300, 250}), true);
+    faults("unreadable=400");
+    const FaultyRip track2 = ripWithFaults(400, 699);
+    EXPECT_EQ(track2.endCode, CDEX_RIPPING_DONE);
+    EXPECT_LT(track2.totalMilliseconds, 20000);
+    EXPECT_EQ(damagedSectors(track2, spec_, 400), (std::set<uint32_t>{400}));
+    expectDamageReported(track2, {400});
+    ASSERT_EQ(CR_CloseRipper(), CDEX_OK);
+
+    faults("unreadable=0");
+    const FaultyRip disc = ripWithFaults(0, int32_t(lastSector()));
+    EXPECT_EQ(disc.endCode, CDEX_RIPPING_DONE);
+    EXPECT_EQ(damagedSectors(disc, spec_, 0), (std::set<uint32_t>{0}));
+    expectDamageReported(disc, {0});
+}
+
+TEST_F(Faults, ParanoiaWithoutVerificationLosesOnlyTheUnreadableSectors) {
+    useDisc(testdisc::audioDisc({400, 300}), true);
+    setParam(CR_OFS_RIP_MODE, 0);
+    faults("unreadable=300-302");
+    const FaultyRip r = ripWithFaults(0, int32_t(lastSector()));
+    EXPECT_EQ(r.endCode, CDEX_RIPPING_DONE);
+    const auto damaged = damagedSectors(r, spec_, 0);
+    EXPECT_EQ(damaged, (std::set<uint32_t>{300, 301, 302}));
+    expectDamageReported(r, damaged);
+}
+
+TEST_F(Faults, ParanoiaCorrectsJitterThatReachesTheFileWithoutIt) {
+    useDisc(testdisc::audioDisc({400, 300}), true);
+    faults("jitter=300,310,500");
+    const FaultyRip corrected = ripWithFaults(0, int32_t(lastSector()));
+    EXPECT_EQ(corrected.endCode, CDEX_RIPPING_DONE);
+    EXPECT_TRUE(damagedSectors(corrected, spec_, 0).empty());
+    for (const Chunk& c : corrected.chunks) EXPECT_EQ(c.rc, CDEX_OK) << c.first;
+    ASSERT_EQ(CR_CloseRipper(), CDEX_OK);
+
+    // The same reads without paranoia: the shift is there to be corrected.
+    setParam(CR_OFS_JITTER_ON, 0);
+    const FaultyRip raw = ripWithFaults(0, int32_t(lastSector()));
+    EXPECT_EQ(raw.endCode, CDEX_RIPPING_DONE);
+    const auto damaged = damagedSectors(raw, spec_, 0);
+    EXPECT_FALSE(damaged.empty());
+    EXPECT_TRUE(damaged.count(300) && damaged.count(500));
+    EXPECT_FALSE(damaged.count(200));
+}
+
+TEST_F(Faults, ParanoiaStallEndsTheRipWithAnErrorInBoundedTime) {
+    // Paranoia reads well ahead of what it hands out; the stall lies beyond the first
+    // read-ahead so that some audio comes before it.
+    useDisc(testdisc::audioDisc({4000}), true);
+    faults("stall=3500:400");
+    const FaultyRip r = ripWithFaults(0, int32_t(lastSector()));
+    EXPECT_EQ(r.endCode, CDEX_ERROR);
+    EXPECT_GE(r.totalMilliseconds, 390);
+    EXPECT_LT(r.totalMilliseconds, 15000);
+    const size_t sectors = r.bytes.size() / testdisc::kSectorBytes;
+    EXPECT_GT(sectors, 0u);
+    EXPECT_LT(sectors, 3500u);
+    // What came before the stall is the disc's own audio.
+    EXPECT_TRUE(damagedSectors(r, spec_, 0).empty());
+    std::vector<uint8_t> buf(26 * 2352);
+    int32_t bytes = -1;
+    const auto t0 = Clock::now();
+    EXPECT_EQ(CR_RipChunk(buf.data(), &bytes, nullptr), CDEX_ERROR);
+    EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(250));
+}
+
+TEST_F(Faults, ParanoiaRemovalTakesTheDiscOutUntilTheTrayCloses) {
+    useDisc(testdisc::audioDisc({400, 300}), true);
+    CR_SetMediaNotify(recordNotice, nullptr);
+    faults("remove=300");
+    const FaultyRip r = ripWithFaults(0, int32_t(lastSector()));
+    EXPECT_EQ(r.endCode, CDEX_NOT_READY);
+    EXPECT_EQ(r.bytes, testdisc::rangeBytes(spec_, 0, 299));
+    EXPECT_EQ(g_notices, (std::vector<std::pair<int32_t, int32_t>>{{0, 0}}));
+    EXPECT_EQ(CR_IsUnitReady(), 0);
+    EXPECT_EQ(CR_CloseRipper(), CDEX_OK);
+    CR_EjectCD(0);
+    EXPECT_EQ(CR_IsUnitReady(), 1);
+    unsetenv("CDRIP3_FAULTS");
+    ASSERT_EQ(CR_ReadToc(), CDEX_OK);
+    const FaultyRip again = ripWithFaults(0, int32_t(lastSector()));
+    EXPECT_EQ(again.endCode, CDEX_RIPPING_DONE);
+    EXPECT_TRUE(damagedSectors(again, spec_, 0).empty());
+}
+
+}  // namespace

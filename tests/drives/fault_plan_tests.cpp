@@ -1,0 +1,83 @@
+// The fault plan of CDRIP3_FAULTS: what a test writes is what the drives do, and a slip in
+// the text is refused item by item rather than silently turning the plan into another.
+#include <gtest/gtest.h>
+
+#include "faults.h"
+
+namespace {
+
+using svdrives::detail::FaultPlan;
+
+TEST(FaultPlan, ParsesEveryKindWithItsValues) {
+    std::vector<std::string> rejected;
+    const FaultPlan p = FaultPlan::parse(
+        " unreadable = 1000-1005, 7 ; jitter=2000,2001;stall=3000;stall=3100:250; remove=4000 ",
+        &rejected);
+    EXPECT_TRUE(rejected.empty());
+    ASSERT_EQ(p.unreadable.size(), 2u);
+    EXPECT_EQ(p.unreadable[0].first, 1000u);
+    EXPECT_EQ(p.unreadable[0].last, 1005u);
+    EXPECT_EQ(p.unreadable[1].first, 7u);
+    EXPECT_EQ(p.unreadable[1].last, 7u);
+    EXPECT_EQ(p.jitter, (std::vector<uint32_t>{2000, 2001}));
+    ASSERT_EQ(p.stalls.size(), 2u);
+    EXPECT_EQ(p.stalls[0].sector, 3000u);
+    EXPECT_EQ(p.stalls[0].milliseconds, svdrives::detail::kDefaultStallMs);
+    EXPECT_EQ(p.stalls[1].milliseconds, 250);
+    EXPECT_EQ(p.removals, (std::vector<uint32_t>{4000}));
+    EXPECT_FALSE(p.empty());
+    EXPECT_TRUE(FaultPlan::parse("").empty());
+    EXPECT_TRUE(FaultPlan::parse(" ; ;").empty());
+}
+
+TEST(FaultPlan, RefusesMalformedItemsWholeAndKeepsTheRest) {
+    std::vector<std::string> rejected;
+    const FaultPlan p = FaultPlan::parse(
+        "unreadable=5-3;jitter=0x10;remove=-1;stall=9:60001;scratch=4;unreadable;"
+        "unreadable=10,x;jitter=;remove=4294967295;stall=8:;unreadable=1-2-3;remove=12",
+        &rejected);
+    EXPECT_EQ(rejected.size(), 11u);
+    // An item with one bad value adds none of its values.
+    EXPECT_TRUE(p.unreadable.empty());
+    EXPECT_TRUE(p.jitter.empty());
+    EXPECT_TRUE(p.stalls.empty());
+    EXPECT_EQ(p.removals, (std::vector<uint32_t>{12}));
+    // The extremes that are allowed.
+    rejected.clear();
+    const FaultPlan edge =
+        FaultPlan::parse("remove=4294967294;stall=0:0;stall=1:60000;unreadable=0", &rejected);
+    EXPECT_TRUE(rejected.empty());
+    EXPECT_EQ(edge.removals, (std::vector<uint32_t>{4294967294u}));
+    EXPECT_EQ(edge.stalls.size(), 2u);
+}
+
+TEST(FaultPlan, AnswersWhereAReadStops) {
+    const FaultPlan p = FaultPlan::parse("unreadable=100-110,50;stall=80;remove=60;jitter=30,200");
+    EXPECT_EQ(p.firstUnreadable(0, 50), -1);
+    EXPECT_EQ(p.firstUnreadable(0, 51), 50);
+    EXPECT_EQ(p.firstUnreadable(105, 3), 105);  // inside a range
+    EXPECT_EQ(p.firstUnreadable(111, 100), -1);
+    EXPECT_EQ(p.firstStop(0, 1000), 50);
+    EXPECT_EQ(p.firstStop(51, 1000), 60);
+    EXPECT_EQ(p.firstStop(61, 1000), 80);
+    EXPECT_EQ(p.firstStop(81, 1000), 100);
+    EXPECT_EQ(p.firstStop(111, 1000), -1);
+    EXPECT_EQ(p.firstStop(61, 19), -1);  // [61, 80) stops short of the stall
+    EXPECT_TRUE(p.jitterIn(0, 31));
+    EXPECT_FALSE(p.jitterIn(31, 169));
+    EXPECT_TRUE(p.jitterIn(199, 2));
+    ASSERT_NE(p.stallAt(80), nullptr);
+    EXPECT_EQ(p.stallAt(79), nullptr);
+    EXPECT_EQ(p.firstStallIn(0, 80), nullptr);
+    EXPECT_NE(p.firstStallIn(0, 81), nullptr);
+    EXPECT_TRUE(p.removalAt(60));
+    EXPECT_FALSE(p.removalAt(61));
+    EXPECT_TRUE(p.isUnreadable(110));
+    EXPECT_FALSE(p.isUnreadable(111));
+    // A read at the top of the sector numbers does not wrap around to sector 0.
+    const FaultPlan low = FaultPlan::parse("unreadable=0;jitter=1");
+    EXPECT_EQ(low.firstStop(0xFFFFFFF0u, 0x20), -1);
+    EXPECT_FALSE(low.jitterIn(0xFFFFFFF0u, 0x20));
+}
+
+}  // namespace
