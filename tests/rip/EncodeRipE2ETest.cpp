@@ -45,6 +45,7 @@ protected:
         ASSERT_TRUE(VorbisDll::LoadVorbisLibrary(kBin + "/libvorbisdll.so"));
     }
     void TearDown() override {
+        unsetenv("CDRIP3_FAULTS");
         CR_CloseRipper();
         FinalizeCDRip();
         VorbisDll::UnloadVorbisLibrary();
@@ -258,6 +259,25 @@ TEST_F(EncodeRipE2E, CancelFinishesAPlayableFileAndTheBatchGoesOn) {
     Rip::RipTracksToOgg(window, ripper);
     EXPECT_TRUE(window.statuses.contains("Ripping and Encoding Canceled."));
     ExpectOgg("Live Track 1.ogg", 0, false, true);
+    ExpectOgg("Live Track 2.ogg", 1, false);
+}
+
+TEST_F(EncodeRipE2E, UnreadableSectorEndsTheTrackAsFailedAndJitterDoesNot) {
+    Insert(testdisc::audioDisc({900, 300}));
+    // Track 1 cannot be read from sector 400 on; track 2 (from 900) reports jitter at 1000.
+    setenv("CDRIP3_FAULTS", "unreadable=400-420;jitter=1000", 1);
+    window.SetLines(2, {0, 1});
+    Rip::RipTracksToOgg(window, ripper);
+    unsetenv("CDRIP3_FAULTS");
+    EXPECT_EQ(window.dialogs, QStringList({"box:OK: Error : CR_RipChunk"}));
+    EXPECT_FALSE(window.statuses.contains(
+        "Successfully Ripped and Encoded Live to Live Track 1.ogg to Ogg Vorbis Format."));
+    EXPECT_TRUE(window.statuses.contains(
+        "Successfully Ripped and Encoded Live to Live Track 2.ogg to Ogg Vorbis Format."));
+    EXPECT_EQ(window.status, "Ripping and Encoding Completed.");
+    // The failed track's file ends with the audio read before the bad sector.
+    const oggcheck::Decoded d = ExpectOgg("Live Track 1.ogg", 0, false, true);
+    EXPECT_EQ(d.frames(), 400u * 588u);
     ExpectOgg("Live Track 2.ogg", 1, false);
 }
 
