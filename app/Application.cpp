@@ -9,6 +9,7 @@
 #include "RipThreads.h"
 #include "Skin.h"
 #include "UiServices.h"
+#include "VorbisDll.h"
 #include "devicemonitor.h"
 
 namespace {
@@ -47,6 +48,7 @@ int SonvaleMain(int argc, char** argv) {
         // A launcher thread whose batch has just returned may still be finishing.
         Rip::TRipLauncherThread::WaitForLaunchers();
         // Unbind before the windows go, in the reverse order of start-up.
+        VorbisDll::UnloadVorbisLibrary();
         CDRipIntf::FinalizeCDRip();
     }
     return exitCode;

@@ -27,11 +27,13 @@
 #include "CDRipIntf.h"
 #include "CreateNewDir.h"
 #include "DirectoryEdit.h"
+#include "EncodeBatch.h"
 #include "Genres.h"
 #include "RbPanel.h"
 #include "RipState.h"
 #include "RipThreads.h"
 #include "Skin.h"
+#include "VorbisDll.h"
 #include "WaveBatch.h"
 
 using namespace CDRipIntf;
@@ -419,6 +421,7 @@ QString TCDRipTestForm::discTypeMessage() const {
 
 void TCDRipTestForm::FormShow() {
     DiscInfoLoaded = false;
+    VorbisDll::LoadVorbisLibrary();  // without it only the Ogg batch refuses
     if (!CDRipReady) {
         SetStatus(QStringLiteral("Sonvale is not Ready."));
     } else {
@@ -459,6 +462,7 @@ void TCDRipTestForm::FormClose() {
 }
 
 void TCDRipTestForm::btnCloseClick() {
+    exitRequested_ = true;
     if (Rip::RipInProgress) btnCancelRipClick();
     close();
 }
@@ -712,10 +716,15 @@ void TCDRipTestForm::btnRipClick() {
                                               [this] { Rip::RipTracksToWave(*this, WaveRipper); });
 }
 void TCDRipTestForm::btnMp3Click() {
-    Rip::RipSelectionReady(*this);
+    if (Rip::RipSelectionReady(*this))
+        Rip::StartRipThread<Rip::TMP3Thread>(this,
+                                             [this] { Rip::RipTracksToMp3(*this, EncodeRipper); });
 }
+
 void TCDRipTestForm::btnOggClick() {
-    Rip::RipSelectionReady(*this);
+    if (Rip::RipSelectionReady(*this))
+        Rip::StartRipThread<Rip::TFooThread>(this,
+                                             [this] { Rip::RipTracksToOgg(*this, EncodeRipper); });
 }
 
 void TCDRipTestForm::btnCancelRipClick() {

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+#include "EncodeRipper.h"
 #include "Maker.h"
 #include "MediaPlayer.h"
 #include "RipWindow.h"
@@ -90,6 +91,7 @@ public:
 
     TMediaPlayer MediaPlayer1;  // never visible; plays tracks
     Rip::TWaveRipper WaveRipper{*this};
+    Rip::TEncodeRipper EncodeRipper{*this};  // MP3 and Ogg Vorbis tracks
 
     TfrmNewDir* frmNewDir = nullptr;  // the new-directory dialog, reused for every showing
 
@@ -126,6 +128,7 @@ public:
     void ShowMessageBox(const QString& text, const QString& title) override;
     void Sleep(int milliseconds) override;
     void Flash() override;
+    bool Closing() const override { return exitRequested_; }
 
     // Disc and track listing
     void LoadDiscInfo();
@@ -186,4 +189,5 @@ private:
     TUiServices& services_;
     bool shown_ = false;
     bool closing_ = false;
+    bool exitRequested_ = false;  // Exit was pressed: batches end with the running track
 };

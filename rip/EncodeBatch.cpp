@@ -48,8 +48,8 @@ void ripTracks(TRipWindow& window, TEncodeRipper& ripper, TFormat format) {
         ogg ? QStringLiteral(" to Ogg Vorbis Format.") : QStringLiteral(" to MP3 Format.");
 
     // The list is counted afresh for every line: a removed disc empties it meanwhile.
-    // Closing the window cancels the running track; the tracks after it are left alone, or
-    // the program would go on ripping, unseen, after it was told to end.
+    // Exit cancels the running track; the tracks after it are left alone, or the program
+    // would go on ripping, unseen, after it was told to end.
     for (int i = 0; i < window.TrackLineCount() && !window.Closing(); ++i) {
         if (!window.TrackLineSelected(i)) continue;
         const int n = i + 1;

@@ -132,3 +132,41 @@ TEST_F(RipE2ETest, RipButtonsWantASelectedCurrentLine) {
     form->btnOgg->click();
     EXPECT_EQ(services.shown, QStringList(3, "information: Please select track(s) to Rip."));
 }
+
+TEST_F(RipE2ETest, Mp3AndOggButtonsEncodeTheSelectedTracks) {
+    form->chkMulSel->click();
+    form->TrackList->clearSelection();
+    form->TrackList->item(1)->setSelected(true);
+    form->TrackList->item(2)->setSelected(true);
+    form->TrackList->setCurrentRow(2, QItemSelectionModel::Select);
+    form->btnMp3->click();
+    ASSERT_TRUE(WaitForStatus("Ripping and Encoding Completed."))
+        << form->Status().toStdString() << " / " << services.shown.join("; ").toStdString();
+    EXPECT_GT(std::filesystem::file_size(home_.file("out/Live Track 2.mp3")), 1000u);
+    EXPECT_GT(std::filesystem::file_size(home_.file("out/Live Track 3.mp3")), 1000u);
+    EXPECT_TRUE(form->TrackList->selectedItems().isEmpty());
+
+    form->TrackList->item(0)->setSelected(true);
+    form->TrackList->setCurrentRow(0, QItemSelectionModel::Select);
+    form->SetStatus("");  // the next batch ends with the same words
+    form->btnOgg->click();
+    ASSERT_TRUE(WaitForStatus("Ripping and Encoding Completed."))
+        << form->Status().toStdString() << " / " << services.shown.join("; ").toStdString();
+    EXPECT_GT(std::filesystem::file_size(home_.file("out/Live Track 1.ogg")), 1000u);
+    EXPECT_EQ(form->edtRecName->text(), "Track 1");
+}
+
+TEST_F(RipE2ETest, ExitDuringAnMp3BatchEndsItWithTheRunningTrack) {
+    form->chkMulSel->click();
+    form->SelectAll1Click();
+    form->TrackList->setCurrentRow(0, QItemSelectionModel::Select);
+    form->exitOnChunk = true;
+    form->btnMp3->click();
+    // The batch closes as usual once the cancelled track is finished.
+    ASSERT_TRUE(WaitForStatus("Ripping and Encoding Completed.")) << form->Status().toStdString();
+    EXPECT_TRUE(form->pressed);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_TRUE(std::filesystem::exists(home_.file("out/Live Track 1.mp3")));
+    EXPECT_FALSE(std::filesystem::exists(home_.file("out/Live Track 2.mp3")));
+    EXPECT_FALSE(std::filesystem::exists(home_.file("out/Live Track 3.mp3")));
+}
