@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <mpg123.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -111,7 +112,11 @@ struct Decoded {
 
 // Decodes with libmpg123 from a file, as a player would.
 inline Decoded decode(const std::vector<uint8_t>& mp3, const std::string& name) {
-    const auto path = std::filesystem::path(testing::TempDir()) / name;
+    // ctest runs test processes side by side: each keeps its files in a folder of its own.
+    const auto folder =
+        std::filesystem::path(testing::TempDir()) / ("sonvale-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    const auto path = folder / name;
     {
         std::ofstream f(path, std::ios::binary);
         f.write(reinterpret_cast<const char*>(mp3.data()), std::streamsize(mp3.size()));

@@ -4,6 +4,7 @@
 #define SONVALE_OGGCHECK_H
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
@@ -82,7 +83,11 @@ inline std::vector<uint8_t> encode(const VbEncConfig& c, const VbTrackInfo& info
 }
 
 inline std::filesystem::path writeFile(const std::vector<uint8_t>& data, const std::string& name) {
-    const auto path = std::filesystem::path(testing::TempDir()) / name;
+    // ctest runs test processes side by side: each keeps its files in a folder of its own.
+    const auto folder =
+        std::filesystem::path(testing::TempDir()) / ("sonvale-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    const auto path = folder / name;
     std::ofstream f(path, std::ios::binary);
     f.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
     return path;
