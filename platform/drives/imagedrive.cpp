@@ -78,7 +78,17 @@ public:
             if (stop > int64_t(next_)) n = uint32_t(stop - int64_t(next_));
             jitter = faults_.jitterIn(uint32_t(next_), n);
         }
-        if (!image_->read(uint32_t(next_), n, out)) return ReadResult::IoError;
+        if (!image_->read(uint32_t(next_), n, out)) {
+            // A file cut short since the disc was read: deliver the sectors it still holds,
+            // and meet the failure at the next call, rather than lose the whole chunk.
+            uint32_t k = 0;
+            while (k + 1 < n &&
+                   image_->read(uint32_t(next_) + k, 1, out + size_t(k) * kSectorBytes))
+                ++k;
+            if (k == 0) return ReadResult::IoError;
+            n = k;
+            jitter = !faults_.empty() && faults_.jitterIn(uint32_t(next_), n);
+        }
         next_ += n;
         *sectorsRead = int(n);
         // An image has no paranoia to correct a shifted read, so it reports the chunk as one

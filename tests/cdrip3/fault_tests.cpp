@@ -3,6 +3,8 @@
 // cope with them. What matters each time: the rip ends, in bounded time, every delivered
 // byte is either the disc's or in a chunk answered CDEX_JITTER_ERROR, and the drive is
 // usable again afterwards.
+#include <unistd.h>
+
 #include <chrono>
 #include <cstring>
 #include <set>
@@ -215,6 +217,16 @@ TEST_F(Faults, ImageRemovalOpensTheTrayAtTheSectorAndClosingItRestoresTheDisc) {
     const FaultyRip second = ripWithFaults(400, 699);
     EXPECT_EQ(second.endCode, CDEX_RIPPING_DONE);
     EXPECT_EQ(second.bytes, testdisc::rangeBytes(spec_, 400, 699));
+}
+
+// Not an injected fault but the image's own: its file shrinks after the disc was read.
+TEST_F(Faults, ImageFileCutShortDeliversEverySectorItStillHolds) {
+    useDisc(testdisc::audioDisc({400}), false);
+    const std::string bin = home_.file("discs/faulty.bin");
+    ASSERT_EQ(truncate(bin.c_str(), 100 * 2352 + 1000), 0);
+    const FaultyRip r = ripWithFaults(0, 399);
+    EXPECT_EQ(r.endCode, CDEX_ERROR);
+    EXPECT_EQ(r.bytes, testdisc::rangeBytes(spec_, 0, 99));
 }
 
 TEST_F(Faults, ThePlanIsTakenWhenTheRipperOpens) {

@@ -1,0 +1,316 @@
+// The fault suite's stage: the main window over the real libcdrip3.so, libbladeenc.so and
+// libvorbisdll.so, with a disc image in an image drive, the device monitor passing the
+// image tray's notices to the window, and the rip commands given as the user gives them.
+// Afterwards the output is read back from the outside: WAV files with soxi, MP3 files with
+// libmpg123, Ogg Vorbis files with libvorbisfile.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+
+#include "CDRipIntf.h"
+#include "CDRipTest.h"
+#include "DirectoryEdit.h"
+#include "EncodeBatch.h"
+#include "EncodeRipper.h"
+#include "RecordingServices.h"
+#include "RipState.h"
+#include "RipTestSupport.h"
+#include "RipThreads.h"
+#include "ToneSignal.h"
+#include "VorbisDll.h"
+#include "devicemonitor.h"
+#include "discfixture.h"
+#include "mp3check.h"
+#include "oggcheck.h"
+#include "testdisc.h"
+
+namespace faultsuite {
+
+const std::string kBin = SONVALE_BIN_DIR;
+
+enum class Format { Wav, Mp3, Ogg };
+
+inline std::string formatName(Format f) {
+    return f == Format::Wav ? "Wav" : f == Format::Mp3 ? "Mp3" : "Ogg";
+}
+inline void PrintTo(Format f, std::ostream* os) {
+    *os << formatName(f);
+}
+inline std::string extension(Format f) {
+    return f == Format::Wav ? ".wav" : f == Format::Mp3 ? ".mp3" : ".ogg";
+}
+
+// The window with two things a user does at a moment of their choosing: press Cancel once
+// the library has ripped a given share of the track, and read the status line's history.
+class FaultForm : public TCDRipTestForm {
+public:
+    using TCDRipTestForm::TCDRipTestForm;
+
+    void SetStatus(const QString& text) override {
+        statuses << text;
+        TCDRipTestForm::SetStatus(text);
+    }
+    void ProcessEvents() override {
+        if (cancelAtPercent >= 0 && !cancelled && Rip::RipInProgress &&
+            CDRipIntf::CR_GetPercentCompleted() >= cancelAtPercent) {
+            cancelled = true;
+            cancelledAtPercent = CDRipIntf::CR_GetPercentCompleted();
+            btnCancelCDRip->click();
+        }
+        TCDRipTestForm::ProcessEvents();
+    }
+
+    QStringList statuses;
+    int cancelAtPercent = -1;  // -1: never
+    bool cancelled = false;
+    int cancelledAtPercent = -1;
+};
+
+// What a WAV file holds, as soxi reads it.
+struct SoxInfo {
+    bool read = false;
+    long long samples = -1;  // per channel
+    int channels = 0;
+    long rate = 0;
+};
+
+inline std::string run(const std::string& command) {
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buf[256];
+        while (fgets(buf, sizeof buf, p)) out += buf;
+        if (pclose(p) != 0) return {};
+    }
+    return out;
+}
+
+inline SoxInfo soxi(const std::string& path) {
+    SoxInfo info;
+    const std::string quoted = "'" + path + "'";
+    const std::string samples = run("soxi -s " + quoted + " 2>/dev/null");
+    const std::string channels = run("soxi -c " + quoted + " 2>/dev/null");
+    const std::string rate = run("soxi -r " + quoted + " 2>/dev/null");
+    if (samples.empty() || channels.empty() || rate.empty()) return info;
+    info.read = true;
+    info.samples = std::stoll(samples);
+    info.channels = std::stoi(channels);
+    info.rate = std::stol(rate);
+    return info;
+}
+
+class FaultSuite : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("HOME", home_.path().c_str(), 1);
+        setenv("XDG_CONFIG_HOME", home_.file("config").c_str(), 1);
+        unsetenv("CDRIP3_FAULTS");
+        std::filesystem::create_directories(home_.file("out"));
+        outDir_ = home_.file("out");
+        ResetFlags();
+    }
+    void TearDown() override {
+        encoder_.reset();
+        form.reset();
+        CDRipIntf::CR_CloseRipper();
+        CDRipIntf::FinalizeCDRip();
+        VorbisDll::UnloadVorbisLibrary();
+        unsetenv("CDRIP3_FAULTS");
+        ResetFlags();
+    }
+    static void ResetFlags() {
+        Rip::RipInProgress = false;
+        Rip::CancelRequested = false;
+        Rip::BatchRunning = false;
+    }
+
+    // Writes the image, points the library at it and shows the window, as the program
+    // starts: the library bound first, the Ogg Vorbis library loaded, then the window.
+    void Start(const testdisc::DiscSpec& disc, const std::string& cueName = "disc.cue",
+               const std::function<void(const std::string& cue)>& damage = {}) {
+        spec = disc;
+        cue = home_.file(cueName);
+        toc = testdisc::writeImage(spec, cue);
+        if (damage) damage(cue);
+        StartOver(kBin + "/libcdrip3.so", true);
+    }
+    // The program's start with the CD library at cdrip (a path where there is none: the
+    // library is missing) and with or without the Ogg Vorbis library, which the window
+    // loads from the program's folder when it is first shown.
+    void StartOver(const std::string& cdrip, bool vorbis) {
+        encoder_.reset();
+        form.reset();
+        CDRipIntf::FinalizeCDRip();
+        VorbisDll::UnloadVorbisLibrary();
+        CDRipIntf::DiscInfo = CDRipIntf::TDiscInfo{};
+        disctest::useDrives({cue});
+        CDRipIntf::InitializeCDRip(cdrip);
+        form = std::make_unique<FaultForm>(services);
+        QObject::connect(&monitor, &svdevmon::DeviceMonitor::deviceChange, form.get(),
+                         &TCDRipTestForm::WMDeviceChange);
+        form->show();
+        // The test's folder holds the library; a program whose folder does not ends up
+        // with it unloaded, as here.
+        if (!vorbis) VorbisDll::UnloadVorbisLibrary();
+        form->DirectoryEdit1->setText(QString::fromStdString(outDir_));
+        form->edtAlbumName->setText("Live");
+        if (!form->chkMulSel->isChecked()) form->chkMulSel->click();
+    }
+
+    // Selects the given lines (from 0), the last one current, as ctrl-clicks leave them.
+    void Select(std::initializer_list<int> lines) {
+        form->TrackList->clearSelection();
+        for (int line : lines) {
+            ASSERT_NE(form->TrackList->item(line), nullptr) << "no line " << line;
+            form->TrackList->item(line)->setSelected(true);
+            form->TrackList->setCurrentRow(line, QItemSelectionModel::Select);
+        }
+    }
+
+    // Gives the rip command of a format and runs the window until the batch has ended.
+    // False when it has not ended within the time: a hang.
+    bool Rip(Format f, int timeoutMs = 60000) {
+        form->statuses.clear();
+        services.shown.clear();
+        QPushButton* button = f == Format::Wav   ? form->btnRip
+                              : f == Format::Mp3 ? form->btnMp3
+                                                 : form->btnOgg;
+        button->click();
+        if (f != Format::Wav && Rip::TRipLauncherThread::LiveLaunchers() == 0 &&
+            services.shown.isEmpty()) {
+            // The window's MP3 and Ogg buttons start nothing yet: start their batch as the
+            // buttons will, on a launcher thread that hands it to the window's thread.
+            if (f == Format::Mp3)
+                Rip::StartRipThread<Rip::TMP3Thread>(
+                    form.get(), [this] { Rip::RipTracksToMp3(*form, encoder()); });
+            else
+                Rip::StartRipThread<Rip::TFooThread>(
+                    form.get(), [this] { Rip::RipTracksToOgg(*form, encoder()); });
+        }
+        return WaitForBatch(timeoutMs);
+    }
+    bool WaitForBatch(int timeoutMs) {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < timeoutMs) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            if (Rip::TRipLauncherThread::LiveLaunchers() == 0 && !Rip::BatchRunning) {
+                Settle();
+                return true;
+            }
+        }
+        return false;
+    }
+    // Lets queued notices (the device monitor's) reach the window.
+    void Settle() {
+        for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+    }
+    Rip::TEncodeRipper& encoder() {
+        if (!encoder_) encoder_ = std::make_unique<Rip::TEncodeRipper>(*form);
+        return *encoder_;
+    }
+
+    std::string OutFile(Format f, int trackIndex) const {
+        return outDir_ + "/Live Track " + std::to_string(trackIndex) + extension(f);
+    }
+    size_t TrackSectors(int trackIndex) const {
+        return toc.tracks.at(size_t(trackIndex - 1)).sectors;
+    }
+    uint32_t TrackStart(int trackIndex) const {
+        return toc.tracks.at(size_t(trackIndex - 1)).startSector;
+    }
+    std::vector<uint8_t> TrackBytes(int trackIndex, size_t sectors) const {
+        const uint32_t first = TrackStart(trackIndex);
+        return testdisc::rangeBytes(spec, first, first + uint32_t(sectors) - 1);
+    }
+
+    // The file of a track holds exactly its first `sectors` sectors (WAV, to the byte), or
+    // decodes to that much of the track's tone (MP3 within the encoder's delay and frame
+    // padding, Ogg Vorbis to the sample).
+    void ExpectPlayable(Format f, int trackIndex, size_t sectors) {
+        const std::string path = OutFile(f, trackIndex);
+        SCOPED_TRACE(path);
+        ASSERT_TRUE(std::filesystem::exists(path));
+        const size_t frames = sectors * 588;
+        if (f == Format::Wav) {
+            const auto file = riptest::readFile(path);
+            riptest::expectValidWav(file);
+            const SoxInfo info = soxi(path);
+            ASSERT_TRUE(info.read) << "soxi cannot read the file";
+            EXPECT_EQ(info.channels, 2);
+            EXPECT_EQ(info.rate, 44100);
+            EXPECT_EQ(info.samples, (long long)frames);
+            EXPECT_TRUE(riptest::audioOf(file) == TrackBytes(trackIndex, sectors))
+                << "the audio is not the track's first " << sectors << " sectors";
+            return;
+        }
+        std::vector<int16_t> pcm;
+        int channels = 0;
+        if (f == Format::Mp3) {
+            const mp3check::Decoded d = mp3check::decode(riptest::readFile(path), "fault.mp3");
+            channels = d.channels;
+            pcm = d.pcm;
+            EXPECT_GE(d.frames(), frames);
+            EXPECT_LE(d.frames(), frames + 576 + 2 * 1152 + 1152);
+        } else {
+            const oggcheck::Decoded d = oggcheck::decode(riptest::readFile(path), "fault.ogg");
+            ASSERT_TRUE(d.opened) << "libvorbisfile cannot open the file";
+            channels = d.channels;
+            pcm = d.pcm;
+            EXPECT_EQ(d.frames(), frames);
+        }
+        ASSERT_EQ(channels, 2);
+        // Half a second from the middle of what there is carries the track's tone.
+        const size_t count = std::min<size_t>(tonesignal::kRate / 2, frames / 2);
+        if (count < 2000) return;
+        const auto left = tonesignal::channel(pcm, 2, 0);
+        const double hz = testdisc::toneHz(trackIndex - 1);
+        EXPECT_NEAR(tonesignal::amplitudeAt(left, frames / 2 - count / 2, count, hz), 0.5, 0.05);
+    }
+
+    // A finished batch leaves the flags down and the next batch free to start: it rips
+    // track 2 whole.
+    void ExpectNextBatchWorks(Format f) {
+        EXPECT_FALSE(Rip::RipInProgress);
+        EXPECT_FALSE(Rip::BatchRunning);
+        unsetenv("CDRIP3_FAULTS");
+        if (!form->DiscInfoLoaded) {
+            form->btnCloseCD1->click();
+            Settle();
+        }
+        ASSERT_TRUE(form->DiscInfoLoaded) << form->Status().toStdString();
+        std::filesystem::remove(OutFile(f, 2));
+        Select({1});
+        ASSERT_TRUE(Rip(f)) << "the next batch hangs";
+        const QString done = f == Format::Wav ? QStringLiteral("Ripping Completed.")
+                                              : QStringLiteral("Ripping and Encoding Completed.");
+        EXPECT_EQ(form->Status(), done);
+        EXPECT_TRUE(services.shown.isEmpty()) << services.shown.join("; ").toStdString();
+        ExpectPlayable(f, 2, TrackSectors(2));
+    }
+
+    disctest::TempDir home_;
+    std::string outDir_;
+    std::string cue;
+    testdisc::DiscSpec spec;
+    testdisc::ExpectedDisc toc;
+    RecordingServices services;
+    svdevmon::DeviceMonitor monitor{svdevmon::DeviceMonitor::Options{false, QString()}};
+    std::unique_ptr<FaultForm> form;
+    std::unique_ptr<Rip::TEncodeRipper> encoder_;  // the MP3 and Ogg batches' ripper
+};
+
+}  // namespace faultsuite
