@@ -43,6 +43,16 @@ std::string ExecutableDir() {
     return slash == std::string::npos ? "." : path.substr(0, slash);
 }
 
+void* OpenProgramLibrary(const std::string& path, const char* fileName) {
+    if (!path.empty()) return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // Beside the program in a build, in its private library folder once installed.
+    for (const char* folder : {"/", "/../lib/sonvale/"}) {
+        const std::string file = ExecutableDir() + folder + fileName;
+        if (access(file.c_str(), F_OK) == 0) return dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    }
+    return nullptr;
+}
+
 namespace {
 template <typename Fn>
 void lookUp(Fn& cell, const char* name) {
@@ -52,17 +62,7 @@ void lookUp(Fn& cell, const char* name) {
 
 bool LoadCDRipLibrary(const std::string& path) {
     if (libraryHandle) return true;
-    if (path.empty()) {
-        // Beside the program in a build, in its private library folder once installed.
-        for (const char* folder : {"/", "/../lib/sonvale/"}) {
-            const std::string file = ExecutableDir() + folder + kLibraryFileName;
-            if (access(file.c_str(), F_OK) != 0) continue;
-            libraryHandle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-            break;
-        }
-    } else {
-        libraryHandle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    }
+    libraryHandle = OpenProgramLibrary(path, kLibraryFileName);
     if (!libraryHandle) return false;
     CDRipFunctions f;
     CDRip = f;

@@ -126,6 +126,15 @@ void BindCDRipFunctions(const CDRipFunctions& functions);
 void FinalizeCDRip();
 // The folder of the running executable.
 std::string ExecutableDir();
+// Opens one of the program's own libraries with dlopen: the given path, or when it is empty
+// the file name beside the program (a build) or in its private folder ../lib/sonvale (an
+// installed package). Null when it cannot be loaded.
+void* OpenProgramLibrary(const std::string& path, const char* fileName);
+
+// Results of CR_RipChunk the rippers tell apart; any other value is an error.
+constexpr int32_t kRipChunkOk = 0;
+constexpr int32_t kRipChunkJitter = 3;  // delivered, but not every sector could be verified
+constexpr int32_t kRipChunkDone = 4;
 
 // ---------------------------------------------------------------------------------------
 // MCI CD-audio device following the library's active drive

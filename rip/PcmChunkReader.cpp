@@ -9,12 +9,6 @@ namespace Rip {
 
 using namespace CDRipIntf;
 
-namespace {
-constexpr int32_t kRipOk = 0;
-constexpr int32_t kRipJitter = 3;
-constexpr int32_t kRipDone = 4;
-}  // namespace
-
 void TPcmChunkReader::Reset(uint8_t* ripBuffer, int32_t ripSize, uint8_t* sampleBuffer) {
     rip_ = ripBuffer;
     ripSize_ = ripSize;
@@ -44,7 +38,7 @@ int32_t TPcmChunkReader::ReadPcmChunk(int32_t w) {
         int32_t abort = 0;
         int32_t bytes = 0;
         const int32_t rc = CR_RipChunk(rip_, &bytes, &abort);
-        if (rc == kRipOk || rc == kRipJitter) {
+        if (rc == kRipChunkOk || rc == kRipChunkJitter) {
             // A jitter report still carries the best audio the drive could give.
             if (bytes > ripSize_) {
                 // More than the buffer holds: nothing in it can be trusted.
@@ -59,7 +53,7 @@ int32_t TPcmChunkReader::ReadPcmChunk(int32_t w) {
             }
             held_ = bytes;
             percent_ = std::clamp(CR_GetPercentCompleted(), 0, 100);
-        } else if (rc == kRipDone) {
+        } else if (rc == kRipChunkDone) {
             ended_ = true;
         } else {
             ended_ = true;

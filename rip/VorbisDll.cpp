@@ -1,7 +1,6 @@
 #include "VorbisDll.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
 
 #include "CDRipIntf.h"
 
@@ -32,17 +31,7 @@ std::string twoDigits(unsigned value) {
 
 bool LoadVorbisLibrary(const std::string& path) {
     if (libraryHandle) return true;
-    if (path.empty()) {
-        // Beside the program in a build, in its private library folder once installed.
-        for (const char* folder : {"/", "/../lib/sonvale/"}) {
-            const std::string file = CDRipIntf::ExecutableDir() + folder + kVorbisLibraryFileName;
-            if (access(file.c_str(), F_OK) != 0) continue;
-            libraryHandle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-            break;
-        }
-    } else {
-        libraryHandle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    }
+    libraryHandle = CDRipIntf::OpenProgramLibrary(path, kVorbisLibraryFileName);
     if (!libraryHandle) return false;
     boundForTests = false;
     Vorbis = TVorbisFunctions{};

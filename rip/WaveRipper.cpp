@@ -12,9 +12,6 @@ namespace Rip {
 using namespace CDRipIntf;
 
 namespace {
-constexpr int32_t kRipOk = 0;
-constexpr int32_t kRipJitter = 3;
-constexpr int32_t kRipDone = 4;
 
 std::unique_ptr<uint8_t[]> allocateBuffer(size_t bytes) {
     return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[bytes]);
@@ -97,13 +94,13 @@ int32_t TWaveRipper::RipChunk(uint8_t n) {
     for (;;) {
         int32_t bytes = 0;
         const int32_t rc = CR_RipChunk(buffer_.get(), &bytes, &abort);
-        if (rc == kRipOk || rc == kRipJitter) {
+        if (rc == kRipChunkOk || rc == kRipChunkJitter) {
             // A jitter report still comes with the best audio the drive could give;
             // leaving it out would cut a hole into the track.
-            if (rc == kRipJitter) ++jitterCount_;
+            if (rc == kRipChunkJitter) ++jitterCount_;
             if (bytes > bufferSize) break;  // more than the buffer holds: not to be trusted
             if (bytes <= 0) {
-                if (rc == kRipOk) break;
+                if (rc == kRipChunkOk) break;
             } else {
                 percent = std::clamp(CR_GetPercentCompleted(), 0, 100);
                 window_.SetProgress(percent);
@@ -113,7 +110,7 @@ int32_t TWaveRipper::RipChunk(uint8_t n) {
                     break;
                 }
             }
-        } else if (rc == kRipDone) {
+        } else if (rc == kRipChunkDone) {
             percent = 100;
             window_.SetProgress(100);
             window_.SetStatus(ProgressText(n, 100));
