@@ -24,8 +24,6 @@
 #include "CDRipIntf.h"
 #include "CDRipTest.h"
 #include "DirectoryEdit.h"
-#include "EncodeBatch.h"
-#include "EncodeRipper.h"
 #include "RecordingServices.h"
 #include "RipState.h"
 #include "RipTestSupport.h"
@@ -123,7 +121,6 @@ protected:
         ResetFlags();
     }
     void TearDown() override {
-        encoder_.reset();
         form.reset();
         CDRipIntf::CR_CloseRipper();
         CDRipIntf::FinalizeCDRip();
@@ -151,7 +148,6 @@ protected:
     // library is missing) and with or without the Ogg Vorbis library, which the window
     // loads from the program's folder when it is first shown.
     void StartOver(const std::string& cdrip, bool vorbis) {
-        encoder_.reset();
         form.reset();
         CDRipIntf::FinalizeCDRip();
         VorbisDll::UnloadVorbisLibrary();
@@ -189,17 +185,6 @@ protected:
                               : f == Format::Mp3 ? form->btnMp3
                                                  : form->btnOgg;
         button->click();
-        if (f != Format::Wav && Rip::TRipLauncherThread::LiveLaunchers() == 0 &&
-            services.shown.isEmpty()) {
-            // The window's MP3 and Ogg buttons start nothing yet: start their batch as the
-            // buttons will, on a launcher thread that hands it to the window's thread.
-            if (f == Format::Mp3)
-                Rip::StartRipThread<Rip::TMP3Thread>(
-                    form.get(), [this] { Rip::RipTracksToMp3(*form, encoder()); });
-            else
-                Rip::StartRipThread<Rip::TFooThread>(
-                    form.get(), [this] { Rip::RipTracksToOgg(*form, encoder()); });
-        }
         return WaitForBatch(timeoutMs);
     }
     bool WaitForBatch(int timeoutMs) {
@@ -217,10 +202,6 @@ protected:
     // Lets queued notices (the device monitor's) reach the window.
     void Settle() {
         for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
-    }
-    Rip::TEncodeRipper& encoder() {
-        if (!encoder_) encoder_ = std::make_unique<Rip::TEncodeRipper>(*form);
-        return *encoder_;
     }
 
     std::string OutFile(Format f, int trackIndex) const {
@@ -310,7 +291,6 @@ protected:
     RecordingServices services;
     svdevmon::DeviceMonitor monitor{svdevmon::DeviceMonitor::Options{false, QString()}};
     std::unique_ptr<FaultForm> form;
-    std::unique_ptr<Rip::TEncodeRipper> encoder_;  // the MP3 and Ogg batches' ripper
 };
 
 }  // namespace faultsuite

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <fstream>
 
+#include "EncodeBatch.h"
 #include "WaveBatch.h"
 
 #include "FaultSuite.h"
@@ -50,7 +51,7 @@ TEST_F(MissingLibrary, WithoutTheCdLibraryEveryCommandAnswersAndNothingCrashes) 
     form->TrackList->setCurrentRow(0);
     Rip::RipTracksToWave(*form, wave);
     EXPECT_EQ(form->Status(), "Sonvale is not ready.");
-    Rip::RipTracksToMp3(*form, encoder());
+    Rip::RipTracksToMp3(*form, form->EncodeRipper);
     EXPECT_EQ(form->Status(), "Error : No Disc in Drive.");
     EXPECT_FALSE(Rip::RipInProgress);
     EXPECT_TRUE(std::filesystem::is_empty(outDir_));
