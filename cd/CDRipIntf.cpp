@@ -314,8 +314,11 @@ uint32_t pack(int32_t minutes, int32_t seconds, int32_t frames) {
 
 uint32_t SectorToMsf(int32_t sector) {
     const int32_t frames = sector % kFramesPerSecond;
-    const int32_t t = sector + kLeadInFrames;
-    return pack(t / kFramesPerMinute, (t / kFramesPerSecond) % 60, frames);
+    // In 64 bits: a sector near the top of the range (a library reporting garbage) must
+    // not overflow on the way to its meaningless but well-defined time.
+    const int64_t t = int64_t(sector) + kLeadInFrames;
+    return pack(static_cast<int32_t>(t / kFramesPerMinute),
+                static_cast<int32_t>((t / kFramesPerSecond) % 60), frames);
 }
 
 uint32_t FramesToMsf(int32_t count) {
