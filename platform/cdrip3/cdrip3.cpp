@@ -118,6 +118,20 @@ struct State {
 std::recursive_mutex g_mutex;
 State* g_state = nullptr;
 
+// The program loads the library at run time and may unload it, while the drive model, a
+// library of its own, stays loaded. What the state holds must go with us: the media
+// listener, whose code is ours and would be called after the unload, the open ripper and
+// the state's memory. Defined after g_mutex, so it is destroyed first.
+struct UnloadGuard {
+    ~UnloadGuard() {
+        std::lock_guard lock(g_mutex);
+        if (!g_state) return;
+        if (g_state->listenerId) DriveModel::instance().removeMediaListener(g_state->listenerId);
+        delete g_state;
+        g_state = nullptr;
+    }
+} g_unloadGuard;
+
 // Brings the per-drive state in line with the drive model, which may have been rebuilt
 // (tests) or grown (images added) since the last call.
 State& state() {

@@ -74,6 +74,31 @@ TEST_F(MissingLibrary, WithoutTheVorbisLibraryOnlyOggRefuses) {
     ExpectNextBatchWorks(Format::Wav);
 }
 
+// The program unloads the CD library at its end, and tests load and unload it many times,
+// while the drive model stays loaded. A media listener the library had registered stayed
+// behind with its code unmapped: the next tray movement jumped into nothing.
+TEST_F(MissingLibrary, AnUnloadedCdLibraryLeavesNoListenerBehind) {
+    spec = testdisc::audioDisc({100});
+    cue = home_.file("disc.cue");
+    testdisc::writeImage(spec, cue);
+    disctest::useDrives({cue});
+    CDRipIntf::InitializeCDRip(kBin + "/libcdrip3.so");
+    ASSERT_TRUE(CDRipIntf::CDRipReady);
+    ASSERT_NE(CDRipIntf::CDRip.SetMediaNotify, nullptr);
+    static int heard = 0;
+    heard = 0;
+    CDRipIntf::CDRip.SetMediaNotify([](int32_t, int32_t, void*) { ++heard; }, nullptr);
+    CDRipIntf::CR_EjectCD(1);
+    CDRipIntf::CR_EjectCD(0);
+    EXPECT_EQ(heard, 2);
+    CDRipIntf::FinalizeCDRip();
+    svdrives::Drive* drive = svdrives::DriveModel::instance().drive(0);
+    ASSERT_NE(drive, nullptr);
+    drive->eject(true);
+    drive->eject(false);
+    EXPECT_EQ(heard, 2);
+}
+
 // Runs the program from a folder holding it and its libraries but libbladeenc.so.
 TEST_F(MissingLibrary, WithoutTheMp3EncoderTheLoaderRefusesToStartTheProgram) {
     const std::filesystem::path bin(kBin);
