@@ -14,7 +14,7 @@ export QT_QPA_PLATFORM=offscreen
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"
-ctest --test-dir build --output-on-failure -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs" | tee build/ctest.log
 
 # The benchmarks are not tests; the sanitizer build leaves them out.
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONVALE_SANITIZE=ON \
@@ -25,7 +25,7 @@ cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 LSAN_OPTIONS="suppressions=$PWD/tests/drives/libcue-leak.supp:print_suppressions=0" \
-    ctest --test-dir build-asan --output-on-failure -j"$jobs" -LE valgrind
+    ctest --test-dir build-asan --output-on-failure -j"$jobs" -LE valgrind | tee build-asan/ctest.log
 
 CC=clang-14 CXX=clang++-14 cmake -S tests/fuzz -B build-fuzz -G Ninja
 cmake --build build-fuzz -j"$jobs"
@@ -35,3 +35,11 @@ for target in fuzz_readdiscinfo fuzz_readpcmchunk fuzz_wavheader; do
     "build-fuzz/$target" -max_total_time=15 -timeout=10 -print_final_stats=1 \
         "build-fuzz/corpus/$target" "tests/fuzz/corpus/$target"
 done
+
+# One closing line for both test runs (a failure has stopped the script before this).
+total=0
+for log in build/ctest.log build-asan/ctest.log; do
+    n=$(sed -n -E 's/^[0-9]+% tests passed, 0 tests failed out of ([0-9]+)$/\1/p' "$log" | tail -n 1)
+    total=$((total + ${n:-0}))
+done
+echo "Total: $total passed, 0 failed"
