@@ -130,13 +130,13 @@ int run(const std::vector<std::string>& argv) {
 }
 
 // The audio of [first, last] as one WAV file, for the reference encoders.
-bool writeWav(const std::string& path, const testdisc::DiscSpec& spec, uint32_t first,
+bool writeWav(const std::string& path, const testdisc::DiscSpec& discPlan, uint32_t first,
               uint32_t last) {
     Rip::TWavWriter writer;
     if (!writer.Create(path)) return false;
     constexpr uint32_t kStep = 1000;  // sectors per piece: keeps the memory small
     for (uint32_t at = first; at <= last; at += kStep) {
-        const auto bytes = testdisc::rangeBytes(spec, at, std::min(last, at + kStep - 1));
+        const auto bytes = testdisc::rangeBytes(discPlan, at, std::min(last, at + kStep - 1));
         if (!writer.Append(bytes.data(), bytes.size())) return false;
     }
     return writer.Finish();
@@ -195,10 +195,10 @@ int main(int argc, char** argv) {
     constexpr uint32_t kDiscSectors = 74 * 60 * 75;
     std::vector<uint32_t> lengths(size_t(tracks), kDiscSectors / uint32_t(tracks));
     lengths.back() += kDiscSectors % uint32_t(tracks);
-    const testdisc::DiscSpec spec = testdisc::audioDisc(lengths);
+    const testdisc::DiscSpec discPlan = testdisc::audioDisc(lengths);
     const std::string cue = (root / "image" / "bench.cue").string();
     auto start = std::chrono::steady_clock::now();
-    const testdisc::ExpectedDisc toc = testdisc::writeImage(spec, cue);
+    const testdisc::ExpectedDisc toc = testdisc::writeImage(discPlan, cue);
     printf("image: 74 min, %d tracks, %.1f MB, written in %.2f s\n", tracks,
            kDiscSectors * double(testdisc::kSectorBytes) / 1e6, secondsSince(start));
 
@@ -257,7 +257,7 @@ int main(int argc, char** argv) {
     const uint32_t first = toc.tracks.front().startSector;
     const uint32_t last =
         toc.tracks[size_t(selected - 1)].startSector + toc.tracks[size_t(selected - 1)].sectors - 1;
-    if (!writeWav(wav, spec, first, last)) {
+    if (!writeWav(wav, discPlan, first, last)) {
         fprintf(stderr, "the WAV file for the reference encoders could not be written\n");
         return 1;
     }

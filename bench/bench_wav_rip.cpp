@@ -137,10 +137,10 @@ int main(int argc, char** argv) {
     const uint32_t sectors = uint32_t(minutes) * 60 * 75;
     std::vector<uint32_t> lengths(size_t(tracks), sectors / uint32_t(tracks));
     lengths.back() += sectors % uint32_t(tracks);
-    const testdisc::DiscSpec spec = testdisc::audioDisc(lengths);
+    const testdisc::DiscSpec discPlan = testdisc::audioDisc(lengths);
     const std::string cue = (root / "image" / "bench.cue").string();
     auto start = std::chrono::steady_clock::now();
-    testdisc::writeImage(spec, cue);
+    testdisc::writeImage(discPlan, cue);
     const double audioSeconds = sectors / 75.0;
     printf("image: %d min, %d tracks, %u sectors, %.1f MB, written in %.2f s\n", minutes, tracks,
            sectors, sectors * double(testdisc::kSectorBytes) / 1e6, secondsSince(start));

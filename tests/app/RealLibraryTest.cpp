@@ -21,10 +21,10 @@ protected:
     }
     void TearDown() override { FinalizeCDRip(); }
 
-    std::string Disc(const std::string& name, const testdisc::DiscSpec& spec) {
+    std::string Disc(const std::string& name, const testdisc::DiscSpec& discPlan) {
         const std::string cue = home_.file(name + "/" + name + ".cue");
         std::filesystem::create_directories(home_.file(name));
-        testdisc::writeImage(spec, cue);
+        testdisc::writeImage(discPlan, cue);
         return cue;
     }
     void Start(const std::vector<std::string>& images) {
@@ -77,13 +77,13 @@ TEST_F(RealLibraryTest, NoImagesNoDrives) {
 }
 
 TEST_F(RealLibraryTest, TableOfContentsMatchesTheSheetSectorForSector) {
-    testdisc::DiscSpec spec = testdisc::audioDisc({1000, 2000, 3000, 1500});
-    spec.hiddenSectors = 300;
-    spec.tracks[2].index0 = 150;
-    spec.tracks[3].pregap = 75;
-    spec.firstTrackNumber = 2;
-    Start({Disc("toc", spec)});
-    const testdisc::ExpectedDisc want = testdisc::expectedToc(spec);
+    testdisc::DiscSpec discPlan = testdisc::audioDisc({1000, 2000, 3000, 1500});
+    discPlan.hiddenSectors = 300;
+    discPlan.tracks[2].index0 = 150;
+    discPlan.tracks[3].pregap = 75;
+    discPlan.firstTrackNumber = 2;
+    Start({Disc("toc", discPlan)});
+    const testdisc::ExpectedDisc want = testdisc::expectedToc(discPlan);
     ASSERT_EQ(DiscInfo.TrackCount, static_cast<int16_t>(want.tracks.size()));
     for (size_t i = 0; i < want.tracks.size(); ++i) {
         const TTrackEntry& e = DiscInfo.Entry(static_cast<int>(i + 1));
@@ -96,9 +96,9 @@ TEST_F(RealLibraryTest, TableOfContentsMatchesTheSheetSectorForSector) {
 }
 
 TEST_F(RealLibraryTest, CdExtraDiscLeavesTheSessionGapOutOfTheLastAudioTrack) {
-    testdisc::DiscSpec spec = testdisc::audioDisc({1500, 2250, 3000});
-    spec.cdExtra = true;
-    Start({Disc("extra", spec)});
+    testdisc::DiscSpec discPlan = testdisc::audioDisc({1500, 2250, 3000});
+    discPlan.cdExtra = true;
+    Start({Disc("extra", discPlan)});
     EXPECT_EQ(form->Status(),
               "Found 1 CD/DVD-ROM Drive(s), A Composite Disc is Loaded in (1st) Drive.");
     ASSERT_EQ(DiscInfo.TrackCount, 3);
@@ -129,9 +129,9 @@ TEST_F(RealLibraryTest, BrokenImagesListNothing) {
 }
 
 TEST_F(RealLibraryTest, DataOnlyDiscRefusesPlay) {
-    testdisc::DiscSpec spec = testdisc::audioDisc({2000});
-    spec.tracks[0].data = true;
-    Start({Disc("data", spec)});
+    testdisc::DiscSpec discPlan = testdisc::audioDisc({2000});
+    discPlan.tracks[0].data = true;
+    Start({Disc("data", discPlan)});
     EXPECT_EQ(form->Status(), "Found 1 CD/DVD-ROM Drive(s), A Data Disc is Loaded in (1st) Drive.");
     EXPECT_EQ(Lines(), QStringList({" Track 1 = 00:26"}));
     form->btnPlayTrackClick();

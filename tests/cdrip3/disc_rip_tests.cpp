@@ -12,11 +12,11 @@ protected:
     void SetUp() override {
         Cdrip3Test::SetUp();
         const std::string cue = home_.file("discs/disc.cue");
-        expected_ = testdisc::writeImage(GetParam().spec, cue);
+        expected_ = testdisc::writeImage(GetParam().discPlan, cue);
         useDrives({cue});
         ASSERT_EQ(CR_ReadToc(), CDEX_OK);
     }
-    const testdisc::DiscSpec& spec() const { return GetParam().spec; }
+    const testdisc::DiscSpec& discPlan() const { return GetParam().discPlan; }
     testdisc::ExpectedDisc expected_;
 };
 
@@ -47,16 +47,18 @@ TEST_P(DiscThroughApi, EveryAudioTrackRipsExactly) {
         const uint32_t last = t.startSector + t.sectors - 1;
         const auto r = rip(int32_t(t.startSector), int32_t(last));
         EXPECT_EQ(r.endCode, CDEX_RIPPING_DONE);
-        EXPECT_EQ(disctest::firstDifferentSector(
-                      r.bytes, testdisc::rangeBytes(spec(), t.startSector, last), t.startSector),
-                  -1);
+        EXPECT_EQ(
+            disctest::firstDifferentSector(
+                r.bytes, testdisc::rangeBytes(discPlan(), t.startSector, last), t.startSector),
+            -1);
     }
 }
 
 TEST_P(DiscThroughApi, FirstAndLastSectorOfTheDisc) {
     const uint32_t last = expected_.leadOut - 1;
-    EXPECT_EQ(rip(0, 0).bytes, testdisc::rangeBytes(spec(), 0, 0));
-    EXPECT_EQ(rip(int32_t(last), int32_t(last)).bytes, testdisc::rangeBytes(spec(), last, last));
+    EXPECT_EQ(rip(0, 0).bytes, testdisc::rangeBytes(discPlan(), 0, 0));
+    EXPECT_EQ(rip(int32_t(last), int32_t(last)).bytes,
+              testdisc::rangeBytes(discPlan(), last, last));
 }
 
 INSTANTIATE_TEST_SUITE_P(Discs, DiscThroughApi, ::testing::ValuesIn(disctest::discVariants()),

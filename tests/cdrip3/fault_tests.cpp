@@ -66,12 +66,12 @@ FaultyRip ripWithFaults(int32_t first, int32_t last) {
 }
 
 // The sectors (absolute) whose delivered bytes are not the disc's.
-std::set<uint32_t> damagedSectors(const FaultyRip& r, const testdisc::DiscSpec& spec,
+std::set<uint32_t> damagedSectors(const FaultyRip& r, const testdisc::DiscSpec& discPlan,
                                   uint32_t first) {
     std::set<uint32_t> out;
     const size_t n = r.bytes.size() / testdisc::kSectorBytes;
     if (n == 0) return out;
-    const auto want = testdisc::rangeBytes(spec, first, first + uint32_t(n) - 1);
+    const auto want = testdisc::rangeBytes(discPlan, first, first + uint32_t(n) - 1);
     for (size_t i = 0; i < n; ++i) {
         if (memcmp(r.bytes.data() + i * testdisc::kSectorBytes,
                    want.data() + i * testdisc::kSectorBytes, testdisc::kSectorBytes) != 0)
@@ -109,8 +109,8 @@ protected:
         unsetenv("CDRIP3_FAULTS");
         Cdrip3Test::TearDown();
     }
-    void useDisc(const testdisc::DiscSpec& spec, bool paranoiaBackend) {
-        spec_ = spec;
+    void useDisc(const testdisc::DiscSpec& discPlan, bool paranoiaBackend) {
+        spec_ = discPlan;
         const std::string cue = home_.file("discs/faulty.cue");
         expected_ = testdisc::writeImage(spec_, cue);
         if (paranoiaBackend)

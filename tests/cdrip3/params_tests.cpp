@@ -28,11 +28,11 @@ class Params : public Cdrip3Test {
 protected:
     void SetUp() override {
         Cdrip3Test::SetUp();
-        const auto spec = testdisc::audioDisc({50});
+        const auto discPlan = testdisc::audioDisc({50});
         a_ = home_.file("discs/alpha.cue");
         b_ = home_.file("discs/beta.cue");
-        testdisc::writeImage(spec, a_);
-        testdisc::writeImage(spec, b_);
+        testdisc::writeImage(discPlan, a_);
+        testdisc::writeImage(discPlan, b_);
         useDrives({a_, b_});
     }
     std::string a_, b_;
@@ -134,9 +134,9 @@ TEST_F(Params, SavedSettingsComeBackInAFreshState) {
 }
 
 TEST_F(Params, ImageListOfTheSettingsFileBecomesDrives) {
-    const auto spec = testdisc::audioDisc({40, 40});
+    const auto discPlan = testdisc::audioDisc({40, 40});
     const std::string gamma = home_.file("config/sonvale/gamma.cue");
-    testdisc::writeImage(spec, gamma);
+    testdisc::writeImage(discPlan, gamma);
     disctest::writeText(settingsPath(), "# hand-written\n[Images]\nimage1=gamma.cue\nimage2=" + a_ +
                                             "\n\n[Image: gamma.cue]\nsectors_per_read=3\n"
                                             "[Gone drive (/dev/sr9)]\nspeed=4\n");

@@ -152,9 +152,9 @@ TEST_F(Ripper, NoDiscMeansNotReady) {
 class ParanoiaRip : public Cdrip3Test, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(ParanoiaRip, DeviceRipsBitExact) {
-    const auto spec = testdisc::audioDisc({300, 200});
+    const auto discPlan = testdisc::audioDisc({300, 200});
     const std::string cue = home_.file("discs/dev.cue");
-    const auto expected = testdisc::writeImage(spec, cue);
+    const auto expected = testdisc::writeImage(discPlan, cue);
     useDrives({}, {cue});
     ASSERT_EQ(CR_GetNumCDROM(), 1);
     CR_DRIVEPARAMS p;
@@ -169,7 +169,8 @@ TEST_P(ParanoiaRip, DeviceRipsBitExact) {
     EXPECT_EQ(r.endCode, CDEX_RIPPING_DONE);
     EXPECT_EQ(r.jitterChunks, 0);
     EXPECT_EQ(r.percents.back(), 100);
-    EXPECT_EQ(disctest::firstDifferentSector(r.bytes, testdisc::rangeBytes(spec, 0, last), 0), -1);
+    EXPECT_EQ(disctest::firstDifferentSector(r.bytes, testdisc::rangeBytes(discPlan, 0, last), 0),
+              -1);
 }
 
 INSTANTIATE_TEST_SUITE_P(JitterCorrection, ParanoiaRip, ::testing::Bool(),

@@ -77,7 +77,7 @@ inline long firstDifferentSector(const std::vector<uint8_t>& got, const std::vec
 // The disc variants every backend must lay out like a pressed disc.
 struct NamedDisc {
     const char* name;
-    testdisc::DiscSpec spec;
+    testdisc::DiscSpec discPlan;
 };
 
 // Names the disc in test output instead of dumping its bytes.

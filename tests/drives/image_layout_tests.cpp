@@ -12,7 +12,7 @@ class ImageLayout : public ::testing::TestWithParam<NamedDisc> {
 protected:
     void SetUp() override {
         cue_ = dir_.file("disc.cue");
-        expected_ = testdisc::writeImage(GetParam().spec, cue_);
+        expected_ = testdisc::writeImage(GetParam().discPlan, cue_);
         disctest::useDrives({cue_});
         drive_ = svdrives::DriveModel::instance().drive(0);
         ASSERT_NE(drive_, nullptr);
@@ -52,7 +52,7 @@ TEST_P(ImageLayout, WholeDiscReadsSectorForSector) {
         got.insert(got.end(), chunk.begin(), chunk.begin() + long(n) * svdrives::kSectorBytes);
     }
     EXPECT_EQ(reader->nextSector(), expected_.leadOut);
-    const auto want = testdisc::rangeBytes(GetParam().spec, 0, last);
+    const auto want = testdisc::rangeBytes(GetParam().discPlan, 0, last);
     EXPECT_EQ(disctest::firstDifferentSector(got, want, 0), -1);
 }
 
@@ -67,7 +67,7 @@ TEST_P(ImageLayout, EveryTrackStartsWithItsOwnFirstSector) {
         int n = 0;
         ASSERT_EQ(reader->read(got.data(), 1, &n), svdrives::ReadResult::Ok);
         ASSERT_EQ(n, 1);
-        EXPECT_EQ(got, testdisc::rangeBytes(GetParam().spec, t.startSector, t.startSector));
+        EXPECT_EQ(got, testdisc::rangeBytes(GetParam().discPlan, t.startSector, t.startSector));
     }
 }
 

@@ -293,11 +293,11 @@ namespace {
 // that makes sense: tracks in order, all before the lead-out, and readable to its end.
 TEST(DamagedSheets, AreRefusedOrConsistentNeverACrash) {
     disctest::TempDir dir;
-    auto spec = testdisc::audioDisc({60, 70, 80});
-    spec.tracks[1].index0 = 10;
-    spec.tracks[2].pregap = 5;
-    testdisc::writeImage(spec, dir.file("src.cue"));
-    const std::string good = testdisc::cueSheet(spec, "src.cue");
+    auto discPlan = testdisc::audioDisc({60, 70, 80});
+    discPlan.tracks[1].index0 = 10;
+    discPlan.tracks[2].pregap = 5;
+    testdisc::writeImage(discPlan, dir.file("src.cue"));
+    const std::string good = testdisc::cueSheet(discPlan, "src.cue");
     std::vector<std::string> sheets;
     for (size_t cut = 0; cut < good.size(); cut += 7) sheets.push_back(good.substr(0, cut));
     uint32_t seed = 12345;

@@ -59,7 +59,7 @@ protected:
     }
     // Puts a whole disc back: the sheet is read afresh when the tray closes.
     void ReinsertGoodDisc() {
-        testdisc::writeImage(spec, cue);
+        testdisc::writeImage(discPlan, cue);
         form->btnOpenCD->click();
         Settle();
         form->btnCloseCD1->click();

@@ -138,9 +138,9 @@ protected:
     // starts: the library bound first, the Ogg Vorbis library loaded, then the window.
     void Start(const testdisc::DiscSpec& disc, const std::string& cueName = "disc.cue",
                const std::function<void(const std::string& cue)>& damage = {}) {
-        spec = disc;
+        discPlan = disc;
         cue = home_.file(cueName);
-        toc = testdisc::writeImage(spec, cue);
+        toc = testdisc::writeImage(discPlan, cue);
         if (damage) damage(cue);
         StartOver(kBin + "/libcdrip3.so", true);
     }
@@ -215,7 +215,7 @@ protected:
     }
     std::vector<uint8_t> TrackBytes(int trackIndex, size_t sectors) const {
         const uint32_t first = TrackStart(trackIndex);
-        return testdisc::rangeBytes(spec, first, first + uint32_t(sectors) - 1);
+        return testdisc::rangeBytes(discPlan, first, first + uint32_t(sectors) - 1);
     }
 
     // The file of a track holds exactly its first `sectors` sectors (WAV, to the byte), or
@@ -286,7 +286,7 @@ protected:
     disctest::TempDir home_;
     std::string outDir_;
     std::string cue;
-    testdisc::DiscSpec spec;
+    testdisc::DiscSpec discPlan;
     testdisc::ExpectedDisc toc;
     RecordingServices services;
     svdevmon::DeviceMonitor monitor{svdevmon::DeviceMonitor::Options{false, QString()}};

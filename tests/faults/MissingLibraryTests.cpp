@@ -21,9 +21,9 @@ namespace {
 class MissingLibrary : public FaultSuite {};
 
 TEST_F(MissingLibrary, WithoutTheCdLibraryEveryCommandAnswersAndNothingCrashes) {
-    spec = testdisc::audioDisc({400, 300});
+    discPlan = testdisc::audioDisc({400, 300});
     cue = home_.file("disc.cue");
-    testdisc::writeImage(spec, cue);
+    testdisc::writeImage(discPlan, cue);
     StartOver(home_.file("nowhere/libcdrip3.so"), true);
     EXPECT_FALSE(CDRipIntf::CDRipReady);
     EXPECT_EQ(form->Status(), "Sonvale is not Ready.");
@@ -58,9 +58,9 @@ TEST_F(MissingLibrary, WithoutTheCdLibraryEveryCommandAnswersAndNothingCrashes) 
 }
 
 TEST_F(MissingLibrary, WithoutTheVorbisLibraryOnlyOggRefuses) {
-    spec = testdisc::audioDisc({400, 300});
+    discPlan = testdisc::audioDisc({400, 300});
     cue = home_.file("disc.cue");
-    toc = testdisc::writeImage(spec, cue);
+    toc = testdisc::writeImage(discPlan, cue);
     StartOver(kBin + "/libcdrip3.so", false);
     ASSERT_TRUE(form->DiscInfoLoaded);
     EXPECT_FALSE(VorbisDll::VorbisLibraryReady());
@@ -78,9 +78,9 @@ TEST_F(MissingLibrary, WithoutTheVorbisLibraryOnlyOggRefuses) {
 // while the drive model stays loaded. A media listener the library had registered stayed
 // behind with its code unmapped: the next tray movement jumped into nothing.
 TEST_F(MissingLibrary, AnUnloadedCdLibraryLeavesNoListenerBehind) {
-    spec = testdisc::audioDisc({100});
+    discPlan = testdisc::audioDisc({100});
     cue = home_.file("disc.cue");
-    testdisc::writeImage(spec, cue);
+    testdisc::writeImage(discPlan, cue);
     disctest::useDrives({cue});
     CDRipIntf::InitializeCDRip(kBin + "/libcdrip3.so");
     ASSERT_TRUE(CDRipIntf::CDRipReady);

@@ -31,7 +31,7 @@ namespace {
 constexpr size_t kSector = testdisc::kSectorBytes;
 
 struct Image {
-    testdisc::DiscSpec spec;
+    testdisc::DiscSpec discPlan;
     testdisc::ExpectedDisc toc;
 };
 
@@ -44,31 +44,31 @@ int gBase = 0;  // drives before the images (real drives, if the machine has any
 testdisc::DiscSpec imageSpec(int which) {
     switch (which) {
         case kShort: {
-            auto spec = testdisc::audioDisc({60, 45, 80, 50});
-            spec.tracks[2].index0 = 10;  // track 3's INDEX 00 area lies before its start
-            spec.tracks[3].pregap = 5;
-            return spec;
+            auto discPlan = testdisc::audioDisc({60, 45, 80, 50});
+            discPlan.tracks[2].index0 = 10;  // track 3's INDEX 00 area lies before its start
+            discPlan.tracks[3].pregap = 5;
+            return discPlan;
         }
         case kExtra: {
-            auto spec = testdisc::audioDisc({40, 30, 25});
-            spec.cdExtra = true;
-            return spec;
+            auto discPlan = testdisc::audioDisc({40, 30, 25});
+            discPlan.cdExtra = true;
+            return discPlan;
         }
         case kMixed: {
-            auto spec = testdisc::audioDisc({30, 40, 20});
-            spec.tracks[0].data = true;
-            return spec;
+            auto discPlan = testdisc::audioDisc({30, 40, 20});
+            discPlan.tracks[0].data = true;
+            return discPlan;
         }
         case kDataOnly: {
-            auto spec = testdisc::audioDisc({50});
-            spec.tracks[0].data = true;
-            return spec;
+            auto discPlan = testdisc::audioDisc({50});
+            discPlan.tracks[0].data = true;
+            return discPlan;
         }
         default: {
-            auto spec = testdisc::audioDisc({20, 15, 25});
-            spec.tracks[1].data = true;
-            spec.layout = testdisc::Layout::BinPerTrack;
-            return spec;
+            auto discPlan = testdisc::audioDisc({20, 15, 25});
+            discPlan.tracks[1].data = true;
+            discPlan.layout = testdisc::Layout::BinPerTrack;
+            return discPlan;
         }
     }
 }
@@ -82,9 +82,9 @@ public:
         std::string list;
         for (int i = 0; i < kImageCount; ++i) {
             Image img;
-            img.spec = imageSpec(i);
+            img.discPlan = imageSpec(i);
             const std::string cue = (gDir / ("disc" + std::to_string(i) + ".cue")).string();
-            img.toc = testdisc::writeImage(img.spec, cue);
+            img.toc = testdisc::writeImage(img.discPlan, cue);
             if (!list.empty()) list += ":";
             list += cue;
             gImages.push_back(img);
@@ -209,7 +209,7 @@ DWORD frames(uint32_t lsn) {
 }
 
 std::vector<uint8_t> expected(int which, uint32_t first, uint32_t endExclusive) {
-    return testdisc::rangeBytes(gImages[which].spec, first, endExclusive - 1);
+    return testdisc::rangeBytes(gImages[which].discPlan, first, endExclusive - 1);
 }
 
 uint32_t trackStart(int which, int track) {

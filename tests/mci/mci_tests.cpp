@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 namespace {
 
 struct Image {
-    testdisc::DiscSpec spec;
+    testdisc::DiscSpec discPlan;
     testdisc::ExpectedDisc toc;
     std::string cue;
 };
@@ -31,28 +31,28 @@ int gBase = 0;  // drives before the images (real drives, if the machine has any
 testdisc::DiscSpec imageSpec(int which) {
     switch (which) {
         case kPlain: {
-            auto spec = testdisc::audioDisc({300, 450, 200, 1000});
-            spec.hiddenSectors = 20;
-            spec.tracks[1].pregap = 150;
-            spec.tracks[2].index0 = 75;
-            return spec;
+            auto discPlan = testdisc::audioDisc({300, 450, 200, 1000});
+            discPlan.hiddenSectors = 20;
+            discPlan.tracks[1].pregap = 150;
+            discPlan.tracks[2].index0 = 75;
+            return discPlan;
         }
         case kCdExtra: {
-            auto spec = testdisc::audioDisc({500, 600, 400});
-            spec.cdExtra = true;
-            return spec;
+            auto discPlan = testdisc::audioDisc({500, 600, 400});
+            discPlan.cdExtra = true;
+            return discPlan;
         }
         case kMixed: {
-            auto spec = testdisc::audioDisc({400, 300, 250});
-            spec.tracks[0].data = true;
-            spec.layout = testdisc::Layout::BinPerTrack;
-            return spec;
+            auto discPlan = testdisc::audioDisc({400, 300, 250});
+            discPlan.tracks[0].data = true;
+            discPlan.layout = testdisc::Layout::BinPerTrack;
+            return discPlan;
         }
         default: {
-            auto spec = testdisc::audioDisc({100, 120});
-            spec.layout = testdisc::Layout::WavePerTrack;
-            spec.firstTrackNumber = 5;
-            return spec;
+            auto discPlan = testdisc::audioDisc({100, 120});
+            discPlan.layout = testdisc::Layout::WavePerTrack;
+            discPlan.firstTrackNumber = 5;
+            return discPlan;
         }
     }
 }
@@ -66,9 +66,9 @@ public:
         std::string list;
         for (int i = 0; i < kImageCount; ++i) {
             Image img;
-            img.spec = imageSpec(i);
+            img.discPlan = imageSpec(i);
             img.cue = (gDir / ("disc" + std::to_string(i) + ".cue")).string();
-            img.toc = testdisc::writeImage(img.spec, img.cue);
+            img.toc = testdisc::writeImage(img.discPlan, img.cue);
             if (!list.empty()) list += ":";
             list += img.cue;
             gImages.push_back(img);

@@ -58,9 +58,9 @@ protected:
     }
 
     void Insert(const testdisc::DiscSpec& disc) {
-        spec = disc;
+        discPlan = disc;
         const std::string cue = images.file("disc.cue");
-        toc = testdisc::writeImage(spec, cue);
+        toc = testdisc::writeImage(discPlan, cue);
         setenv("CDRIP3_IMAGES", cue.c_str(), 1);
         setenv("CDRIP3_DEVICES", "", 1);
         svdrives::DriveModel::instance().resetForTests();
@@ -87,7 +87,8 @@ protected:
     size_t TrackFrames(size_t i) const { return size_t(toc.tracks.at(i).sectors) * 588; }
     std::vector<double> Source(size_t i, int which) const {
         const auto& t = toc.tracks.at(i);
-        const auto bytes = testdisc::rangeBytes(spec, t.startSector, t.startSector + t.sectors - 1);
+        const auto bytes =
+            testdisc::rangeBytes(discPlan, t.startSector, t.startSector + t.sectors - 1);
         std::vector<int16_t> pcm(bytes.size() / 2);
         std::memcpy(pcm.data(), bytes.data(), pcm.size() * 2);
         if (which >= 0) return channel(pcm, 2, which);
@@ -169,7 +170,7 @@ protected:
     }
 
     TempDir home, images, out;
-    testdisc::DiscSpec spec;
+    testdisc::DiscSpec discPlan;
     testdisc::ExpectedDisc toc;
     FakeRipWindow window;
     Rip::TEncodeRipper ripper{window};

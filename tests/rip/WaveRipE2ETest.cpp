@@ -65,9 +65,9 @@ protected:
     // Writes the image, points the library at it and reads its table of contents, as the
     // window does when it shows a disc.
     void Insert(const testdisc::DiscSpec& disc) {
-        spec = disc;
+        discPlan = disc;
         const std::string cue = images.file("disc.cue");
-        toc = testdisc::writeImage(spec, cue);
+        toc = testdisc::writeImage(discPlan, cue);
         setenv("CDRIP3_IMAGES", cue.c_str(), 1);
         setenv("CDRIP3_DEVICES", "", 1);
         svdrives::DriveModel::instance().resetForTests();
@@ -85,7 +85,7 @@ protected:
     // The bytes the disc holds for track position i (from 0).
     std::vector<uint8_t> TrackBytes(size_t i) const {
         const auto& t = toc.tracks.at(i);
-        return testdisc::rangeBytes(spec, t.startSector, t.startSector + t.sectors - 1);
+        return testdisc::rangeBytes(discPlan, t.startSector, t.startSector + t.sectors - 1);
     }
     // A finished WAV file whose audio is the first part of track position i.
     void ExpectPartialTrack(const std::string& name, size_t i) {
@@ -101,7 +101,7 @@ protected:
     }
 
     TempDir home, images, out;
-    testdisc::DiscSpec spec;
+    testdisc::DiscSpec discPlan;
     testdisc::ExpectedDisc toc;
     FakeRipWindow window;
     Rip::TWaveRipper ripper{window};

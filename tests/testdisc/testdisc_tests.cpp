@@ -54,42 +54,47 @@ std::string readText(const fs::path& p) {
     return s.str();
 }
 
-uint32_t le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
-uint16_t le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+uint32_t le32(const uint8_t* p) {
+    return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
+}
+uint16_t le16(const uint8_t* p) {
+    return uint16_t(p[0] | p[1] << 8);
+}
 
 // The disc sectors a track's file part holds: [start - INDEX 00 sectors, start + sectors).
 struct FileRange {
     uint32_t first, count;
 };
 
-std::vector<FileRange> trackFileRanges(const DiscSpec& spec, const ExpectedDisc& toc) {
+std::vector<FileRange> trackFileRanges(const DiscSpec& discPlan, const ExpectedDisc& toc) {
     std::vector<FileRange> r;
     for (size_t i = 0; i < toc.tracks.size(); ++i) {
-        const bool extraData = spec.cdExtra && i + 1 == toc.tracks.size();
-        uint32_t index0 = extraData ? 0 : spec.tracks[i].index0;
-        if (i == 0) index0 += spec.hiddenSectors;
-        r.push_back({toc.tracks[i].startSector - index0, index0 + spec.tracks[i].sectors});
+        const bool extraData = discPlan.cdExtra && i + 1 == toc.tracks.size();
+        uint32_t index0 = extraData ? 0 : discPlan.tracks[i].index0;
+        if (i == 0) index0 += discPlan.hiddenSectors;
+        r.push_back({toc.tracks[i].startSector - index0, index0 + discPlan.tracks[i].sectors});
     }
     return r;
 }
 
-std::vector<uint8_t> expectedFileBytes(const DiscSpec& spec, const std::vector<FileRange>& ranges) {
+std::vector<uint8_t> expectedFileBytes(const DiscSpec& discPlan,
+                                       const std::vector<FileRange>& ranges) {
     std::vector<uint8_t> out;
     for (const FileRange& fr : ranges) {
-        auto b = testdisc::rangeBytes(spec, fr.first, fr.first + fr.count - 1);
+        auto b = testdisc::rangeBytes(discPlan, fr.first, fr.first + fr.count - 1);
         out.insert(out.end(), b.begin(), b.end());
     }
     return out;
 }
 
 DiscSpec complexSpec() {
-    DiscSpec spec = testdisc::audioDisc({40, 33, 51, 20});
-    spec.hiddenSectors = 17;
-    spec.tracks[1].index0 = 9;
-    spec.tracks[2].pregap = 12;
-    spec.tracks[2].index0 = 5;
-    spec.tracks[3].pregap = 7;
-    return spec;
+    DiscSpec discPlan = testdisc::audioDisc({40, 33, 51, 20});
+    discPlan.hiddenSectors = 17;
+    discPlan.tracks[1].index0 = 9;
+    discPlan.tracks[2].pregap = 12;
+    discPlan.tracks[2].index0 = 5;
+    discPlan.tracks[3].pregap = 7;
+    return discPlan;
 }
 
 bool isZero(const uint8_t* p) {
@@ -121,8 +126,8 @@ double measureHz(const std::vector<uint8_t>& audio) {
 }  // namespace
 
 TEST(ExpectedToc, PlainAudio) {
-    const DiscSpec spec = testdisc::audioDisc({100, 200, 50});
-    const ExpectedDisc toc = testdisc::expectedToc(spec);
+    const DiscSpec discPlan = testdisc::audioDisc({100, 200, 50});
+    const ExpectedDisc toc = testdisc::expectedToc(discPlan);
     ASSERT_EQ(toc.tracks.size(), 3u);
     EXPECT_EQ(toc.tracks[0].startSector, 0u);
     EXPECT_EQ(toc.tracks[1].startSector, 100u);
@@ -132,13 +137,13 @@ TEST(ExpectedToc, PlainAudio) {
         EXPECT_EQ(toc.tracks[i].number, i + 1);
         EXPECT_FALSE(toc.tracks[i].data);
         EXPECT_EQ(toc.tracks[i].session, 1);
-        EXPECT_EQ(toc.tracks[i].sectors, spec.tracks[i].sectors);
+        EXPECT_EQ(toc.tracks[i].sectors, discPlan.tracks[i].sectors);
     }
 }
 
 TEST(ExpectedToc, PregapsIndex0AndHiddenTrack) {
-    const DiscSpec spec = complexSpec();
-    const ExpectedDisc toc = testdisc::expectedToc(spec);
+    const DiscSpec discPlan = complexSpec();
+    const ExpectedDisc toc = testdisc::expectedToc(discPlan);
     ASSERT_EQ(toc.tracks.size(), 4u);
     EXPECT_EQ(toc.tracks[0].startSector, 17u);
     EXPECT_EQ(toc.tracks[1].startSector, 17u + 40 + 9);
@@ -153,11 +158,11 @@ TEST(ExpectedToc, PregapsIndex0AndHiddenTrack) {
 }
 
 TEST(ExpectedToc, CdExtra) {
-    DiscSpec spec = testdisc::audioDisc({30, 40, 25});
-    spec.cdExtra = true;
-    spec.tracks[2].pregap = 150;  // ignored: the session gap holds it
-    spec.tracks[2].index0 = 10;   // ignored too
-    const ExpectedDisc toc = testdisc::expectedToc(spec);
+    DiscSpec discPlan = testdisc::audioDisc({30, 40, 25});
+    discPlan.cdExtra = true;
+    discPlan.tracks[2].pregap = 150;  // ignored: the session gap holds it
+    discPlan.tracks[2].index0 = 10;   // ignored too
+    const ExpectedDisc toc = testdisc::expectedToc(discPlan);
     ASSERT_EQ(toc.tracks.size(), 3u);
     EXPECT_FALSE(toc.tracks[0].data);
     EXPECT_FALSE(toc.tracks[1].data);
@@ -171,12 +176,12 @@ TEST(ExpectedToc, CdExtra) {
 }
 
 TEST(ExpectedToc, MixedModeAndFirstTrackNumber) {
-    DiscSpec spec = testdisc::audioDisc({30, 40, 25});
-    spec.tracks[0].data = true;
-    spec.tracks[2].data = true;
-    spec.tracks[2].pregap = 150;
-    spec.firstTrackNumber = 3;
-    const ExpectedDisc toc = testdisc::expectedToc(spec);
+    DiscSpec discPlan = testdisc::audioDisc({30, 40, 25});
+    discPlan.tracks[0].data = true;
+    discPlan.tracks[2].data = true;
+    discPlan.tracks[2].pregap = 150;
+    discPlan.firstTrackNumber = 3;
+    const ExpectedDisc toc = testdisc::expectedToc(discPlan);
     EXPECT_TRUE(toc.tracks[0].data);
     EXPECT_FALSE(toc.tracks[1].data);
     EXPECT_TRUE(toc.tracks[2].data);
@@ -190,21 +195,21 @@ TEST(ExpectedToc, MixedModeAndFirstTrackNumber) {
 TEST(ExpectedToc, InvalidSpecsThrow) {
     EXPECT_THROW(testdisc::expectedToc(DiscSpec{}), std::runtime_error);
     EXPECT_THROW(testdisc::expectedToc(testdisc::audioDisc({10, 0})), std::runtime_error);
-    DiscSpec spec = testdisc::audioDisc({10});
-    spec.cdExtra = true;
-    EXPECT_THROW(testdisc::expectedToc(spec), std::runtime_error);
-    spec = testdisc::audioDisc({10, 10});
-    spec.firstTrackNumber = 99;
-    EXPECT_THROW(testdisc::expectedToc(spec), std::runtime_error);
+    DiscSpec discPlan = testdisc::audioDisc({10});
+    discPlan.cdExtra = true;
+    EXPECT_THROW(testdisc::expectedToc(discPlan), std::runtime_error);
+    discPlan = testdisc::audioDisc({10, 10});
+    discPlan.firstTrackNumber = 99;
+    EXPECT_THROW(testdisc::expectedToc(discPlan), std::runtime_error);
 }
 
 TEST(WriteImage, SingleBinMatchesSectorBytes) {
     TempDir dir;
-    const DiscSpec spec = complexSpec();
-    const ExpectedDisc toc = testdisc::writeImage(spec, (dir / "disc.cue").string());
+    const DiscSpec discPlan = complexSpec();
+    const ExpectedDisc toc = testdisc::writeImage(discPlan, (dir / "disc.cue").string());
     const auto bin = readFile(dir / "disc.bin");
-    const auto ranges = trackFileRanges(spec, toc);
-    const auto expected = expectedFileBytes(spec, ranges);
+    const auto ranges = trackFileRanges(discPlan, toc);
+    const auto expected = expectedFileBytes(discPlan, ranges);
     ASSERT_EQ(bin.size(), expected.size());
     // Sector by sector, so a failure names the sector.
     for (size_t s = 0; s < bin.size() / kSectorBytes; ++s) {
@@ -217,9 +222,9 @@ TEST(WriteImage, SingleBinMatchesSectorBytes) {
     size_t fileOffset = 0;
     for (const FileRange& fr : ranges) {
         for (uint32_t k : {0u, 1u, fr.count - 1}) {
-            testdisc::sectorBytes(spec, fr.first + k, sector);
-            EXPECT_EQ(0, std::memcmp(sector, bin.data() + (fileOffset + k) * kSectorBytes,
-                                     kSectorBytes))
+            testdisc::sectorBytes(discPlan, fr.first + k, sector);
+            EXPECT_EQ(
+                0, std::memcmp(sector, bin.data() + (fileOffset + k) * kSectorBytes, kSectorBytes))
                 << "lsn " << fr.first + k;
         }
         fileOffset += fr.count;
@@ -227,57 +232,57 @@ TEST(WriteImage, SingleBinMatchesSectorBytes) {
     // PREGAP sectors read as zeros, the sectors around them do not.
     const uint32_t pregapFirst = toc.tracks[2].startSector - 5 - 12;
     for (uint32_t lsn = pregapFirst; lsn < pregapFirst + 12; ++lsn) {
-        testdisc::sectorBytes(spec, lsn, sector);
+        testdisc::sectorBytes(discPlan, lsn, sector);
         EXPECT_TRUE(isZero(sector)) << lsn;
     }
-    testdisc::sectorBytes(spec, pregapFirst - 1, sector);
+    testdisc::sectorBytes(discPlan, pregapFirst - 1, sector);
     EXPECT_FALSE(isZero(sector));
-    testdisc::sectorBytes(spec, pregapFirst + 12, sector);
+    testdisc::sectorBytes(discPlan, pregapFirst + 12, sector);
     EXPECT_FALSE(isZero(sector));
 }
 
 TEST(WriteImage, BinPerTrackMatchesSectorBytes) {
     TempDir dir;
-    DiscSpec spec = complexSpec();
-    spec.layout = Layout::BinPerTrack;
-    spec.firstTrackNumber = 3;
-    const ExpectedDisc toc = testdisc::writeImage(spec, (dir / "per.cue").string());
-    const auto ranges = trackFileRanges(spec, toc);
-    const auto names = testdisc::imageFiles(spec, "per.cue");
+    DiscSpec discPlan = complexSpec();
+    discPlan.layout = Layout::BinPerTrack;
+    discPlan.firstTrackNumber = 3;
+    const ExpectedDisc toc = testdisc::writeImage(discPlan, (dir / "per.cue").string());
+    const auto ranges = trackFileRanges(discPlan, toc);
+    const auto names = testdisc::imageFiles(discPlan, "per.cue");
     ASSERT_EQ(names.size(), 4u);
     EXPECT_EQ(names[0], "per-03.bin");
     EXPECT_EQ(names[3], "per-06.bin");
     for (size_t i = 0; i < names.size(); ++i) {
-        EXPECT_EQ(readFile(dir / names[i]), expectedFileBytes(spec, {ranges[i]})) << names[i];
+        EXPECT_EQ(readFile(dir / names[i]), expectedFileBytes(discPlan, {ranges[i]})) << names[i];
     }
 }
 
 TEST(WriteImage, MotorolaIsByteSwappedAudio) {
     TempDir dir;
-    DiscSpec spec = testdisc::audioDisc({12, 9, 7});
-    spec.motorola = true;
-    spec.tracks[2].data = true;
-    spec.tracks[2].pregap = 150;
-    testdisc::writeImage(spec, (dir / "m.cue").string());
+    DiscSpec discPlan = testdisc::audioDisc({12, 9, 7});
+    discPlan.motorola = true;
+    discPlan.tracks[2].data = true;
+    discPlan.tracks[2].pregap = 150;
+    testdisc::writeImage(discPlan, (dir / "m.cue").string());
     const auto bin = readFile(dir / "m.bin");
-    const auto le = testdisc::rangeBytes(spec, 0, 20);
+    const auto le = testdisc::rangeBytes(discPlan, 0, 20);
     ASSERT_EQ(bin.size(), size_t(28) * kSectorBytes);
     for (size_t i = 0; i < le.size(); i += 2) {
         ASSERT_EQ(bin[i], le[i + 1]) << i;
         ASSERT_EQ(bin[i + 1], le[i]) << i;
     }
     // Data sectors are not swapped.
-    const auto data = testdisc::rangeBytes(spec, 171, 177);
+    const auto data = testdisc::rangeBytes(discPlan, 171, 177);
     EXPECT_EQ(0, std::memcmp(bin.data() + size_t(21) * kSectorBytes, data.data(), data.size()));
     EXPECT_NE(readText(dir / "m.cue").find("FILE \"m.bin\" MOTOROLA\n"), std::string::npos);
 
-    spec.layout = Layout::BinPerTrack;
-    testdisc::writeImage(spec, (dir / "p.cue").string());
+    discPlan.layout = Layout::BinPerTrack;
+    testdisc::writeImage(discPlan, (dir / "p.cue").string());
     const std::string cue = readText(dir / "p.cue");
     EXPECT_NE(cue.find("FILE \"p-01.bin\" MOTOROLA\n"), std::string::npos);
     EXPECT_NE(cue.find("FILE \"p-03.bin\" BINARY\n"), std::string::npos);
     const auto t1 = readFile(dir / "p-01.bin");
-    const auto t1le = testdisc::rangeBytes(spec, 0, 11);
+    const auto t1le = testdisc::rangeBytes(discPlan, 0, 11);
     ASSERT_EQ(t1.size(), t1le.size());
     EXPECT_EQ(t1[0], t1le[1]);
     EXPECT_EQ(t1[1], t1le[0]);
@@ -285,12 +290,12 @@ TEST(WriteImage, MotorolaIsByteSwappedAudio) {
 
 TEST(WriteImage, WaveHeadersAndData) {
     TempDir dir;
-    DiscSpec spec = complexSpec();
-    spec.layout = Layout::WavePerTrack;
-    spec.tracks[3].data = true;
-    const ExpectedDisc toc = testdisc::writeImage(spec, (dir / "w.cue").string());
-    const auto ranges = trackFileRanges(spec, toc);
-    const auto names = testdisc::imageFiles(spec, "w.cue");
+    DiscSpec discPlan = complexSpec();
+    discPlan.layout = Layout::WavePerTrack;
+    discPlan.tracks[3].data = true;
+    const ExpectedDisc toc = testdisc::writeImage(discPlan, (dir / "w.cue").string());
+    const auto ranges = trackFileRanges(discPlan, toc);
+    const auto names = testdisc::imageFiles(discPlan, "w.cue");
     ASSERT_EQ(names.size(), 4u);
     EXPECT_EQ(names[3], "w-04.bin");
     for (int i = 0; i < 3; ++i) {
@@ -311,9 +316,9 @@ TEST(WriteImage, WaveHeadersAndData) {
         EXPECT_EQ(0, std::memcmp(f.data() + 36, "data", 4));
         EXPECT_EQ(le32(f.data() + 40), dataBytes);
         EXPECT_EQ(std::vector<uint8_t>(f.begin() + 44, f.end()),
-                  expectedFileBytes(spec, {ranges[i]}));
+                  expectedFileBytes(discPlan, {ranges[i]}));
     }
-    EXPECT_EQ(readFile(dir / names[3]), expectedFileBytes(spec, {ranges[3]}));
+    EXPECT_EQ(readFile(dir / names[3]), expectedFileBytes(discPlan, {ranges[3]}));
     const std::string cue = readText(dir / "w.cue");
     EXPECT_NE(cue.find("FILE \"w-01.wav\" WAVE\n"), std::string::npos);
     EXPECT_NE(cue.find("FILE \"w-04.bin\" BINARY\n  TRACK 04 MODE1/2352\n"), std::string::npos);
@@ -321,27 +326,18 @@ TEST(WriteImage, WaveHeadersAndData) {
 
 TEST(CueSheet, SingleBinLines) {
     TempDir dir;
-    const DiscSpec spec = complexSpec();
-    testdisc::writeImage(spec, (dir / "disc.cue").string());
+    const DiscSpec discPlan = complexSpec();
+    testdisc::writeImage(discPlan, (dir / "disc.cue").string());
     const std::string cue = readText(dir / "disc.cue");
-    EXPECT_EQ(cue, testdisc::cueSheet(spec, "disc.cue"));
+    EXPECT_EQ(cue, testdisc::cueSheet(discPlan, "disc.cue"));
     // File offsets: track 1: INDEX 00 at 0, INDEX 01 at 17; track 2: 00 at 57, 01 at 66;
     // track 3: 00 at 99, 01 at 104; track 4: 01 at 155.
     const char* lines[] = {
-        "FILE \"disc.bin\" BINARY\n",
-        "  TRACK 01 AUDIO\n",
-        "    INDEX 00 00:00:00\n",
-        "    INDEX 01 00:00:17\n",
-        "  TRACK 02 AUDIO\n",
-        "    INDEX 00 00:00:57\n",
-        "    INDEX 01 00:00:66\n",
-        "  TRACK 03 AUDIO\n",
-        "    PREGAP 00:00:12\n",
-        "    INDEX 00 00:01:24\n",
-        "    INDEX 01 00:01:29\n",
-        "  TRACK 04 AUDIO\n",
-        "    PREGAP 00:00:07\n",
-        "    INDEX 01 00:02:05\n",
+        "FILE \"disc.bin\" BINARY\n", "  TRACK 01 AUDIO\n",      "    INDEX 00 00:00:00\n",
+        "    INDEX 01 00:00:17\n",    "  TRACK 02 AUDIO\n",      "    INDEX 00 00:00:57\n",
+        "    INDEX 01 00:00:66\n",    "  TRACK 03 AUDIO\n",      "    PREGAP 00:00:12\n",
+        "    INDEX 00 00:01:24\n",    "    INDEX 01 00:01:29\n", "  TRACK 04 AUDIO\n",
+        "    PREGAP 00:00:07\n",      "    INDEX 01 00:02:05\n",
     };
     size_t pos = 0;
     for (const char* l : lines) {
@@ -355,10 +351,10 @@ TEST(CueSheet, SingleBinLines) {
 
 TEST(CueSheet, CdExtraSessionsAndBackslashes) {
     TempDir dir;
-    DiscSpec spec = testdisc::audioDisc({30, 40, 25});
-    spec.cdExtra = true;
-    spec.backslashes = true;
-    const ExpectedDisc toc = testdisc::writeImage(spec, (dir / "x.cue").string());
+    DiscSpec discPlan = testdisc::audioDisc({30, 40, 25});
+    discPlan.cdExtra = true;
+    discPlan.backslashes = true;
+    const ExpectedDisc toc = testdisc::writeImage(discPlan, (dir / "x.cue").string());
     const std::string cue = readText(dir / "x.cue");
     const size_t s1 = cue.find("REM SESSION 01\n");
     const size_t t1 = cue.find("TRACK 01 AUDIO");
@@ -374,23 +370,23 @@ TEST(CueSheet, CdExtraSessionsAndBackslashes) {
     // The data bytes follow the audio directly in the BIN.
     const auto bin = readFile(dir / "x.bin");
     ASSERT_EQ(bin.size(), size_t(95) * kSectorBytes);
-    const auto data = testdisc::rangeBytes(spec, toc.tracks[2].startSector, toc.leadOut - 1);
+    const auto data = testdisc::rangeBytes(discPlan, toc.tracks[2].startSector, toc.leadOut - 1);
     EXPECT_EQ(0, std::memcmp(bin.data() + size_t(70) * kSectorBytes, data.data(), data.size()));
     // The session gap reads as zeros.
     uint8_t sector[kSectorBytes];
     for (uint32_t lsn : {70u, 5000u, 70u + 11399u}) {
-        testdisc::sectorBytes(spec, lsn, sector);
+        testdisc::sectorBytes(discPlan, lsn, sector);
         EXPECT_TRUE(isZero(sector)) << lsn;
     }
 }
 
 TEST(Content, DataSectorHeaders) {
-    DiscSpec spec = testdisc::audioDisc({5, 300});
-    spec.tracks[1].data = true;
-    spec.tracks[1].pregap = 150;
+    DiscSpec discPlan = testdisc::audioDisc({5, 300});
+    discPlan.tracks[1].data = true;
+    discPlan.tracks[1].pregap = 150;
     uint8_t s[kSectorBytes];
     const uint32_t lsn = 155 + 299;  // 454 + 150 = 604 = 00:08:04
-    testdisc::sectorBytes(spec, lsn, s);
+    testdisc::sectorBytes(discPlan, lsn, s);
     EXPECT_EQ(s[0], 0x00);
     for (int i = 1; i <= 10; ++i) EXPECT_EQ(s[i], 0xFF);
     EXPECT_EQ(s[11], 0x00);
@@ -398,16 +394,16 @@ TEST(Content, DataSectorHeaders) {
     EXPECT_EQ(s[13], 0x08);
     EXPECT_EQ(s[14], 0x04);
     EXPECT_EQ(s[15], 0x01);
-    testdisc::sectorBytes(spec, 160, s);  // 160 + 150 = 310 = 00:04:10
+    testdisc::sectorBytes(discPlan, 160, s);  // 160 + 150 = 310 = 00:04:10
     EXPECT_EQ(s[13], 0x04);
     EXPECT_EQ(s[14], 0x10);
 }
 
 TEST(Content, AllSectorsDistinct) {
-    DiscSpec spec = complexSpec();
-    spec.tracks.push_back({30, true, 0, 150});
-    const ExpectedDisc toc = testdisc::expectedToc(spec);
-    const auto all = testdisc::rangeBytes(spec, 0, toc.leadOut - 1);
+    DiscSpec discPlan = complexSpec();
+    discPlan.tracks.push_back({30, true, 0, 150});
+    const ExpectedDisc toc = testdisc::expectedToc(discPlan);
+    const auto all = testdisc::rangeBytes(discPlan, 0, toc.leadOut - 1);
     std::set<std::string> seen;
     size_t nonZero = 0;
     for (uint32_t s = 0; s < toc.leadOut; ++s) {
@@ -421,11 +417,11 @@ TEST(Content, AllSectorsDistinct) {
 }
 
 TEST(Content, ToneFrequencyAndLevel) {
-    const DiscSpec spec = complexSpec();
-    const ExpectedDisc toc = testdisc::expectedToc(spec);
+    const DiscSpec discPlan = complexSpec();
+    const ExpectedDisc toc = testdisc::expectedToc(discPlan);
     for (int i = 0; i < 4; ++i) {
         const uint32_t first = toc.tracks[i].startSector;
-        const auto audio = testdisc::rangeBytes(spec, first, first + 19);
+        const auto audio = testdisc::rangeBytes(discPlan, first, first + 19);
         const double hz = measureHz(audio);
         EXPECT_NEAR(hz, testdisc::toneHz(i), testdisc::toneHz(i) * 0.01) << "track " << i;
         int peak = 0;
@@ -436,10 +432,10 @@ TEST(Content, ToneFrequencyAndLevel) {
         EXPECT_LT(peak, 16500);
     }
     // The hidden track (track 1's INDEX 00): its own quiet tone.
-    const auto hidden = testdisc::rangeBytes(spec, 0, 16);
+    const auto hidden = testdisc::rangeBytes(discPlan, 0, 16);
     EXPECT_NEAR(measureHz(hidden), testdisc::pregapToneHz(0), testdisc::pregapToneHz(0) * 0.02);
     // Track 2's INDEX 00 area (9 sectors before its start).
-    const auto idx0 = testdisc::rangeBytes(spec, toc.tracks[1].startSector - 9,
+    const auto idx0 = testdisc::rangeBytes(discPlan, toc.tracks[1].startSector - 9,
                                            toc.tracks[1].startSector - 1);
     EXPECT_NEAR(measureHz(idx0), testdisc::pregapToneHz(1), testdisc::pregapToneHz(1) * 0.02);
     int peak = 0;
@@ -461,22 +457,22 @@ TEST(Content, ChannelsDiffer) {
 
 TEST(Determinism, SameSpecSameBytes) {
     TempDir a, b;
-    DiscSpec spec = complexSpec();
-    spec.layout = Layout::BinPerTrack;
-    testdisc::writeImage(spec, (a / "d.cue").string());
-    testdisc::writeImage(spec, (b / "d.cue").string());
-    for (const auto& name : testdisc::imageFiles(spec, "d.cue")) {
+    DiscSpec discPlan = complexSpec();
+    discPlan.layout = Layout::BinPerTrack;
+    testdisc::writeImage(discPlan, (a / "d.cue").string());
+    testdisc::writeImage(discPlan, (b / "d.cue").string());
+    for (const auto& name : testdisc::imageFiles(discPlan, "d.cue")) {
         EXPECT_EQ(readFile(a / name), readFile(b / name)) << name;
     }
     EXPECT_EQ(readText(a / "d.cue"), readText(b / "d.cue"));
     uint8_t x[kSectorBytes], y[kSectorBytes];
-    testdisc::sectorBytes(spec, 42, x);
-    testdisc::sectorBytes(spec, 42, y);
+    testdisc::sectorBytes(discPlan, 42, x);
+    testdisc::sectorBytes(discPlan, 42, y);
     EXPECT_EQ(0, std::memcmp(x, y, kSectorBytes));
     // rangeBytes agrees with sectorBytes one by one.
-    const auto r = testdisc::rangeBytes(spec, 40, 70);
+    const auto r = testdisc::rangeBytes(discPlan, 40, 70);
     for (uint32_t s = 40; s <= 70; ++s) {
-        testdisc::sectorBytes(spec, s, x);
+        testdisc::sectorBytes(discPlan, s, x);
         EXPECT_EQ(0, std::memcmp(x, r.data() + size_t(s - 40) * kSectorBytes, kSectorBytes));
     }
 }
@@ -492,11 +488,11 @@ TEST(Cli, PrintTocAndFiles) {
     char buf[256];
     while (fgets(buf, sizeof buf, p)) out += buf;
     ASSERT_EQ(pclose(p), 0);
-    DiscSpec spec = testdisc::audioDisc({30, 40, 25});
-    spec.cdExtra = true;
-    spec.hiddenSectors = 7;
-    spec.tracks[1].index0 = 5;
-    const ExpectedDisc toc = testdisc::expectedToc(spec);
+    DiscSpec discPlan = testdisc::audioDisc({30, 40, 25});
+    discPlan.cdExtra = true;
+    discPlan.hiddenSectors = 7;
+    discPlan.tracks[1].index0 = 5;
+    const ExpectedDisc toc = testdisc::expectedToc(discPlan);
     std::string want;
     for (const auto& t : toc.tracks) {
         want += std::to_string(t.number) + " " + (t.data ? "1 " : "0 ") +
@@ -505,9 +501,9 @@ TEST(Cli, PrintTocAndFiles) {
     }
     want += "leadout " + std::to_string(toc.leadOut) + "\n";
     EXPECT_EQ(out, want);
-    EXPECT_EQ(readText(cue), testdisc::cueSheet(spec, "cli.cue"));
+    EXPECT_EQ(readText(cue), testdisc::cueSheet(discPlan, "cli.cue"));
     EXPECT_EQ(readFile(dir / "cli.bin"),
-              expectedFileBytes(spec, trackFileRanges(spec, toc)));
+              expectedFileBytes(discPlan, trackFileRanges(discPlan, toc)));
 }
 
 TEST(Cli, RejectsBadOptions) {

@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
     double seconds = -1;
     bool dataFirst = false, dataLast = false, printToc = false;
     uint32_t index0 = 0, pregap = 0;
-    testdisc::DiscSpec spec;
+    testdisc::DiscSpec discPlan;
 
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -88,30 +88,30 @@ int main(int argc, char** argv) {
         } else if (a == "--data-last") {
             dataLast = true;
         } else if (a == "--cd-extra") {
-            spec.cdExtra = true;
+            discPlan.cdExtra = true;
         } else if (a == "--index0") {
             index0 = parseCount("--index0", value());
         } else if (a == "--pregap") {
             pregap = parseCount("--pregap", value());
         } else if (a == "--hidden") {
-            spec.hiddenSectors = parseCount("--hidden", value());
+            discPlan.hiddenSectors = parseCount("--hidden", value());
         } else if (a == "--first-track") {
-            spec.firstTrackNumber = static_cast<int>(parseCount("--first-track", value()));
+            discPlan.firstTrackNumber = static_cast<int>(parseCount("--first-track", value()));
         } else if (a == "--layout") {
             const std::string l = value();
             if (l == "single") {
-                spec.layout = testdisc::Layout::SingleBin;
+                discPlan.layout = testdisc::Layout::SingleBin;
             } else if (l == "bin-per-track") {
-                spec.layout = testdisc::Layout::BinPerTrack;
+                discPlan.layout = testdisc::Layout::BinPerTrack;
             } else if (l == "wave-per-track") {
-                spec.layout = testdisc::Layout::WavePerTrack;
+                discPlan.layout = testdisc::Layout::WavePerTrack;
             } else {
                 fail("unknown layout " + l);
             }
         } else if (a == "--motorola") {
-            spec.motorola = true;
+            discPlan.motorola = true;
         } else if (a == "--backslashes") {
-            spec.backslashes = true;
+            discPlan.backslashes = true;
         } else if (a == "--print-toc") {
             printToc = true;
         } else if (!a.empty() && a[0] == '-') {
@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
         }
     }
     if (cuePath.empty()) fail("no output cue sheet given");
-    if (dataLast && spec.cdExtra) fail("--data-last and --cd-extra exclude each other");
+    if (dataLast && discPlan.cdExtra) fail("--data-last and --cd-extra exclude each other");
     if (!lengths.empty() && seconds > 0) fail("--lengths and --seconds exclude each other");
     if (!lengths.empty() && tracks >= 0 && size_t(tracks) != lengths.size()) {
         fail("--tracks does not match the number of --lengths");
@@ -145,26 +145,26 @@ int main(int argc, char** argv) {
             t.index0 = index0;
             t.pregap = pregap;
         }
-        spec.tracks.push_back(t);
+        discPlan.tracks.push_back(t);
     }
-    if (dataFirst) spec.tracks.front().data = true;
+    if (dataFirst) discPlan.tracks.front().data = true;
     if (dataLast) {
-        if (spec.tracks.size() < 2) fail("--data-last needs at least 2 tracks");
-        spec.tracks.back().data = true;
-        if (spec.tracks.back().pregap < 150) spec.tracks.back().pregap = 150;
+        if (discPlan.tracks.size() < 2) fail("--data-last needs at least 2 tracks");
+        discPlan.tracks.back().data = true;
+        if (discPlan.tracks.back().pregap < 150) discPlan.tracks.back().pregap = 150;
     }
-    if (spec.cdExtra) {
-        spec.tracks.back().data = true;
-        spec.tracks.back().index0 = 0;
-        spec.tracks.back().pregap = 0;
+    if (discPlan.cdExtra) {
+        discPlan.tracks.back().data = true;
+        discPlan.tracks.back().index0 = 0;
+        discPlan.tracks.back().pregap = 0;
     }
 
     try {
-        const testdisc::ExpectedDisc toc = testdisc::writeImage(spec, cuePath);
+        const testdisc::ExpectedDisc toc = testdisc::writeImage(discPlan, cuePath);
         if (printToc) {
             for (const auto& t : toc.tracks) {
-                std::printf("%d %d %u %u %d\n", t.number, t.data ? 1 : 0, t.startSector,
-                            t.sectors, t.session);
+                std::printf("%d %d %u %u %d\n", t.number, t.data ? 1 : 0, t.startSector, t.sectors,
+                            t.session);
             }
             std::printf("leadout %u\n", toc.leadOut);
         }

@@ -30,7 +30,8 @@ const std::array<int32_t, 65536>& sineTable() {
     static const std::array<int32_t, 65536> table = [] {
         std::array<int32_t, 65536> t{};
         for (int i = 0; i < 65536; ++i) {
-            t[i] = static_cast<int32_t>(std::lround(std::sin(2.0 * std::numbers::pi * i / 65536.0) * 32767.0));
+            t[i] = static_cast<int32_t>(
+                std::lround(std::sin(2.0 * std::numbers::pi * i / 65536.0) * 32767.0));
         }
         return t;
     }();
@@ -56,8 +57,7 @@ inline void putLE16(uint8_t* p, int v) {
 }
 
 // Fills count audio sectors starting at lsn with a tone whose phase is 0 at sector origin.
-void fillTone(uint32_t lsn, uint32_t count, uint32_t origin, double hz, int ampQ15,
-              uint8_t* out) {
+void fillTone(uint32_t lsn, uint32_t count, uint32_t origin, double hz, int ampQ15, uint8_t* out) {
     const auto& table = sineTable();
     const uint32_t inc = phaseIncrement(hz);
     for (uint32_t s = 0; s < count; ++s) {
@@ -78,7 +78,9 @@ void fillTone(uint32_t lsn, uint32_t count, uint32_t origin, double hz, int ampQ
     }
 }
 
-inline uint8_t bcd(uint32_t v) { return static_cast<uint8_t>(((v / 10) << 4) | (v % 10)); }
+inline uint8_t bcd(uint32_t v) {
+    return static_cast<uint8_t>(((v / 10) << 4) | (v % 10));
+}
 
 void fillData(uint32_t lsn, uint32_t count, uint8_t* out) {
     for (uint32_t s = 0; s < count; ++s) {
@@ -143,9 +145,8 @@ std::string stemOf(const std::string& cueFileName) {
     std::string name = std::filesystem::path(cueFileName).filename().string();
     if (name.size() > 4) {
         std::string ext = name.substr(name.size() - 4);
-        std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) {
-            return static_cast<char>(std::tolower(c));
-        });
+        std::transform(ext.begin(), ext.end(), ext.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
         if (ext == ".cue") name.resize(name.size() - 4);
     }
     return name.empty() ? std::string("disc") : name;
@@ -157,50 +158,50 @@ std::string twoDigits(int n) {
     return buf;
 }
 
-void validate(const DiscSpec& spec) {
-    const size_t n = spec.tracks.size();
+void validate(const DiscSpec& discPlan) {
+    const size_t n = discPlan.tracks.size();
     if (n == 0 || n > 99) throw std::runtime_error("testdisc: 1..99 tracks needed");
-    if (spec.firstTrackNumber < 1 || spec.firstTrackNumber + int(n) - 1 > 99) {
+    if (discPlan.firstTrackNumber < 1 || discPlan.firstTrackNumber + int(n) - 1 > 99) {
         throw std::runtime_error("testdisc: track numbers must lie in 1..99");
     }
-    if (spec.cdExtra && n < 2) throw std::runtime_error("testdisc: CD-Extra needs >= 2 tracks");
-    uint64_t total = spec.hiddenSectors;
-    for (const TrackSpec& t : spec.tracks) {
+    if (discPlan.cdExtra && n < 2) throw std::runtime_error("testdisc: CD-Extra needs >= 2 tracks");
+    uint64_t total = discPlan.hiddenSectors;
+    for (const TrackSpec& t : discPlan.tracks) {
         if (t.sectors == 0) throw std::runtime_error("testdisc: a track needs >= 1 sector");
         total += uint64_t(t.sectors) + t.index0 + t.pregap;
     }
-    if (spec.cdExtra) total += kSessionGap;
+    if (discPlan.cdExtra) total += kSessionGap;
     if (total > 100u * 60u * 75u) throw std::runtime_error("testdisc: disc longer than 100 min");
 }
 
-DiscLayout buildLayout(const DiscSpec& spec, const std::string& cueFileName = "disc.cue") {
-    validate(spec);
+DiscLayout buildLayout(const DiscSpec& discPlan, const std::string& cueFileName = "disc.cue") {
+    validate(discPlan);
     DiscLayout d;
-    const int n = static_cast<int>(spec.tracks.size());
+    const int n = static_cast<int>(discPlan.tracks.size());
     const std::string stem = stemOf(cueFileName);
     std::vector<uint32_t> fileSectors;
 
     auto fileFor = [&](int i, bool data) -> int {
-        if (spec.layout == Layout::SingleBin) {
+        if (discPlan.layout == Layout::SingleBin) {
             if (d.files.empty()) {
                 FileLayout f;
                 f.name = stem + ".bin";
-                f.swap = spec.motorola;
-                f.type = spec.motorola ? "MOTOROLA" : "BINARY";
+                f.swap = discPlan.motorola;
+                f.type = discPlan.motorola ? "MOTOROLA" : "BINARY";
                 d.files.push_back(f);
                 fileSectors.push_back(0);
             }
             return 0;
         }
         FileLayout f;
-        const std::string base = stem + "-" + twoDigits(spec.firstTrackNumber + i);
-        if (spec.layout == Layout::WavePerTrack && !data) {
+        const std::string base = stem + "-" + twoDigits(discPlan.firstTrackNumber + i);
+        if (discPlan.layout == Layout::WavePerTrack && !data) {
             f.name = base + ".wav";
             f.wave = true;
             f.type = "WAVE";
         } else {
             f.name = base + ".bin";
-            f.swap = spec.motorola && !data;
+            f.swap = discPlan.motorola && !data;
             f.type = f.swap ? "MOTOROLA" : "BINARY";
         }
         d.files.push_back(f);
@@ -219,11 +220,11 @@ DiscLayout buildLayout(const DiscSpec& spec, const std::string& cueFileName = "d
 
     uint32_t pos = 0;
     for (int i = 0; i < n; ++i) {
-        const TrackSpec& ts = spec.tracks[i];
+        const TrackSpec& ts = discPlan.tracks[i];
         TrackLayout t;
-        t.number = spec.firstTrackNumber + i;
+        t.number = discPlan.firstTrackNumber + i;
         t.sectors = ts.sectors;
-        const bool extraData = spec.cdExtra && i == n - 1;
+        const bool extraData = discPlan.cdExtra && i == n - 1;
         t.data = ts.data || extraData;
         t.session = extraData ? 2 : 1;
         t.file = fileFor(i, t.data);
@@ -232,12 +233,11 @@ DiscLayout buildLayout(const DiscSpec& spec, const std::string& cueFileName = "d
             pos += kSessionGap;
         } else {
             t.pregap = ts.pregap;
-            t.index0 = ts.index0 + (i == 0 ? spec.hiddenSectors : 0);
+            t.index0 = ts.index0 + (i == 0 ? discPlan.hiddenSectors : 0);
             addRegion({Region::Zero, pos, t.pregap, i, pos, false}, t.file);
             pos += t.pregap;
             t.fileIndex0 = fileSectors[t.file];
-            addRegion({t.data ? Region::Data : Region::Quiet, pos, t.index0, i, pos, true},
-                      t.file);
+            addRegion({t.data ? Region::Data : Region::Quiet, pos, t.index0, i, pos, true}, t.file);
             pos += t.index0;
         }
         t.start = pos;
@@ -252,9 +252,9 @@ DiscLayout buildLayout(const DiscSpec& spec, const std::string& cueFileName = "d
 }
 
 // Fills count sectors from lsn (little-endian audio), walking the regions.
-void fillRange(const DiscSpec& spec, const DiscLayout& d, uint32_t lsn, uint32_t count,
+void fillRange(const DiscSpec& discPlan, const DiscLayout& d, uint32_t lsn, uint32_t count,
                uint8_t* out) {
-    (void)spec;
+    (void)discPlan;
     uint32_t done = 0;
     while (done < count) {
         const uint32_t cur = lsn + done;
@@ -327,9 +327,13 @@ struct FileCloser {
 
 // -----------------------------------------------------------------------------------------
 
-double toneHz(int trackIndex) { return 220.0 * std::pow(2.0, trackIndex / 4.0); }
+double toneHz(int trackIndex) {
+    return 220.0 * std::pow(2.0, trackIndex / 4.0);
+}
 
-double pregapToneHz(int trackIndex) { return 1.5 * toneHz(trackIndex); }
+double pregapToneHz(int trackIndex) {
+    return 1.5 * toneHz(trackIndex);
+}
 
 std::vector<uint32_t> defaultLengths(int n) {
     std::vector<uint32_t> v;
@@ -340,17 +344,17 @@ std::vector<uint32_t> defaultLengths(int n) {
 }
 
 DiscSpec audioDisc(const std::vector<uint32_t>& lengths) {
-    DiscSpec spec;
+    DiscSpec discPlan;
     for (uint32_t len : lengths) {
         TrackSpec t;
         t.sectors = len;
-        spec.tracks.push_back(t);
+        discPlan.tracks.push_back(t);
     }
-    return spec;
+    return discPlan;
 }
 
-ExpectedDisc expectedToc(const DiscSpec& spec) {
-    const DiscLayout d = buildLayout(spec);
+ExpectedDisc expectedToc(const DiscSpec& discPlan) {
+    const DiscLayout d = buildLayout(discPlan);
     ExpectedDisc e;
     e.leadOut = d.leadOut;
     for (size_t i = 0; i < d.tracks.size(); ++i) {
@@ -372,33 +376,33 @@ ExpectedDisc expectedToc(const DiscSpec& spec) {
     return e;
 }
 
-void sectorBytes(const DiscSpec& spec, uint32_t lsn, uint8_t* out) {
-    const DiscLayout d = buildLayout(spec);
-    fillRange(spec, d, lsn, 1, out);
+void sectorBytes(const DiscSpec& discPlan, uint32_t lsn, uint8_t* out) {
+    const DiscLayout d = buildLayout(discPlan);
+    fillRange(discPlan, d, lsn, 1, out);
 }
 
-std::vector<uint8_t> rangeBytes(const DiscSpec& spec, uint32_t first, uint32_t last) {
+std::vector<uint8_t> rangeBytes(const DiscSpec& discPlan, uint32_t first, uint32_t last) {
     if (last < first) return {};
-    const DiscLayout d = buildLayout(spec);
+    const DiscLayout d = buildLayout(discPlan);
     std::vector<uint8_t> out(size_t(last - first + 1) * kSectorBytes);
-    fillRange(spec, d, first, last - first + 1, out.data());
+    fillRange(discPlan, d, first, last - first + 1, out.data());
     return out;
 }
 
-std::vector<std::string> imageFiles(const DiscSpec& spec, const std::string& cueFileName) {
-    const DiscLayout d = buildLayout(spec, cueFileName);
+std::vector<std::string> imageFiles(const DiscSpec& discPlan, const std::string& cueFileName) {
+    const DiscLayout d = buildLayout(discPlan, cueFileName);
     std::vector<std::string> names;
     for (const FileLayout& f : d.files) names.push_back(f.name);
     return names;
 }
 
-std::string cueSheet(const DiscSpec& spec, const std::string& cueFileName) {
-    const DiscLayout d = buildLayout(spec, cueFileName);
+std::string cueSheet(const DiscSpec& discPlan, const std::string& cueFileName) {
+    const DiscLayout d = buildLayout(discPlan, cueFileName);
     std::string s;
     s += "REM COMMENT \"make-test-disc\"\n";
     s += "TITLE \"Sonvale Test Disc\"\n";
     s += "PERFORMER \"Sonvale\"\n";
-    if (spec.cdExtra) s += "REM SESSION 01\n";
+    if (discPlan.cdExtra) s += "REM SESSION 01\n";
     int currentFile = -1;
     for (const TrackLayout& t : d.tracks) {
         if (t.session == 2) s += "REM SESSION 02\n";
@@ -406,7 +410,7 @@ std::string cueSheet(const DiscSpec& spec, const std::string& cueFileName) {
             currentFile = t.file;
             const FileLayout& f = d.files[t.file];
             s += "FILE \"";
-            s += spec.backslashes ? ".\\" + f.name : f.name;
+            s += discPlan.backslashes ? ".\\" + f.name : f.name;
             s += "\" ";
             s += f.type;
             s += "\n";
@@ -422,10 +426,10 @@ std::string cueSheet(const DiscSpec& spec, const std::string& cueFileName) {
     return s;
 }
 
-ExpectedDisc writeImage(const DiscSpec& spec, const std::string& cuePath) {
+ExpectedDisc writeImage(const DiscSpec& discPlan, const std::string& cuePath) {
     namespace fs = std::filesystem;
     const fs::path cue(cuePath);
-    const DiscLayout d = buildLayout(spec, cue.filename().string());
+    const DiscLayout d = buildLayout(discPlan, cue.filename().string());
     const fs::path dir = cue.parent_path();
     std::error_code ec;
     if (!dir.empty()) fs::create_directories(dir, ec);
@@ -449,7 +453,7 @@ ExpectedDisc writeImage(const DiscSpec& spec, const std::string& cuePath) {
             for (uint32_t done = 0; done < r.count;) {
                 const uint32_t take = std::min(kChunkSectors, r.count - done);
                 const size_t bytes = size_t(take) * kSectorBytes;
-                fillRange(spec, d, r.first + done, take, buf.data());
+                fillRange(discPlan, d, r.first + done, take, buf.data());
                 if (f.swap && r.kind != Region::Data) {
                     for (size_t i = 0; i < bytes; i += 2) std::swap(buf[i], buf[i + 1]);
                 }
@@ -464,13 +468,13 @@ ExpectedDisc writeImage(const DiscSpec& spec, const std::string& cuePath) {
         }
     }
 
-    const std::string text = cueSheet(spec, cue.filename().string());
+    const std::string text = cueSheet(discPlan, cue.filename().string());
     std::unique_ptr<std::FILE, FileCloser> out(std::fopen(cue.c_str(), "wb"));
     if (!out || std::fwrite(text.data(), 1, text.size(), out.get()) != text.size() ||
         std::fclose(out.release()) != 0) {
         throw std::runtime_error("testdisc: cannot write " + cuePath);
     }
-    return expectedToc(spec);
+    return expectedToc(discPlan);
 }
 
 }  // namespace testdisc

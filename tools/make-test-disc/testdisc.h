@@ -58,16 +58,16 @@ constexpr int kSectorBytes = 2352;
 constexpr uint32_t kSessionGap = 11400;  // sectors between the sessions of a CD-Extra disc
 
 struct TrackSpec {
-    uint32_t sectors = 0;     // length from INDEX 01 to the next track's INDEX 00/01
-    bool data = false;        // MODE1/2352 data track
-    uint32_t index0 = 0;      // INDEX 00 pregap held in the file before INDEX 01 (sectors)
-    uint32_t pregap = 0;      // PREGAP command: silence not held in the file (sectors)
+    uint32_t sectors = 0;  // length from INDEX 01 to the next track's INDEX 00/01
+    bool data = false;     // MODE1/2352 data track
+    uint32_t index0 = 0;   // INDEX 00 pregap held in the file before INDEX 01 (sectors)
+    uint32_t pregap = 0;   // PREGAP command: silence not held in the file (sectors)
 };
 
 enum class Layout {
-    SingleBin,      // one BINARY file for the whole disc
-    BinPerTrack,    // one BINARY file per track
-    WavePerTrack,   // one WAVE file per track (16-bit, 44100 Hz, stereo)
+    SingleBin,     // one BINARY file for the whole disc
+    BinPerTrack,   // one BINARY file per track
+    WavePerTrack,  // one WAVE file per track (16-bit, 44100 Hz, stereo)
 };
 
 struct DiscSpec {
@@ -75,9 +75,9 @@ struct DiscSpec {
     int firstTrackNumber = 1;
     uint32_t hiddenSectors = 0;  // hidden track: audio before track 1's INDEX 01
     Layout layout = Layout::SingleBin;
-    bool motorola = false;       // big-endian audio (FILE ... MOTOROLA); SingleBin/BinPerTrack
-    bool cdExtra = false;        // the last track is data, in a second session
-    bool backslashes = false;    // write FILE names with a Windows-style ".\" prefix
+    bool motorola = false;     // big-endian audio (FILE ... MOTOROLA); SingleBin/BinPerTrack
+    bool cdExtra = false;      // the last track is data, in a second session
+    bool backslashes = false;  // write FILE names with a Windows-style ".\" prefix
 };
 
 // Where each track lands on the disc, as a drive reports it.
@@ -98,15 +98,15 @@ struct ExpectedDisc {
 DiscSpec audioDisc(const std::vector<uint32_t>& lengths);
 
 // The table of contents a drive must report for the image.
-ExpectedDisc expectedToc(const DiscSpec& spec);
+ExpectedDisc expectedToc(const DiscSpec& discPlan);
 
 // The 2352 bytes a drive delivers for logical sector lsn (little-endian 16-bit stereo for
 // audio, whatever the file's byte order). Sectors with no audio (pregaps made by PREGAP,
 // the gap between sessions) read as zeros.
-void sectorBytes(const DiscSpec& spec, uint32_t lsn, uint8_t* out);
+void sectorBytes(const DiscSpec& discPlan, uint32_t lsn, uint8_t* out);
 
 // The bytes of [first, last] (inclusive), as sectorBytes gives them.
-std::vector<uint8_t> rangeBytes(const DiscSpec& spec, uint32_t first, uint32_t last);
+std::vector<uint8_t> rangeBytes(const DiscSpec& discPlan, uint32_t first, uint32_t last);
 
 // The tone frequency (Hz) of the track at 0-based position trackIndex: 220 * 2^(i/4).
 double toneHz(int trackIndex);
@@ -119,12 +119,12 @@ double pregapToneHz(int trackIndex);
 std::vector<uint32_t> defaultLengths(int n);
 
 // The cue sheet text writeImage writes for a sheet named cueFileName (e.g. "disc.cue").
-std::string cueSheet(const DiscSpec& spec, const std::string& cueFileName);
+std::string cueSheet(const DiscSpec& discPlan, const std::string& cueFileName);
 
 // The names of the files the cue sheet refers to, in order (relative, without ".\").
-std::vector<std::string> imageFiles(const DiscSpec& spec, const std::string& cueFileName);
+std::vector<std::string> imageFiles(const DiscSpec& discPlan, const std::string& cueFileName);
 
 // Writes cuePath and the files it names (next to it). Throws std::runtime_error on failure.
-ExpectedDisc writeImage(const DiscSpec& spec, const std::string& cuePath);
+ExpectedDisc writeImage(const DiscSpec& discPlan, const std::string& cuePath);
 
 }  // namespace testdisc
