@@ -10,32 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "../support/TempDir.h"
 #include "drivemodel.h"
 #include "testdisc.h"
 
 namespace disctest {
 
-class TempDir {
-public:
-    TempDir() {
-        char tmpl[] = "/tmp/svdrives-test-XXXXXX";
-        const char* made = mkdtemp(tmpl);
-        if (!made) throw std::runtime_error("mkdtemp failed");
-        path_ = made;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
+using TempDir = sonvaletest::TempDir;
 
 inline std::string join(const std::vector<std::string>& paths) {
     std::string s;

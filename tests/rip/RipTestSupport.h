@@ -14,31 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "../support/TempDir.h"
 #include "WavWriter.h"
 
 namespace riptest {
 
-class TempDir {
-public:
-    TempDir() {
-        char tmpl[] = "/tmp/sonvale-rip-XXXXXX";
-        const char* made = mkdtemp(tmpl);
-        if (!made) throw std::runtime_error("mkdtemp failed");
-        path_ = made;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
+using TempDir = sonvaletest::TempDir;
 
 inline std::vector<uint8_t> readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
