@@ -631,7 +631,7 @@ void TCDRipTestForm::WMDeviceChange(unsigned eventCode) {
 }
 
 // ---------------------------------------------------------------------------------------
-// Playback and tray: filled in with the media player.
+// Playback and tray
 
 void TCDRipTestForm::btnEjectCDClick() {
     if (Rip::RipInProgress) {
@@ -679,7 +679,7 @@ void TCDRipTestForm::SetButtonsEnabled(bool enabled) {
 }
 
 // ---------------------------------------------------------------------------------------
-// Drive settings: filled in with the settings store.
+// Drive settings
 
 void TCDRipTestForm::btnSaveSettingsClick() {
     if (!CDRipReady) {
@@ -751,7 +751,7 @@ void TCDRipTestForm::SelectAll1Click() {
 }
 
 // ---------------------------------------------------------------------------------------
-// New folder: filled in with the dialog.
+// New folder
 
 void TCDRipTestForm::btnNewDirClick() {
     frmNewDir->Execute(DirectoryEdit1);

@@ -5,8 +5,8 @@
 #include <vector>
 
 QStringList GenreNames() {
-    // The ID3v1 genre table (0 to 79) with its Winamp extensions (80 to 147). Only the
-    // text is ever used; the numbers are kept as the table's order for reference.
+    // The ID3v1 genre names with the extensions players commonly added to them. Only the
+    // names are shown, sorted below, so the table's order carries no meaning.
     static const char* const kTable[] = {
         "Blues",
         "Classic Rock",

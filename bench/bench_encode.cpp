@@ -130,7 +130,7 @@ int run(const std::vector<std::string>& argv) {
 }
 
 // The audio of [first, last] as one WAV file, for the reference encoders.
-bool writeWav(const std::string& path, const testdisc::DiscSpec& discPlan, uint32_t first,
+bool writeWav(const std::string& path, const testdisc::DiscPlan& discPlan, uint32_t first,
               uint32_t last) {
     Rip::TWavWriter writer;
     if (!writer.Create(path)) return false;
@@ -195,7 +195,7 @@ int main(int argc, char** argv) {
     constexpr uint32_t kDiscSectors = 74 * 60 * 75;
     std::vector<uint32_t> lengths(size_t(tracks), kDiscSectors / uint32_t(tracks));
     lengths.back() += kDiscSectors % uint32_t(tracks);
-    const testdisc::DiscSpec discPlan = testdisc::audioDisc(lengths);
+    const testdisc::DiscPlan discPlan = testdisc::audioDisc(lengths);
     const std::string cue = (root / "image" / "bench.cue").string();
     auto start = std::chrono::steady_clock::now();
     const testdisc::ExpectedDisc toc = testdisc::writeImage(discPlan, cue);

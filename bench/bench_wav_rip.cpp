@@ -137,7 +137,7 @@ int main(int argc, char** argv) {
     const uint32_t sectors = uint32_t(minutes) * 60 * 75;
     std::vector<uint32_t> lengths(size_t(tracks), sectors / uint32_t(tracks));
     lengths.back() += sectors % uint32_t(tracks);
-    const testdisc::DiscSpec discPlan = testdisc::audioDisc(lengths);
+    const testdisc::DiscPlan discPlan = testdisc::audioDisc(lengths);
     const std::string cue = (root / "image" / "bench.cue").string();
     auto start = std::chrono::steady_clock::now();
     testdisc::writeImage(discPlan, cue);

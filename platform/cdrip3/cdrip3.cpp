@@ -252,7 +252,7 @@ int32_t CR_Init(const char* settingsFileName) {
     s.modelGeneration = 0;  // look at the drives again below
     s.settingsPath.clear();
     s.settingsDir.clear();
-    if (!settingsFileName || !settingsFileName[0]) return CDEX_ERROR;
+    if (!settingsFileName || !settingsFileName[0]) return CDRIP3_ERROR;
 
     s.images.clear();
     s.params.clear();
@@ -272,7 +272,7 @@ int32_t CR_Init(const char* settingsFileName) {
     for (const std::string& p : s.images) resolved.push_back(resolveImage(s, p));
     DriveModel::instance().setConfiguredImages(resolved);
     state();
-    return CDEX_OK;
+    return CDRIP3_OK;
 }
 
 int32_t CR_GetNumCDROM(void) {
@@ -316,12 +316,12 @@ int32_t CR_ReadToc(void) {
     s.tocValid = false;
     s.toc = {};
     svdrives::Drive* d = activeDrive(s);
-    if (!d || !d->unitReady()) return CDEX_ERROR;
+    if (!d || !d->unitReady()) return CDRIP3_ERROR;
     svdrives::Toc toc;
-    if (!d->readToc(&toc) || toc.tracks.empty()) return CDEX_ERROR;
+    if (!d->readToc(&toc) || toc.tracks.empty()) return CDRIP3_ERROR;
     s.toc = std::move(toc);
     s.tocValid = true;
-    return CDEX_OK;
+    return CDRIP3_OK;
 }
 
 int32_t CR_GetNumTocEntries(void) {
@@ -333,55 +333,55 @@ int32_t CR_GetNumTocEntries(void) {
 int32_t CR_GetTocEntry2(int32_t index, CR_TOCENTRY* entry) {
     std::lock_guard lock(g_mutex);
     State& s = state();
-    if (!entry) return CDEX_ERROR;
+    if (!entry) return CDRIP3_ERROR;
     *entry = CR_TOCENTRY{};
     const int32_t n = s.tocValid ? int32_t(s.toc.tracks.size()) : 0;
-    if (index < 0 || index > n || n == 0) return CDEX_ERROR;
+    if (index < 0 || index > n || n == 0) return CDRIP3_ERROR;
     if (index == n) {
         entry->dwStartSector = s.toc.leadOut;
         entry->btTrackNumber = 0xAA;
         entry->btSession = s.toc.tracks.back().session;
-        return CDEX_OK;
+        return CDRIP3_OK;
     }
     const svdrives::TocTrack& t = s.toc.tracks[size_t(index)];
     entry->dwStartSector = t.startSector;
     entry->btFlag = t.data ? 4 : 0;
     entry->btTrackNumber = t.number;
     entry->btSession = t.session;
-    return CDEX_OK;
+    return CDRIP3_OK;
 }
 
 int32_t CR_OpenRipper(int32_t* bufferSize, int32_t firstSector, int32_t lastSector) {
     std::lock_guard lock(g_mutex);
     State& s = state();
-    if (s.ripper) return CDEX_RIPPING_INPROGRESS;
+    if (s.ripper) return CDRIP3_RIPPING_INPROGRESS;
     svdrives::Drive* d = activeDrive(s);
     CR_DRIVEPARAMS* p = activeParams(s);
-    if (!bufferSize || !d || !p || firstSector < 0 || lastSector < firstSector) return CDEX_ERROR;
-    if (!d->unitReady()) return CDEX_NOT_READY;
+    if (!bufferSize || !d || !p || firstSector < 0 || lastSector < firstSector) return CDRIP3_ERROR;
+    if (!d->unitReady()) return CDRIP3_NOT_READY;
     svdrives::Toc toc;
-    if (!d->readToc(&toc) || uint32_t(lastSector) >= toc.leadOut) return CDEX_ERROR;
+    if (!d->readToc(&toc) || uint32_t(lastSector) >= toc.leadOut) return CDRIP3_ERROR;
     const svdrives::ReadSettings settings = readSettings(*p);
     auto reader = d->openReader(uint32_t(firstSector), uint32_t(lastSector), settings);
-    if (!reader) return CDEX_ERROR;
+    if (!reader) return CDRIP3_ERROR;
     auto r = std::make_unique<Ripper>();
     r->reader = std::move(reader);
     r->sectorsPerRead = settings.sectorsPerRead;
     r->total = uint64_t(lastSector) - uint64_t(firstSector) + 1;
     s.ripper = std::move(r);
     *bufferSize = settings.sectorsPerRead * svdrives::kSectorBytes;
-    return CDEX_OK;
+    return CDRIP3_OK;
 }
 
 int32_t CR_RipChunk(uint8_t* buffer, int32_t* bytesRead, int32_t* abort) {
     std::lock_guard lock(g_mutex);
     State& s = state();
     if (bytesRead) *bytesRead = 0;
-    if (!s.ripper) return CDEX_NO_RIPPER;
-    if (!buffer || !bytesRead) return CDEX_ERROR;
+    if (!s.ripper) return CDRIP3_NO_RIPPER;
+    if (!buffer || !bytesRead) return CDRIP3_ERROR;
     Ripper& r = *s.ripper;
     if (abort && *abort) r.finished = true;
-    if (r.finished) return CDEX_RIPPING_DONE;
+    if (r.finished) return CDRIP3_RIPPING_DONE;
     int sectors = 0;
     const svdrives::ReadResult result = r.reader->read(buffer, r.sectorsPerRead, &sectors);
     switch (result) {
@@ -389,18 +389,18 @@ int32_t CR_RipChunk(uint8_t* buffer, int32_t* bytesRead, int32_t* abort) {
         case svdrives::ReadResult::Jitter:
             if (sectors <= 0) {
                 r.finished = true;
-                return CDEX_RIPPING_DONE;
+                return CDRIP3_RIPPING_DONE;
             }
             r.delivered += uint64_t(sectors);
             *bytesRead = sectors * svdrives::kSectorBytes;
-            return result == svdrives::ReadResult::Ok ? CDEX_OK : CDEX_JITTER_ERROR;
+            return result == svdrives::ReadResult::Ok ? CDRIP3_OK : CDRIP3_JITTER_ERROR;
         case svdrives::ReadResult::NotReady:
-            return CDEX_NOT_READY;
+            return CDRIP3_NOT_READY;
         case svdrives::ReadResult::OutOfRange:
         case svdrives::ReadResult::IoError:
             break;
     }
-    return CDEX_ERROR;
+    return CDRIP3_ERROR;
 }
 
 int32_t CR_GetPercentCompleted(void) {
@@ -413,36 +413,36 @@ int32_t CR_GetPercentCompleted(void) {
 int32_t CR_CloseRipper(void) {
     std::lock_guard lock(g_mutex);
     State& s = state();
-    if (!s.ripper) return CDEX_NO_RIPPER;
+    if (!s.ripper) return CDRIP3_NO_RIPPER;
     s.ripper.reset();
-    return CDEX_OK;
+    return CDRIP3_OK;
 }
 
 int32_t CR_GetCDROMParameters(CR_DRIVEPARAMS* params) {
     std::lock_guard lock(g_mutex);
     CR_DRIVEPARAMS* p = activeParams(state());
-    if (!params || !p) return CDEX_ERROR;
+    if (!params || !p) return CDRIP3_ERROR;
     *params = *p;
-    return CDEX_OK;
+    return CDRIP3_OK;
 }
 
 int32_t CR_SetCDROMParameters(const CR_DRIVEPARAMS* params) {
     std::lock_guard lock(g_mutex);
     State& s = state();
     svdrives::Drive* d = activeDrive(s);
-    if (!params || !d) return CDEX_ERROR;
+    if (!params || !d) return CDRIP3_ERROR;
     CR_DRIVEPARAMS p = *params;
     clampAndName(&p, d->name());
     s.params[d->name()] = p;
-    return CDEX_OK;
+    return CDRIP3_OK;
 }
 
 int32_t CR_SaveSettings(void) {
     std::lock_guard lock(g_mutex);
     State& s = state();
-    if (s.settingsPath.empty()) return CDEX_FILEOPEN_ERROR;
-    return cdrip3::writeFileAtomically(s.settingsPath, settingsText(s)) ? CDEX_OK
-                                                                        : CDEX_FILEOPEN_ERROR;
+    if (s.settingsPath.empty()) return CDRIP3_FILEOPEN_ERROR;
+    return cdrip3::writeFileAtomically(s.settingsPath, settingsText(s)) ? CDRIP3_OK
+                                                                        : CDRIP3_FILEOPEN_ERROR;
 }
 
 const char* CR_GetSettingsFileName(void) {

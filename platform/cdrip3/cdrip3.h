@@ -74,24 +74,24 @@
  * does not follow the grammar is ignored (and named on stderr); the others apply.
  *
  *   unreadable  the sectors cannot be read. Image drives: a chunk stops short of the first
- *               of them, and the chunk that starts on one fails with CDEX_ERROR (as does
+ *               of them, and the chunk that starts on one fails with CDRIP3_ERROR (as does
  *               every retry). Real drives: a read that reaches one delivers the sectors
  *               before it and fails; paranoia retries, and once it has spent half its
  *               retries the unreadable sectors are delivered as silence, each chunk holding
- *               one answered CDEX_JITTER_ERROR. With paranoia off they are silence at once.
+ *               one answered CDRIP3_JITTER_ERROR. With paranoia off they are silence at once.
  *   jitter      reads covering the sector arrive shifted by a few stereo frames, by a
  *               different amount each time. Real drives: paranoia finds and corrects the
- *               shift (the chunk is exact, CDEX_OK); with paranoia off the shifted audio
+ *               shift (the chunk is exact, CDRIP3_OK); with paranoia off the shifted audio
  *               is delivered as it came. Image drives have no paranoia: the chunk holding
- *               the sector is delivered exact but answered CDEX_JITTER_ERROR, as from a
+ *               the sector is delivered exact but answered CDRIP3_JITTER_ERROR, as from a
  *               drive whose jitter could not be corrected.
  *   stall       the drive stops answering when asked for the sector: that read blocks for
- *               the milliseconds given (1000 when none are), then fails with CDEX_ERROR,
+ *               the milliseconds given (1000 when none are), then fails with CDRIP3_ERROR,
  *               and every later read of the ripper fails at once. Image drives stall
  *               exactly at the sector, after delivering everything before it; real drives
  *               read ahead, so the rip there ends before the sector.
  *   remove      the disc is taken out as the drive reaches the sector: the sectors before
- *               it are delivered, then the drive is not ready (CDEX_NOT_READY), and the
+ *               it are delivered, then the drive is not ready (CDRIP3_NOT_READY), and the
  *               media callback is told (index, 0). It stays out until CR_EjectCD(0).
  *
  * A stall or a removal happens once per ripper; a new ripper (a new CR_OpenRipper) meets
@@ -109,14 +109,14 @@ extern "C" {
 #define CDRIP3_API __attribute__((visibility("default")))
 
 /* Results of CR_RipChunk (and of other calls where stated). */
-#define CDEX_OK 0
-#define CDEX_ERROR 1
-#define CDEX_FILEOPEN_ERROR 2
-#define CDEX_JITTER_ERROR 3 /* chunk delivered, but not every sector could be verified */
-#define CDEX_RIPPING_DONE 4 /* the range is finished; no bytes delivered */
-#define CDEX_RIPPING_INPROGRESS 5
-#define CDEX_NOT_READY 6 /* no disc in the active drive */
-#define CDEX_NO_RIPPER 7 /* no ripping process is open */
+#define CDRIP3_OK 0
+#define CDRIP3_ERROR 1
+#define CDRIP3_FILEOPEN_ERROR 2
+#define CDRIP3_JITTER_ERROR 3 /* chunk delivered, but not every sector could be verified */
+#define CDRIP3_RIPPING_DONE 4 /* the range is finished; no bytes delivered */
+#define CDRIP3_RIPPING_INPROGRESS 5
+#define CDRIP3_NOT_READY 6 /* no disc in the active drive */
+#define CDRIP3_NO_RIPPER 7 /* no ripping process is open */
 
 /* One table-of-contents entry, 8 bytes. */
 typedef struct CR_TOCENTRY {
@@ -156,7 +156,7 @@ typedef struct CR_DRIVEPARAMS {
  * top of this header), hands its image list to the drive model, makes drive 0 active and
  * forgets the table of contents and any open ripper. Returns 0, also when the file does
  * not exist or cannot be read (parameters then start at their defaults, and
- * CR_SaveSettings reports whether the place is writable). Returns CDEX_ERROR only for a
+ * CR_SaveSettings reports whether the place is writable). Returns CDRIP3_ERROR only for a
  * null or empty name; the library then works as before CR_Init.
  */
 CDRIP3_API int32_t CR_Init(const char* settingsFileName);
@@ -179,7 +179,7 @@ CDRIP3_API const char* CR_GetCDROMIDByIndex(int32_t index);
  * sheet exists, even if the sheet later proves unreadable), else 0. */
 CDRIP3_API int32_t CR_IsUnitReady(void);
 
-/* Reads the active drive's table of contents: 0 on success, CDEX_ERROR when there is no
+/* Reads the active drive's table of contents: 0 on success, CDRIP3_ERROR when there is no
  * drive, no disc, or the table cannot be read (image drives: a malformed sheet, a missing
  * or short file, a WAVE file not in CD format). A failure empties the stored table. */
 CDRIP3_API int32_t CR_ReadToc(void);
@@ -189,7 +189,7 @@ CDRIP3_API int32_t CR_GetNumTocEntries(void);
 
 /* Fills *entry with track index (0..n-1, disc order) of the stored table, or with the
  * lead-out for index n (btTrackNumber 0xAA, btFlag 0, btSession = last session, start =
- * the sector after the last track). Returns 0, or CDEX_ERROR for a null entry or an index
+ * the sector after the last track). Returns 0, or CDRIP3_ERROR for a null entry or an index
  * outside 0..n (the entry is then zeroed). */
 CDRIP3_API int32_t CR_GetTocEntry2(int32_t index, CR_TOCENTRY* entry);
 
@@ -198,10 +198,10 @@ CDRIP3_API int32_t CR_GetTocEntry2(int32_t index, CR_TOCENTRY* entry);
  * the active drive's parameters at the time of the call. On success returns 0 and sets
  * *bufferSize to sectors-per-read * 2352: the size of the buffer CR_RipChunk needs.
  * Fails, leaving *bufferSize untouched, with
- *   CDEX_ERROR               null bufferSize, no drive, a negative sector, first > last,
+ *   CDRIP3_ERROR               null bufferSize, no drive, a negative sector, first > last,
  *                            lastSector at or beyond the lead-out, unreadable table;
- *   CDEX_NOT_READY           no disc;
- *   CDEX_RIPPING_INPROGRESS  a ripper is open already (close it first).
+ *   CDRIP3_NOT_READY           no disc;
+ *   CDRIP3_RIPPING_INPROGRESS  a ripper is open already (close it first).
  */
 CDRIP3_API int32_t CR_OpenRipper(int32_t* bufferSize, int32_t firstSector, int32_t lastSector);
 
@@ -209,14 +209,14 @@ CDRIP3_API int32_t CR_OpenRipper(int32_t* bufferSize, int32_t firstSector, int32
  * Reads the next up to sectors-per-read sectors of the open ripper into buffer (which
  * holds *bufferSize bytes of CR_OpenRipper) and sets *bytesRead to their byte count.
  * Audio is 16-bit little-endian stereo, as on the disc. Returns
- *   CDEX_OK            bytes delivered, every sector read exactly (or verified);
- *   CDEX_JITTER_ERROR  bytes delivered, but paranoia could not verify or correct every
+ *   CDRIP3_OK            bytes delivered, every sector read exactly (or verified);
+ *   CDRIP3_JITTER_ERROR  bytes delivered, but paranoia could not verify or correct every
  *                      sector of the chunk (its audio is still the best it could get);
- *   CDEX_RIPPING_DONE  the range is exhausted, or *abort was non-zero: *bytesRead = 0,
+ *   CDRIP3_RIPPING_DONE  the range is exhausted, or *abort was non-zero: *bytesRead = 0,
  *                      and every later call says so too until CR_CloseRipper;
- *   CDEX_NOT_READY     the disc went (tray opened, medium changed): *bytesRead = 0;
- *   CDEX_ERROR         read failure, or null buffer/bytesRead: *bytesRead = 0 (if given);
- *   CDEX_NO_RIPPER     no ripper is open: *bytesRead = 0.
+ *   CDRIP3_NOT_READY     the disc went (tray opened, medium changed): *bytesRead = 0;
+ *   CDRIP3_ERROR         read failure, or null buffer/bytesRead: *bytesRead = 0 (if given);
+ *   CDRIP3_NO_RIPPER     no ripper is open: *bytesRead = 0.
  * abort may be null (never abort).
  */
 CDRIP3_API int32_t CR_RipChunk(uint8_t* buffer, int32_t* bytesRead, int32_t* abort);
@@ -225,14 +225,14 @@ CDRIP3_API int32_t CR_RipChunk(uint8_t* buffer, int32_t* bytesRead, int32_t* abo
  * delivered; 0 with no ripper open. */
 CDRIP3_API int32_t CR_GetPercentCompleted(void);
 
-/* Closes the ripper: 0 when one was open, CDEX_NO_RIPPER when none was. */
+/* Closes the ripper: 0 when one was open, CDRIP3_NO_RIPPER when none was. */
 CDRIP3_API int32_t CR_CloseRipper(void);
 
 /* Copies the active drive's parameter block into *params (bytes 0..255: the drive's
  * name). Defaults: sectors per read 26, overlap 7, compare 1, speed 0, jitter on 1,
  * retries 0 (library default: 20), timeout 30, multiread 0/0/0, lock during read 0,
  * rip mode 1, paranoia mode 0xDF (full paranoia without "never skip").
- * Returns 0, or CDEX_ERROR for a null params or when there is no drive. */
+ * Returns 0, or CDRIP3_ERROR for a null params or when there is no drive. */
 CDRIP3_API int32_t CR_GetCDROMParameters(CR_DRIVEPARAMS* params);
 
 /*
@@ -240,7 +240,7 @@ CDRIP3_API int32_t CR_GetCDROMParameters(CR_DRIVEPARAMS* params);
  * CR_OpenRipper. Out-of-range values are clamped, never refused: sectors per read 1..200,
  * overlap and compare 0..100, speed -1..255 (0 and -1: leave the drive's speed alone),
  * retries 0..1000, timeout 0..3600, rip mode 0..1, paranoia mode 0..0xFF; the other
- * fields are kept as given. Returns 0, or CDEX_ERROR for a null params or when there is
+ * fields are kept as given. Returns 0, or CDRIP3_ERROR for a null params or when there is
  * no drive.
  *
  * How the fields drive the reading (real drives; image drives read exactly anyway):
@@ -249,7 +249,7 @@ CDRIP3_API int32_t CR_GetCDROMParameters(CR_DRIVEPARAMS* params);
  * cdio_paranoia_modeset); otherwise PARANOIA_MODE_DISABLE. Retries bound the re-reads of
  * one sector (cdio_paranoia_read_limited): once half of them have failed, the sectors the
  * drive cannot deliver are read one by one and those that still fail are delivered as
- * silence in a chunk answered CDEX_JITTER_ERROR, so a bad sector never hangs a rip and
+ * silence in a chunk answered CDRIP3_JITTER_ERROR, so a bad sector never hangs a rip and
  * costs no audio but its own; 0 means 20. Without paranoia a failed read is split at once.
  * A speed above 0 is set with cdio_cddap_speed_set. Overlap, compare, timeout, the
  * multiread fields and lock-during-read are stored and saved only: libcdio-paranoia
@@ -258,7 +258,7 @@ CDRIP3_API int32_t CR_GetCDROMParameters(CR_DRIVEPARAMS* params);
 CDRIP3_API int32_t CR_SetCDROMParameters(const CR_DRIVEPARAMS* params);
 
 /* Writes the settings file (image list and every known drive's parameters) atomically,
- * creating its folder: 0 when written; CDEX_FILEOPEN_ERROR when it could not be written
+ * creating its folder: 0 when written; CDRIP3_FILEOPEN_ERROR when it could not be written
  * or no file is named yet (no successful CR_Init). */
 CDRIP3_API int32_t CR_SaveSettings(void);
 
@@ -275,7 +275,7 @@ CDRIP3_API void CR_StopPlayTrack(void);
 CDRIP3_API void CR_LockCD(int32_t lock);
 
 /* Opens (non-zero) or closes (0) the active drive's tray. For an image drive opening
- * takes the disc out: CR_IsUnitReady gives 0, an open ripper's reads give CDEX_NOT_READY,
+ * takes the disc out: CR_IsUnitReady gives 0, an open ripper's reads give CDRIP3_NOT_READY,
  * and the media callback is told (index, 0); closing puts it back and tells (index, 1). */
 CDRIP3_API void CR_EjectCD(int32_t open);
 

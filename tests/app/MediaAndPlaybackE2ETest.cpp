@@ -22,9 +22,9 @@ protected:
     void SetUp() override {
         setenv("HOME", home_.path().c_str(), 1);
         setenv("XDG_CONFIG_HOME", home_.file("config").c_str(), 1);
-        spec_ = testdisc::audioDisc({300, 450, 600, 150});
+        plan_ = testdisc::audioDisc({300, 450, 600, 150});
         cue_ = home_.file("disc.cue");
-        testdisc::writeImage(spec_, cue_);
+        testdisc::writeImage(plan_, cue_);
         FinalizeCDRip();
         disctest::useDrives({cue_});
         InitializeCDRip(ExecutableDir() + "/libcdrip3.so");
@@ -45,7 +45,7 @@ protected:
     }
 
     disctest::TempDir home_;
-    testdisc::DiscSpec spec_;
+    testdisc::DiscPlan plan_;
     std::string cue_;
     RecordingServices services;
     svdevmon::DeviceMonitor monitor{svdevmon::DeviceMonitor::Options{false, QString()}};
@@ -80,9 +80,9 @@ TEST_F(MediaE2ETest, PlayDeliversTheDiscFromTheTracksFirstSector) {
     ASSERT_TRUE(services.shown.isEmpty()) << services.shown.join("; ").toStdString();
     EXPECT_TRUE(form->btnStop->isEnabled());
 
-    const testdisc::ExpectedDisc toc = testdisc::expectedToc(spec_);
+    const testdisc::ExpectedDisc toc = testdisc::expectedToc(plan_);
     const uint32_t first = toc.tracks[2].startSector;
-    const std::vector<uint8_t> want = testdisc::rangeBytes(spec_, first, toc.leadOut - 1);
+    const std::vector<uint8_t> want = testdisc::rangeBytes(plan_, first, toc.leadOut - 1);
     ASSERT_TRUE(capture->waitForBytes(0, want.size(), std::chrono::seconds(20)));
     const auto heard = capture->output(0).bytes;
     ASSERT_EQ(heard.size(), want.size());
@@ -105,7 +105,7 @@ TEST_F(MediaE2ETest, StopEndsPlaybackMidway) {
     capture->setBudget(-1);
     const auto heard = capture->output(0).bytes;
     EXPECT_EQ(heard.size(), 2352u * 10);
-    EXPECT_TRUE(heard == testdisc::rangeBytes(spec_, 0, 9));
+    EXPECT_TRUE(heard == testdisc::rangeBytes(plan_, 0, 9));
 }
 
 TEST_F(MediaE2ETest, WithoutASoundDeviceThePlayerReportsAndTheWindowStaysIdle) {

@@ -21,7 +21,7 @@ protected:
     }
     void TearDown() override { FinalizeCDRip(); }
 
-    std::string Disc(const std::string& name, const testdisc::DiscSpec& discPlan) {
+    std::string Disc(const std::string& name, const testdisc::DiscPlan& discPlan) {
         const std::string cue = home_.file(name + "/" + name + ".cue");
         std::filesystem::create_directories(home_.file(name));
         testdisc::writeImage(discPlan, cue);
@@ -77,7 +77,7 @@ TEST_F(RealLibraryTest, NoImagesNoDrives) {
 }
 
 TEST_F(RealLibraryTest, TableOfContentsMatchesTheSheetSectorForSector) {
-    testdisc::DiscSpec discPlan = testdisc::audioDisc({1000, 2000, 3000, 1500});
+    testdisc::DiscPlan discPlan = testdisc::audioDisc({1000, 2000, 3000, 1500});
     discPlan.hiddenSectors = 300;
     discPlan.tracks[2].index0 = 150;
     discPlan.tracks[3].pregap = 75;
@@ -96,7 +96,7 @@ TEST_F(RealLibraryTest, TableOfContentsMatchesTheSheetSectorForSector) {
 }
 
 TEST_F(RealLibraryTest, CdExtraDiscLeavesTheSessionGapOutOfTheLastAudioTrack) {
-    testdisc::DiscSpec discPlan = testdisc::audioDisc({1500, 2250, 3000});
+    testdisc::DiscPlan discPlan = testdisc::audioDisc({1500, 2250, 3000});
     discPlan.cdExtra = true;
     Start({Disc("extra", discPlan)});
     EXPECT_EQ(form->Status(),
@@ -129,7 +129,7 @@ TEST_F(RealLibraryTest, BrokenImagesListNothing) {
 }
 
 TEST_F(RealLibraryTest, DataOnlyDiscRefusesPlay) {
-    testdisc::DiscSpec discPlan = testdisc::audioDisc({2000});
+    testdisc::DiscPlan discPlan = testdisc::audioDisc({2000});
     discPlan.tracks[0].data = true;
     Start({Disc("data", discPlan)});
     EXPECT_EQ(form->Status(), "Found 1 CD/DVD-ROM Drive(s), A Data Disc is Loaded in (1st) Drive.");

@@ -41,9 +41,9 @@ protected:
     void SetUp() override {
         setenv("HOME", home_.path().c_str(), 1);
         setenv("XDG_CONFIG_HOME", home_.file("config").c_str(), 1);
-        spec_ = testdisc::audioDisc({400, 300, 500});
+        plan_ = testdisc::audioDisc({400, 300, 500});
         const std::string cue = home_.file("disc.cue");
-        testdisc::writeImage(spec_, cue);
+        testdisc::writeImage(plan_, cue);
         std::filesystem::create_directories(home_.file("out"));
         FinalizeCDRip();
         disctest::useDrives({cue});
@@ -78,7 +78,7 @@ protected:
     }
 
     disctest::TempDir home_;
-    testdisc::DiscSpec spec_;
+    testdisc::DiscPlan plan_;
     RecordingServices services;
     std::unique_ptr<ExitDuringRipForm> form;
 };
@@ -93,10 +93,10 @@ TEST_F(RipE2ETest, RipToWaveWritesTheSelectedTracks) {
     form->btnRip->click();
     ASSERT_TRUE(WaitForStatus("Ripping Completed.")) << form->Status().toStdString();
 
-    const auto toc = testdisc::expectedToc(spec_);
-    EXPECT_TRUE(WavData("Live Track 1.wav") == testdisc::rangeBytes(spec_, 0, 399));
+    const auto toc = testdisc::expectedToc(plan_);
+    EXPECT_TRUE(WavData("Live Track 1.wav") == testdisc::rangeBytes(plan_, 0, 399));
     EXPECT_TRUE(WavData("Live Track 3.wav") ==
-                testdisc::rangeBytes(spec_, toc.tracks[2].startSector, toc.leadOut - 1));
+                testdisc::rangeBytes(plan_, toc.tracks[2].startSector, toc.leadOut - 1));
     EXPECT_FALSE(std::filesystem::exists(home_.file("out/Live Track 2.wav")));
     EXPECT_TRUE(form->TrackList->selectedItems().isEmpty());
     EXPECT_EQ(form->edtRecName->text(), "Track 3");

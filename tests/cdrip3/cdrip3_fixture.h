@@ -44,7 +44,7 @@ protected:
     // Rips [first, last] of the active drive to the end the way the program does.
     static Rip rip(int32_t first, int32_t last) {
         Rip r;
-        if (CR_OpenRipper(&r.bufferSize, first, last) != CDEX_OK) {
+        if (CR_OpenRipper(&r.bufferSize, first, last) != CDRIP3_OK) {
             ADD_FAILURE() << "CR_OpenRipper(" << first << ", " << last << ") failed";
             return r;
         }
@@ -53,17 +53,17 @@ protected:
             int32_t bytes = -1;
             int32_t abort = 0;
             const int32_t rc = CR_RipChunk(buf.data(), &bytes, &abort);
-            if (rc != CDEX_OK && rc != CDEX_JITTER_ERROR) {
+            if (rc != CDRIP3_OK && rc != CDRIP3_JITTER_ERROR) {
                 r.endCode = rc;
                 EXPECT_EQ(bytes, 0);
                 break;
             }
-            if (rc == CDEX_JITTER_ERROR) ++r.jitterChunks;
+            if (rc == CDRIP3_JITTER_ERROR) ++r.jitterChunks;
             r.chunkBytes.push_back(bytes);
             r.percents.push_back(CR_GetPercentCompleted());
             r.bytes.insert(r.bytes.end(), buf.begin(), buf.begin() + bytes);
         }
-        EXPECT_EQ(CR_CloseRipper(), CDEX_OK);
+        EXPECT_EQ(CR_CloseRipper(), CDRIP3_OK);
         return r;
     }
 

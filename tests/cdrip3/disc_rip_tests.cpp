@@ -14,9 +14,9 @@ protected:
         const std::string cue = home_.file("discs/disc.cue");
         expected_ = testdisc::writeImage(GetParam().discPlan, cue);
         useDrives({cue});
-        ASSERT_EQ(CR_ReadToc(), CDEX_OK);
+        ASSERT_EQ(CR_ReadToc(), CDRIP3_OK);
     }
-    const testdisc::DiscSpec& discPlan() const { return GetParam().discPlan; }
+    const testdisc::DiscPlan& discPlan() const { return GetParam().discPlan; }
     testdisc::ExpectedDisc expected_;
 };
 
@@ -26,7 +26,7 @@ TEST_P(DiscThroughApi, TocEntriesMatchTheDisc) {
     for (int32_t i = 0; i < n; ++i) {
         SCOPED_TRACE("entry " + std::to_string(i));
         CR_TOCENTRY e;
-        ASSERT_EQ(CR_GetTocEntry2(i, &e), CDEX_OK);
+        ASSERT_EQ(CR_GetTocEntry2(i, &e), CDRIP3_OK);
         const auto& t = expected_.tracks[size_t(i)];
         EXPECT_EQ(e.btTrackNumber, t.number);
         EXPECT_EQ(e.dwStartSector, t.startSector);
@@ -34,7 +34,7 @@ TEST_P(DiscThroughApi, TocEntriesMatchTheDisc) {
         EXPECT_EQ(e.btSession, t.session);
     }
     CR_TOCENTRY leadOut;
-    ASSERT_EQ(CR_GetTocEntry2(n, &leadOut), CDEX_OK);
+    ASSERT_EQ(CR_GetTocEntry2(n, &leadOut), CDRIP3_OK);
     EXPECT_EQ(leadOut.btTrackNumber, 0xAA);
     EXPECT_EQ(leadOut.btFlag, 0);
     EXPECT_EQ(leadOut.dwStartSector, expected_.leadOut);
@@ -46,7 +46,7 @@ TEST_P(DiscThroughApi, EveryAudioTrackRipsExactly) {
         SCOPED_TRACE("track " + std::to_string(t.number));
         const uint32_t last = t.startSector + t.sectors - 1;
         const auto r = rip(int32_t(t.startSector), int32_t(last));
-        EXPECT_EQ(r.endCode, CDEX_RIPPING_DONE);
+        EXPECT_EQ(r.endCode, CDRIP3_RIPPING_DONE);
         EXPECT_EQ(
             disctest::firstDifferentSector(
                 r.bytes, testdisc::rangeBytes(discPlan(), t.startSector, last), t.startSector),

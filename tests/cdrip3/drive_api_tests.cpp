@@ -43,36 +43,36 @@ TEST_F(DriveApi, ListNamesAndActiveDrive) {
     CR_SetActiveCDROM(-1);
     EXPECT_EQ(CR_GetActiveCDROM(), 2);
     EXPECT_EQ(CR_IsUnitReady(), 0);  // its sheet does not exist
-    EXPECT_EQ(CR_ReadToc(), CDEX_ERROR);
+    EXPECT_EQ(CR_ReadToc(), CDRIP3_ERROR);
 }
 
 TEST_F(DriveApi, BrokenImageIsReadyButItsTocFails) {
-    ASSERT_EQ(CR_ReadToc(), CDEX_OK);
+    ASSERT_EQ(CR_ReadToc(), CDRIP3_OK);
     ASSERT_EQ(CR_GetNumTocEntries(), 2);
     CR_SetActiveCDROM(1);
     EXPECT_EQ(CR_GetNumTocEntries(), 0);  // that table was the other drive's
     EXPECT_EQ(CR_IsUnitReady(), 1);
-    EXPECT_EQ(CR_ReadToc(), CDEX_ERROR);
+    EXPECT_EQ(CR_ReadToc(), CDRIP3_ERROR);
     EXPECT_EQ(CR_GetNumTocEntries(), 0);
     CR_TOCENTRY e;
     memset(&e, 0x55, sizeof e);
-    EXPECT_EQ(CR_GetTocEntry2(0, &e), CDEX_ERROR);
+    EXPECT_EQ(CR_GetTocEntry2(0, &e), CDRIP3_ERROR);
     EXPECT_EQ(e.dwStartSector, 0u);
     EXPECT_EQ(e.btTrackNumber, 0);
     int32_t size = 0;
-    EXPECT_NE(CR_OpenRipper(&size, 0, 0), CDEX_OK);
+    EXPECT_NE(CR_OpenRipper(&size, 0, 0), CDRIP3_OK);
 }
 
 TEST_F(DriveApi, TocEntryIndicesOutsideTheTable) {
-    ASSERT_EQ(CR_ReadToc(), CDEX_OK);
+    ASSERT_EQ(CR_ReadToc(), CDRIP3_OK);
     CR_TOCENTRY e;
     memset(&e, 0x55, sizeof e);
-    EXPECT_EQ(CR_GetTocEntry2(3, &e), CDEX_ERROR);  // 2 tracks + lead-out at index 2
+    EXPECT_EQ(CR_GetTocEntry2(3, &e), CDRIP3_ERROR);  // 2 tracks + lead-out at index 2
     EXPECT_EQ(e.btFlag, 0);
     EXPECT_EQ(e.dwStartSector, 0u);
-    EXPECT_EQ(CR_GetTocEntry2(-1, &e), CDEX_ERROR);
-    EXPECT_EQ(CR_GetTocEntry2(0, nullptr), CDEX_ERROR);
-    EXPECT_EQ(CR_GetTocEntry2(2, &e), CDEX_OK);
+    EXPECT_EQ(CR_GetTocEntry2(-1, &e), CDRIP3_ERROR);
+    EXPECT_EQ(CR_GetTocEntry2(0, nullptr), CDRIP3_ERROR);
+    EXPECT_EQ(CR_GetTocEntry2(2, &e), CDRIP3_OK);
     EXPECT_EQ(e.btTrackNumber, 0xAA);
     EXPECT_EQ(e.dwStartSector, expected_.leadOut);
 }
@@ -92,14 +92,14 @@ void record(int32_t drive, int32_t arrived, void* context) {
 TEST_F(DriveApi, TrayMovesAreNotifiedAndChangeReadiness) {
     std::vector<Notice> notices;
     CR_SetMediaNotify(record, &notices);
-    ASSERT_EQ(CR_ReadToc(), CDEX_OK);
+    ASSERT_EQ(CR_ReadToc(), CDRIP3_OK);
     CR_EjectCD(1);
     EXPECT_EQ(CR_IsUnitReady(), 0);
     EXPECT_EQ(CR_GetNumTocEntries(), 0);
-    EXPECT_EQ(CR_ReadToc(), CDEX_ERROR);
+    EXPECT_EQ(CR_ReadToc(), CDRIP3_ERROR);
     CR_EjectCD(0);
     EXPECT_EQ(CR_IsUnitReady(), 1);
-    EXPECT_EQ(CR_ReadToc(), CDEX_OK);
+    EXPECT_EQ(CR_ReadToc(), CDRIP3_OK);
     const std::vector<Notice> want = {{0, 0}, {0, 1}};
     EXPECT_EQ(notices, want);
 
@@ -125,16 +125,16 @@ TEST_F(DriveApi, NoDrivesAtAll) {
     EXPECT_EQ(CR_GetNumCDROM(), 0);
     EXPECT_EQ(CR_GetActiveCDROM(), 0);
     EXPECT_EQ(CR_IsUnitReady(), 0);
-    EXPECT_EQ(CR_ReadToc(), CDEX_ERROR);
+    EXPECT_EQ(CR_ReadToc(), CDRIP3_ERROR);
     CR_DRIVEPARAMS p;
-    EXPECT_NE(CR_GetCDROMParameters(&p), CDEX_OK);
-    EXPECT_NE(CR_SetCDROMParameters(&p), CDEX_OK);
+    EXPECT_NE(CR_GetCDROMParameters(&p), CDRIP3_OK);
+    EXPECT_NE(CR_SetCDROMParameters(&p), CDRIP3_OK);
     int32_t size = 0;
-    EXPECT_NE(CR_OpenRipper(&size, 0, 0), CDEX_OK);
+    EXPECT_NE(CR_OpenRipper(&size, 0, 0), CDRIP3_OK);
     CR_EjectCD(1);
     CR_LockCD(1);
     CR_StopPlayTrack();
-    EXPECT_EQ(CR_SaveSettings(), CDEX_OK);  // parameters of no drive still make a file
+    EXPECT_EQ(CR_SaveSettings(), CDRIP3_OK);  // parameters of no drive still make a file
 }
 
 TEST(Cdrip3Exports, EveryEntryPointAndNothingElse) {

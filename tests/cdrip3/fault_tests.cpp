@@ -1,7 +1,7 @@
 // The faults CDRIP3_FAULTS injects, seen through the C ABI as a program sees them: on image
 // drives (exact reads) and on the libcdio-paranoia backend, where paranoia itself has to
 // cope with them. What matters each time: the rip ends, in bounded time, every delivered
-// byte is either the disc's or in a chunk answered CDEX_JITTER_ERROR, and the drive is
+// byte is either the disc's or in a chunk answered CDRIP3_JITTER_ERROR, and the drive is
 // usable again afterwards.
 #include <unistd.h>
 
@@ -35,7 +35,7 @@ struct FaultyRip {
 FaultyRip ripWithFaults(int32_t first, int32_t last) {
     FaultyRip r;
     int32_t size = 0;
-    if (CR_OpenRipper(&size, first, last) != CDEX_OK) {
+    if (CR_OpenRipper(&size, first, last) != CDRIP3_OK) {
         ADD_FAILURE() << "CR_OpenRipper(" << first << ", " << last << ") failed";
         return r;
     }
@@ -48,7 +48,7 @@ FaultyRip ripWithFaults(int32_t first, int32_t last) {
         const int32_t rc = CR_RipChunk(buf.data(), &bytes, nullptr);
         const long ms =
             long(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count());
-        if ((rc != CDEX_OK && rc != CDEX_JITTER_ERROR) || bytes <= 0) {
+        if ((rc != CDRIP3_OK && rc != CDRIP3_JITTER_ERROR) || bytes <= 0) {
             r.endCode = rc;
             r.endMilliseconds = ms;
             EXPECT_EQ(bytes, 0) << "a failing call delivered bytes";
@@ -66,7 +66,7 @@ FaultyRip ripWithFaults(int32_t first, int32_t last) {
 }
 
 // The sectors (absolute) whose delivered bytes are not the disc's.
-std::set<uint32_t> damagedSectors(const FaultyRip& r, const testdisc::DiscSpec& discPlan,
+std::set<uint32_t> damagedSectors(const FaultyRip& r, const testdisc::DiscPlan& discPlan,
                                   uint32_t first) {
     std::set<uint32_t> out;
     const size_t n = r.bytes.size() / testdisc::kSectorBytes;
@@ -80,16 +80,16 @@ std::set<uint32_t> damagedSectors(const FaultyRip& r, const testdisc::DiscSpec& 
     return out;
 }
 
-// Every damaged sector lies in a chunk answered CDEX_JITTER_ERROR: nothing damaged passes
+// Every damaged sector lies in a chunk answered CDRIP3_JITTER_ERROR: nothing damaged passes
 // as exact.
 void expectDamageReported(const FaultyRip& r, const std::set<uint32_t>& damaged) {
     for (uint32_t s : damaged) {
         bool reported = false;
         for (const Chunk& c : r.chunks) {
             if (s >= c.first && s < c.first + uint32_t(c.sectors))
-                reported = c.rc == CDEX_JITTER_ERROR;
+                reported = c.rc == CDRIP3_JITTER_ERROR;
         }
-        EXPECT_TRUE(reported) << "sector " << s << " is damaged in a chunk answered CDEX_OK";
+        EXPECT_TRUE(reported) << "sector " << s << " is damaged in a chunk answered CDRIP3_OK";
     }
 }
 
@@ -109,26 +109,26 @@ protected:
         unsetenv("CDRIP3_FAULTS");
         Cdrip3Test::TearDown();
     }
-    void useDisc(const testdisc::DiscSpec& discPlan, bool paranoiaBackend) {
-        spec_ = discPlan;
+    void useDisc(const testdisc::DiscPlan& discPlan, bool paranoiaBackend) {
+        plan_ = discPlan;
         const std::string cue = home_.file("discs/faulty.cue");
-        expected_ = testdisc::writeImage(spec_, cue);
+        expected_ = testdisc::writeImage(plan_, cue);
         if (paranoiaBackend)
             useDrives({}, {cue});
         else
             useDrives({cue});
-        ASSERT_EQ(CR_ReadToc(), CDEX_OK);
+        ASSERT_EQ(CR_ReadToc(), CDRIP3_OK);
     }
     static void faults(const char* plan) { setenv("CDRIP3_FAULTS", plan, 1); }
     static void setParam(int offset, int32_t value) {
         CR_DRIVEPARAMS p;
-        ASSERT_EQ(CR_GetCDROMParameters(&p), CDEX_OK);
+        ASSERT_EQ(CR_GetCDROMParameters(&p), CDRIP3_OK);
         memcpy(p.bytes + offset, &value, 4);
-        ASSERT_EQ(CR_SetCDROMParameters(&p), CDEX_OK);
+        ASSERT_EQ(CR_SetCDROMParameters(&p), CDRIP3_OK);
     }
     uint32_t lastSector() const { return expected_.leadOut - 1; }
 
-    testdisc::DiscSpec spec_;
+    testdisc::DiscPlan plan_;
     testdisc::ExpectedDisc expected_;
 };
 
@@ -139,37 +139,37 @@ TEST_F(Faults, ImageUnreadableSectorsEndTheRipAfterEverythingBeforeThem) {
     useDisc(testdisc::audioDisc({400, 300}), false);
     faults("unreadable=300-305");
     const FaultyRip r = ripWithFaults(0, 399);
-    EXPECT_EQ(r.endCode, CDEX_ERROR);
+    EXPECT_EQ(r.endCode, CDRIP3_ERROR);
     // 26 sectors a chunk: the one reaching 300 stops short of it.
     ASSERT_FALSE(r.chunks.empty());
     EXPECT_EQ(r.chunks.back().first + uint32_t(r.chunks.back().sectors), 300u);
-    EXPECT_EQ(r.bytes, testdisc::rangeBytes(spec_, 0, 299));
-    for (const Chunk& c : r.chunks) EXPECT_EQ(c.rc, CDEX_OK);
+    EXPECT_EQ(r.bytes, testdisc::rangeBytes(plan_, 0, 299));
+    for (const Chunk& c : r.chunks) EXPECT_EQ(c.rc, CDRIP3_OK);
     // A retry meets the same sector again.
     std::vector<uint8_t> buf(26 * 2352);
     int32_t bytes = -1;
-    EXPECT_EQ(CR_RipChunk(buf.data(), &bytes, nullptr), CDEX_ERROR);
+    EXPECT_EQ(CR_RipChunk(buf.data(), &bytes, nullptr), CDRIP3_ERROR);
     EXPECT_EQ(bytes, 0);
-    EXPECT_EQ(CR_CloseRipper(), CDEX_OK);
+    EXPECT_EQ(CR_CloseRipper(), CDRIP3_OK);
 
     // Ranges clear of them rip in full, and so does everything once the plan is gone.
-    EXPECT_EQ(ripWithFaults(306, 699).endCode, CDEX_RIPPING_DONE);
+    EXPECT_EQ(ripWithFaults(306, 699).endCode, CDRIP3_RIPPING_DONE);
     CR_CloseRipper();
     unsetenv("CDRIP3_FAULTS");
     const FaultyRip clean = ripWithFaults(0, 699);
-    EXPECT_EQ(clean.endCode, CDEX_RIPPING_DONE);
-    EXPECT_EQ(clean.bytes, testdisc::rangeBytes(spec_, 0, 699));
+    EXPECT_EQ(clean.endCode, CDRIP3_RIPPING_DONE);
+    EXPECT_EQ(clean.bytes, testdisc::rangeBytes(plan_, 0, 699));
 }
 
 TEST_F(Faults, ImageJitterMarksOnlyTheChunksHoldingItsSectorsAndKeepsTheAudio) {
     useDisc(testdisc::audioDisc({400}), false);
     faults("jitter=100, 260");  // chunks 78..103 and 260..285
     const FaultyRip r = ripWithFaults(0, 399);
-    EXPECT_EQ(r.endCode, CDEX_RIPPING_DONE);
-    EXPECT_EQ(r.bytes, testdisc::rangeBytes(spec_, 0, 399));
+    EXPECT_EQ(r.endCode, CDRIP3_RIPPING_DONE);
+    EXPECT_EQ(r.bytes, testdisc::rangeBytes(plan_, 0, 399));
     std::vector<uint32_t> jittered;
     for (const Chunk& c : r.chunks)
-        if (c.rc == CDEX_JITTER_ERROR) jittered.push_back(c.first);
+        if (c.rc == CDRIP3_JITTER_ERROR) jittered.push_back(c.first);
     EXPECT_EQ(jittered, (std::vector<uint32_t>{78, 260}));
     EXPECT_EQ(CR_GetPercentCompleted(), 100);
 }
@@ -178,20 +178,20 @@ TEST_F(Faults, ImageStallBlocksForItsTimeThenFailsAndStaysFailed) {
     useDisc(testdisc::audioDisc({400}), false);
     faults("stall=200:300");
     const FaultyRip r = ripWithFaults(0, 399);
-    EXPECT_EQ(r.endCode, CDEX_ERROR);
+    EXPECT_EQ(r.endCode, CDRIP3_ERROR);
     EXPECT_GE(r.endMilliseconds, 290);
     EXPECT_LT(r.endMilliseconds, 5000);
-    EXPECT_EQ(r.bytes, testdisc::rangeBytes(spec_, 0, 199));
+    EXPECT_EQ(r.bytes, testdisc::rangeBytes(plan_, 0, 199));
     for (const Chunk& c : r.chunks) EXPECT_LT(c.milliseconds, 250);
     // The drive does not come back for this ripper, and asking again costs nothing.
     std::vector<uint8_t> buf(26 * 2352);
     int32_t bytes = -1;
     const auto t0 = Clock::now();
-    EXPECT_EQ(CR_RipChunk(buf.data(), &bytes, nullptr), CDEX_ERROR);
+    EXPECT_EQ(CR_RipChunk(buf.data(), &bytes, nullptr), CDRIP3_ERROR);
     EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(250));
-    EXPECT_EQ(CR_CloseRipper(), CDEX_OK);
+    EXPECT_EQ(CR_CloseRipper(), CDRIP3_OK);
     unsetenv("CDRIP3_FAULTS");
-    EXPECT_EQ(ripWithFaults(0, 399).endCode, CDEX_RIPPING_DONE);
+    EXPECT_EQ(ripWithFaults(0, 399).endCode, CDRIP3_RIPPING_DONE);
 }
 
 TEST_F(Faults, ImageRemovalOpensTheTrayAtTheSectorAndClosingItRestoresTheDisc) {
@@ -199,24 +199,24 @@ TEST_F(Faults, ImageRemovalOpensTheTrayAtTheSectorAndClosingItRestoresTheDisc) {
     CR_SetMediaNotify(recordNotice, nullptr);
     faults("remove=150");
     const FaultyRip r = ripWithFaults(0, 399);
-    EXPECT_EQ(r.endCode, CDEX_NOT_READY);
-    EXPECT_EQ(r.bytes, testdisc::rangeBytes(spec_, 0, 149));
+    EXPECT_EQ(r.endCode, CDRIP3_NOT_READY);
+    EXPECT_EQ(r.bytes, testdisc::rangeBytes(plan_, 0, 149));
     EXPECT_EQ(g_notices, (std::vector<std::pair<int32_t, int32_t>>{{0, 0}}));
     EXPECT_EQ(CR_IsUnitReady(), 0);
-    EXPECT_EQ(CR_ReadToc(), CDEX_ERROR);
-    EXPECT_EQ(CR_CloseRipper(), CDEX_OK);
+    EXPECT_EQ(CR_ReadToc(), CDRIP3_ERROR);
+    EXPECT_EQ(CR_CloseRipper(), CDRIP3_OK);
     int32_t size = 0;
-    EXPECT_EQ(CR_OpenRipper(&size, 0, 10), CDEX_NOT_READY);
+    EXPECT_EQ(CR_OpenRipper(&size, 0, 10), CDRIP3_NOT_READY);
 
     CR_EjectCD(0);
     EXPECT_EQ(g_notices.back(), (std::pair<int32_t, int32_t>{0, 1}));
     EXPECT_EQ(CR_IsUnitReady(), 1);
-    ASSERT_EQ(CR_ReadToc(), CDEX_OK);
+    ASSERT_EQ(CR_ReadToc(), CDRIP3_OK);
     EXPECT_EQ(CR_GetNumTocEntries(), 2);
     // The plan still holds for a range that reaches the sector; one that does not is clean.
     const FaultyRip second = ripWithFaults(400, 699);
-    EXPECT_EQ(second.endCode, CDEX_RIPPING_DONE);
-    EXPECT_EQ(second.bytes, testdisc::rangeBytes(spec_, 400, 699));
+    EXPECT_EQ(second.endCode, CDRIP3_RIPPING_DONE);
+    EXPECT_EQ(second.bytes, testdisc::rangeBytes(plan_, 400, 699));
 }
 
 // Not an injected fault but the image's own: its file shrinks after the disc was read.
@@ -225,26 +225,26 @@ TEST_F(Faults, ImageFileCutShortDeliversEverySectorItStillHolds) {
     const std::string bin = home_.file("discs/faulty.bin");
     ASSERT_EQ(truncate(bin.c_str(), 100 * 2352 + 1000), 0);
     const FaultyRip r = ripWithFaults(0, 399);
-    EXPECT_EQ(r.endCode, CDEX_ERROR);
-    EXPECT_EQ(r.bytes, testdisc::rangeBytes(spec_, 0, 99));
+    EXPECT_EQ(r.endCode, CDRIP3_ERROR);
+    EXPECT_EQ(r.bytes, testdisc::rangeBytes(plan_, 0, 99));
 }
 
 TEST_F(Faults, ThePlanIsTakenWhenTheRipperOpens) {
     useDisc(testdisc::audioDisc({200}), false);
     int32_t size = 0;
-    ASSERT_EQ(CR_OpenRipper(&size, 0, 199), CDEX_OK);
+    ASSERT_EQ(CR_OpenRipper(&size, 0, 199), CDRIP3_OK);
     faults("unreadable=0-199");  // too late for the open ripper
     std::vector<uint8_t> buf(static_cast<size_t>(size));
     int32_t bytes = 0;
-    EXPECT_EQ(CR_RipChunk(buf.data(), &bytes, nullptr), CDEX_OK);
-    EXPECT_EQ(CR_CloseRipper(), CDEX_OK);
-    ASSERT_EQ(CR_OpenRipper(&size, 0, 199), CDEX_OK);
-    EXPECT_EQ(CR_RipChunk(buf.data(), &bytes, nullptr), CDEX_ERROR);
-    EXPECT_EQ(CR_CloseRipper(), CDEX_OK);
+    EXPECT_EQ(CR_RipChunk(buf.data(), &bytes, nullptr), CDRIP3_OK);
+    EXPECT_EQ(CR_CloseRipper(), CDRIP3_OK);
+    ASSERT_EQ(CR_OpenRipper(&size, 0, 199), CDRIP3_OK);
+    EXPECT_EQ(CR_RipChunk(buf.data(), &bytes, nullptr), CDRIP3_ERROR);
+    EXPECT_EQ(CR_CloseRipper(), CDRIP3_OK);
     // A plan with nothing valid in it is no plan.
     faults("unreadable=ten;jitter=;stall=5:99999999;;");
-    ASSERT_EQ(CR_OpenRipper(&size, 0, 199), CDEX_OK);
-    EXPECT_EQ(CR_RipChunk(buf.data(), &bytes, nullptr), CDEX_OK);
+    ASSERT_EQ(CR_OpenRipper(&size, 0, 199), CDRIP3_OK);
+    EXPECT_EQ(CR_RipChunk(buf.data(), &bytes, nullptr), CDRIP3_OK);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -254,15 +254,15 @@ TEST_F(Faults, ParanoiaUnreadableSectorsCostThemselvesOnlyAndAreReported) {
     useDisc(testdisc::audioDisc({400, 300, 250}), true);
     faults("unreadable=300,450-452,699");
     const FaultyRip r = ripWithFaults(0, int32_t(lastSector()));
-    EXPECT_EQ(r.endCode, CDEX_RIPPING_DONE);
+    EXPECT_EQ(r.endCode, CDRIP3_RIPPING_DONE);
     EXPECT_EQ(r.bytes.size(), size_t(lastSector() + 1) * testdisc::kSectorBytes);
-    const auto damaged = damagedSectors(r, spec_, 0);
+    const auto damaged = damagedSectors(r, plan_, 0);
     EXPECT_EQ(damaged, (std::set<uint32_t>{300, 450, 451, 452, 699}));
     expectDamageReported(r, damaged);
     // Chunks far from the bad sectors are exact and said to be.
     for (const Chunk& c : r.chunks) {
         if (c.first + uint32_t(c.sectors) <= 260) {
-            EXPECT_EQ(c.rc, CDEX_OK) << c.first;
+            EXPECT_EQ(c.rc, CDRIP3_OK) << c.first;
         }
     }
 }
@@ -273,16 +273,16 @@ TEST_F(Faults, ParanoiaBadFirstSectorOfTheRangeNeitherHangsNorMisplacesAudio) {
     useDisc(testdisc::audioDisc({400, 300, 250}), true);
     faults("unreadable=400");
     const FaultyRip track2 = ripWithFaults(400, 699);
-    EXPECT_EQ(track2.endCode, CDEX_RIPPING_DONE);
+    EXPECT_EQ(track2.endCode, CDRIP3_RIPPING_DONE);
     EXPECT_LT(track2.totalMilliseconds, 20000);
-    EXPECT_EQ(damagedSectors(track2, spec_, 400), (std::set<uint32_t>{400}));
+    EXPECT_EQ(damagedSectors(track2, plan_, 400), (std::set<uint32_t>{400}));
     expectDamageReported(track2, {400});
-    ASSERT_EQ(CR_CloseRipper(), CDEX_OK);
+    ASSERT_EQ(CR_CloseRipper(), CDRIP3_OK);
 
     faults("unreadable=0");
     const FaultyRip disc = ripWithFaults(0, int32_t(lastSector()));
-    EXPECT_EQ(disc.endCode, CDEX_RIPPING_DONE);
-    EXPECT_EQ(damagedSectors(disc, spec_, 0), (std::set<uint32_t>{0}));
+    EXPECT_EQ(disc.endCode, CDRIP3_RIPPING_DONE);
+    EXPECT_EQ(damagedSectors(disc, plan_, 0), (std::set<uint32_t>{0}));
     expectDamageReported(disc, {0});
 }
 
@@ -291,8 +291,8 @@ TEST_F(Faults, ParanoiaWithoutVerificationLosesOnlyTheUnreadableSectors) {
     setParam(CR_OFS_RIP_MODE, 0);
     faults("unreadable=300-302");
     const FaultyRip r = ripWithFaults(0, int32_t(lastSector()));
-    EXPECT_EQ(r.endCode, CDEX_RIPPING_DONE);
-    const auto damaged = damagedSectors(r, spec_, 0);
+    EXPECT_EQ(r.endCode, CDRIP3_RIPPING_DONE);
+    const auto damaged = damagedSectors(r, plan_, 0);
     EXPECT_EQ(damaged, (std::set<uint32_t>{300, 301, 302}));
     expectDamageReported(r, damaged);
 }
@@ -301,16 +301,16 @@ TEST_F(Faults, ParanoiaCorrectsJitterThatReachesTheFileWithoutIt) {
     useDisc(testdisc::audioDisc({400, 300}), true);
     faults("jitter=300,310,500");
     const FaultyRip corrected = ripWithFaults(0, int32_t(lastSector()));
-    EXPECT_EQ(corrected.endCode, CDEX_RIPPING_DONE);
-    EXPECT_TRUE(damagedSectors(corrected, spec_, 0).empty());
-    for (const Chunk& c : corrected.chunks) EXPECT_EQ(c.rc, CDEX_OK) << c.first;
-    ASSERT_EQ(CR_CloseRipper(), CDEX_OK);
+    EXPECT_EQ(corrected.endCode, CDRIP3_RIPPING_DONE);
+    EXPECT_TRUE(damagedSectors(corrected, plan_, 0).empty());
+    for (const Chunk& c : corrected.chunks) EXPECT_EQ(c.rc, CDRIP3_OK) << c.first;
+    ASSERT_EQ(CR_CloseRipper(), CDRIP3_OK);
 
     // The same reads without paranoia: the shift is there to be corrected.
     setParam(CR_OFS_JITTER_ON, 0);
     const FaultyRip raw = ripWithFaults(0, int32_t(lastSector()));
-    EXPECT_EQ(raw.endCode, CDEX_RIPPING_DONE);
-    const auto damaged = damagedSectors(raw, spec_, 0);
+    EXPECT_EQ(raw.endCode, CDRIP3_RIPPING_DONE);
+    const auto damaged = damagedSectors(raw, plan_, 0);
     EXPECT_FALSE(damaged.empty());
     EXPECT_TRUE(damaged.count(300) && damaged.count(500));
     EXPECT_FALSE(damaged.count(200));
@@ -322,18 +322,18 @@ TEST_F(Faults, ParanoiaStallEndsTheRipWithAnErrorInBoundedTime) {
     useDisc(testdisc::audioDisc({4000}), true);
     faults("stall=3500:400");
     const FaultyRip r = ripWithFaults(0, int32_t(lastSector()));
-    EXPECT_EQ(r.endCode, CDEX_ERROR);
+    EXPECT_EQ(r.endCode, CDRIP3_ERROR);
     EXPECT_GE(r.totalMilliseconds, 390);
     EXPECT_LT(r.totalMilliseconds, 15000);
     const size_t sectors = r.bytes.size() / testdisc::kSectorBytes;
     EXPECT_GT(sectors, 0u);
     EXPECT_LT(sectors, 3500u);
     // What came before the stall is the disc's own audio.
-    EXPECT_TRUE(damagedSectors(r, spec_, 0).empty());
+    EXPECT_TRUE(damagedSectors(r, plan_, 0).empty());
     std::vector<uint8_t> buf(26 * 2352);
     int32_t bytes = -1;
     const auto t0 = Clock::now();
-    EXPECT_EQ(CR_RipChunk(buf.data(), &bytes, nullptr), CDEX_ERROR);
+    EXPECT_EQ(CR_RipChunk(buf.data(), &bytes, nullptr), CDRIP3_ERROR);
     EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(250));
 }
 
@@ -342,18 +342,18 @@ TEST_F(Faults, ParanoiaRemovalTakesTheDiscOutUntilTheTrayCloses) {
     CR_SetMediaNotify(recordNotice, nullptr);
     faults("remove=300");
     const FaultyRip r = ripWithFaults(0, int32_t(lastSector()));
-    EXPECT_EQ(r.endCode, CDEX_NOT_READY);
-    EXPECT_EQ(r.bytes, testdisc::rangeBytes(spec_, 0, 299));
+    EXPECT_EQ(r.endCode, CDRIP3_NOT_READY);
+    EXPECT_EQ(r.bytes, testdisc::rangeBytes(plan_, 0, 299));
     EXPECT_EQ(g_notices, (std::vector<std::pair<int32_t, int32_t>>{{0, 0}}));
     EXPECT_EQ(CR_IsUnitReady(), 0);
-    EXPECT_EQ(CR_CloseRipper(), CDEX_OK);
+    EXPECT_EQ(CR_CloseRipper(), CDRIP3_OK);
     CR_EjectCD(0);
     EXPECT_EQ(CR_IsUnitReady(), 1);
     unsetenv("CDRIP3_FAULTS");
-    ASSERT_EQ(CR_ReadToc(), CDEX_OK);
+    ASSERT_EQ(CR_ReadToc(), CDRIP3_OK);
     const FaultyRip again = ripWithFaults(0, int32_t(lastSector()));
-    EXPECT_EQ(again.endCode, CDEX_RIPPING_DONE);
-    EXPECT_TRUE(damagedSectors(again, spec_, 0).empty());
+    EXPECT_EQ(again.endCode, CDRIP3_RIPPING_DONE);
+    EXPECT_TRUE(damagedSectors(again, plan_, 0).empty());
 }
 
 }  // namespace

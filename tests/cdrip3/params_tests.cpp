@@ -41,7 +41,7 @@ protected:
 TEST_F(Params, DefaultsCarryTheDriveName) {
     CR_DRIVEPARAMS p;
     memset(&p, 0xEE, sizeof p);
-    ASSERT_EQ(CR_GetCDROMParameters(&p), CDEX_OK);
+    ASSERT_EQ(CR_GetCDROMParameters(&p), CDRIP3_OK);
     EXPECT_STREQ(reinterpret_cast<const char*>(p.bytes), "Image: alpha.cue");
     for (size_t i = strlen("Image: alpha.cue"); i < 256; ++i) ASSERT_EQ(p.bytes[i], 0) << i;
     EXPECT_EQ(field(p, CR_OFS_SECTORS_PER_READ), 26);
@@ -53,12 +53,12 @@ TEST_F(Params, DefaultsCarryTheDriveName) {
     EXPECT_EQ(field(p, CR_OFS_TIMEOUT), 30);
     EXPECT_EQ(field(p, CR_OFS_RIP_MODE), 1);
     EXPECT_EQ(field(p, CR_OFS_PARANOIA_MODE), 0xDF);
-    EXPECT_NE(CR_GetCDROMParameters(nullptr), CDEX_OK);
+    EXPECT_NE(CR_GetCDROMParameters(nullptr), CDRIP3_OK);
 }
 
 TEST_F(Params, TheProgramsValuesRoundTripPerDrive) {
     CR_DRIVEPARAMS p;
-    ASSERT_EQ(CR_GetCDROMParameters(&p), CDEX_OK);
+    ASSERT_EQ(CR_GetCDROMParameters(&p), CDRIP3_OK);
     const int offsets[] = {256, 260, 264, 284, 328, 332, 336, 340, 344, 348};
     const int32_t values[] = {26, 7, 1, -1, 0, 30, 0, 0, 0, 0};
     for (int i = 0; i < 10; ++i) setField(&p, offsets[i], values[i]);
@@ -67,15 +67,15 @@ TEST_F(Params, TheProgramsValuesRoundTripPerDrive) {
     setField(&p, CR_OFS_PARANOIA_MODE, 223);
     setField(&p, 272, -1);  // a field the library does not name is kept as given
     memcpy(p.bytes, "bogus name", 11);
-    ASSERT_EQ(CR_SetCDROMParameters(&p), CDEX_OK);
+    ASSERT_EQ(CR_SetCDROMParameters(&p), CDRIP3_OK);
 
     CR_DRIVEPARAMS back;
-    ASSERT_EQ(CR_GetCDROMParameters(&back), CDEX_OK);
+    ASSERT_EQ(CR_GetCDROMParameters(&back), CDRIP3_OK);
     EXPECT_STREQ(reinterpret_cast<const char*>(back.bytes), "Image: alpha.cue");
     EXPECT_EQ(memcmp(back.bytes + 256, p.bytes + 256, CR_PARAMS_SIZE - 256), 0);
 
     CR_SetActiveCDROM(1);  // the other drive kept its own defaults
-    ASSERT_EQ(CR_GetCDROMParameters(&back), CDEX_OK);
+    ASSERT_EQ(CR_GetCDROMParameters(&back), CDRIP3_OK);
     EXPECT_STREQ(reinterpret_cast<const char*>(back.bytes), "Image: beta.cue");
     EXPECT_EQ(field(back, CR_OFS_SPEED), 0);
     EXPECT_EQ(field(back, CR_OFS_JITTER_ON), 1);
@@ -83,37 +83,37 @@ TEST_F(Params, TheProgramsValuesRoundTripPerDrive) {
 
 TEST_F(Params, OutOfRangeValuesAreClampedNotRefused) {
     CR_DRIVEPARAMS p;
-    ASSERT_EQ(CR_GetCDROMParameters(&p), CDEX_OK);
+    ASSERT_EQ(CR_GetCDROMParameters(&p), CDRIP3_OK);
     setField(&p, CR_OFS_SECTORS_PER_READ, 0);
     setField(&p, CR_OFS_SPEED, -50);
     setField(&p, CR_OFS_RETRIES, -3);
     setField(&p, CR_OFS_RIP_MODE, 7);
     setField(&p, CR_OFS_PARANOIA_MODE, 0x1FF);
-    ASSERT_EQ(CR_SetCDROMParameters(&p), CDEX_OK);
-    ASSERT_EQ(CR_GetCDROMParameters(&p), CDEX_OK);
+    ASSERT_EQ(CR_SetCDROMParameters(&p), CDRIP3_OK);
+    ASSERT_EQ(CR_GetCDROMParameters(&p), CDRIP3_OK);
     EXPECT_EQ(field(p, CR_OFS_SECTORS_PER_READ), 1);
     EXPECT_EQ(field(p, CR_OFS_SPEED), -1);
     EXPECT_EQ(field(p, CR_OFS_RETRIES), 0);
     EXPECT_EQ(field(p, CR_OFS_RIP_MODE), 1);
     EXPECT_EQ(field(p, CR_OFS_PARANOIA_MODE), 0xFF);
     setField(&p, CR_OFS_SECTORS_PER_READ, 100000);
-    ASSERT_EQ(CR_SetCDROMParameters(&p), CDEX_OK);
+    ASSERT_EQ(CR_SetCDROMParameters(&p), CDRIP3_OK);
     int32_t size = 0;
-    ASSERT_EQ(CR_OpenRipper(&size, 0, 0), CDEX_OK);
+    ASSERT_EQ(CR_OpenRipper(&size, 0, 0), CDRIP3_OK);
     EXPECT_EQ(size, 200 * 2352);
-    EXPECT_NE(CR_SetCDROMParameters(nullptr), CDEX_OK);
+    EXPECT_NE(CR_SetCDROMParameters(nullptr), CDRIP3_OK);
 }
 
 TEST_F(Params, SavedSettingsComeBackInAFreshState) {
     CR_DRIVEPARAMS p;
-    ASSERT_EQ(CR_GetCDROMParameters(&p), CDEX_OK);
+    ASSERT_EQ(CR_GetCDROMParameters(&p), CDRIP3_OK);
     setField(&p, CR_OFS_SECTORS_PER_READ, 13);
     setField(&p, CR_OFS_SPEED, 8);
     setField(&p, CR_OFS_JITTER_ON, 0);
     setField(&p, CR_OFS_PARANOIA_MODE, 0xFF);
     setField(&p, 280, 42);
-    ASSERT_EQ(CR_SetCDROMParameters(&p), CDEX_OK);
-    ASSERT_EQ(CR_SaveSettings(), CDEX_OK);
+    ASSERT_EQ(CR_SetCDROMParameters(&p), CDRIP3_OK);
+    ASSERT_EQ(CR_SaveSettings(), CDRIP3_OK);
 
     const std::string text = readText(settingsPath());
     EXPECT_NE(text.find("[Image: alpha.cue]\n"), std::string::npos) << text;
@@ -125,11 +125,11 @@ TEST_F(Params, SavedSettingsComeBackInAFreshState) {
     disctest::useDrives({b_, a_});
     ASSERT_EQ(CR_Init(cdrip3test::kSettingsName), 0);
     CR_DRIVEPARAMS back;
-    ASSERT_EQ(CR_GetCDROMParameters(&back), CDEX_OK);
+    ASSERT_EQ(CR_GetCDROMParameters(&back), CDRIP3_OK);
     EXPECT_STREQ(reinterpret_cast<const char*>(back.bytes), "Image: beta.cue");
     EXPECT_EQ(field(back, CR_OFS_SECTORS_PER_READ), 26);
     CR_SetActiveCDROM(1);
-    ASSERT_EQ(CR_GetCDROMParameters(&back), CDEX_OK);
+    ASSERT_EQ(CR_GetCDROMParameters(&back), CDRIP3_OK);
     EXPECT_EQ(memcmp(back.bytes + 256, p.bytes + 256, CR_PARAMS_SIZE - 256), 0);
 }
 
@@ -145,15 +145,15 @@ TEST_F(Params, ImageListOfTheSettingsFileBecomesDrives) {
     ASSERT_EQ(CR_GetNumCDROM(), 2);  // alpha is already there from the environment
     EXPECT_STREQ(CR_GetCDROMIDByIndex(1), "Image: gamma.cue");
     CR_SetActiveCDROM(1);
-    ASSERT_EQ(CR_ReadToc(), CDEX_OK);
+    ASSERT_EQ(CR_ReadToc(), CDRIP3_OK);
     EXPECT_EQ(CR_GetNumTocEntries(), 2);
     int32_t size = 0;
-    ASSERT_EQ(CR_OpenRipper(&size, 0, 9), CDEX_OK);
+    ASSERT_EQ(CR_OpenRipper(&size, 0, 9), CDRIP3_OK);
     EXPECT_EQ(size, 3 * 2352);
-    ASSERT_EQ(CR_CloseRipper(), CDEX_OK);
+    ASSERT_EQ(CR_CloseRipper(), CDRIP3_OK);
 
     // Saving keeps the list and the absent drive's section.
-    ASSERT_EQ(CR_SaveSettings(), CDEX_OK);
+    ASSERT_EQ(CR_SaveSettings(), CDRIP3_OK);
     const std::string text = readText(settingsPath());
     EXPECT_NE(text.find("image1=gamma.cue\n"), std::string::npos) << text;
     EXPECT_NE(text.find("image2=" + a_ + "\n"), std::string::npos) << text;
@@ -164,9 +164,9 @@ TEST_F(Params, ImageListOfTheSettingsFileBecomesDrives) {
 
 TEST_F(Params, SaveCreatesTheFolderAndReplacesTheFileWhole) {
     ASSERT_FALSE(std::filesystem::exists(settingsPath()));
-    ASSERT_EQ(CR_SaveSettings(), CDEX_OK);
+    ASSERT_EQ(CR_SaveSettings(), CDRIP3_OK);
     ASSERT_TRUE(std::filesystem::exists(settingsPath()));
-    ASSERT_EQ(CR_SaveSettings(), CDEX_OK);
+    ASSERT_EQ(CR_SaveSettings(), CDRIP3_OK);
     // Only the file itself is left behind: the temporary was renamed over it.
     int entries = 0;
     for (const auto& e : std::filesystem::directory_iterator(home_.file("config/sonvale"))) {
@@ -181,7 +181,7 @@ TEST_F(Params, SaveFailsWhereNoFileCanBe) {
     disctest::writeText(home_.file("blocker"), "x");
     setenv("XDG_CONFIG_HOME", home_.file("blocker/config").c_str(), 1);
     ASSERT_EQ(CR_Init(cdrip3test::kSettingsName), 0);  // no file to read is fine
-    EXPECT_NE(CR_SaveSettings(), CDEX_OK);
+    EXPECT_NE(CR_SaveSettings(), CDRIP3_OK);
     EXPECT_EQ(CR_GetNumCDROM(), 2);  // the library still works
 }
 
@@ -190,19 +190,19 @@ TEST_F(Params, HomeFolderIsUsedWithoutXdgConfigHome) {
     ASSERT_EQ(CR_Init("plain.ini"), 0);
     // The library names the file it writes, so the program can tell the user.
     EXPECT_EQ(std::string(CR_GetSettingsFileName()), home_.file(".config/plain.ini"));
-    ASSERT_EQ(CR_SaveSettings(), CDEX_OK);
+    ASSERT_EQ(CR_SaveSettings(), CDRIP3_OK);
     EXPECT_TRUE(std::filesystem::exists(home_.file(".config/plain.ini")));
 }
 
 TEST_F(Params, WithoutANameNothingIsSaved) {
-    EXPECT_NE(CR_Init(nullptr), CDEX_OK);
+    EXPECT_NE(CR_Init(nullptr), CDRIP3_OK);
     EXPECT_STREQ(CR_GetSettingsFileName(), "");
-    EXPECT_NE(CR_SaveSettings(), CDEX_OK);
-    EXPECT_NE(CR_Init(""), CDEX_OK);
-    EXPECT_NE(CR_SaveSettings(), CDEX_OK);
+    EXPECT_NE(CR_SaveSettings(), CDRIP3_OK);
+    EXPECT_NE(CR_Init(""), CDRIP3_OK);
+    EXPECT_NE(CR_SaveSettings(), CDRIP3_OK);
     EXPECT_EQ(CR_GetNumCDROM(), 2);
     CR_DRIVEPARAMS p;
-    EXPECT_EQ(CR_GetCDROMParameters(&p), CDEX_OK);
+    EXPECT_EQ(CR_GetCDROMParameters(&p), CDRIP3_OK);
 }
 
 TEST_F(Params, MalformedSettingsLinesAreSkipped) {
@@ -212,7 +212,7 @@ TEST_F(Params, MalformedSettingsLinesAreSkipped) {
                         "speed=abc\nretries=5x\n=7\ntimeout = 12 \nsectors_per_read=0x10\n");
     ASSERT_EQ(CR_Init(cdrip3test::kSettingsName), 0);
     CR_DRIVEPARAMS p;
-    ASSERT_EQ(CR_GetCDROMParameters(&p), CDEX_OK);
+    ASSERT_EQ(CR_GetCDROMParameters(&p), CDRIP3_OK);
     EXPECT_EQ(field(p, CR_OFS_SPEED), 0);
     EXPECT_EQ(field(p, CR_OFS_RETRIES), 0);
     EXPECT_EQ(field(p, CR_OFS_TIMEOUT), 12);

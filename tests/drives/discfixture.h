@@ -58,7 +58,7 @@ inline long firstDifferentSector(const std::vector<uint8_t>& got, const std::vec
 // The disc variants every backend must lay out like a pressed disc.
 struct NamedDisc {
     const char* name;
-    testdisc::DiscSpec discPlan;
+    testdisc::DiscPlan discPlan;
 };
 
 // Names the disc in test output instead of dumping its bytes.
@@ -69,7 +69,7 @@ inline void PrintTo(const NamedDisc& disc, std::ostream* os) {
 inline std::vector<NamedDisc> discVariants() {
     using testdisc::Layout;
     std::vector<NamedDisc> v;
-    auto add = [&](const char* name, testdisc::DiscSpec s) { v.push_back({name, std::move(s)}); };
+    auto add = [&](const char* name, testdisc::DiscPlan s) { v.push_back({name, std::move(s)}); };
     add("SingleBin", testdisc::audioDisc({180, 240, 150}));
     {
         auto s = testdisc::audioDisc({120, 200, 90});

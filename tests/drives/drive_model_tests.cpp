@@ -16,10 +16,10 @@ using svdrives::ReadResult;
 class DriveModelTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        spec_ = testdisc::audioDisc({120, 80});
-        testdisc::writeImage(spec_, dir_.file("a/demo.cue"));
-        testdisc::writeImage(spec_, dir_.file("b/demo.cue"));
-        testdisc::writeImage(spec_, dir_.file("other.cue"));
+        plan_ = testdisc::audioDisc({120, 80});
+        testdisc::writeImage(plan_, dir_.file("a/demo.cue"));
+        testdisc::writeImage(plan_, dir_.file("b/demo.cue"));
+        testdisc::writeImage(plan_, dir_.file("other.cue"));
     }
     void TearDown() override {
         for (int id : listeners_) DriveModel::instance().removeMediaListener(id);
@@ -31,7 +31,7 @@ protected:
     }
 
     disctest::TempDir dir_;
-    testdisc::DiscSpec spec_;
+    testdisc::DiscPlan plan_;
     std::vector<int> listeners_;
 };
 
@@ -107,7 +107,7 @@ TEST_F(DriveModelTest, TrayTakesTheDiscOutAndPutsItBackWithNotices) {
     auto again = d->openReader(0, 9, {});
     ASSERT_NE(again, nullptr);
     ASSERT_EQ(again->read(buf.data(), 10, &n), ReadResult::Ok);
-    EXPECT_EQ(buf, testdisc::rangeBytes(spec_, 0, 9));
+    EXPECT_EQ(buf, testdisc::rangeBytes(plan_, 0, 9));
 
     const std::vector<std::pair<int, bool>> want = {{1, false}, {1, true}};
     EXPECT_EQ(notices, want);
@@ -115,7 +115,7 @@ TEST_F(DriveModelTest, TrayTakesTheDiscOutAndPutsItBackWithNotices) {
 
 TEST_F(DriveModelTest, ClosingTheTrayReadsAChangedSheetAfresh) {
     const std::string cue = dir_.file("swap.cue");
-    testdisc::writeImage(spec_, cue);
+    testdisc::writeImage(plan_, cue);
     disctest::useDrives({cue});
     svdrives::Drive* d = DriveModel::instance().drive(0);
     svdrives::Toc toc;
@@ -150,7 +150,7 @@ TEST_F(DriveModelTest, ReaderOutlivesAModelReset) {
     int n = 0;
     ASSERT_EQ(reader->read(buf.data(), 20, &n), ReadResult::Ok);
     EXPECT_EQ(n, 20);
-    EXPECT_EQ(buf, testdisc::rangeBytes(spec_, 100, 119));
+    EXPECT_EQ(buf, testdisc::rangeBytes(plan_, 100, 119));
 }
 
 TEST_F(DriveModelTest, ReadsOnAWorkerRaceTheTrayWithoutHarm) {
@@ -158,7 +158,7 @@ TEST_F(DriveModelTest, ReadsOnAWorkerRaceTheTrayWithoutHarm) {
     // every read either delivers the right bytes or reports the disc gone.
     disctest::useDrives({dir_.file("other.cue")});
     svdrives::Drive* d = DriveModel::instance().drive(0);
-    const auto want = testdisc::rangeBytes(spec_, 0, 199);
+    const auto want = testdisc::rangeBytes(plan_, 0, 199);
     std::atomic<bool> stop{false};
     std::atomic<int> good{0}, gone{0}, wrong{0};
     std::thread worker([&] {

@@ -84,11 +84,11 @@ std::vector<uint8_t> readAll(svdrives::Drive* drive, uint32_t first, uint32_t la
 class ForeignSheets : public ::testing::Test {
 protected:
     void SetUp() override {
-        spec_ = testdisc::audioDisc({100, 100, 100});
-        testdisc::writeImage(spec_, dir_.file("src.cue"));
+        plan_ = testdisc::audioDisc({100, 100, 100});
+        testdisc::writeImage(plan_, dir_.file("src.cue"));
     }
     std::vector<uint8_t> source(uint32_t first, uint32_t last) const {
-        return testdisc::rangeBytes(spec_, first, last);
+        return testdisc::rangeBytes(plan_, first, last);
     }
     svdrives::Drive* driveFor(const std::string& sheetName, const std::string& text) {
         disctest::writeText(dir_.file(sheetName), text);
@@ -97,7 +97,7 @@ protected:
     }
 
     disctest::TempDir dir_;
-    testdisc::DiscSpec spec_;
+    testdisc::DiscPlan plan_;
 };
 
 TEST_F(ForeignSheets, PostgapInsertsSilenceAndShiftsWhatFollows) {
@@ -156,7 +156,7 @@ TEST_F(ForeignSheets, WaveWithExtraChunksAndPartialLastSector) {
 }
 
 TEST_F(ForeignSheets, ReaderStopsAtItsLastSector) {
-    svdrives::Drive* d = driveFor("src2.cue", testdisc::cueSheet(spec_, "src.cue"));
+    svdrives::Drive* d = driveFor("src2.cue", testdisc::cueSheet(plan_, "src.cue"));
     auto reader = d->openReader(295, 299, {});
     ASSERT_NE(reader, nullptr);
     std::vector<uint8_t> buf(size_t(26) * kSectorBytes);

@@ -11,9 +11,9 @@ using svdrives::ReadResult;
 class ParanoiaBackend : public ::testing::Test {
 protected:
     void SetUp() override {
-        spec_ = testdisc::audioDisc({400, 300, 250});
+        plan_ = testdisc::audioDisc({400, 300, 250});
         cue_ = dir_.file("rip.cue");
-        expected_ = testdisc::writeImage(spec_, cue_);
+        expected_ = testdisc::writeImage(plan_, cue_);
         disctest::useDrives({}, {cue_});
         drive_ = svdrives::DriveModel::instance().drive(0);
         ASSERT_NE(drive_, nullptr);
@@ -44,7 +44,7 @@ protected:
     }
 
     disctest::TempDir dir_;
-    testdisc::DiscSpec spec_;
+    testdisc::DiscPlan plan_;
     testdisc::ExpectedDisc expected_;
     std::string cue_;
     svdrives::Drive* drive_ = nullptr;
@@ -76,7 +76,7 @@ TEST_F(ParanoiaBackend, FullParanoiaReadsTheWholeDiscBitExact) {
     bool jitter = false;
     const uint32_t last = expected_.leadOut - 1;
     const auto got = readRange(0, last, s, 26, &jitter);
-    EXPECT_EQ(disctest::firstDifferentSector(got, testdisc::rangeBytes(spec_, 0, last), 0), -1);
+    EXPECT_EQ(disctest::firstDifferentSector(got, testdisc::rangeBytes(plan_, 0, last), 0), -1);
     EXPECT_FALSE(jitter);  // an image never fails verification
 }
 
@@ -90,7 +90,7 @@ TEST_F(ParanoiaBackend, ParanoiaOffReadsEachTrackBitExact) {
         const uint32_t last = t.startSector + t.sectors - 1;
         const auto got = readRange(t.startSector, last, s, 13, &jitter);
         EXPECT_EQ(disctest::firstDifferentSector(
-                      got, testdisc::rangeBytes(spec_, t.startSector, last), t.startSector),
+                      got, testdisc::rangeBytes(plan_, t.startSector, last), t.startSector),
                   -1);
     }
 }
@@ -124,7 +124,7 @@ TEST_F(ParanoiaBackend, UnreadableSectorsAreFlaggedButNeverHangTheRead) {
     EXPECT_GT(flagged, 0);
     ASSERT_EQ(got.size(), size_t(400) * svdrives::kSectorBytes);
     got.resize(size_t(100) * svdrives::kSectorBytes);
-    EXPECT_EQ(disctest::firstDifferentSector(got, testdisc::rangeBytes(spec_, 500, 599), 500), -1);
+    EXPECT_EQ(disctest::firstDifferentSector(got, testdisc::rangeBytes(plan_, 500, 599), 500), -1);
 }
 
 TEST(ParanoiaBackendMissing, DevicePathThatDoesNotOpenIsNotReady) {

@@ -136,7 +136,7 @@ protected:
 
     // Writes the image, points the library at it and shows the window, as the program
     // starts: the library bound first, the Ogg Vorbis library loaded, then the window.
-    void Start(const testdisc::DiscSpec& disc, const std::string& cueName = "disc.cue",
+    void Start(const testdisc::DiscPlan& disc, const std::string& cueName = "disc.cue",
                const std::function<void(const std::string& cue)>& damage = {}) {
         discPlan = disc;
         cue = home_.file(cueName);
@@ -286,7 +286,7 @@ protected:
     disctest::TempDir home_;
     std::string outDir_;
     std::string cue;
-    testdisc::DiscSpec discPlan;
+    testdisc::DiscPlan discPlan;
     testdisc::ExpectedDisc toc;
     RecordingServices services;
     svdevmon::DeviceMonitor monitor{svdevmon::DeviceMonitor::Options{false, QString()}};

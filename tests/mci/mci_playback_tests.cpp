@@ -31,7 +31,7 @@ namespace {
 constexpr size_t kSector = testdisc::kSectorBytes;
 
 struct Image {
-    testdisc::DiscSpec discPlan;
+    testdisc::DiscPlan discPlan;
     testdisc::ExpectedDisc toc;
 };
 
@@ -41,7 +41,7 @@ fs::path gDir;
 std::vector<Image> gImages;
 int gBase = 0;  // drives before the images (real drives, if the machine has any)
 
-testdisc::DiscSpec imageSpec(int which) {
+testdisc::DiscPlan imagePlan(int which) {
     switch (which) {
         case kShort: {
             auto discPlan = testdisc::audioDisc({60, 45, 80, 50});
@@ -82,7 +82,7 @@ public:
         std::string list;
         for (int i = 0; i < kImageCount; ++i) {
             Image img;
-            img.discPlan = imageSpec(i);
+            img.discPlan = imagePlan(i);
             const std::string cue = (gDir / ("disc" + std::to_string(i) + ".cue")).string();
             img.toc = testdisc::writeImage(img.discPlan, cue);
             if (!list.empty()) list += ":";

@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 namespace {
 
 struct Image {
-    testdisc::DiscSpec discPlan;
+    testdisc::DiscPlan discPlan;
     testdisc::ExpectedDisc toc;
     std::string cue;
 };
@@ -28,7 +28,7 @@ fs::path gDir;
 std::vector<Image> gImages;
 int gBase = 0;  // drives before the images (real drives, if the machine has any)
 
-testdisc::DiscSpec imageSpec(int which) {
+testdisc::DiscPlan imagePlan(int which) {
     switch (which) {
         case kPlain: {
             auto discPlan = testdisc::audioDisc({300, 450, 200, 1000});
@@ -66,7 +66,7 @@ public:
         std::string list;
         for (int i = 0; i < kImageCount; ++i) {
             Image img;
-            img.discPlan = imageSpec(i);
+            img.discPlan = imagePlan(i);
             img.cue = (gDir / ("disc" + std::to_string(i) + ".cue")).string();
             img.toc = testdisc::writeImage(img.discPlan, img.cue);
             if (!list.empty()) list += ":";

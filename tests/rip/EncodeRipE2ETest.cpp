@@ -57,7 +57,7 @@ protected:
         Rip::BatchRunning = false;
     }
 
-    void Insert(const testdisc::DiscSpec& disc) {
+    void Insert(const testdisc::DiscPlan& disc) {
         discPlan = disc;
         const std::string cue = images.file("disc.cue");
         toc = testdisc::writeImage(discPlan, cue);
@@ -170,7 +170,7 @@ protected:
     }
 
     TempDir home, images, out;
-    testdisc::DiscSpec discPlan;
+    testdisc::DiscPlan discPlan;
     testdisc::ExpectedDisc toc;
     FakeRipWindow window;
     Rip::TEncodeRipper ripper{window};
@@ -283,7 +283,7 @@ TEST_F(EncodeRipE2E, UnreadableSectorEndsTheTrackAsFailedAndJitterDoesNot) {
 }
 
 TEST_F(EncodeRipE2E, DataTrackOfACdExtraDiscIsPassedOver) {
-    testdisc::DiscSpec disc = testdisc::audioDisc({200, 150, 300});
+    testdisc::DiscPlan disc = testdisc::audioDisc({200, 150, 300});
     disc.cdExtra = true;
     Insert(disc);
     ASSERT_EQ(DiscInfo.TrackCount, 3);

@@ -64,7 +64,7 @@ protected:
 
     // Writes the image, points the library at it and reads its table of contents, as the
     // window does when it shows a disc.
-    void Insert(const testdisc::DiscSpec& disc) {
+    void Insert(const testdisc::DiscPlan& disc) {
         discPlan = disc;
         const std::string cue = images.file("disc.cue");
         toc = testdisc::writeImage(discPlan, cue);
@@ -101,7 +101,7 @@ protected:
     }
 
     TempDir home, images, out;
-    testdisc::DiscSpec discPlan;
+    testdisc::DiscPlan discPlan;
     testdisc::ExpectedDisc toc;
     FakeRipWindow window;
     Rip::TWaveRipper ripper{window};
@@ -139,7 +139,7 @@ TEST_F(WaveRipE2E, TracksOneAndThreeOfAnImage) {
 }
 
 TEST_F(WaveRipE2E, CdExtraAudioTrackStopsAtTheSessionEnd) {
-    testdisc::DiscSpec disc = testdisc::audioDisc({200, 150, 300});
+    testdisc::DiscPlan disc = testdisc::audioDisc({200, 150, 300});
     disc.cdExtra = true;
     Insert(disc);
     window.SetLines(3, {1});

@@ -15,7 +15,7 @@
 #include "testdisc.h"
 
 namespace fs = std::filesystem;
-using testdisc::DiscSpec;
+using testdisc::DiscPlan;
 using testdisc::ExpectedDisc;
 using testdisc::kSectorBytes;
 using testdisc::Layout;
@@ -66,7 +66,7 @@ struct FileRange {
     uint32_t first, count;
 };
 
-std::vector<FileRange> trackFileRanges(const DiscSpec& discPlan, const ExpectedDisc& toc) {
+std::vector<FileRange> trackFileRanges(const DiscPlan& discPlan, const ExpectedDisc& toc) {
     std::vector<FileRange> r;
     for (size_t i = 0; i < toc.tracks.size(); ++i) {
         const bool extraData = discPlan.cdExtra && i + 1 == toc.tracks.size();
@@ -77,7 +77,7 @@ std::vector<FileRange> trackFileRanges(const DiscSpec& discPlan, const ExpectedD
     return r;
 }
 
-std::vector<uint8_t> expectedFileBytes(const DiscSpec& discPlan,
+std::vector<uint8_t> expectedFileBytes(const DiscPlan& discPlan,
                                        const std::vector<FileRange>& ranges) {
     std::vector<uint8_t> out;
     for (const FileRange& fr : ranges) {
@@ -87,8 +87,8 @@ std::vector<uint8_t> expectedFileBytes(const DiscSpec& discPlan,
     return out;
 }
 
-DiscSpec complexSpec() {
-    DiscSpec discPlan = testdisc::audioDisc({40, 33, 51, 20});
+DiscPlan complexPlan() {
+    DiscPlan discPlan = testdisc::audioDisc({40, 33, 51, 20});
     discPlan.hiddenSectors = 17;
     discPlan.tracks[1].index0 = 9;
     discPlan.tracks[2].pregap = 12;
@@ -126,7 +126,7 @@ double measureHz(const std::vector<uint8_t>& audio) {
 }  // namespace
 
 TEST(ExpectedToc, PlainAudio) {
-    const DiscSpec discPlan = testdisc::audioDisc({100, 200, 50});
+    const DiscPlan discPlan = testdisc::audioDisc({100, 200, 50});
     const ExpectedDisc toc = testdisc::expectedToc(discPlan);
     ASSERT_EQ(toc.tracks.size(), 3u);
     EXPECT_EQ(toc.tracks[0].startSector, 0u);
@@ -142,7 +142,7 @@ TEST(ExpectedToc, PlainAudio) {
 }
 
 TEST(ExpectedToc, PregapsIndex0AndHiddenTrack) {
-    const DiscSpec discPlan = complexSpec();
+    const DiscPlan discPlan = complexPlan();
     const ExpectedDisc toc = testdisc::expectedToc(discPlan);
     ASSERT_EQ(toc.tracks.size(), 4u);
     EXPECT_EQ(toc.tracks[0].startSector, 17u);
@@ -158,7 +158,7 @@ TEST(ExpectedToc, PregapsIndex0AndHiddenTrack) {
 }
 
 TEST(ExpectedToc, CdExtra) {
-    DiscSpec discPlan = testdisc::audioDisc({30, 40, 25});
+    DiscPlan discPlan = testdisc::audioDisc({30, 40, 25});
     discPlan.cdExtra = true;
     discPlan.tracks[2].pregap = 150;  // ignored: the session gap holds it
     discPlan.tracks[2].index0 = 10;   // ignored too
@@ -176,7 +176,7 @@ TEST(ExpectedToc, CdExtra) {
 }
 
 TEST(ExpectedToc, MixedModeAndFirstTrackNumber) {
-    DiscSpec discPlan = testdisc::audioDisc({30, 40, 25});
+    DiscPlan discPlan = testdisc::audioDisc({30, 40, 25});
     discPlan.tracks[0].data = true;
     discPlan.tracks[2].data = true;
     discPlan.tracks[2].pregap = 150;
@@ -193,9 +193,9 @@ TEST(ExpectedToc, MixedModeAndFirstTrackNumber) {
 }
 
 TEST(ExpectedToc, InvalidSpecsThrow) {
-    EXPECT_THROW(testdisc::expectedToc(DiscSpec{}), std::runtime_error);
+    EXPECT_THROW(testdisc::expectedToc(DiscPlan{}), std::runtime_error);
     EXPECT_THROW(testdisc::expectedToc(testdisc::audioDisc({10, 0})), std::runtime_error);
-    DiscSpec discPlan = testdisc::audioDisc({10});
+    DiscPlan discPlan = testdisc::audioDisc({10});
     discPlan.cdExtra = true;
     EXPECT_THROW(testdisc::expectedToc(discPlan), std::runtime_error);
     discPlan = testdisc::audioDisc({10, 10});
@@ -205,7 +205,7 @@ TEST(ExpectedToc, InvalidSpecsThrow) {
 
 TEST(WriteImage, SingleBinMatchesSectorBytes) {
     TempDir dir;
-    const DiscSpec discPlan = complexSpec();
+    const DiscPlan discPlan = complexPlan();
     const ExpectedDisc toc = testdisc::writeImage(discPlan, (dir / "disc.cue").string());
     const auto bin = readFile(dir / "disc.bin");
     const auto ranges = trackFileRanges(discPlan, toc);
@@ -243,7 +243,7 @@ TEST(WriteImage, SingleBinMatchesSectorBytes) {
 
 TEST(WriteImage, BinPerTrackMatchesSectorBytes) {
     TempDir dir;
-    DiscSpec discPlan = complexSpec();
+    DiscPlan discPlan = complexPlan();
     discPlan.layout = Layout::BinPerTrack;
     discPlan.firstTrackNumber = 3;
     const ExpectedDisc toc = testdisc::writeImage(discPlan, (dir / "per.cue").string());
@@ -259,7 +259,7 @@ TEST(WriteImage, BinPerTrackMatchesSectorBytes) {
 
 TEST(WriteImage, MotorolaIsByteSwappedAudio) {
     TempDir dir;
-    DiscSpec discPlan = testdisc::audioDisc({12, 9, 7});
+    DiscPlan discPlan = testdisc::audioDisc({12, 9, 7});
     discPlan.motorola = true;
     discPlan.tracks[2].data = true;
     discPlan.tracks[2].pregap = 150;
@@ -290,7 +290,7 @@ TEST(WriteImage, MotorolaIsByteSwappedAudio) {
 
 TEST(WriteImage, WaveHeadersAndData) {
     TempDir dir;
-    DiscSpec discPlan = complexSpec();
+    DiscPlan discPlan = complexPlan();
     discPlan.layout = Layout::WavePerTrack;
     discPlan.tracks[3].data = true;
     const ExpectedDisc toc = testdisc::writeImage(discPlan, (dir / "w.cue").string());
@@ -326,7 +326,7 @@ TEST(WriteImage, WaveHeadersAndData) {
 
 TEST(CueSheet, SingleBinLines) {
     TempDir dir;
-    const DiscSpec discPlan = complexSpec();
+    const DiscPlan discPlan = complexPlan();
     testdisc::writeImage(discPlan, (dir / "disc.cue").string());
     const std::string cue = readText(dir / "disc.cue");
     EXPECT_EQ(cue, testdisc::cueSheet(discPlan, "disc.cue"));
@@ -351,7 +351,7 @@ TEST(CueSheet, SingleBinLines) {
 
 TEST(CueSheet, CdExtraSessionsAndBackslashes) {
     TempDir dir;
-    DiscSpec discPlan = testdisc::audioDisc({30, 40, 25});
+    DiscPlan discPlan = testdisc::audioDisc({30, 40, 25});
     discPlan.cdExtra = true;
     discPlan.backslashes = true;
     const ExpectedDisc toc = testdisc::writeImage(discPlan, (dir / "x.cue").string());
@@ -381,7 +381,7 @@ TEST(CueSheet, CdExtraSessionsAndBackslashes) {
 }
 
 TEST(Content, DataSectorHeaders) {
-    DiscSpec discPlan = testdisc::audioDisc({5, 300});
+    DiscPlan discPlan = testdisc::audioDisc({5, 300});
     discPlan.tracks[1].data = true;
     discPlan.tracks[1].pregap = 150;
     uint8_t s[kSectorBytes];
@@ -400,7 +400,7 @@ TEST(Content, DataSectorHeaders) {
 }
 
 TEST(Content, AllSectorsDistinct) {
-    DiscSpec discPlan = complexSpec();
+    DiscPlan discPlan = complexPlan();
     discPlan.tracks.push_back({30, true, 0, 150});
     const ExpectedDisc toc = testdisc::expectedToc(discPlan);
     const auto all = testdisc::rangeBytes(discPlan, 0, toc.leadOut - 1);
@@ -417,7 +417,7 @@ TEST(Content, AllSectorsDistinct) {
 }
 
 TEST(Content, ToneFrequencyAndLevel) {
-    const DiscSpec discPlan = complexSpec();
+    const DiscPlan discPlan = complexPlan();
     const ExpectedDisc toc = testdisc::expectedToc(discPlan);
     for (int i = 0; i < 4; ++i) {
         const uint32_t first = toc.tracks[i].startSector;
@@ -455,9 +455,9 @@ TEST(Content, ChannelsDiffer) {
     EXPECT_GT(differ, int(audio.size() / 4) * 9 / 10);
 }
 
-TEST(Determinism, SameSpecSameBytes) {
+TEST(Determinism, SamePlanSameBytes) {
     TempDir a, b;
-    DiscSpec discPlan = complexSpec();
+    DiscPlan discPlan = complexPlan();
     discPlan.layout = Layout::BinPerTrack;
     testdisc::writeImage(discPlan, (a / "d.cue").string());
     testdisc::writeImage(discPlan, (b / "d.cue").string());
@@ -488,7 +488,7 @@ TEST(Cli, PrintTocAndFiles) {
     char buf[256];
     while (fgets(buf, sizeof buf, p)) out += buf;
     ASSERT_EQ(pclose(p), 0);
-    DiscSpec discPlan = testdisc::audioDisc({30, 40, 25});
+    DiscPlan discPlan = testdisc::audioDisc({30, 40, 25});
     discPlan.cdExtra = true;
     discPlan.hiddenSectors = 7;
     discPlan.tracks[1].index0 = 5;

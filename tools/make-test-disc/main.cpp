@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
     double seconds = -1;
     bool dataFirst = false, dataLast = false, printToc = false;
     uint32_t index0 = 0, pregap = 0;
-    testdisc::DiscSpec discPlan;
+    testdisc::DiscPlan discPlan;
 
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -139,7 +139,7 @@ int main(int argc, char** argv) {
     if (lengths.empty()) fail("no tracks");
 
     for (size_t i = 0; i < lengths.size(); ++i) {
-        testdisc::TrackSpec t;
+        testdisc::TrackPlan t;
         t.sectors = lengths[i];
         if (i > 0) {
             t.index0 = index0;

@@ -120,7 +120,7 @@ struct TrackLayout {
     uint32_t pregap = 0;  // effective PREGAP sectors
     uint32_t index0 = 0;  // effective INDEX 00 sectors (hidden track included for track 1)
     uint32_t start = 0;
-    uint32_t sectors = 0;  // TrackSpec::sectors
+    uint32_t sectors = 0;  // TrackPlan::sectors
     int file = 0;
     uint32_t fileIndex0 = 0;  // sector offset of INDEX 00 in its file
     uint32_t fileIndex1 = 0;  // sector offset of INDEX 01 in its file
@@ -158,7 +158,7 @@ std::string twoDigits(int n) {
     return buf;
 }
 
-void validate(const DiscSpec& discPlan) {
+void validate(const DiscPlan& discPlan) {
     const size_t n = discPlan.tracks.size();
     if (n == 0 || n > 99) throw std::runtime_error("testdisc: 1..99 tracks needed");
     if (discPlan.firstTrackNumber < 1 || discPlan.firstTrackNumber + int(n) - 1 > 99) {
@@ -166,7 +166,7 @@ void validate(const DiscSpec& discPlan) {
     }
     if (discPlan.cdExtra && n < 2) throw std::runtime_error("testdisc: CD-Extra needs >= 2 tracks");
     uint64_t total = discPlan.hiddenSectors;
-    for (const TrackSpec& t : discPlan.tracks) {
+    for (const TrackPlan& t : discPlan.tracks) {
         if (t.sectors == 0) throw std::runtime_error("testdisc: a track needs >= 1 sector");
         total += uint64_t(t.sectors) + t.index0 + t.pregap;
     }
@@ -174,7 +174,7 @@ void validate(const DiscSpec& discPlan) {
     if (total > 100u * 60u * 75u) throw std::runtime_error("testdisc: disc longer than 100 min");
 }
 
-DiscLayout buildLayout(const DiscSpec& discPlan, const std::string& cueFileName = "disc.cue") {
+DiscLayout buildLayout(const DiscPlan& discPlan, const std::string& cueFileName = "disc.cue") {
     validate(discPlan);
     DiscLayout d;
     const int n = static_cast<int>(discPlan.tracks.size());
@@ -220,7 +220,7 @@ DiscLayout buildLayout(const DiscSpec& discPlan, const std::string& cueFileName 
 
     uint32_t pos = 0;
     for (int i = 0; i < n; ++i) {
-        const TrackSpec& ts = discPlan.tracks[i];
+        const TrackPlan& ts = discPlan.tracks[i];
         TrackLayout t;
         t.number = discPlan.firstTrackNumber + i;
         t.sectors = ts.sectors;
@@ -252,7 +252,7 @@ DiscLayout buildLayout(const DiscSpec& discPlan, const std::string& cueFileName 
 }
 
 // Fills count sectors from lsn (little-endian audio), walking the regions.
-void fillRange(const DiscSpec& discPlan, const DiscLayout& d, uint32_t lsn, uint32_t count,
+void fillRange(const DiscPlan& discPlan, const DiscLayout& d, uint32_t lsn, uint32_t count,
                uint8_t* out) {
     (void)discPlan;
     uint32_t done = 0;
@@ -343,17 +343,17 @@ std::vector<uint32_t> defaultLengths(int n) {
     return v;
 }
 
-DiscSpec audioDisc(const std::vector<uint32_t>& lengths) {
-    DiscSpec discPlan;
+DiscPlan audioDisc(const std::vector<uint32_t>& lengths) {
+    DiscPlan discPlan;
     for (uint32_t len : lengths) {
-        TrackSpec t;
+        TrackPlan t;
         t.sectors = len;
         discPlan.tracks.push_back(t);
     }
     return discPlan;
 }
 
-ExpectedDisc expectedToc(const DiscSpec& discPlan) {
+ExpectedDisc expectedToc(const DiscPlan& discPlan) {
     const DiscLayout d = buildLayout(discPlan);
     ExpectedDisc e;
     e.leadOut = d.leadOut;
@@ -376,12 +376,12 @@ ExpectedDisc expectedToc(const DiscSpec& discPlan) {
     return e;
 }
 
-void sectorBytes(const DiscSpec& discPlan, uint32_t lsn, uint8_t* out) {
+void sectorBytes(const DiscPlan& discPlan, uint32_t lsn, uint8_t* out) {
     const DiscLayout d = buildLayout(discPlan);
     fillRange(discPlan, d, lsn, 1, out);
 }
 
-std::vector<uint8_t> rangeBytes(const DiscSpec& discPlan, uint32_t first, uint32_t last) {
+std::vector<uint8_t> rangeBytes(const DiscPlan& discPlan, uint32_t first, uint32_t last) {
     if (last < first) return {};
     const DiscLayout d = buildLayout(discPlan);
     std::vector<uint8_t> out(size_t(last - first + 1) * kSectorBytes);
@@ -389,14 +389,14 @@ std::vector<uint8_t> rangeBytes(const DiscSpec& discPlan, uint32_t first, uint32
     return out;
 }
 
-std::vector<std::string> imageFiles(const DiscSpec& discPlan, const std::string& cueFileName) {
+std::vector<std::string> imageFiles(const DiscPlan& discPlan, const std::string& cueFileName) {
     const DiscLayout d = buildLayout(discPlan, cueFileName);
     std::vector<std::string> names;
     for (const FileLayout& f : d.files) names.push_back(f.name);
     return names;
 }
 
-std::string cueSheet(const DiscSpec& discPlan, const std::string& cueFileName) {
+std::string cueSheet(const DiscPlan& discPlan, const std::string& cueFileName) {
     const DiscLayout d = buildLayout(discPlan, cueFileName);
     std::string s;
     s += "REM COMMENT \"make-test-disc\"\n";
@@ -426,7 +426,7 @@ std::string cueSheet(const DiscSpec& discPlan, const std::string& cueFileName) {
     return s;
 }
 
-ExpectedDisc writeImage(const DiscSpec& discPlan, const std::string& cuePath) {
+ExpectedDisc writeImage(const DiscPlan& discPlan, const std::string& cuePath) {
     namespace fs = std::filesystem;
     const fs::path cue(cuePath);
     const DiscLayout d = buildLayout(discPlan, cue.filename().string());

@@ -5,14 +5,14 @@
 //
 // Disc layout (logical sector numbers, sector 0 = MSF 00:02:00 = the first sector of the
 // program area). Tracks follow each other; before each track's INDEX 01 lie, in order:
-//   - its PREGAP-command sectors (TrackSpec::pregap): not held in any file, read as zeros;
-//   - its INDEX 00 sectors (TrackSpec::index0, for track 1 plus DiscSpec::hiddenSectors,
+//   - its PREGAP-command sectors (TrackPlan::pregap): not held in any file, read as zeros;
+//   - its INDEX 00 sectors (TrackPlan::index0, for track 1 plus DiscPlan::hiddenSectors,
 //     the hidden track): held in the file, audio (see "Audio content").
-// Then come the TrackSpec::sectors sectors of the track itself (INDEX 01 onwards).
+// Then come the TrackPlan::sectors sectors of the track itself (INDEX 01 onwards).
 // So track 1's INDEX 01 is at tracks[0].pregap + hiddenSectors + tracks[0].index0, which is
 // hiddenSectors for the usual track 1 without a pregap of its own.
 //
-// CD-Extra (DiscSpec::cdExtra): the last track is a MODE1/2352 data track in session 2. It
+// CD-Extra (DiscPlan::cdExtra): the last track is a MODE1/2352 data track in session 2. It
 // starts kSessionGap (11400) sectors after the end of session 1's last audio sector; the
 // gap holds no file bytes (in a SingleBin file the data bytes directly follow the audio)
 // and reads as zeros. The data track's own index0/pregap are ignored (taken as 0): the
@@ -23,7 +23,7 @@
 // ExpectedTrack::sectors = next track's startSector (or leadOut) - startSector, so it
 // includes the next track's pregap (PREGAP and INDEX 00 sectors). The one exception is the
 // last audio track of session 1 on a CD-Extra disc: its sectors exclude the session gap,
-// i.e. they equal its TrackSpec::sectors.
+// i.e. they equal its TrackPlan::sectors.
 //
 // Audio content (16-bit signed, stereo, 44100 Hz; 588 stereo frames per sector):
 //   - track i (0-based position), INDEX 01 onwards: a sine at toneHz(i), amplitude 0.5
@@ -45,7 +45,7 @@
 //                 track's INDEX 00 area and its sectors (INDEX 00 00:00:00 in its file);
 //   WavePerTrack: STEM-NN.wav per audio track (44-byte RIFF/WAVE PCM header); data tracks
 //                 still go to a STEM-NN.bin BINARY file.
-// Everything is deterministic: the same DiscSpec gives the same bytes.
+// Everything is deterministic: the same DiscPlan gives the same bytes.
 #pragma once
 
 #include <cstdint>
@@ -57,7 +57,7 @@ namespace testdisc {
 constexpr int kSectorBytes = 2352;
 constexpr uint32_t kSessionGap = 11400;  // sectors between the sessions of a CD-Extra disc
 
-struct TrackSpec {
+struct TrackPlan {
     uint32_t sectors = 0;  // length from INDEX 01 to the next track's INDEX 00/01
     bool data = false;     // MODE1/2352 data track
     uint32_t index0 = 0;   // INDEX 00 pregap held in the file before INDEX 01 (sectors)
@@ -70,8 +70,8 @@ enum class Layout {
     WavePerTrack,  // one WAVE file per track (16-bit, 44100 Hz, stereo)
 };
 
-struct DiscSpec {
-    std::vector<TrackSpec> tracks;
+struct DiscPlan {
+    std::vector<TrackPlan> tracks;
     int firstTrackNumber = 1;
     uint32_t hiddenSectors = 0;  // hidden track: audio before track 1's INDEX 01
     Layout layout = Layout::SingleBin;
@@ -95,18 +95,18 @@ struct ExpectedDisc {
 };
 
 // Convenience: n audio tracks with the given lengths in sectors.
-DiscSpec audioDisc(const std::vector<uint32_t>& lengths);
+DiscPlan audioDisc(const std::vector<uint32_t>& lengths);
 
 // The table of contents a drive must report for the image.
-ExpectedDisc expectedToc(const DiscSpec& discPlan);
+ExpectedDisc expectedToc(const DiscPlan& discPlan);
 
 // The 2352 bytes a drive delivers for logical sector lsn (little-endian 16-bit stereo for
 // audio, whatever the file's byte order). Sectors with no audio (pregaps made by PREGAP,
 // the gap between sessions) read as zeros.
-void sectorBytes(const DiscSpec& discPlan, uint32_t lsn, uint8_t* out);
+void sectorBytes(const DiscPlan& discPlan, uint32_t lsn, uint8_t* out);
 
 // The bytes of [first, last] (inclusive), as sectorBytes gives them.
-std::vector<uint8_t> rangeBytes(const DiscSpec& discPlan, uint32_t first, uint32_t last);
+std::vector<uint8_t> rangeBytes(const DiscPlan& discPlan, uint32_t first, uint32_t last);
 
 // The tone frequency (Hz) of the track at 0-based position trackIndex: 220 * 2^(i/4).
 double toneHz(int trackIndex);
@@ -119,12 +119,12 @@ double pregapToneHz(int trackIndex);
 std::vector<uint32_t> defaultLengths(int n);
 
 // The cue sheet text writeImage writes for a sheet named cueFileName (e.g. "disc.cue").
-std::string cueSheet(const DiscSpec& discPlan, const std::string& cueFileName);
+std::string cueSheet(const DiscPlan& discPlan, const std::string& cueFileName);
 
 // The names of the files the cue sheet refers to, in order (relative, without ".\").
-std::vector<std::string> imageFiles(const DiscSpec& discPlan, const std::string& cueFileName);
+std::vector<std::string> imageFiles(const DiscPlan& discPlan, const std::string& cueFileName);
 
 // Writes cuePath and the files it names (next to it). Throws std::runtime_error on failure.
-ExpectedDisc writeImage(const DiscSpec& discPlan, const std::string& cuePath);
+ExpectedDisc writeImage(const DiscPlan& discPlan, const std::string& cuePath);
 
 }  // namespace testdisc
