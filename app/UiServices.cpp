@@ -6,16 +6,12 @@
 #include <QMessageBox>
 #include <QThread>
 
-void TDesktopServices::Information(QWidget* owner, const QString& text) {
-    QMessageBox::information(owner, QApplication::applicationDisplayName(), text);
-}
-
-void TDesktopServices::Error(QWidget* owner, const QString& text) {
-    QMessageBox::critical(owner, QStringLiteral("Error"), text);
-}
-
-void TDesktopServices::MessageBox(QWidget* owner, const QString& text, const QString& title) {
-    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, owner);
+void TDesktopServices::ShowDialog(QWidget* owner, TDialogIcon icon, const QString& title,
+                                  const QString& text) {
+    QMessageBox::Icon shown = QMessageBox::NoIcon;
+    if (icon == TDialogIcon::Information) shown = QMessageBox::Information;
+    if (icon == TDialogIcon::Error) shown = QMessageBox::Critical;
+    QMessageBox box(shown, title, text, QMessageBox::Ok, owner);
     box.exec();
 }
 

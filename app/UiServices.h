@@ -10,13 +10,26 @@ class QWidget;
 // dialogs and skip the waits without a modal loop.
 class TUiServices {
 public:
+    enum class TDialogIcon { None, Information, Error };
+
     virtual ~TUiServices() = default;
-    // Information dialog with one OK button.
-    virtual void Information(QWidget* owner, const QString& text) = 0;
-    // Error dialog titled "Error" with one OK button.
-    virtual void Error(QWidget* owner, const QString& text) = 0;
-    // Plain message box with the given title and one OK button.
-    virtual void MessageBox(QWidget* owner, const QString& text, const QString& title) = 0;
+    // A modal dialog with one OK button. Every message of the program comes through here,
+    // its title already chosen, so tests see the title the user would.
+    virtual void ShowDialog(QWidget* owner, TDialogIcon icon, const QString& title,
+                            const QString& text) = 0;
+
+    // Information dialog titled "Information".
+    void Information(QWidget* owner, const QString& text) {
+        ShowDialog(owner, TDialogIcon::Information, QStringLiteral("Information"), text);
+    }
+    // Error dialog titled "Error", with the error icon.
+    void Error(QWidget* owner, const QString& text) {
+        ShowDialog(owner, TDialogIcon::Error, QStringLiteral("Error"), text);
+    }
+    // Plain message box with the given title.
+    void MessageBox(QWidget* owner, const QString& text, const QString& title) {
+        ShowDialog(owner, TDialogIcon::None, title, text);
+    }
     // An error that reached the application's error display uncaught.
     virtual void ApplicationError(QWidget* owner, const QString& text) = 0;
     virtual void OpenUrl(const QUrl& url) = 0;
@@ -30,9 +43,8 @@ public:
 // The real desktop.
 class TDesktopServices : public TUiServices {
 public:
-    void Information(QWidget* owner, const QString& text) override;
-    void Error(QWidget* owner, const QString& text) override;
-    void MessageBox(QWidget* owner, const QString& text, const QString& title) override;
+    void ShowDialog(QWidget* owner, TDialogIcon icon, const QString& title,
+                    const QString& text) override;
     void ApplicationError(QWidget* owner, const QString& text) override;
     void OpenUrl(const QUrl& url) override;
     QString BrowseForFolder(QWidget* owner, const QString& caption,

@@ -7,13 +7,19 @@
 #include "UiServices.h"
 
 // Answers every dialog at once and records it as "kind: text" (kind is information, error,
-// box:<title> or application); the waits only add up.
+// box:<title> or application), and each dialog's title as the user would read it; the
+// waits only add up.
 class RecordingServices : public TUiServices {
 public:
-    void Information(QWidget*, const QString& text) override { shown << "information: " + text; }
-    void Error(QWidget*, const QString& text) override { shown << "error: " + text; }
-    void MessageBox(QWidget*, const QString& text, const QString& title) override {
-        shown << "box:" + title + ": " + text;
+    void ShowDialog(QWidget*, TDialogIcon icon, const QString& title,
+                    const QString& text) override {
+        titles << title;
+        if (icon == TDialogIcon::Information)
+            shown << "information: " + text;
+        else if (icon == TDialogIcon::Error)
+            shown << "error: " + text;
+        else
+            shown << "box:" + title + ": " + text;
     }
     void ApplicationError(QWidget*, const QString& text) override {
         shown << "application: " + text;
@@ -27,6 +33,7 @@ public:
     void Sleep(int milliseconds) override { slept += milliseconds; }
 
     QStringList shown;
+    QStringList titles;  // of every dialog in `shown`, in the same order
     QList<QUrl> opened;
     QStringList browsed;
     QString browseAnswer;
