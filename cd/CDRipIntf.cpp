@@ -85,7 +85,6 @@ bool LoadCDRipLibrary(const std::string& path) {
     lookUp(CDRip.StopPlayTrack, "CR_StopPlayTrack");
     lookUp(CDRip.LockCD, "CR_LockCD");
     lookUp(CDRip.EjectCD, "CR_EjectCD");
-    lookUp(CDRip.SetMediaNotify, "CR_SetMediaNotify");
     lookUp(CDRip.GetSettingsFileName, "CR_GetSettingsFileName");
     return true;
 }

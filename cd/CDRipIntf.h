@@ -60,10 +60,7 @@ struct CDRipFunctions {
     void (*StopPlayTrack)() = nullptr;
     void (*LockCD)(int32_t lock) = nullptr;
     void (*EjectCD)(int32_t open) = nullptr;
-    // Our library's own extensions: media-change notices of disc-image drives, and the
-    // full path of the settings file it writes.
-    void (*SetMediaNotify)(void (*callback)(int32_t drive, int32_t arrived, void* context),
-                           void* context) = nullptr;
+    // Our library's own extension: the full path of the settings file it writes.
     const char* (*GetSettingsFileName)() = nullptr;
 };
 

@@ -2,6 +2,7 @@
 // loaded at run time, so the window runs without them and says so; libbladeenc.so is
 // linked at load time, so without it the program does not start at all, and the loader
 // says which library it missed instead of the program crashing.
+#include <dlfcn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -84,10 +85,18 @@ TEST_F(MissingLibrary, AnUnloadedCdLibraryLeavesNoListenerBehind) {
     disctest::useDrives({cue});
     CDRipIntf::InitializeCDRip(kBin + "/libcdrip3.so");
     ASSERT_TRUE(CDRipIntf::CDRipReady);
-    ASSERT_NE(CDRipIntf::CDRip.SetMediaNotify, nullptr);
+    // The program itself hears of trays through the device monitor: ask the library for
+    // its listener directly.
+    void* library = dlopen((kBin + "/libcdrip3.so").c_str(), RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(library, nullptr);
+    using SetMediaNotifyFn = void (*)(void (*)(int32_t, int32_t, void*), void*);
+    const auto setMediaNotify =
+        reinterpret_cast<SetMediaNotifyFn>(dlsym(library, "CR_SetMediaNotify"));
+    dlclose(library);  // the binding keeps its own reference
+    ASSERT_NE(setMediaNotify, nullptr);
     static int heard = 0;
     heard = 0;
-    CDRipIntf::CDRip.SetMediaNotify([](int32_t, int32_t, void*) { ++heard; }, nullptr);
+    setMediaNotify([](int32_t, int32_t, void*) { ++heard; }, nullptr);
     CDRipIntf::CR_EjectCD(1);
     CDRipIntf::CR_EjectCD(0);
     EXPECT_EQ(heard, 2);

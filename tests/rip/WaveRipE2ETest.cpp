@@ -41,8 +41,6 @@ void expectSoxReads(const std::string& path, size_t audioBytes) {
     EXPECT_EQ(soxi("-s", path), std::to_string(audioBytes / 4));
 }
 
-void mediaNotice(int32_t, int32_t arrived, void* context);
-
 class WaveRipE2E : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -51,7 +49,6 @@ protected:
         ResetFlags();
     }
     void TearDown() override {
-        if (CDRip.SetMediaNotify) CDRip.SetMediaNotify(nullptr, nullptr);
         CR_CloseRipper();
         FinalizeCDRip();
         ResetFlags();
@@ -108,12 +105,12 @@ protected:
 };
 
 // What the window does on a removal notice: cancel a running track, forget the disc.
-void mediaNotice(int32_t, int32_t arrived, void* context) {
+// What the window does with a removal notice of the drive model.
+void mediaNotice(bool arrived, FakeRipWindow& window) {
     if (arrived) return;
-    auto* window = static_cast<FakeRipWindow*>(context);
-    if (Rip::RipInProgress) Rip::CancelRip(*window);
-    window->SetStatus("Media is Removed.");
-    window->selected.clear();
+    if (Rip::RipInProgress) Rip::CancelRip(window);
+    window.SetStatus("Media is Removed.");
+    window.selected.clear();
     DiscInfo.TrackCount = 0;
 }
 
@@ -172,12 +169,14 @@ TEST_F(WaveRipE2E, CancelLeavesAPlayablePartialFile) {
 TEST_F(WaveRipE2E, TrayOpenedDuringARipCancelsIt) {
     Insert(testdisc::audioDisc({400, 200}));
     window.SetLines(2, {0, 1});
-    ASSERT_NE(CDRip.SetMediaNotify, nullptr);
-    CDRip.SetMediaNotify(mediaNotice, &window);
+    svdrives::DriveModel& drives = svdrives::DriveModel::instance();
+    const int listener =
+        drives.addMediaListener([&](int, bool arrived) { mediaNotice(arrived, window); });
     window.onProcessEvents = [&](int call) {
         if (call == 3) CR_EjectCD(1);
     };
     Rip::RipTracksToWave(window, ripper);
+    drives.removeMediaListener(listener);
     EXPECT_TRUE(window.statuses.contains("Media is Removed."));
     EXPECT_EQ(window.status, "Ripping and Encoding Canceled.");
     EXPECT_EQ(window.ripStatus, "");
