@@ -193,7 +193,7 @@ void TEncodeRipper::FillOggTrackInfo(uint8_t n) {
     CopyOggText(OggTexts.Comment,
                 QStringLiteral("Sonvale - ") + QString::fromLatin1(kMakerWebAddress));
     trackInfo_.pszComment = OggTexts.Comment;
-    CopyOggText(OggTexts.Date, QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
+    CopyOggText(OggTexts.Date, QLocale().toString(today_(), QLocale::ShortFormat));
     trackInfo_.pszDate = OggTexts.Date;
 }
 

@@ -3,6 +3,7 @@
 // user-interface thread; and the encoder configurations built from the window's choices.
 #pragma once
 
+#include <QDate>
 #include <QString>
 #include <cstddef>
 #include <cstdint>
@@ -47,6 +48,9 @@ public:
     BE_CONFIG BuildMp3Config() const;
     // Ogg Vorbis at 44100 Hz: 2 or 1 channels, quality 0.6 or 0.4 by the same choices.
     VbEncConfig BuildOggConfig() const;
+    // Today's date, for the Ogg DATE comment; tests give a fixed one.
+    using TToday = std::function<QDate()>;
+    void SetToday(TToday today) { today_ = std::move(today); }
     // Fills the track information of track index n and the texts it points at.
     void FillOggTrackInfo(uint8_t n);
     const VbTrackInfo& OggTrackInfo() const { return trackInfo_; }
@@ -77,6 +81,7 @@ private:
     TRipWindow& window_;
     TWavFileOpener opener_;
     TBufferAllocator allocate_;
+    TToday today_ = &QDate::currentDate;
     TPcmChunkReader reader_;
     VbTrackInfo trackInfo_{};
     TOutputFailure outputFailure_ = TOutputFailure::None;

@@ -141,6 +141,16 @@ TEST_F(RealLibraryTest, DataOnlyDiscRefusesPlay) {
 
 TEST_F(RealLibraryTest, SavedSettingsComeBackAfterARestart) {
     Start({Disc("alpha", testdisc::audioDisc({750}))});
+    // Values unlike the library's defaults: those the window sets must be replaced by its
+    // own, the others kept, and a lost save would bring back neither.
+    TDriveParams before{};
+    ASSERT_EQ(CR_GetCDROMParameters(&before), 0);
+    SetParam(before, kParamSectorsPerRead, 100);
+    SetParam(before, kParamOverlap, 3);
+    SetParam(before, kParamTimeout, 5);
+    SetParam(before, kParamSpeed, 4);
+    SetParam(before, kParamParanoiaMode, 0x1F);
+    ASSERT_EQ(CR_SetCDROMParameters(&before), 0);
     form->btnSaveSettingsClick();
     const std::string file = home_.file("config/Tolvane.ini");
     EXPECT_EQ(form->Status().toStdString(), "Saved CD/DVD-ROM Settings! - (" + file + " file).");
@@ -156,6 +166,8 @@ TEST_F(RealLibraryTest, SavedSettingsComeBackAfterARestart) {
     EXPECT_EQ(GetParam(params, kParamOverlap), 7);
     EXPECT_EQ(GetParam(params, kParamTimeout), 30);
     EXPECT_NE(GetParam(params, kParamJitterCorrection), 0);
+    EXPECT_EQ(GetParam(params, kParamSpeed), 4);
+    EXPECT_EQ(GetParam(params, kParamParanoiaMode), 0x1F);
 }
 
 TEST_F(RealLibraryTest, ASaveThatCannotBeWrittenSaysApplicationError) {

@@ -166,6 +166,8 @@ protected:
 };
 
 TEST_F(OggTrackInfoTest, WordsAndTexts) {
+    const QDate today(2026, 3, 5);
+    ripper.SetToday([&] { return today; });
     ripper.FillOggTrackInfo(4);
     const VbTrackInfo& info = ripper.OggTrackInfo();
     EXPECT_EQ(info.dwSize, sizeof(VbTrackInfo));
@@ -181,8 +183,7 @@ TEST_F(OggTrackInfoTest, WordsAndTexts) {
     EXPECT_STREQ(info.pszGenre, "Ambient");
     EXPECT_STREQ(info.pszEncoder, "Encoder DLL : Ver 1.02 (Engine Ver : 1.10, Date : 2003-3-5)");
     EXPECT_STREQ(info.pszComment, "Sonvale - https://www.sonvale.example/");
-    EXPECT_EQ(QString::fromUtf8(info.pszDate),
-              QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
+    EXPECT_EQ(QString::fromUtf8(info.pszDate), QLocale().toString(today, QLocale::ShortFormat));
 }
 
 TEST_F(OggTrackInfoTest, TextsAreReadAtEachCall) {
