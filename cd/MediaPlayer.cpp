@@ -5,6 +5,18 @@
 
 using CDRipIntf::MciSend;
 
+namespace {
+
+// The MCI layer has one notice callback for the process; each playback names its player
+// in its parameter block. A player closes its device before it goes, and closing joins
+// the playback, so no notice outlives its player.
+void forwardNotice(DWORD_PTR callbackData, UINT notifyCode, MCIDEVICEID device) {
+    if (const auto* player = reinterpret_cast<const TMediaPlayer*>(callbackData))
+        player->Notify(notifyCode, device);
+}
+
+}  // namespace
+
 TMediaPlayer::~TMediaPlayer() {
     Close();
 }
@@ -13,6 +25,10 @@ std::string TMediaPlayer::ErrorText(uint32_t error) {
     char text[256] = {};
     mciGetErrorStringA(error, text, sizeof(text));
     return text;
+}
+
+void TMediaPlayer::Notify(uint32_t notifyCode, uint32_t device) const {
+    if (notify_) notify_(notifyCode, device);
 }
 
 void TMediaPlayer::Open(int32_t ordinal) {
@@ -52,7 +68,9 @@ void TMediaPlayer::SetPosition(uint32_t position) {
 }
 
 void TMediaPlayer::Play() {
+    mciSetNotifyCallback(forwardNotice);
     MCI_PLAY_PARMS play{};
+    play.dwCallback = reinterpret_cast<DWORD_PTR>(this);
     error_ = MciSend(deviceId_, MCI_PLAY, MCI_NOTIFY, reinterpret_cast<uintptr_t>(&play));
 }
 

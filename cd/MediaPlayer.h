@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -14,7 +15,16 @@ public:
 
 class TMediaPlayer {
 public:
+    // How a playback started by Play ended (an MCI_NOTIFY_... code) and on which device.
+    // Told on the playback's own thread: the handler hands it on to its own.
+    using TNotifyHandler = std::function<void(uint32_t notifyCode, uint32_t device)>;
+
     ~TMediaPlayer();
+
+    // Set before the first Play; it is read on the playback's thread.
+    void SetNotifyHandler(TNotifyHandler handler) { notify_ = std::move(handler); }
+    // Where the MCI layer's notices arrive.
+    void Notify(uint32_t notifyCode, uint32_t device) const;
 
     // Opens the CD-audio device of the given drive (its ordinal among the CD-audio devices)
     // in the track-relative time format. A device already open is closed first, which ends
@@ -36,4 +46,5 @@ public:
 private:
     uint32_t deviceId_ = 0;
     uint32_t error_ = 0;
+    TNotifyHandler notify_;
 };

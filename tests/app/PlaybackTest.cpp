@@ -3,9 +3,11 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QListWidget>
 #include <QPushButton>
 #include <QToolButton>
+#include <thread>
 
 #include "CDRipIntf.h"
 #include "CDRipTest.h"
@@ -89,6 +91,29 @@ TEST_F(PlaybackTest, StopStopsClosesAndRestoresTheButtons) {
     EXPECT_EQ(Messages(), (std::vector<uint32_t>{MCI_STOP, MCI_CLOSE}));
     for (QWidget* b : EightButtons()) EXPECT_TRUE(b->isEnabled());
     EXPECT_FALSE(form->btnStop->isEnabled());
+}
+
+TEST_F(PlaybackTest, TheEndOfAPlaybackReturnsTheWindowToIdle) {
+    // Notices come on the playback's own thread, as the MCI layer sends them.
+    auto notify = [&](uint32_t code, uint32_t device) {
+        std::thread([&] { form->MediaPlayer1.Notify(code, device); }).join();
+        QCoreApplication::processEvents();
+    };
+    for (const uint32_t end : {MCI_NOTIFY_SUCCESSFUL, MCI_NOTIFY_FAILURE}) {
+        SelectLine(0);
+        form->btnPlay->click();
+        const uint32_t device = form->MediaPlayer1.DeviceID();
+        // Ends the window caused itself, and those of a device played before, change nothing.
+        notify(MCI_NOTIFY_ABORTED, device);
+        notify(MCI_NOTIFY_SUPERSEDED, device);
+        notify(end, device - 1);
+        EXPECT_TRUE(form->btnStop->isEnabled());
+        mci.commands.clear();
+        notify(end, device);
+        EXPECT_EQ(Messages(), (std::vector<uint32_t>{MCI_STOP, MCI_CLOSE}));
+        for (QWidget* b : EightButtons()) EXPECT_TRUE(b->isEnabled());
+        EXPECT_FALSE(form->btnStop->isEnabled());
+    }
 }
 
 TEST_F(PlaybackTest, PlayingAgainEndsThePreviousPlayback) {
