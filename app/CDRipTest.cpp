@@ -35,6 +35,7 @@
 #include "Skin.h"
 #include "VorbisDll.h"
 #include "WaveBatch.h"
+#include "mci.h"
 
 using namespace CDRipIntf;
 
@@ -87,9 +88,17 @@ TCDRipTestForm::TCDRipTestForm(TUiServices& services, QWidget* parent)
     buildControls();
     setTabOrders();
     frmNewDir = new TfrmNewDir(services_, this);
+    // The notice comes on the playback's thread; the window acts on it on its own.
+    MediaPlayer1.SetNotifyHandler([this](uint32_t notifyCode, uint32_t device) {
+        QMetaObject::invokeMethod(
+            this, [this, notifyCode, device] { MediaPlayer1Notify(notifyCode, device); },
+            Qt::QueuedConnection);
+    });
 }
 
 TCDRipTestForm::~TCDRipTestForm() {
+    // Closing the device ends its playback, so no notice is sent to a window going away.
+    MediaPlayer1.Close();
     // FormDestroy: a chunk buffer still held is released with the window.
     WaveRipper.FreeChunkBuffer();
 }
@@ -237,6 +246,11 @@ void TCDRipTestForm::buildControls() {
     }
     TrackList->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(TrackList, &QListWidget::itemClicked, this, &TCDRipTestForm::TrackListClick);
+    // A list box's click event also comes when the keyboard moves the current line: the
+    // proposed name must follow the line a rip will take.
+    connect(TrackList, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0) TrackListClick();
+    });
 
     PopupMenu1 = new QMenu(this);
     SelectAll1 = PopupMenu1->addAction(QStringLiteral("Select All"));
@@ -454,6 +468,10 @@ void TCDRipTestForm::closeEvent(QCloseEvent* event) {
 void TCDRipTestForm::FormClose() {
     if (closing_) return;
     closing_ = true;
+    // However the window is closed, a running rip is cancelled and its batch rips no
+    // further track: nothing goes on ripping once the window is gone.
+    exitRequested_ = true;
+    if (Rip::RipInProgress) btnCancelRipClick();
     btnSaveSettingsClick();
     MediaPlayer1.Close();
     // The program ends once control is back in the main loop: a rip running further
@@ -462,8 +480,6 @@ void TCDRipTestForm::FormClose() {
 }
 
 void TCDRipTestForm::btnCloseClick() {
-    exitRequested_ = true;
-    if (Rip::RipInProgress) btnCancelRipClick();
     close();
 }
 
@@ -672,6 +688,15 @@ void TCDRipTestForm::btnStopPlayClick() {
     btnStop->setEnabled(false);
 }
 
+void TCDRipTestForm::MediaPlayer1Notify(uint32_t notifyCode, uint32_t device) {
+    // A playback that played out or failed leaves the window as Stop would. A stopped or
+    // superseded one was ended by the window itself, and a notice of an earlier device
+    // must not end the playback that replaced it.
+    if (notifyCode != MCI_NOTIFY_SUCCESSFUL && notifyCode != MCI_NOTIFY_FAILURE) return;
+    if (!MediaPlayer1.IsOpen() || MediaPlayer1.DeviceID() != device) return;
+    btnStopPlayClick();
+}
+
 void TCDRipTestForm::SetButtonsEnabled(bool enabled) {
     for (QPushButton* b :
          {btnSave, btnOpenCD, btnCloseCD1, btnRip, btnOgg, btnCancelCDRip, btnClose, btnMp3})
@@ -739,8 +764,24 @@ void TCDRipTestForm::chkMulSelClick() {
     const bool multiple = chkMulSel->isChecked();
     edtRecName->setEnabled(!multiple);
     edtArtistName->setEnabled(!multiple);
-    TrackList->setSelectionMode(multiple ? QAbstractItemView::ExtendedSelection
-                                         : QAbstractItemView::SingleSelection);
+    if (multiple) {
+        TrackList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        return;
+    }
+    // Back to one line: several selected lines would all be ripped into the one file the
+    // recording name gives. Keep the current line if it was selected, else the first.
+    int keep = -1;
+    const int current = TrackList->currentRow();
+    if (TrackLineSelected(current))
+        keep = current;
+    else
+        for (int i = 0; i < TrackList->count() && keep < 0; ++i)
+            if (TrackLineSelected(i)) keep = i;
+    TrackList->setSelectionMode(QAbstractItemView::SingleSelection);
+    TrackList->clearSelection();
+    if (keep < 0) return;
+    TrackList->setCurrentRow(keep, QItemSelectionModel::ClearAndSelect);
+    TrackListClick();
 }
 
 void TCDRipTestForm::SelectAll1Click() {

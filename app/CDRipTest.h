@@ -156,6 +156,8 @@ public slots:
     void btnPlayTrackClick();
     void btnStopPlayClick();
     void SetButtonsEnabled(bool enabled);
+    // How the player's playback ended (MCI_NOTIFY_...), on the window's thread.
+    void MediaPlayer1Notify(uint32_t notifyCode, uint32_t device);
 
     // Drive settings
     void btnSaveSettingsClick();
@@ -189,5 +191,5 @@ private:
     TUiServices& services_;
     bool shown_ = false;
     bool closing_ = false;
-    bool exitRequested_ = false;  // Exit was pressed: batches end with the running track
+    bool exitRequested_ = false;  // the window is closing: batches end with the running track
 };

@@ -48,10 +48,17 @@ void ripTracks(TRipWindow& window, TEncodeRipper& ripper, TFormat format) {
         ogg ? QStringLiteral(" to Ogg Vorbis Format.") : QStringLiteral(" to MP3 Format.");
 
     // The list is counted afresh for every line: a removed disc empties it meanwhile.
-    // Exit cancels the running track; the tracks after it are left alone, or the program
-    // would go on ripping, unseen, after it was told to end.
-    for (int i = 0; i < window.TrackLineCount() && !window.Closing(); ++i) {
+    // A cancel, or Exit, ends the batch with the running track: a user who cancels means
+    // the batch, and the program must not go on ripping, unseen, after it was told to end.
+    int failed = 0;
+    int done = 0;
+    bool cancelled = false;
+    for (int i = 0; i < window.TrackLineCount(); ++i) {
         if (!window.TrackLineSelected(i)) continue;
+        if (window.Closing()) {
+            cancelled = true;
+            break;
+        }
         const int n = i + 1;
         window.SetRipStatus(ogg ? QStringLiteral("Ripping to Ogg Vorbis")
                                 : QStringLiteral("Ripping to MP3 Format"));
@@ -63,6 +70,12 @@ void ripTracks(TRipWindow& window, TEncodeRipper& ripper, TFormat format) {
 
         if (n <= DiscInfo.TrackCount && n <= kMaxTracks && DiscInfo.Entry(n).Audio == 1) {
             window.ProcessEvents();
+            // A cancel that came with these events: no file is begun for nothing.
+            if (CancelRequested) {
+                window.SetStatus(QStringLiteral("Ripping and Encoding Canceled."));
+                cancelled = true;
+                break;
+            }
             // Named as they stand now: the texts may have been edited while events ran.
             const QString album = window.AlbumTitle();
             const QString recordingName = window.RecordingName();
@@ -73,20 +86,45 @@ void ripTracks(TRipWindow& window, TEncodeRipper& ripper, TFormat format) {
             const int32_t result = ogg ? ripper.EncodeTrackToOgg(index, fileName, oggConfig)
                                        : ripper.EncodeTrackToMp3(index, fileName, mp3Config);
             CR_CloseRipper();
+            // The cancelled track's line stays selected, as its file is not whole.
+            if (CancelRequested) {
+                cancelled = true;
+                break;
+            }
             if (result == 0)
                 window.SetStatus(QStringLiteral("Successfully Ripped and Encoded ") + album +
                                  QStringLiteral(" to ") + baseName + formatName);
+            else
+                ++failed;
         } else {
             window.SetStatus(QStringLiteral("Not an Audio Track - Track ") + QString::number(n));
+            ++failed;
         }
+        ++done;
 
         window.ProcessEvents();
         window.DeselectTrackLine(i);
+        if (CancelRequested) {
+            window.SetStatus(QStringLiteral("Ripping and Encoding Canceled."));
+            cancelled = true;
+            break;
+        }
         if (!window.Closing()) window.Sleep(kPauseBetweenTracks);
     }
     window.SetRipStatus(QString());
-    window.SetStatus(QStringLiteral("Ripping and Encoding Completed."));
-    window.Flash();
+    // The last word names the outcome: "Completed" only when every selected track was.
+    if (cancelled) {
+        if (window.Status() != QStringLiteral("Ripping and Encoding Canceled."))
+            window.SetStatus(QStringLiteral("Ripping and Encoding Canceled."));
+    } else if (failed > 0) {
+        window.SetStatus(QStringLiteral("Ripping and Encoding Ended with Errors - ") +
+                         QString::number(failed) + QStringLiteral(" of ") + QString::number(done) +
+                         QStringLiteral(" Track(s) not Ripped."));
+        window.Flash();
+    } else {
+        window.SetStatus(QStringLiteral("Ripping and Encoding Completed."));
+        window.Flash();
+    }
     window.SetProgress(0);
     RipInProgress = false;
     CR_LockCD(0);

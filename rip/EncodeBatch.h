@@ -9,11 +9,12 @@
 
 namespace Rip {
 
-// Rip the selected lines in list order; line i is track index i + 1. A track that fails or
-// is cancelled ends only itself: the batch goes on with the next selected line and always
-// ends with "Ripping and Encoding Completed.". A window that is closing ends the batch after
-// the current track. Runs on the user-interface thread and starts nothing while another
-// batch of any format runs.
+// Rip the selected lines in list order; line i is track index i + 1. A track that fails
+// ends only itself: the batch goes on with the next selected line, and ends by saying how
+// many tracks were not ripped. A cancel, or a window that is closing, ends the batch with the
+// current track, whose line stays selected with those not reached. Only a batch that ripped
+// every selected track ends with "Ripping and Encoding Completed.". Runs on the
+// user-interface thread and starts nothing while another batch of any format runs.
 void RipTracksToMp3(TRipWindow& window, TEncodeRipper& ripper);
 // The same to Ogg Vorbis; refuses with "Vorbis.DLL is not Ready." without the library.
 void RipTracksToOgg(TRipWindow& window, TEncodeRipper& ripper);

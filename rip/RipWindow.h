@@ -50,7 +50,7 @@ public:
     virtual void Sleep(int milliseconds) = 0;  // the pause between tracks; no events handled
     virtual void Flash() = 0;                  // flash the taskbar button once
 
-    // True once the user has ended the program with Exit: a batch then rips no further
-    // track. (Closed by its caption button instead, the window lets a batch run to its end.)
+    // True once the user has ended the program (Exit or the window's close button): a
+    // batch then rips no further track.
     virtual bool Closing() const { return false; }
 };

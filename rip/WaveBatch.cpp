@@ -87,6 +87,13 @@ void RipTracksToWave(TRipWindow& window, TWaveRipper& ripper) {
             window.SetRecordingName(QStringLiteral("Track ") + QString::number(n));
         setDriveParameters(window);
         CancelRequested = false;
+        // Once the window is closing no further track is ripped (the events just handled
+        // may have closed it): the program must not go on ripping unseen.
+        if (window.Closing()) {
+            window.SetStatus(QStringLiteral("Ripping and Encoding Canceled."));
+            endBatch(window);
+            return;
+        }
 
         const int32_t result = ripper.RipChunk(static_cast<uint8_t>(n));
         if (result == 3) {
@@ -118,7 +125,7 @@ void RipTracksToWave(TRipWindow& window, TWaveRipper& ripper) {
         window.SetStatus(QStringLiteral("Ripping Successfully Ended - Audio Data is Saved as ") +
                          ripper.LastBaseName() + QStringLiteral(" File."));
         window.DeselectTrackLine(i);
-        window.Sleep(kPauseBetweenTracks);
+        if (!window.Closing()) window.Sleep(kPauseBetweenTracks);
     }
     window.SetRipStatus(QString());
     window.SetStatus(QStringLiteral("Ripping Completed."));

@@ -15,8 +15,9 @@ bool RipSelectionReady(TRipWindow& window);
 void CancelRip(TRipWindow& window);
 
 // Rips the selected lines in list order with ripper; line i is track index i + 1. Ends at
-// the first track that is cancelled or fails, leaving the unripped lines selected. Runs on
-// the user-interface thread and starts nothing while another batch runs.
+// the first track that is cancelled or fails, leaving the unripped lines selected, and rips
+// no further track once the window is closing. Runs on the user-interface thread and starts
+// nothing while another batch runs.
 void RipTracksToWave(TRipWindow& window, TWaveRipper& ripper);
 
 // The pause after each track, in milliseconds.

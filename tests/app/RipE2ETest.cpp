@@ -2,12 +2,14 @@
 // to the window's thread, which rips while it keeps handling events.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QToolButton>
 #include <fstream>
 
 #include "CDRipIntf.h"
@@ -21,18 +23,24 @@
 using namespace CDRipIntf;
 
 namespace {
-// Presses Exit the first time the ripper lets the window handle events mid-track.
+// Presses a button the first time the ripper lets the window handle events after a track's
+// first chunk (Exit unless told otherwise), or once a given line has been ripped and
+// deselected.
 class ExitDuringRipForm : public TCDRipTestForm {
 public:
     using TCDRipTestForm::TCDRipTestForm;
     void ProcessEvents() override {
-        if (exitOnChunk && Rip::RipInProgress && !pressed) {
+        const bool now = afterLine >= 0 ? !TrackLineSelected(afterLine)
+                                        : Rip::RipInProgress && Progress() > 0;
+        if (exitOnChunk && now && !pressed) {
             pressed = true;
-            btnClose->click();
+            (button ? button : static_cast<QAbstractButton*>(btnClose))->click();
         }
         TCDRipTestForm::ProcessEvents();
     }
     bool exitOnChunk = false;
+    int afterLine = -1;
+    QAbstractButton* button = nullptr;
     bool pressed = false;
 };
 
@@ -156,17 +164,61 @@ TEST_F(RipE2ETest, Mp3AndOggButtonsEncodeTheSelectedTracks) {
     EXPECT_EQ(form->edtRecName->text(), "Track 1");
 }
 
-TEST_F(RipE2ETest, ExitDuringAnMp3BatchEndsItWithTheRunningTrack) {
+// Exit and the window's close button alike end a batch of either kind with the running
+// track, and so does Exit pressed between two tracks: nothing rips on unseen.
+TEST_F(RipE2ETest, ClosingTheWindowEndsTheBatchWithTheRunningTrack) {
+    struct Case {
+        const char* name;
+        bool mp3;
+        bool closeButton;
+        int afterLine;  // -1: mid-track
+    };
+    for (const Case& c :
+         {Case{"Exit, MP3", true, false, -1}, Case{"close button, MP3", true, true, -1},
+          Case{"close button, Wave", false, true, -1},
+          Case{"Exit between Wave tracks", false, false, 0}}) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(home_.file("out"));
+        std::filesystem::create_directories(home_.file("out"));
+        form = std::make_unique<ExitDuringRipForm>(services);
+        form->show();
+        form->DirectoryEdit1->setText(QString::fromStdString(home_.file("out")));
+        form->edtAlbumName->setText("Live");
+        form->chkMulSel->click();
+        form->SelectAll1Click();
+        form->TrackList->setCurrentRow(0, QItemSelectionModel::Select);
+        form->exitOnChunk = true;
+        form->afterLine = c.afterLine;
+        if (c.closeButton) form->button = form->dxToolButton2;
+        (c.mp3 ? form->btnMp3 : form->btnRip)->click();
+        ASSERT_TRUE(WaitForStatus("Ripping and Encoding Canceled."))
+            << form->Status().toStdString();
+        EXPECT_TRUE(form->pressed);
+        EXPECT_FALSE(form->isVisible());
+        const std::string ext = c.mp3 ? ".mp3" : ".wav";
+        EXPECT_TRUE(std::filesystem::exists(home_.file("out/Live Track 1" + ext)));
+        EXPECT_FALSE(std::filesystem::exists(home_.file("out/Live Track 2" + ext)));
+        EXPECT_FALSE(std::filesystem::exists(home_.file("out/Live Track 3" + ext)));
+        if (c.afterLine == 0) {
+            EXPECT_TRUE(WavData("Live Track 1.wav") == testdisc::rangeBytes(plan_, 0, 399));
+        }
+    }
+}
+
+// Select All, then back to single selection: one line stays, and its file holds its own
+// track's audio, not every selected track's in turn.
+TEST_F(RipE2ETest, BackToOneLineRipsOneTrackIntoItsFile) {
     form->chkMulSel->click();
     form->SelectAll1Click();
-    form->TrackList->setCurrentRow(0, QItemSelectionModel::Select);
-    form->exitOnChunk = true;
-    form->btnMp3->click();
-    // The batch closes as usual once the cancelled track is finished.
-    ASSERT_TRUE(WaitForStatus("Ripping and Encoding Completed.")) << form->Status().toStdString();
-    EXPECT_TRUE(form->pressed);
-    EXPECT_FALSE(form->isVisible());
-    EXPECT_TRUE(std::filesystem::exists(home_.file("out/Live Track 1.mp3")));
-    EXPECT_FALSE(std::filesystem::exists(home_.file("out/Live Track 2.mp3")));
-    EXPECT_FALSE(std::filesystem::exists(home_.file("out/Live Track 3.mp3")));
+    form->TrackList->setCurrentRow(1, QItemSelectionModel::NoUpdate);
+    form->chkMulSel->click();
+    EXPECT_EQ(form->edtRecName->text(), "Track 2");
+    form->btnRip->click();
+    ASSERT_TRUE(WaitForStatus("Ripping Completed.")) << form->Status().toStdString();
+    const auto toc = testdisc::expectedToc(plan_);
+    EXPECT_TRUE(WavData("Live Track 2.wav") == testdisc::rangeBytes(plan_,
+                                                                    toc.tracks[1].startSector,
+                                                                    toc.tracks[2].startSector - 1));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(home_.file("out")), {}), 1);
+    EXPECT_EQ(services.slept, 2000);  // one track, one pause
 }

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QTest>
 
 #include "CDRipIntf.h"
 #include "CDRipTest.h"
@@ -176,6 +177,23 @@ TEST_F(TrackListTest, ClickingATrackProposesItsName) {
     EXPECT_EQ(form->edtRecName->text(), "Track 5");
 }
 
+// The keyboard moves the line a rip takes: the proposed name must move with it, or the
+// next rip would write one track's audio under another's name.
+TEST_F(TrackListTest, KeyboardMovesTheProposedNameWithTheLine) {
+    Load({AudioDrive("A", {500, 500, 500, 500, 500})});
+    form->edtRecName->setText("Typed");
+    const std::vector<std::pair<Qt::Key, QString>> keys = {{Qt::Key_Down, "Track 2"},
+                                                           {Qt::Key_End, "Track 5"},
+                                                           {Qt::Key_Up, "Track 4"},
+                                                           {Qt::Key_Home, "Track 1"}};
+    for (const auto& [key, name] : keys) {
+        QTest::keyClick(form->TrackList, key);
+        EXPECT_EQ(form->edtRecName->text(), name);
+        EXPECT_EQ(form->TrackList->selectedItems().size(), 1);
+        EXPECT_TRUE(form->TrackLineSelected(form->TrackList->currentRow()));
+    }
+}
+
 TEST_F(TrackListTest, MultipleSelectionSwitchesTheListAndTheEdits) {
     Load({AudioDrive("A", {500, 500, 500})});
     form->SelectAll1Click();
@@ -192,6 +210,38 @@ TEST_F(TrackListTest, MultipleSelectionSwitchesTheListAndTheEdits) {
     form->chkMulSel->click();
     EXPECT_TRUE(form->edtRecName->isEnabled());
     EXPECT_EQ(form->TrackList->selectionMode(), QAbstractItemView::SingleSelection);
+    EXPECT_EQ(services.titles, QStringList({"Information"}));
+}
+
+// Back to single selection, several selected lines would all be ripped into the one file
+// the recording name gives: one line stays, the current one if it was selected.
+TEST_F(TrackListTest, UncheckingMultipleTracksKeepsOneLine) {
+    Load({AudioDrive("A", {500, 500, 500, 500})});
+    struct Case {
+        int current;
+        std::vector<int> selected;
+        int kept;
+    };
+    for (const Case& c : {Case{2, {0, 2, 3}, 2}, Case{1, {2, 3}, 2}, Case{1, {}, -1}}) {
+        SCOPED_TRACE(c.current);
+        form->chkMulSel->click();
+        ASSERT_TRUE(form->chkMulSel->isChecked());
+        form->TrackList->clearSelection();
+        form->TrackList->setCurrentRow(c.current, QItemSelectionModel::NoUpdate);
+        for (int line : c.selected) form->TrackList->item(line)->setSelected(true);
+        form->edtRecName->setText("Typed");
+        form->chkMulSel->click();
+        const QList<QListWidgetItem*> selected = form->TrackList->selectedItems();
+        if (c.kept < 0) {
+            EXPECT_TRUE(selected.isEmpty());
+            EXPECT_EQ(form->edtRecName->text(), "Typed");
+            continue;
+        }
+        ASSERT_EQ(selected.size(), 1);
+        EXPECT_EQ(form->TrackList->row(selected.front()), c.kept);
+        EXPECT_EQ(form->TrackList->currentRow(), c.kept);
+        EXPECT_EQ(form->edtRecName->text(), "Track " + QString::number(c.kept + 1));
+    }
 }
 
 TEST_F(TrackListTest, CancelWithNothingRipping) {

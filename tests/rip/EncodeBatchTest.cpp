@@ -77,12 +77,14 @@ protected:
         all.insert(all.end(), encoder.ending.begin(), encoder.ending.end());
         return all;
     }
-    // The closing steps of every batch that started.
-    void ExpectCompleted() {
-        EXPECT_EQ(window.status, "Ripping and Encoding Completed.");
+    // The closing steps of every batch that started: its last word, a flash only when it
+    // ended by itself, and the window and the drive left free.
+    void ExpectEnded(const QString& lastStatus) {
+        EXPECT_EQ(window.status, lastStatus);
         EXPECT_EQ(window.ripStatus, "");
         EXPECT_EQ(window.position, 0);
-        EXPECT_EQ(window.flashes, 1);
+        EXPECT_EQ(window.flashes,
+                  lastStatus == QStringLiteral("Ripping and Encoding Canceled.") ? 0 : 1);
         EXPECT_EQ(lib.Count("LockCD"), 1);
         EXPECT_EQ(lib.Count("StopPlayTrack"), 1);
         EXPECT_FALSE(Rip::RipInProgress);
@@ -90,6 +92,12 @@ protected:
         EXPECT_FALSE(lib.ripper.open);
         EXPECT_EQ(encoder.live, 0);
         EXPECT_EQ(encoder.badCalls, 0);
+    }
+    void ExpectCompleted() { ExpectEnded("Ripping and Encoding Completed."); }
+    void ExpectCancelled() { ExpectEnded("Ripping and Encoding Canceled."); }
+    void ExpectNotRipped(int failed, int processed) {
+        ExpectEnded("Ripping and Encoding Ended with Errors - " + QString::number(failed) + " of " +
+                    QString::number(processed) + " Track(s) not Ripped.");
     }
 
     TempDir dir;
@@ -189,7 +197,7 @@ TEST_P(EncodeBatchTest, ChecksBeforeAnythingStarts) {
     }
 }
 
-TEST_P(EncodeBatchTest, CancelEndsOnlyTheCurrentTrack) {
+TEST_P(EncodeBatchTest, CancelEndsTheBatch) {
     // Events are handled before the track, after each chunk, ...: cancel after chunk 1.
     window.onProcessEvents = [&](int call) {
         if (call == 2) Rip::CancelRip(window);
@@ -199,32 +207,44 @@ TEST_P(EncodeBatchTest, CancelEndsOnlyTheCurrentTrack) {
     partial.resize(4608);
     partial.insert(partial.end(), encoder.ending.begin(), encoder.ending.end());
     EXPECT_EQ(readFile(File("Track 2")), partial);
-    EXPECT_TRUE(window.statuses.contains("Ripping and Encoding Canceled."));
     EXPECT_FALSE(window.statuses.contains(Success("Track 2")));
-    // After the pause the next track is ripped whole.
-    EXPECT_EQ(readFile(File("Track 4")), WholeTrackFile());
-    EXPECT_TRUE(window.statuses.contains(Success("Track 4")));
-    EXPECT_TRUE(window.SelectedLines().empty());
-    ExpectCompleted();
+    EXPECT_FALSE(std::filesystem::exists(File("Track 4")));
+    EXPECT_EQ(lib.Count("OpenRipper"), 1);
+    // The cancelled track and those after it keep their lines, to be ripped again.
+    EXPECT_EQ(window.SelectedLines(), std::vector<int>({1, 3}));
+    EXPECT_TRUE(window.sleeps.empty());
+    ExpectCancelled();
 }
 
-TEST_P(EncodeBatchTest, CancelDuringThePauseEndsTheNextTrackBeforeItsFirstChunk) {
-    // A click during the pause after track 1 waits in the queue; the first events handled
-    // after it are those at the start of track 2, whose flag has just been cleared.
-    window.SetLines(4, {0, 1});
-    bool clicked = false;
-    window.onProcessEvents = [&](int) {
-        if (!clicked && !window.selected[0]) {
+TEST_P(EncodeBatchTest, CancelBetweenTracksEndsTheBatchBeforeTheNextOne) {
+    // A click handled with the events after track 1, and one still queued when track 2
+    // begins: neither lets track 2 start a file.
+    for (const bool queued : {false, true}) {
+        SCOPED_TRACE(queued ? "handled as track 2 begins" : "handled after track 1");
+        std::filesystem::remove_all(dir.path());
+        std::filesystem::create_directories(dir.path());
+        window.SetLines(4, {0, 1, 2});
+        window.statuses.clear();
+        window.sleeps.clear();
+        window.flashes = 0;
+        window.processed = 0;
+        lib.calls.clear();
+        bool clicked = false;
+        window.onProcessEvents = [&](int) {
+            const bool now =
+                queued ? !window.selected[0] : window.statuses.contains(Success("Track 1"));
+            if (clicked || !now) return;
             clicked = true;
             Rip::CancelRip(window);
-        }
-    };
-    Run();
-    EXPECT_EQ(readFile(File("Track 1")), WholeTrackFile());
-    const std::string ending = encoder.ending;
-    EXPECT_EQ(readFile(File("Track 2")), std::vector<uint8_t>(ending.begin(), ending.end()));
-    EXPECT_EQ(window.statuses.at(window.statuses.size() - 2), "Ripping and Encoding Canceled.");
-    ExpectCompleted();
+        };
+        Run();
+        EXPECT_TRUE(clicked);
+        EXPECT_EQ(readFile(File("Track 1")), WholeTrackFile());
+        EXPECT_FALSE(std::filesystem::exists(File("Track 2")));
+        EXPECT_EQ(lib.Count("OpenRipper"), 1);
+        EXPECT_EQ(window.SelectedLines(), std::vector<int>({1, 2}));
+        ExpectCancelled();
+    }
 }
 
 TEST_P(EncodeBatchTest, DataTrackIsPassedOver) {
@@ -242,10 +262,10 @@ TEST_P(EncodeBatchTest, DataTrackIsPassedOver) {
     EXPECT_EQ(lib.Count("OpenRipper"), 2);
     EXPECT_EQ(window.sleeps.size(), 3u);
     EXPECT_TRUE(window.SelectedLines().empty());
-    ExpectCompleted();
+    ExpectNotRipped(1, 3);
 }
 
-TEST_P(EncodeBatchTest, FailedTracksKeepTheirMessageAndTheBatchGoesOn) {
+TEST_P(EncodeBatchTest, FailedTracksKeepTheirMessageAndTheBatchEndsCountingThem) {
     struct Case {
         const char* name;
         std::function<void()> arrange;
@@ -278,7 +298,7 @@ TEST_P(EncodeBatchTest, FailedTracksKeepTheirMessageAndTheBatchGoesOn) {
         EXPECT_FALSE(window.statuses.contains(Success("Track 4")));
         EXPECT_EQ(window.sleeps.size() % 2, 0u);
         EXPECT_TRUE(window.SelectedLines().empty());
-        ExpectCompleted();
+        ExpectNotRipped(2, 2);
     }
 }
 
@@ -293,7 +313,7 @@ TEST_P(EncodeBatchTest, OutputFileThatCannotBeCreated) {
     EXPECT_EQ(lib.Count("CloseRipper"), 2);
     EXPECT_EQ(encoder.opens, 0);
     EXPECT_TRUE(window.dialogs.empty());
-    ExpectCompleted();
+    ExpectNotRipped(2, 2);
     // The next batch starts.
     window.directory = QString::fromStdString(dir.path().string());
     window.SetLines(4, {0});
@@ -314,9 +334,9 @@ TEST_P(EncodeBatchTest, ClosingTheWindowEndsTheBatchAfterTheCurrentTrack) {
     EXPECT_TRUE(window.statuses.contains("Ripping and Encoding Canceled."));
     EXPECT_TRUE(std::filesystem::exists(File("Track 1")));
     EXPECT_FALSE(std::filesystem::exists(File("Track 2")));
-    EXPECT_EQ(window.SelectedLines(), std::vector<int>({1, 3}));
+    EXPECT_EQ(window.SelectedLines(), std::vector<int>({0, 1, 3}));
     EXPECT_TRUE(window.sleeps.empty());
-    ExpectCompleted();
+    ExpectCancelled();
 }
 
 TEST_P(EncodeBatchTest, NoSecondBatchInsideARunningOne) {

@@ -246,6 +246,24 @@ TEST_F(WaveBatchTest, CancelDuringTheFirstOfTwoTracks) {
     }
 }
 
+TEST_F(WaveBatchTest, ExitBetweenTwoTracksRipsNoFurtherTrack) {
+    window.multipleTracks = true;
+    window.SetLines(4, {0, 1, 2});
+    // Exit pressed while the drive is set up for the second track.
+    window.onProcessEvents = [&](int) {
+        if (!window.selected[0]) window.closing = true;
+    };
+    RipTracksToWave(window, ripper);
+    EXPECT_EQ(Read("Live Track 1.wav").size(), 44u + 3 * kChunk);
+    EXPECT_FALSE(Exists("Live Track 2.wav"));
+    EXPECT_FALSE(Exists("Live Track 3.wav"));
+    EXPECT_EQ(lib.Count("OpenRipper"), 1);
+    EXPECT_EQ(window.status, "Ripping and Encoding Canceled.");
+    EXPECT_EQ(window.SelectedLines(), std::vector<int>({1, 2}));
+    EXPECT_EQ(window.flashes, 0);
+    ExpectCleanEnd();
+}
+
 TEST_F(WaveBatchTest, CancelBetweenTracksFindsNothingRipping) {
     window.SetLines(4, {0});
     window.onProcessEvents = [&](int call) {
