@@ -67,6 +67,7 @@
  *                   | "jitter="     sector *( "," sector )
  *                   | "stall="      sector [ ":" milliseconds ] *( "," sector [ ":" ms ] )
  *                   | "remove="     sector *( "," sector )
+ *                   | "slow="       rate                 ; sectors per second, 1..1000000
  *     range         = sector [ "-" sector ]          ; inclusive, first <= last
  *     sector        = decimal 0..4294967294          ; milliseconds: decimal 0..60000
  *
@@ -93,6 +94,10 @@
  *   remove      the disc is taken out as the drive reaches the sector: the sectors before
  *               it are delivered, then the drive is not ready (CDRIP3_NOT_READY), and the
  *               media callback is told (index, 0). It stays out until CR_EjectCD(0).
+ *   slow        every drive delivers no faster than the rate, counted from the reader's
+ *               first sector: slow=600 is a drive at 8x speed (75 sectors a second is 1x).
+ *               Applies to the sectors read as well as to those the other faults let
+ *               through.
  *
  * A stall or a removal happens once per ripper; a new ripper (a new CR_OpenRipper) meets
  * it again if its range holds the sector.

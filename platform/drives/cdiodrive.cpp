@@ -237,6 +237,7 @@ public:
           handle_(std::move(handle)),
           paranoia_(paranoia),
           faults_(std::move(faults)),
+          pacer_(faults_.slowRate),
           retries_(retries),
           first_(first),
           last_(last),
@@ -257,6 +258,7 @@ public:
         int done = 0;
         while (done < maxSectors && next_ <= last_) {
             if (!faults_.empty() && faults_.removalAt(uint32_t(next_))) takeDiscOut();
+            pacer_.takeSector();  // outside the lock: a slow drive keeps its state answering
             // Locked per sector, not per chunk: a sector's retries are the longest anyone
             // asking the drive for its state has to wait.
             std::lock_guard lock(state_->mutex);
@@ -317,6 +319,7 @@ private:
     std::shared_ptr<Handle> handle_;
     cdrom_paranoia_t* paranoia_;
     const FaultPlan faults_;
+    Pacer pacer_;
     ReadScope scope_;
     GiveUps giveUps_;
     int retries_;

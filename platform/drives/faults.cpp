@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <set>
+#include <thread>
 
 namespace svdrives::detail {
 namespace {
@@ -42,6 +43,8 @@ bool number(const std::string& s, uint64_t max, uint64_t* out) {
 }
 
 constexpr uint64_t kMaxSector = 0xFFFFFFFEull;
+// Far above any drive (a 75x drive reads 5625 sectors a second).
+constexpr uint64_t kMaxSlowRate = 1000000;
 
 bool parseValues(const std::string& key, const std::string& values, FaultPlan* plan) {
     FaultPlan add;
@@ -60,6 +63,9 @@ bool parseValues(const std::string& key, const std::string& values, FaultPlan* p
         } else if (key == "jitter" || key == "remove") {
             if (!number(v, kMaxSector, &a)) return false;
             (key == "jitter" ? add.jitter : add.removals).push_back(uint32_t(a));
+        } else if (key == "slow") {
+            if (!number(v, kMaxSlowRate, &a) || a == 0) return false;
+            add.slowRate = uint32_t(a);
         } else if (key == "stall") {
             const size_t colon = v.find(':');
             b = kDefaultStallMs;
@@ -78,6 +84,7 @@ bool parseValues(const std::string& key, const std::string& values, FaultPlan* p
     plan->jitter.insert(plan->jitter.end(), add.jitter.begin(), add.jitter.end());
     plan->stalls.insert(plan->stalls.end(), add.stalls.begin(), add.stalls.end());
     plan->removals.insert(plan->removals.end(), add.removals.begin(), add.removals.end());
+    if (add.slowRate != 0) plan->slowRate = add.slowRate;
     return true;
 }
 
@@ -171,6 +178,15 @@ bool FaultPlan::removalAt(uint32_t sector) const {
         if (s == sector) return true;
     }
     return false;
+}
+
+void Pacer::takeSector() {
+    if (rate_ == 0) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (taken_ == 0) start_ = now;
+    ++taken_;
+    const auto due = start_ + std::chrono::microseconds(taken_ * 1000000 / rate_);
+    if (due > now) std::this_thread::sleep_until(due);
 }
 
 }  // namespace svdrives::detail

@@ -5,6 +5,7 @@
 // the variable between rips.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -28,9 +29,11 @@ struct FaultPlan {
     std::vector<uint32_t> jitter;
     std::vector<Stall> stalls;
     std::vector<uint32_t> removals;
+    uint32_t slowRate = 0;  // sectors per second at the most; 0: as fast as the drive goes
 
     bool empty() const {
-        return unreadable.empty() && jitter.empty() && stalls.empty() && removals.empty();
+        return unreadable.empty() && jitter.empty() && stalls.empty() && removals.empty() &&
+               slowRate == 0;
     }
 
     // Parses the variable's text. Items that do not follow the grammar are left out and
@@ -52,6 +55,20 @@ struct FaultPlan {
     const Stall* firstStallIn(uint32_t first, uint32_t count) const;
     bool removalAt(uint32_t sector) const;
     bool isUnreadable(uint32_t sector) const;
+};
+
+// Holds a reader to the plan's rate: each sector is handed over no sooner than the rate
+// allows, counted from the first one, so a slow drive stays slow however it is asked.
+class Pacer {
+public:
+    explicit Pacer(uint32_t sectorsPerSecond) : rate_(sectorsPerSecond) {}
+    // Waits until one more sector may have arrived. Does nothing at rate 0.
+    void takeSector();
+
+private:
+    uint32_t rate_;
+    uint64_t taken_ = 0;
+    std::chrono::steady_clock::time_point start_;
 };
 
 }  // namespace svdrives::detail

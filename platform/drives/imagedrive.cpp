@@ -54,6 +54,7 @@ public:
         : state_(std::move(state)),
           image_(std::move(image)),
           faults_(std::move(faults)),
+          pacer_(faults_.slowRate),
           insertion_(insertion),
           first_(first),
           last_(last),
@@ -89,6 +90,7 @@ public:
             n = k;
             jitter = !faults_.empty() && faults_.jitterIn(uint32_t(next_), n);
         }
+        for (uint32_t k = 0; k < n; ++k) pacer_.takeSector();
         next_ += n;
         *sectorsRead = int(n);
         // An image has no paranoia to correct a shifted read, so it reports the chunk as one
@@ -118,6 +120,7 @@ private:
     std::shared_ptr<ImageState> state_;
     std::shared_ptr<const DiscImage> image_;
     const FaultPlan faults_;
+    Pacer pacer_;
     bool dead_ = false;
     uint64_t insertion_;
     uint32_t first_, last_;

@@ -229,6 +229,22 @@ TEST_F(Faults, ImageFileCutShortDeliversEverySectorItStillHolds) {
     EXPECT_EQ(r.bytes, testdisc::rangeBytes(plan_, 0, 99));
 }
 
+// A drive held to a rate: no sooner than the rate allows, and every byte as without it.
+TEST_F(Faults, SlowDrivesDeliverNoFasterThanTheirRate) {
+    for (const bool paranoia : {false, true}) {
+        SCOPED_TRACE(paranoia ? "paranoia backend" : "image drive");
+        useDisc(testdisc::audioDisc({300, 100}), paranoia);
+        faults("slow=1500");
+        const auto t0 = Clock::now();
+        const FaultyRip r = ripWithFaults(0, 299);
+        EXPECT_GE(Clock::now() - t0, std::chrono::milliseconds(200));
+        EXPECT_EQ(r.endCode, CDRIP3_RIPPING_DONE);
+        EXPECT_EQ(r.bytes, testdisc::rangeBytes(plan_, 0, 299));
+        CR_CloseRipper();
+        unsetenv("CDRIP3_FAULTS");
+    }
+}
+
 TEST_F(Faults, ThePlanIsTakenWhenTheRipperOpens) {
     useDisc(testdisc::audioDisc({200}), false);
     int32_t size = 0;

@@ -11,7 +11,8 @@ using svdrives::detail::FaultPlan;
 TEST(FaultPlan, ParsesEveryKindWithItsValues) {
     std::vector<std::string> rejected;
     const FaultPlan p = FaultPlan::parse(
-        " unreadable = 1000-1005, 7 ; jitter=2000,2001;stall=3000;stall=3100:250; remove=4000 ",
+        " unreadable = 1000-1005, 7 ; jitter=2000,2001;stall=3000;stall=3100:250; remove=4000 "
+        "; slow = 600",
         &rejected);
     EXPECT_TRUE(rejected.empty());
     ASSERT_EQ(p.unreadable.size(), 2u);
@@ -25,7 +26,9 @@ TEST(FaultPlan, ParsesEveryKindWithItsValues) {
     EXPECT_EQ(p.stalls[0].milliseconds, svdrives::detail::kDefaultStallMs);
     EXPECT_EQ(p.stalls[1].milliseconds, 250);
     EXPECT_EQ(p.removals, (std::vector<uint32_t>{4000}));
+    EXPECT_EQ(p.slowRate, 600u);
     EXPECT_FALSE(p.empty());
+    EXPECT_FALSE(FaultPlan::parse("slow=75").empty());
     EXPECT_TRUE(FaultPlan::parse("").empty());
     EXPECT_TRUE(FaultPlan::parse(" ; ;").empty());
 }
@@ -34,9 +37,11 @@ TEST(FaultPlan, RefusesMalformedItemsWholeAndKeepsTheRest) {
     std::vector<std::string> rejected;
     const FaultPlan p = FaultPlan::parse(
         "unreadable=5-3;jitter=0x10;remove=-1;stall=9:60001;scratch=4;unreadable;"
-        "unreadable=10,x;jitter=;remove=4294967295;stall=8:;unreadable=1-2-3;remove=12",
+        "unreadable=10,x;jitter=;remove=4294967295;stall=8:;unreadable=1-2-3;remove=12;"
+        "slow=0;slow=1000001;slow=-5",
         &rejected);
-    EXPECT_EQ(rejected.size(), 11u);
+    EXPECT_EQ(rejected.size(), 14u);
+    EXPECT_EQ(p.slowRate, 0u);
     // An item with one bad value adds none of its values.
     EXPECT_TRUE(p.unreadable.empty());
     EXPECT_TRUE(p.jitter.empty());
