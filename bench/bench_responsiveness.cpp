@@ -1,0 +1,157 @@
+// How the window answers while it rips: the real window over the real libraries, on a disc
+// image that the CD library holds to 8x speed (CDRIP3_FAULTS slow=600), with a timer asking
+// the window's thread to do something every 5 ms. Prints, for a WAV and an MP3 batch of
+// three tracks, the longest time the window went without handling an event, and the time
+// from a Cancel click to the end of the cancelled track. Figures only: nothing here passes
+// or fails.
+//
+// usage: bench_responsiveness [sectors per track]    (default 600: 8 seconds of audio)
+#include <stdlib.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "CDRipIntf.h"
+#include "CDRipTest.h"
+#include "DirectoryEdit.h"
+#include "RipThreads.h"
+#include "UiServices.h"
+#include "VorbisDll.h"
+#include "testdisc.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The desktop as the program has it, but a dialog is printed rather than waited on.
+class BenchServices : public TDesktopServices {
+public:
+    void ShowDialog(QWidget*, TDialogIcon, const QString& title, const QString& text) override {
+        std::printf("  (dialog %s: %s)\n", qPrintable(title), qPrintable(text));
+    }
+};
+
+struct Figures {
+    double longestGapMs = 0;
+    double seconds = 0;
+    double cancelToEndMs = -1;  // -1: no cancel asked
+    QString lastStatus;
+};
+
+bool batchEnded(const TCDRipTestForm& form) {
+    static const QStringList finals = {QStringLiteral("Ripping Completed."),
+                                       QStringLiteral("Ripping and Encoding Completed."),
+                                       QStringLiteral("Ripping and Encoding Canceled.")};
+    return form.lblRipStatus->text().isEmpty() && finals.contains(form.Status());
+}
+
+// Presses `button` with every line selected and runs the window's loop until the batch
+// has ended; with cancelAtMs >= 0, Cancel is clicked that long after the start. The clock
+// is the user's: a click is due at its time, whenever the window gets round to it.
+Figures runBatch(TCDRipTestForm& form, QPushButton* button, int cancelAtMs) {
+    form.SetStatus(QString());
+    form.SelectAll1Click();
+    form.TrackList->setCurrentRow(0, QItemSelectionModel::Select);
+
+    Figures f;
+    QElapsedTimer clock;
+    qint64 lastTick = 0;
+    qint64 cancelledAt = -1;
+    QEventLoop loop;
+    QTimer ticker;
+    ticker.setInterval(5);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const qint64 now = clock.elapsed();
+        f.longestGapMs = std::max(f.longestGapMs, double(now - lastTick));
+        lastTick = now;
+        if (cancelAtMs >= 0 && cancelledAt < 0 && now >= cancelAtMs) {
+            form.btnCancelCDRip->click();
+            cancelledAt = cancelAtMs;
+        }
+        if (batchEnded(form) && Rip::TRipLauncherThread::LiveLaunchers() == 0) {
+            if (cancelledAt >= 0) f.cancelToEndMs = double(now - cancelledAt);
+            loop.quit();
+        }
+    });
+    clock.start();
+    ticker.start();
+    button->click();
+    loop.exec();
+    f.seconds = double(clock.elapsed()) / 1000.0;
+    f.lastStatus = form.Status();
+    return f;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const uint32_t sectors = argc > 1 ? uint32_t(std::stoul(argv[1])) : 600;
+    if (!getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+
+    const fs::path dir =
+        fs::temp_directory_path() / ("sonvale-bench-ui-" + std::to_string(getpid()));
+    fs::create_directories(dir / "out");
+    fs::create_directories(dir / "home");
+    setenv("HOME", (dir / "home").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (dir / "home").c_str(), 1);
+    const std::string cue = (dir / "disc.cue").string();
+    testdisc::writeImage(testdisc::audioDisc({sectors, sectors, sectors}), cue);
+    setenv("CDRIP3_IMAGES", cue.c_str(), 1);
+    setenv("CDRIP3_FAULTS", "slow=600", 1);
+
+    CDRipIntf::InitializeCDRip();
+    int rc = 0;
+    {
+        QApplication app(argc, argv);
+        BenchServices services;
+        TCDRipTestForm form(services);
+        form.show();
+        form.DirectoryEdit1->setText(QString::fromStdString((dir / "out").string()));
+        form.chkMulSel->click();
+        if (form.TrackList->count() != 3) {
+            std::fprintf(stderr, "the disc image was not listed: %s\n", qPrintable(form.Status()));
+            rc = 1;
+        } else {
+            const double trackSeconds = sectors / 600.0;
+            std::printf("Three tracks of %u sectors each, read at 600 sectors/s (%.2f s a track)\n",
+                        sectors, trackSeconds);
+            struct Run {
+                const char* name;
+                QPushButton* button;
+            };
+            const Run runs[] = {{"WAV", form.btnRip}, {"MP3", form.btnMp3}};
+            for (const Run& r : runs) {
+                const Figures whole = runBatch(form, r.button, -1);
+                std::printf("%s batch: %.2f s, longest gap between handled events %.0f ms (%s)\n",
+                            r.name, whole.seconds, whole.longestGapMs,
+                            qPrintable(whole.lastStatus));
+            }
+            // Cancel half a track in, at 8x and at 1x, where every read takes longest.
+            for (const int rate : {600, 75}) {
+                setenv("CDRIP3_FAULTS", ("slow=" + std::to_string(rate)).c_str(), 1);
+                for (const Run& r : runs) {
+                    const int cancelAt = int(sectors * 1000.0 / 600 / 2);
+                    const Figures f = runBatch(form, r.button, cancelAt);
+                    std::printf(
+                        "%s at %u sectors/s, Cancel at %d ms: the track ended %.0f ms after the "
+                        "click, longest gap %.0f ms (%s)\n",
+                        r.name, unsigned(rate), cancelAt, f.cancelToEndMs, f.longestGapMs,
+                        qPrintable(f.lastStatus));
+                }
+            }
+        }
+        Rip::TRipLauncherThread::WaitForLaunchers();
+        VorbisDll::UnloadVorbisLibrary();
+        CDRipIntf::FinalizeCDRip();
+    }
+    fs::remove_all(dir);
+    return rc;
+}
