@@ -1,5 +1,6 @@
 #include "cdrip3.h"
 
+#include <atomic>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -380,10 +381,15 @@ int32_t CR_RipChunk(uint8_t* buffer, int32_t* bytesRead, int32_t* abort) {
     if (!s.ripper) return CDRIP3_NO_RIPPER;
     if (!buffer || !bytesRead) return CDRIP3_ERROR;
     Ripper& r = *s.ripper;
-    if (abort && *abort) r.finished = true;
+    // The caller may set *abort from another thread while the chunk is read: the reader
+    // looks at it between sectors, so a cancel does not wait for a slow chunk to end.
+    if (abort && std::atomic_ref<int32_t>(*abort).load(std::memory_order_relaxed) != 0)
+        r.finished = true;
     if (r.finished) return CDRIP3_RIPPING_DONE;
     int sectors = 0;
+    r.reader->setAbortFlag(abort);
     const svdrives::ReadResult result = r.reader->read(buffer, r.sectorsPerRead, &sectors);
+    r.reader->setAbortFlag(nullptr);
     switch (result) {
         case svdrives::ReadResult::Ok:
         case svdrives::ReadResult::Jitter:

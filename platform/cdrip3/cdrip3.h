@@ -222,7 +222,10 @@ CDRIP3_API int32_t CR_OpenRipper(int32_t* bufferSize, int32_t firstSector, int32
  *   CDRIP3_NOT_READY     the disc went (tray opened, medium changed): *bytesRead = 0;
  *   CDRIP3_ERROR         read failure, or null buffer/bytesRead: *bytesRead = 0 (if given);
  *   CDRIP3_NO_RIPPER     no ripper is open: *bytesRead = 0.
- * abort may be null (never abort).
+ * abort may be null (never abort). Another thread may set *abort while the call reads
+ * (with an atomic store): the read then ends after the sector in hand, delivering the
+ * sectors it has (CDRIP3_OK) or, with none, CDRIP3_RIPPING_DONE; a stalled drive is let go
+ * at once. The caller keeps *abort alive until the call returns.
  */
 CDRIP3_API int32_t CR_RipChunk(uint8_t* buffer, int32_t* bytesRead, int32_t* abort);
 

@@ -54,11 +54,12 @@ unsigned readBudget(int retries, bool paranoiaOff) {
 // What the reader reading on this thread asks of the drive.
 struct ReadScope {
     const FaultPlan* plan = nullptr;
-    unsigned budget = 0;          // failed reads allowed for one sector
-    unsigned failedThisCall = 0;  // failed reads for the sector being read
-    std::set<uint32_t> filled;    // sectors handed over as silence
-    bool dead = false;            // the drive stopped answering (a stall)
-    unsigned jitterReads = 0;     // picks the next shift
+    const SectorReader* reader = nullptr;  // whose abort flag ends a stall's wait
+    unsigned budget = 0;                   // failed reads allowed for one sector
+    unsigned failedThisCall = 0;           // failed reads for the sector being read
+    std::set<uint32_t> filled;             // sectors handed over as silence
+    bool dead = false;                     // the drive stopped answering (a stall)
+    unsigned jitterReads = 0;              // picks the next shift
 };
 thread_local ReadScope* t_scope = nullptr;
 
@@ -107,8 +108,12 @@ long driveRead(ReadScope& scope, ReadAudioFn read, cdrom_drive_t* d, void* p, ls
     // the rest do not.
     int64_t stop = plan.firstUnreadable(first, count);
     if (const FaultPlan::Stall* stall = plan.firstStallIn(first, count)) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(stall->milliseconds));
         scope.dead = true;
+        // An abort ends the wait: the read fails at once and the rip is over.
+        if (scope.reader)
+            scope.reader->abortableSleep(stall->milliseconds);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(stall->milliseconds));
         if (stop < 0 || int64_t(stall->sector) < stop) stop = stall->sector;
     }
     if (stop >= 0) {
@@ -243,6 +248,7 @@ public:
           last_(last),
           next_(first) {
         scope_.plan = &faults_;
+        scope_.reader = this;
         scope_.budget = readBudget(retries, paranoiaOff);
     }
 
@@ -256,7 +262,7 @@ public:
         if (!out || !sectorsRead || maxSectors <= 0) return ReadResult::IoError;
         bool unverified = false;
         int done = 0;
-        while (done < maxSectors && next_ <= last_) {
+        while (done < maxSectors && next_ <= last_ && !aborted()) {
             if (!faults_.empty() && faults_.removalAt(uint32_t(next_))) takeDiscOut();
             pacer_.takeSector();  // outside the lock: a slow drive keeps its state answering
             // Locked per sector, not per chunk: a sector's retries are the longest anyone
@@ -280,7 +286,8 @@ public:
             t_scope = nullptr;
             t_giveUps = nullptr;
             if (!samples || scope_.dead) {
-                if (done > 0) break;
+                // A read given up because the rip was aborted is the rip's end, not a fault.
+                if (done > 0 || aborted()) break;
                 return ReadResult::IoError;
             }
             memcpy(out + size_t(done) * kSectorBytes, samples, kSectorBytes);

@@ -1,15 +1,35 @@
 #include "drivemodel.h"
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <map>
 #include <mutex>
 #include <set>
+#include <thread>
 
 #include "backends.h"
 
 namespace svdrives {
 
 SectorReader::~SectorReader() = default;
+
+bool SectorReader::aborted() const {
+    return abort_ && std::atomic_ref<const int32_t>(*abort_).load(std::memory_order_relaxed) != 0;
+}
+
+bool SectorReader::abortableSleep(int milliseconds) const {
+    const auto until =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(milliseconds, 0));
+    // Short naps: a cancelled rip waits at most one of them.
+    while (std::chrono::steady_clock::now() < until) {
+        if (aborted()) return true;
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+            std::chrono::milliseconds(5), until - std::chrono::steady_clock::now()));
+    }
+    return aborted();
+}
 Drive::~Drive() = default;
 
 namespace {

@@ -57,6 +57,18 @@ public:
     virtual uint32_t firstSector() const = 0;
     virtual uint32_t lastSector() const = 0;
     virtual uint32_t nextSector() const = 0;  // next sector read() will deliver
+
+    // A flag another thread may set while read() runs (null: none). Once it is non-zero a
+    // read ends after the sector in hand: it delivers what it has (Ok, possibly 0 sectors),
+    // so a slow or stalled drive lets go within one sector read. The flag is read with
+    // atomic loads; the caller owns it and keeps it alive while the reader uses it.
+    void setAbortFlag(const int32_t* flag) { abort_ = flag; }
+    bool aborted() const;
+    // Sleeps up to `milliseconds`, waking early once the abort flag is set; true if it was.
+    bool abortableSleep(int milliseconds) const;
+
+private:
+    const int32_t* abort_ = nullptr;
 };
 
 class SVDRIVES_API Drive {

@@ -68,7 +68,7 @@ public:
             if (state_->trayOpen || state_->insertion != insertion_) return ReadResult::NotReady;
         }
         if (dead_) return ReadResult::IoError;
-        if (next_ > last_) return ReadResult::Ok;
+        if (next_ > last_ || aborted()) return ReadResult::Ok;
         uint32_t n = uint32_t(std::min<uint64_t>(uint64_t(maxSectors), last_ - next_ + 1));
         bool jitter = false;
         if (!faults_.empty()) {
@@ -90,7 +90,16 @@ public:
             n = k;
             jitter = !faults_.empty() && faults_.jitterIn(uint32_t(next_), n);
         }
-        for (uint32_t k = 0; k < n; ++k) pacer_.takeSector();
+        // A slow drive hands the sectors over one by one, and stops at an abort with
+        // those it has.
+        for (uint32_t k = 0; k < n; ++k) {
+            if (aborted()) {
+                n = k;
+                jitter = jitter && faults_.jitterIn(uint32_t(next_), n);
+                break;
+            }
+            pacer_.takeSector();
+        }
         next_ += n;
         *sectorsRead = int(n);
         // An image has no paranoia to correct a shifted read, so it reports the chunk as one
@@ -106,8 +115,9 @@ private:
         if (const FaultPlan::Stall* stall = faults_.stallAt(sector)) {
             // The drive stops answering: the read waits out the drive's timeout, then fails,
             // and so does every later read at once.
-            std::this_thread::sleep_for(std::chrono::milliseconds(stall->milliseconds));
             dead_ = true;
+            // An abort lets go of the stalled drive at once, as the end of the rip.
+            if (abortableSleep(stall->milliseconds)) return ReadResult::Ok;
             return ReadResult::IoError;
         }
         if (faults_.removalAt(sector)) {

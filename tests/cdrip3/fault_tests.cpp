@@ -5,9 +5,11 @@
 // usable again afterwards.
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <set>
+#include <thread>
 
 #include "cdrip3_fixture.h"
 
@@ -242,6 +244,44 @@ TEST_F(Faults, SlowDrivesDeliverNoFasterThanTheirRate) {
         EXPECT_EQ(r.bytes, testdisc::rangeBytes(plan_, 0, 299));
         CR_CloseRipper();
         unsetenv("CDRIP3_FAULTS");
+    }
+}
+
+// A cancel set from another thread while a chunk is being read: the read lets go after the
+// sector in hand, with exact audio, rather than when the slow chunk or the stall is over.
+TEST_F(Faults, AnAbortFromAnotherThreadLetsGoOfASlowOrStalledDrive) {
+    for (const bool paranoia : {false, true}) {
+        // At 40 sectors a second a 26-sector chunk takes 650 ms; the stall 5 s.
+        for (const char* plan : {"slow=40", "stall=0:5000"}) {
+            SCOPED_TRACE(std::string(paranoia ? "paranoia backend, " : "image drive, ") + plan);
+            useDisc(testdisc::audioDisc({300}), paranoia);
+            faults(plan);
+            int32_t size = 0;
+            ASSERT_EQ(CR_OpenRipper(&size, 0, 299), CDRIP3_OK);
+            std::vector<uint8_t> buf(static_cast<size_t>(size));
+            int32_t abortFlag = 0;
+            int32_t bytes = -1;
+            std::thread canceller([&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(60));
+                std::atomic_ref<int32_t>(abortFlag).store(1);
+            });
+            const auto t0 = Clock::now();
+            const int32_t rc = CR_RipChunk(buf.data(), &bytes, &abortFlag);
+            const auto took = Clock::now() - t0;
+            canceller.join();
+            EXPECT_LT(took, std::chrono::milliseconds(400));
+            EXPECT_TRUE(rc == CDRIP3_OK || rc == CDRIP3_RIPPING_DONE) << rc;
+            ASSERT_GE(bytes, 0);
+            EXPECT_LT(bytes, size);
+            EXPECT_EQ(bytes % 2352, 0);
+            if (bytes > 0) {
+                buf.resize(size_t(bytes));
+                EXPECT_EQ(buf, testdisc::rangeBytes(plan_, 0, uint32_t(bytes / 2352) - 1));
+            }
+            EXPECT_EQ(CR_RipChunk(buf.data(), &bytes, &abortFlag), CDRIP3_RIPPING_DONE);
+            EXPECT_EQ(CR_CloseRipper(), CDRIP3_OK);
+            unsetenv("CDRIP3_FAULTS");
+        }
     }
 }
 
