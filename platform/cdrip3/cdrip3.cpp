@@ -1,5 +1,6 @@
 #include "cdrip3.h"
 
+#include <charconv>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -200,8 +201,14 @@ void loadSettings(State& s, const std::string& text) {
                 if (key == f.key) offset = f.offset;
             }
             if (offset < 0 && key.compare(0, 6, "field_") == 0) {
-                const int o = atoi(key.c_str() + 6);
-                if (o >= kFirstField && o <= kLastField && o % 4 == 0) offset = o;
+                // The whole rest must be the offset: atoi would wrap a long number onto
+                // some other field.
+                int o = -1;
+                const char* digits = key.c_str() + 6;
+                const char* keyEnd = key.c_str() + key.size();
+                const auto [stop, ec] = std::from_chars(digits, keyEnd, o);
+                const bool whole = ec == std::errc() && stop == keyEnd;
+                if (whole && o >= kFirstField && o <= kLastField && o % 4 == 0) offset = o;
             }
             if (offset >= 0) setField(&p, offset, int32_t(uint32_t(v)));
         }

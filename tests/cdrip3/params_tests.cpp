@@ -209,7 +209,8 @@ TEST_F(Params, MalformedSettingsLinesAreSkipped) {
     std::filesystem::create_directories(home_.file("config/sonvale"));
     disctest::writeText(settingsPath(),
                         "garbage line\n[Image: alpha.cue\nspeed=9\n[Image: alpha.cue]\n"
-                        "speed=abc\nretries=5x\n=7\ntimeout = 12 \nsectors_per_read=0x10\n");
+                        "speed=abc\nretries=5x\n=7\ntimeout = 12 \nsectors_per_read=0x10\n"
+                        "field_4294967552=99\nfield_256x=98\n");
     ASSERT_EQ(CR_Init(cdrip3test::kSettingsName), 0);
     CR_DRIVEPARAMS p;
     ASSERT_EQ(CR_GetCDROMParameters(&p), CDRIP3_OK);
