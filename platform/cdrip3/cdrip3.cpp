@@ -187,7 +187,11 @@ void loadSettings(State& s, const std::string& text) {
     for (const cdrip3::IniSection& sec : cdrip3::parseIni(text)) {
         if (sec.name == kImagesSection) {
             for (const auto& [key, value] : sec.entries) {
-                if (!value.empty()) s.images.push_back(value);
+                // No file has a NUL in its path; the drive would show the name of the
+                // sheet the path names up to the NUL, maybe one already listed.
+                if (!value.empty() && value.find('\0') == std::string::npos) {
+                    s.images.push_back(value);
+                }
             }
             continue;
         }

@@ -237,6 +237,14 @@ TEST_F(Params, ADriveNamedWithATrailingBlankKeepsItsSavedValues) {
     EXPECT_EQ(field(p, CR_OFS_SECTORS_PER_READ), 5);
 }
 
+TEST_F(Params, AnImagePathWithANulByteIsNoDrive) {
+    std::filesystem::create_directories(home_.file("config/sonvale"));
+    disctest::writeText(settingsPath(), "[Images]\nimage1=" + a_ + std::string(1, '\0') + "x\n");
+    ASSERT_EQ(CR_Init(cdrip3test::kSettingsName), 0);
+    EXPECT_EQ(CR_GetNumCDROM(), 2);
+    EXPECT_STRNE(CR_GetCDROMIDByIndex(CR_GetNumCDROM() - 1), "Image: alpha.cue");
+}
+
 TEST_F(Params, LinesUnderABrokenHeaderStayOutOfTheSectionBefore) {
     // A blank name is no drive's; neither header may hand its values to [Images], which
     // would list them as images, nor to the drive before it.
