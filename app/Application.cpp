@@ -6,6 +6,7 @@
 
 #include "CDRipIntf.h"
 #include "CDRipTest.h"
+#include "CommandLine.h"
 #include "RipThreads.h"
 #include "Skin.h"
 #include "UiServices.h"
@@ -24,6 +25,9 @@ bool displayAvailable() {
 }  // namespace
 
 int SonvaleMain(int argc, char** argv) {
+    if (const int answered = AnswerCommandLine(argc, argv, stdout, stderr); answered >= 0) {
+        return answered;
+    }
     if (!displayAvailable()) {
         std::fprintf(stderr, "Sonvale needs a display; without one, run it as: xvfb-run -a %s\n",
                      argc > 0 ? argv[0] : "sonvale");

@@ -9,7 +9,7 @@ packages=(
     libmp3lame-dev libvorbis-dev libogg-dev libudev-dev
     libgtest-dev libgmock-dev libmpg123-dev sox cd-paranoia lame vorbis-tools
     xvfb xauth fonts-dejavu-core
-    valgrind clang-14 libclang-rt-14-dev
+    valgrind clang-14 libclang-rt-14-dev appstream desktop-file-utils
 )
 missing=()
 for p in "${packages[@]}"; do

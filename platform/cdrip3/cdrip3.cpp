@@ -1,6 +1,7 @@
 #include "cdrip3.h"
 
 #include <atomic>
+#include <charconv>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -187,7 +188,11 @@ void loadSettings(State& s, const std::string& text) {
     for (const cdrip3::IniSection& sec : cdrip3::parseIni(text)) {
         if (sec.name == kImagesSection) {
             for (const auto& [key, value] : sec.entries) {
-                if (!value.empty()) s.images.push_back(value);
+                // No file has a NUL in its path; the drive would show the name of the
+                // sheet the path names up to the NUL, maybe one already listed.
+                if (!value.empty() && value.find('\0') == std::string::npos) {
+                    s.images.push_back(value);
+                }
             }
             continue;
         }
@@ -201,8 +206,14 @@ void loadSettings(State& s, const std::string& text) {
                 if (key == f.key) offset = f.offset;
             }
             if (offset < 0 && key.compare(0, 6, "field_") == 0) {
-                const int o = atoi(key.c_str() + 6);
-                if (o >= kFirstField && o <= kLastField && o % 4 == 0) offset = o;
+                // The whole rest must be the offset: atoi would wrap a long number onto
+                // some other field.
+                int o = -1;
+                const char* digits = key.c_str() + 6;
+                const char* keyEnd = key.c_str() + key.size();
+                const auto [stop, ec] = std::from_chars(digits, keyEnd, o);
+                const bool whole = ec == std::errc() && stop == keyEnd;
+                if (whole && o >= kFirstField && o <= kLastField && o % 4 == 0) offset = o;
             }
             if (offset >= 0) setField(&p, offset, int32_t(uint32_t(v)));
         }

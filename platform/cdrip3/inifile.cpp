@@ -35,17 +35,21 @@ std::vector<IniSection> parseIni(const std::string& text) {
     std::vector<IniSection> out;
     std::istringstream in(text);
     std::string raw;
+    // The lines under a broken header belong to no section: in the one before, a drive's
+    // values would turn into images, or another drive's values.
+    bool inSection = false;
     while (std::getline(in, raw)) {
         const std::string line = trim(raw);
         if (line.empty() || line[0] == '#' || line[0] == ';') continue;
         if (line[0] == '[') {
             const size_t close = line.find_last_of(']');
-            if (close == std::string::npos || close == 1) continue;
-            out.push_back({trim(line.substr(1, close - 1)), {}});
+            std::string name = close == std::string::npos ? "" : trim(line.substr(1, close - 1));
+            inSection = !name.empty();
+            if (inSection) out.push_back({std::move(name), {}});
             continue;
         }
         const size_t eq = line.find('=');
-        if (out.empty() || eq == std::string::npos) continue;
+        if (!inSection || eq == std::string::npos) continue;
         out.back().entries.emplace_back(trim(line.substr(0, eq)), trim(line.substr(eq + 1)));
     }
     return out;

@@ -17,6 +17,8 @@ struct IniSection {
 // Lenient: blank lines and lines starting with '#' or ';' are skipped, so are lines
 // outside any section and lines without '='. Keys and values are trimmed of blanks.
 // A section header is "[name]"; the name runs to the last ']' so it may hold brackets.
+// A header without ']' or with a blank name starts no section, and the lines under it
+// are skipped up to the next header.
 std::vector<IniSection> parseIni(const std::string& text);
 std::string formatIni(const std::vector<IniSection>& sections, const std::string& comment);
 

@@ -68,7 +68,15 @@ struct DriveModel::Impl {
     int nextListenerId = 1;
     std::map<int, MediaListener> listeners;
 
-    std::string uniqueName(const std::string& wanted) {
+    std::string uniqueName(std::string wanted) {
+        // Names head sections of the library's settings file, which trims blanks and ends
+        // a line at a line break: a name that did not survive that would lose its drive's
+        // settings at the next start.
+        for (char& c : wanted) {
+            if (c == '\n' || c == '\r') c = ' ';
+        }
+        const size_t end = wanted.find_last_not_of(" \t");
+        wanted.erase(end == std::string::npos ? 0 : end + 1);
         std::string name = wanted;
         for (int n = 2; names.count(name); ++n) name = wanted + " #" + std::to_string(n);
         names.insert(name);

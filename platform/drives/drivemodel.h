@@ -103,7 +103,9 @@ public:
 // Names: real drives "<vendor> <model> (<device path>)" as libcdio reports them, or
 // "CD drive (<device path>)" when the drive does not answer; image drives
 // "Image: <cue file name>". A name that is already taken gets " #2", " #3", ... appended,
-// so every name in the list is unique and can key per-drive settings.
+// so every name in the list is unique and can key per-drive settings. Line breaks in a
+// name become blanks and blanks at its end are dropped, so it fits on one line of a
+// settings file as it is.
 // All members are safe to call from any thread; a Drive's members are too.
 class SVDRIVES_API DriveModel {
 public:

@@ -209,7 +209,8 @@ TEST_F(Params, MalformedSettingsLinesAreSkipped) {
     std::filesystem::create_directories(home_.file("config/sonvale"));
     disctest::writeText(settingsPath(),
                         "garbage line\n[Image: alpha.cue\nspeed=9\n[Image: alpha.cue]\n"
-                        "speed=abc\nretries=5x\n=7\ntimeout = 12 \nsectors_per_read=0x10\n");
+                        "speed=abc\nretries=5x\n=7\ntimeout = 12 \nsectors_per_read=0x10\n"
+                        "field_4294967552=99\nfield_256x=98\n");
     ASSERT_EQ(CR_Init(cdrip3test::kSettingsName), 0);
     CR_DRIVEPARAMS p;
     ASSERT_EQ(CR_GetCDROMParameters(&p), CDRIP3_OK);
@@ -217,6 +218,59 @@ TEST_F(Params, MalformedSettingsLinesAreSkipped) {
     EXPECT_EQ(field(p, CR_OFS_RETRIES), 0);
     EXPECT_EQ(field(p, CR_OFS_TIMEOUT), 12);
     EXPECT_EQ(field(p, CR_OFS_SECTORS_PER_READ), 16);
+}
+
+TEST_F(Params, ADriveNamedWithATrailingBlankKeepsItsSavedValues) {
+    // The settings file trims its section names, so the name must not end in a blank.
+    const std::string gamma = home_.file("discs/gamma.cue ");
+    testdisc::writeImage(testdisc::audioDisc({50}), gamma);
+    useDrives({gamma});
+    ASSERT_STREQ(CR_GetCDROMIDByIndex(0), "Image: gamma.cue");
+    CR_DRIVEPARAMS p;
+    ASSERT_EQ(CR_GetCDROMParameters(&p), CDRIP3_OK);
+    setField(&p, CR_OFS_SECTORS_PER_READ, 5);
+    ASSERT_EQ(CR_SetCDROMParameters(&p), CDRIP3_OK);
+    ASSERT_EQ(CR_SaveSettings(), CDRIP3_OK);
+
+    useDrives({gamma});
+    ASSERT_EQ(CR_GetCDROMParameters(&p), CDRIP3_OK);
+    EXPECT_EQ(field(p, CR_OFS_SECTORS_PER_READ), 5);
+}
+
+TEST_F(Params, AnImagePathWithANulByteIsNoDrive) {
+    std::filesystem::create_directories(home_.file("config/sonvale"));
+    disctest::writeText(settingsPath(), "[Images]\nimage1=" + a_ + std::string(1, '\0') + "x\n");
+    ASSERT_EQ(CR_Init(cdrip3test::kSettingsName), 0);
+    EXPECT_EQ(CR_GetNumCDROM(), 2);
+    EXPECT_STRNE(CR_GetCDROMIDByIndex(CR_GetNumCDROM() - 1), "Image: alpha.cue");
+}
+
+TEST_F(Params, LinesUnderABrokenHeaderStayOutOfTheSectionBefore) {
+    // A blank name is no drive's; neither header may hand its values to [Images], which
+    // would list them as images, nor to the drive before it.
+    std::filesystem::create_directories(home_.file("config/sonvale"));
+    disctest::writeText(settingsPath(), "[Images]\nimage1=" + a_ +
+                                            "\n[ ]\nspeed=9\n[Image: beta.cue\ntimeout=5\n"
+                                            "[Image: alpha.cue]\nretries=3\n[]\nretries=7\n");
+    ASSERT_EQ(CR_Init(cdrip3test::kSettingsName), 0);
+    EXPECT_EQ(CR_GetNumCDROM(), 2);
+    CR_DRIVEPARAMS p;
+    ASSERT_EQ(CR_GetCDROMParameters(&p), CDRIP3_OK);
+    EXPECT_EQ(field(p, CR_OFS_RETRIES), 3);
+    CR_SetActiveCDROM(1);
+    ASSERT_EQ(CR_GetCDROMParameters(&p), CDRIP3_OK);
+    EXPECT_EQ(field(p, CR_OFS_TIMEOUT), 30);
+
+    // Saved and read back, the file lists the one image it had.
+    ASSERT_EQ(CR_SaveSettings(), CDRIP3_OK);
+    const std::string saved = readText(settingsPath());
+    EXPECT_EQ(saved.find("image2="), std::string::npos) << saved;
+    EXPECT_EQ(saved.find("[]"), std::string::npos) << saved;
+    disctest::useDrives({a_, b_});
+    ASSERT_EQ(CR_Init(cdrip3test::kSettingsName), 0);
+    EXPECT_EQ(CR_GetNumCDROM(), 2);
+    ASSERT_EQ(CR_SaveSettings(), CDRIP3_OK);
+    EXPECT_EQ(readText(settingsPath()), saved);
 }
 
 }  // namespace

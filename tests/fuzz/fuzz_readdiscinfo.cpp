@@ -14,16 +14,8 @@
 #include <vector>
 
 #include "CDRipIntf.h"
+#include "fuzzcheck.h"
 #include "mci.h"
-
-// Names the broken invariant before the fuzzer keeps the input.
-#define CHECK(condition)                                                                  \
-    do {                                                                                  \
-        if (!(condition)) {                                                               \
-            fprintf(stderr, "%s:%d: %s does not hold\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                                 \
-        }                                                                                 \
-    } while (0)
 
 using namespace CDRipIntf;
 

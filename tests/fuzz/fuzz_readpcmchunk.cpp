@@ -14,15 +14,7 @@
 #include "CDRipIntf.h"
 #include "PcmChunkReader.h"
 #include "RipWindow.h"
-
-// Names the broken invariant before the fuzzer keeps the input.
-#define CHECK(condition)                                                                  \
-    do {                                                                                  \
-        if (!(condition)) {                                                               \
-            fprintf(stderr, "%s:%d: %s does not hold\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                                 \
-        }                                                                                 \
-    } while (0)
+#include "fuzzcheck.h"
 
 using namespace CDRipIntf;
 
