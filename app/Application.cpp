@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 #include "CDRipIntf.h"
 #include "CDRipTest.h"
@@ -15,9 +16,16 @@
 
 namespace {
 // Qt aborts with a toolkit message when no display is reachable; say plainly what to do.
-bool displayAvailable() {
+// A platform or display named on the command line counts as well.
+bool displayAvailable(int argc, char** argv) {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     if (platform && *platform) return true;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        for (const std::string_view option : {"-platform", "--platform", "-display", "--display"})
+            if (arg == option || (arg.starts_with(option) && arg.substr(option.size(), 1) == "="))
+                return true;
+    }
     const char* x = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     return (x && *x) || (wayland && *wayland);
@@ -28,7 +36,7 @@ int SonvaleMain(int argc, char** argv) {
     if (const int answered = AnswerCommandLine(argc, argv, stdout, stderr); answered >= 0) {
         return answered;
     }
-    if (!displayAvailable()) {
+    if (!displayAvailable(argc, argv)) {
         std::fprintf(stderr, "Sonvale needs a display; without one, run it as: xvfb-run -a %s\n",
                      argc > 0 ? argv[0] : "sonvale");
         return 2;
