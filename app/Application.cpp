@@ -22,9 +22,8 @@ bool displayAvailable(int argc, char** argv) {
     if (platform && *platform) return true;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        for (const std::string_view option : {"-platform", "--platform", "-display", "--display"})
-            if (arg == option || (arg.starts_with(option) && arg.substr(option.size(), 1) == "="))
-                return true;
+        if (arg == "-platform" || arg == "--platform" || arg == "-display" || arg == "--display")
+            return true;
     }
     const char* x = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
