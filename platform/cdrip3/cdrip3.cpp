@@ -92,12 +92,17 @@ svdrives::ReadSettings readSettings(const CR_DRIVEPARAMS& p) {
     return s;
 }
 
+// A chunk is read without the library's lock, so a slow or stalled drive never keeps the
+// other calls waiting (the window asks whether the unit is ready while a rip runs on its
+// own thread). The ripper's own mutex keeps its reads in order; CR_CloseRipper lets go of
+// the ripper at once, and a read still running finishes on the reference it holds.
 struct Ripper {
-    std::unique_ptr<svdrives::SectorReader> reader;
+    std::mutex readMutex;
+    std::unique_ptr<svdrives::SectorReader> reader;  // used under readMutex
     int sectorsPerRead = 0;
     uint64_t total = 0;
-    uint64_t delivered = 0;
-    bool finished = false;
+    std::atomic<uint64_t> delivered{0};
+    bool finished = false;  // under readMutex
 };
 
 struct State {
@@ -110,13 +115,13 @@ struct State {
     std::string activeName;
     bool tocValid = false;
     svdrives::Toc toc;
-    std::unique_ptr<Ripper> ripper;
+    std::shared_ptr<Ripper> ripper;
     std::string idBuffer;
     int listenerId = 0;
 };
 
-// The library is documented single-threaded, but the media callback may run on another
-// thread and call back in; recursive, since it may also run inside CR_EjectCD.
+// Calls may come from more than one thread (a window and a rip of its own), and the media
+// callback may call back in from another; recursive, since it may run inside CR_EjectCD.
 std::recursive_mutex g_mutex;
 State* g_state = nullptr;
 
@@ -376,7 +381,7 @@ int32_t CR_OpenRipper(int32_t* bufferSize, int32_t firstSector, int32_t lastSect
     const svdrives::ReadSettings settings = readSettings(*p);
     auto reader = d->openReader(uint32_t(firstSector), uint32_t(lastSector), settings);
     if (!reader) return CDRIP3_ERROR;
-    auto r = std::make_unique<Ripper>();
+    auto r = std::make_shared<Ripper>();
     r->reader = std::move(reader);
     r->sectorsPerRead = settings.sectorsPerRead;
     r->total = uint64_t(lastSector) - uint64_t(firstSector) + 1;
@@ -386,12 +391,17 @@ int32_t CR_OpenRipper(int32_t* bufferSize, int32_t firstSector, int32_t lastSect
 }
 
 int32_t CR_RipChunk(uint8_t* buffer, int32_t* bytesRead, int32_t* abort) {
-    std::lock_guard lock(g_mutex);
-    State& s = state();
-    if (bytesRead) *bytesRead = 0;
-    if (!s.ripper) return CDRIP3_NO_RIPPER;
-    if (!buffer || !bytesRead) return CDRIP3_ERROR;
-    Ripper& r = *s.ripper;
+    std::shared_ptr<Ripper> held;
+    {
+        std::lock_guard lock(g_mutex);
+        State& s = state();
+        if (bytesRead) *bytesRead = 0;
+        if (!s.ripper) return CDRIP3_NO_RIPPER;
+        if (!buffer || !bytesRead) return CDRIP3_ERROR;
+        held = s.ripper;
+    }
+    Ripper& r = *held;
+    std::lock_guard readLock(r.readMutex);
     // The caller may set *abort from another thread while the chunk is read: the reader
     // looks at it between sectors, so a cancel does not wait for a slow chunk to end.
     if (abort && std::atomic_ref<int32_t>(*abort).load(std::memory_order_relaxed) != 0)

@@ -233,7 +233,9 @@ CDRIP3_API int32_t CR_RipChunk(uint8_t* buffer, int32_t* bytesRead, int32_t* abo
  * delivered; 0 with no ripper open. */
 CDRIP3_API int32_t CR_GetPercentCompleted(void);
 
-/* Closes the ripper: 0 when one was open, CDRIP3_NO_RIPPER when none was. */
+/* Closes the ripper: 0 when one was open, CDRIP3_NO_RIPPER when none was. A CR_RipChunk
+ * running on another thread meanwhile finishes its chunk on the ripper it began with.
+ * While a chunk is read, the library's other calls answer without waiting for it. */
 CDRIP3_API int32_t CR_CloseRipper(void);
 
 /* Copies the active drive's parameter block into *params (bytes 0..255: the drive's

@@ -285,6 +285,32 @@ TEST_F(Faults, AnAbortFromAnotherThreadLetsGoOfASlowOrStalledDrive) {
     }
 }
 
+// A window asks the library about its drive while a rip reads on its own thread: a slow
+// chunk must not keep it waiting, and closing the ripper meanwhile is safe.
+TEST_F(Faults, OtherCallsAnswerWhileASlowChunkIsRead) {
+    useDisc(testdisc::audioDisc({300}), false);
+    faults("slow=40");
+    int32_t size = 0;
+    ASSERT_EQ(CR_OpenRipper(&size, 0, 299), CDRIP3_OK);
+    std::vector<uint8_t> buf(static_cast<size_t>(size));
+    int32_t bytes = -1;
+    int32_t rc = -1;
+    std::thread rip([&] { rc = CR_RipChunk(buf.data(), &bytes, nullptr); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    const auto t0 = Clock::now();
+    EXPECT_TRUE(CR_IsUnitReady());
+    EXPECT_EQ(CR_GetNumTocEntries(), 1);
+    EXPECT_EQ(CR_GetPercentCompleted(), 0);
+    EXPECT_EQ(CR_CloseRipper(), CDRIP3_OK);
+    EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(300));
+    rip.join();
+    // The chunk begun before the close is whole and exact.
+    EXPECT_EQ(rc, CDRIP3_OK);
+    EXPECT_EQ(bytes, size);
+    EXPECT_EQ(buf, testdisc::rangeBytes(plan_, 0, uint32_t(size / 2352) - 1));
+    EXPECT_EQ(CR_RipChunk(buf.data(), &bytes, nullptr), CDRIP3_NO_RIPPER);
+}
+
 TEST_F(Faults, ThePlanIsTakenWhenTheRipperOpens) {
     useDisc(testdisc::audioDisc({200}), false);
     int32_t size = 0;
