@@ -12,13 +12,13 @@ bash scripts/install-deps.sh
 jobs="$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONVALE_WERROR=ON
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs" | tee build/ctest.log
 
 # The benchmarks are not tests; the sanitizer build leaves them out.
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONVALE_SANITIZE=ON \
-    -DSONVALE_BENCH=OFF
+    -DSONVALE_WERROR=ON -DSONVALE_BENCH=OFF
 cmake --build build-asan -j"$jobs"
 # Leaks of third-party libraries only: libcue's, which tests/drives/libcue-leak.supp names
 # and explains (tests that name it themselves get it through ctest as well).
@@ -27,7 +27,7 @@ UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 LSAN_OPTIONS="suppressions=$PWD/tests/drives/libcue-leak.supp:print_suppressions=0" \
     ctest --test-dir build-asan --output-on-failure -j"$jobs" -LE valgrind | tee build-asan/ctest.log
 
-CC=clang-14 CXX=clang++-14 cmake -S tests/fuzz -B build-fuzz -G Ninja
+CC=clang-14 CXX=clang++-14 cmake -S tests/fuzz -B build-fuzz -G Ninja -DSONVALE_WERROR=ON
 cmake --build build-fuzz -j"$jobs"
 for target in fuzz_readdiscinfo fuzz_readpcmchunk fuzz_wavheader; do
     # New inputs go to the build folder; the committed seeds are only read.
