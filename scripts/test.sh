@@ -8,11 +8,14 @@
 #      corpus under tests/fuzz/corpus/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh --test
 jobs="$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONVALE_WERROR=ON
+# Every target, warnings as errors; run.sh may have left this folder configured for the
+# program alone, so the options are all given.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONVALE_WERROR=ON \
+    -DSONVALE_TESTS=ON -DSONVALE_BENCH=ON -DSONVALE_SCREENSHOT=ON
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs" | tee build/ctest.log
 
