@@ -39,10 +39,22 @@ for target in fuzz_readdiscinfo fuzz_readpcmchunk fuzz_wavheader; do
         "build-fuzz/corpus/$target" "tests/fuzz/corpus/$target"
 done
 
-# One closing line for both test runs (a failure has stopped the script before this).
-total=0
+# One closing line for both test runs (a failure has stopped the script before this). Tests
+# that skip themselves show in ctest's summary as passed but are listed again under "did not
+# run" as "(Skipped)"; they are counted apart here, so a passed test is one that ran.
+passed=0 failed=0 skipped=0
 for log in build/ctest.log build-asan/ctest.log; do
-    n=$(sed -n -E 's/^[0-9]+% tests passed, 0 tests failed out of ([0-9]+)$/\1/p' "$log" | tail -n 1)
-    total=$((total + ${n:-0}))
+    summary=$(sed -n -E 's/^[0-9]+% tests passed, ([0-9]+) tests? failed out of ([0-9]+)$/\1 \2/p' "$log" | tail -n 1)
+    [ -n "$summary" ] || { echo "no ctest summary in $log" >&2; exit 1; }
+    read -r f n <<< "$summary"
+    # The list ends at a blank line; disabled tests ("(Disabled)") are in it too, but ctest
+    # leaves them out of its summary already.
+    s=$(awk '/^The following tests did not run:/ { listed = 1; next }
+             listed && /^[[:space:]]*$/ { listed = 0 }
+             listed && /^[[:space:]]+[0-9]+ - .*\(Skipped\)[[:space:]]*$/ { n++ }
+             END { print n + 0 }' "$log")
+    passed=$((passed + n - f - s))
+    failed=$((failed + f))
+    skipped=$((skipped + s))
 done
-echo "Total: $total passed, 0 failed"
+echo "Total: $passed passed, $failed failed, $skipped skipped"
