@@ -144,10 +144,15 @@ void TfrmNewDir::fillDrives() {
 }
 
 // Keeps the drive box on the volume that holds the tree's folder, even one it does not list.
+// A build root or chroot may have no mount table, or one without "/": then no volume holds
+// the folder and the box shows none rather than the last folder's drive.
 void TfrmNewDir::showDriveOf(const QString& folder) {
     const QStorageInfo volume(folder);
-    if (!volume.isValid()) return;
     const QSignalBlocker blocker(DriveComboBox1);
+    if (!volume.isValid()) {
+        DriveComboBox1->setCurrentIndex(-1);
+        return;
+    }
     int index = DriveComboBox1->findData(volume.rootPath());
     if (index < 0) {
         DriveComboBox1->addItem(VolumeText(volume), volume.rootPath());

@@ -8,17 +8,20 @@
 #      corpus under tests/fuzz/corpus/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh --test
 jobs="$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Every target, warnings as errors; run.sh may have left this folder configured for the
+# program alone, so the options are all given.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONVALE_WERROR=ON \
+    -DSONVALE_TESTS=ON -DSONVALE_BENCH=ON -DSONVALE_SCREENSHOT=ON
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs" | tee build/ctest.log
 
 # The benchmarks are not tests; the sanitizer build leaves them out.
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONVALE_SANITIZE=ON \
-    -DSONVALE_BENCH=OFF
+    -DSONVALE_WERROR=ON -DSONVALE_BENCH=OFF
 cmake --build build-asan -j"$jobs"
 # Leaks of third-party libraries only: libcue's, which tests/drives/libcue-leak.supp names
 # and explains (tests that name it themselves get it through ctest as well).
@@ -27,7 +30,7 @@ UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 LSAN_OPTIONS="suppressions=$PWD/tests/drives/libcue-leak.supp:print_suppressions=0" \
     ctest --test-dir build-asan --output-on-failure -j"$jobs" -LE valgrind | tee build-asan/ctest.log
 
-CC=clang-14 CXX=clang++-14 cmake -S tests/fuzz -B build-fuzz -G Ninja
+CC=clang-14 CXX=clang++-14 cmake -S tests/fuzz -B build-fuzz -G Ninja -DSONVALE_WERROR=ON
 cmake --build build-fuzz -j"$jobs"
 for target in fuzz_readdiscinfo fuzz_readpcmchunk fuzz_wavheader fuzz_cuesheet fuzz_settings; do
     # Sheets and settings files are a few hundred bytes; longer inputs only slow the search,
@@ -44,10 +47,22 @@ for target in fuzz_readdiscinfo fuzz_readpcmchunk fuzz_wavheader fuzz_cuesheet f
         "build-fuzz/corpus/$target" "tests/fuzz/corpus/$target"
 done
 
-# One closing line for both test runs (a failure has stopped the script before this).
-total=0
+# One closing line for both test runs (a failure has stopped the script before this). Tests
+# that skip themselves show in ctest's summary as passed but are listed again under "did not
+# run" as "(Skipped)"; they are counted apart here, so a passed test is one that ran.
+passed=0 failed=0 skipped=0
 for log in build/ctest.log build-asan/ctest.log; do
-    n=$(sed -n -E 's/^[0-9]+% tests passed, 0 tests failed out of ([0-9]+)$/\1/p' "$log" | tail -n 1)
-    total=$((total + ${n:-0}))
+    summary=$(sed -n -E 's/^[0-9]+% tests passed, ([0-9]+) tests? failed out of ([0-9]+)$/\1 \2/p' "$log" | tail -n 1)
+    [ -n "$summary" ] || { echo "no ctest summary in $log" >&2; exit 1; }
+    read -r f n <<< "$summary"
+    # The list ends at a blank line; disabled tests ("(Disabled)") are in it too, but ctest
+    # leaves them out of its summary already.
+    s=$(awk '/^The following tests did not run:/ { listed = 1; next }
+             listed && /^[[:space:]]*$/ { listed = 0 }
+             listed && /^[[:space:]]+[0-9]+ - .*\(Skipped\)[[:space:]]*$/ { n++ }
+             END { print n + 0 }' "$log")
+    passed=$((passed + n - f - s))
+    failed=$((failed + f))
+    skipped=$((skipped + s))
 done
-echo "Total: $total passed, 0 failed"
+echo "Total: $passed passed, $failed failed, $skipped skipped"
