@@ -1,6 +1,7 @@
 #include "CDRipIntf.h"
 
 #include <dlfcn.h>
+#include <sys/auxv.h>
 #include <unistd.h>
 
 #include <climits>
@@ -36,9 +37,15 @@ int32_t GetParam(const TDriveParams& params, int offset) {
 
 std::string ExecutableDir() {
     char buf[PATH_MAX];
+    std::string path;
     const ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);
-    if (n <= 0) return ".";
-    std::string path(buf, static_cast<size_t>(n));
+    if (n > 0) {
+        path.assign(buf, static_cast<size_t>(n));
+    } else if (const auto* started = reinterpret_cast<const char*>(getauxval(AT_EXECFN));
+               started && realpath(started, buf)) {
+        // No /proc (a bare chroot): the path the program was started by still leads to it.
+        path = buf;
+    }
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? "." : path.substr(0, slash);
 }
