@@ -354,25 +354,24 @@ int32_t ReadDiscInfo(TDiscInfo& info) {
 
     info.AudioLength = 0;
     info.LeadOut = SectorToMsf(static_cast<int32_t>(toc[n].StartSector));
-    int64_t e = static_cast<int64_t>(toc[n].StartSector) - 1;
     for (int32_t k = n - 1; k >= 0; --k) {
         const TTocEntry& t = toc[k];
+        const TTocEntry& next = toc[k + 1];
         TTrackEntry& entry = info.Tracks[k];
         const bool audio = (t.Flags & 4) == 0;
         const int64_t start = t.StartSector;
-        // An audio track followed by the data track of a later session (CD-Extra) ends
-        // where its session ends: the lead-out, lead-in and pregap between the sessions
-        // hold none of its audio.
-        if (audio && k + 1 < n && (toc[k + 1].Flags & 4) != 0 && t.Session != 0 &&
-            toc[k + 1].Session > t.Session && e - kSessionGapSectors >= start)
-            e -= kSessionGapSectors;
+        // Only a CD-Extra layout, an audio track followed by the data track of a later
+        // session, puts a session gap before the next entry; sessions the library does not
+        // know (0) say nothing.
+        const bool cdExtra = audio && k + 1 < n && (next.Flags & 4) != 0 && t.Session != 0 &&
+                             next.Session > t.Session;
+        const int64_t end = cdtiming::trackEnd(start, next.StartSector, cdExtra);
         entry.TrackNumber = t.TrackNumber;
         entry.Audio = audio ? 1 : 0;
         entry.Start = SectorToMsf(static_cast<int32_t>(start));
-        entry.LengthSectors = static_cast<uint32_t>(e - start + 1);
+        entry.LengthSectors = static_cast<uint32_t>(end - start);
         entry.Length = FramesToMsf(static_cast<int32_t>(entry.LengthSectors));
         entry.StartSector = t.StartSector;
-        if (k > 0) e = start - 1;
         if (k == 0) info.FirstTrack = t.TrackNumber;
         if (k == n - 1) info.LastTrack = t.TrackNumber;
     }

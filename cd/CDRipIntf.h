@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "cdtiming.h"
+
 namespace CDRipIntf {
 
 // ---------------------------------------------------------------------------------------
@@ -184,10 +186,10 @@ struct TDiscInfo {
 
 extern TDiscInfo DiscInfo;
 
-constexpr int32_t kFramesPerSecond = 75;
-constexpr int32_t kFramesPerMinute = 4500;
-constexpr int32_t kLeadInFrames = 150;
-constexpr uint32_t kSessionGapSectors = 11400;
+using cdtiming::kFramesPerMinute;
+using cdtiming::kFramesPerSecond;
+using cdtiming::kLeadInFrames;
+using cdtiming::kSessionGapSectors;
 
 int32_t MsfToFrames(uint32_t msf);
 int32_t MsfToSector(uint32_t msf);

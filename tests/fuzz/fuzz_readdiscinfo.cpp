@@ -103,7 +103,7 @@ void decode(FuzzedDataProvider& in) {
                 sector -= in.ConsumeIntegralInRange<uint32_t>(0, 300);
                 break;
             case 2:  // a session gap
-                sector += 11400 + in.ConsumeIntegralInRange<uint32_t>(0, 200);
+                sector += kSessionGapSectors + in.ConsumeIntegralInRange<uint32_t>(0, 200);
                 break;
             case 3:  // near the top of the signed range
                 sector = uint32_t(INT32_MAX) - in.ConsumeIntegralInRange<uint32_t>(0, 3000);
