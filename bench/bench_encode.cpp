@@ -218,8 +218,9 @@ int main(int argc, char** argv) {
         fprintf(stderr, "libcdrip3 could not be loaded from %s\n", ExecutableDir().c_str());
         return 1;
     }
-    for (int32_t i = 0; i < CR_GetNumCDROM(); ++i)
-        if (CR_GetCDROMIDByIndex(i) == "Image: bench.cue") CR_SetActiveCDROM(i);
+    for (int32_t i = 0; i < CDRipIntf::CR_GetNumCDROM(); ++i)
+        if (CDRipIntf::CR_GetCDROMIDByIndex(i) == "Image: bench.cue")
+            CDRipIntf::CR_SetActiveCDROM(i);
     if (ReadDiscInfo(DiscInfo) != 0) {
         fprintf(stderr, "the image's table of contents could not be read\n");
         return 1;
