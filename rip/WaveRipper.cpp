@@ -61,11 +61,11 @@ int32_t TWaveRipper::RipChunk(uint8_t n) {
 
     // The entry's length already stops short of the session gap before a CD-Extra data
     // track; the next entry's start would pull that gap's silence into the file.
-    const int32_t first = MsfToSector(entry.Start);
-    const int64_t last = int64_t(first) + int64_t(entry.LengthSectors) - 1;
+    const int64_t first = entry.StartSector;
+    const int64_t last = first + int64_t(entry.LengthSectors) - 1;
     int32_t bufferSize = 0;
-    if (last > INT32_MAX ||
-        CDRipIntf::CR_OpenRipper(&bufferSize, first, static_cast<int32_t>(last)) != 0) {
+    if (last > INT32_MAX || CDRipIntf::CR_OpenRipper(&bufferSize, static_cast<int32_t>(first),
+                                                     static_cast<int32_t>(last)) != 0) {
         window_.SetStatus(QStringLiteral("Error : Application Error."));
         return 1;
     }
