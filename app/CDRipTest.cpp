@@ -439,15 +439,15 @@ void TCDRipTestForm::FormShow() {
     if (!CDRipReady) {
         SetStatus(QStringLiteral("Sonvale is not Ready."));
     } else {
-        const int32_t n = CR_GetNumCDROM();
+        const int32_t n = CDRipIntf::CR_GetNumCDROM();
         if (n > 0) {
             for (int32_t i = 0; i < n; ++i)
-                DriveSelBox->addItem(QString::fromStdString(CR_GetCDROMIDByIndex(i)));
+                DriveSelBox->addItem(QString::fromStdString(CDRipIntf::CR_GetCDROMIDByIndex(i)));
             SelectCDROM(0);
         }
         QString status = QStringLiteral("Found ") + QString::number(n) +
                          QStringLiteral(" CD/DVD-ROM Drive(s), ");
-        if (CR_IsUnitReady()) {
+        if (CDRipIntf::CR_IsUnitReady()) {
             LoadDiscInfo();
             status += discTypeMessage();
         } else {
@@ -577,7 +577,7 @@ void TCDRipTestForm::LoadDiscInfo() {
 }
 
 bool TCDRipTestForm::IsAudioCDReady() {
-    if (!CR_IsUnitReady()) {
+    if (!CDRipIntf::CR_IsUnitReady()) {
         SetStatus(QStringLiteral("Error : No Disc in Drive."));
         return false;
     }
@@ -609,11 +609,11 @@ void TCDRipTestForm::DriveSelBoxChange(int index) {
     DiscInfoLoaded = false;
     DiscInfo.TrackCount = 0;
     TrackList->clear();
-    if (CR_IsUnitReady()) LoadDiscInfo();
+    if (CDRipIntf::CR_IsUnitReady()) LoadDiscInfo();
 }
 
 void TCDRipTestForm::XiButton1Click() {
-    if (CR_IsUnitReady()) {
+    if (CDRipIntf::CR_IsUnitReady()) {
         TrackList->clear();
         QApplication::setOverrideCursor(Qt::WaitCursor);
         QCoreApplication::processEvents();
@@ -628,10 +628,10 @@ void TCDRipTestForm::XiButton1Click() {
 void TCDRipTestForm::WMDeviceChange(unsigned eventCode) {
     if (eventCode == kDeviceArrival) {
         if (DiscInfoLoaded) return;
-        bool ready = CR_IsUnitReady();
+        bool ready = CDRipIntf::CR_IsUnitReady();
         if (!ready) {
             services_.Sleep(300);
-            ready = CR_IsUnitReady();
+            ready = CDRipIntf::CR_IsUnitReady();
         }
         if (ready) {
             SetStatus(QStringLiteral("Media is Loaded."));
@@ -654,11 +654,11 @@ void TCDRipTestForm::btnEjectCDClick() {
         SetStatus(QStringLiteral("Busy Ripping selected track, cannot Eject CD/DVD-ROM."));
         return;
     }
-    if (CDRipReady) CR_EjectCD(1);
+    if (CDRipReady) CDRipIntf::CR_EjectCD(1);
 }
 
 void TCDRipTestForm::btnCloseCDClick() {
-    if (CDRipReady) CR_EjectCD(0);
+    if (CDRipReady) CDRipIntf::CR_EjectCD(0);
 }
 void TCDRipTestForm::btnPlayTrackClick() {
     if (!CanPlay()) return;
@@ -713,7 +713,7 @@ void TCDRipTestForm::btnSaveSettingsClick() {
     }
     // Start from the drive's own parameters, so the fields we do not set are stored as
     // the library knows them rather than as zeros.
-    CR_GetCDROMParameters(&DriveParams);
+    CDRipIntf::CR_GetCDROMParameters(&DriveParams);
     SetParam(DriveParams, kParamSectorsPerRead, 26);
     SetParam(DriveParams, kParamOverlap, 7);
     SetParam(DriveParams, kParamCompare, 1);
@@ -724,10 +724,11 @@ void TCDRipTestForm::btnSaveSettingsClick() {
     SetParam(DriveParams, kParamMultiReadFirst, 0);
     SetParam(DriveParams, kParamMultiReadCount, 0);
     SetParam(DriveParams, kParamLockWhileReading, 0);
-    CR_SetCDROMParameters(&DriveParams);
-    if (CR_SaveSettings() == 0)
+    CDRipIntf::CR_SetCDROMParameters(&DriveParams);
+    if (CDRipIntf::CR_SaveSettings() == 0)
         SetStatus(QStringLiteral("Saved CD/DVD-ROM Settings! - (") +
-                  QString::fromStdString(CR_GetSettingsFileName()) + QStringLiteral(" file)."));
+                  QString::fromStdString(CDRipIntf::CR_GetSettingsFileName()) +
+                  QStringLiteral(" file)."));
     else
         SetStatus(QStringLiteral("Application Error."));
 }

@@ -192,7 +192,7 @@ int main(int argc, char** argv) {
     setenv("HOME", (root / "home").c_str(), 1);
     setenv("XDG_CONFIG_HOME", (root / "home").c_str(), 1);
 
-    constexpr uint32_t kDiscSectors = 74 * 60 * 75;
+    constexpr uint32_t kDiscSectors = 74 * kFramesPerMinute;
     std::vector<uint32_t> lengths(size_t(tracks), kDiscSectors / uint32_t(tracks));
     lengths.back() += kDiscSectors % uint32_t(tracks);
     const testdisc::DiscPlan discPlan = testdisc::audioDisc(lengths);
@@ -205,9 +205,9 @@ int main(int argc, char** argv) {
     // The first tracks that hold the minutes asked for.
     int selected = 0;
     uint32_t sectors = 0;
-    const uint32_t wanted = minutes == 0 ? kDiscSectors : uint32_t(minutes) * 60 * 75;
+    const uint32_t wanted = minutes == 0 ? kDiscSectors : uint32_t(minutes) * kFramesPerMinute;
     while (selected < tracks && sectors < wanted) sectors += toc.tracks[size_t(selected++)].sectors;
-    const double audioSeconds = sectors / 75.0;
+    const double audioSeconds = sectors / double(kFramesPerSecond);
     printf("benched: the first %d of %d tracks, %.1f min of audio (%s)\n", selected, tracks,
            audioSeconds / 60, selected == tracks ? "the whole disc" : "a part of the disc");
 
@@ -218,8 +218,9 @@ int main(int argc, char** argv) {
         fprintf(stderr, "libcdrip3 could not be loaded from %s\n", ExecutableDir().c_str());
         return 1;
     }
-    for (int32_t i = 0; i < CR_GetNumCDROM(); ++i)
-        if (CR_GetCDROMIDByIndex(i) == "Image: bench.cue") CR_SetActiveCDROM(i);
+    for (int32_t i = 0; i < CDRipIntf::CR_GetNumCDROM(); ++i)
+        if (CDRipIntf::CR_GetCDROMIDByIndex(i) == "Image: bench.cue")
+            CDRipIntf::CR_SetActiveCDROM(i);
     if (ReadDiscInfo(DiscInfo) != 0) {
         fprintf(stderr, "the image's table of contents could not be read\n");
         return 1;

@@ -134,14 +134,14 @@ int main(int argc, char** argv) {
     setenv("HOME", (root / "home").c_str(), 1);
     setenv("XDG_CONFIG_HOME", (root / "home").c_str(), 1);
 
-    const uint32_t sectors = uint32_t(minutes) * 60 * 75;
+    const uint32_t sectors = uint32_t(minutes) * kFramesPerMinute;
     std::vector<uint32_t> lengths(size_t(tracks), sectors / uint32_t(tracks));
     lengths.back() += sectors % uint32_t(tracks);
     const testdisc::DiscPlan discPlan = testdisc::audioDisc(lengths);
     const std::string cue = (root / "image" / "bench.cue").string();
     auto start = std::chrono::steady_clock::now();
     testdisc::writeImage(discPlan, cue);
-    const double audioSeconds = sectors / 75.0;
+    const double audioSeconds = sectors / double(kFramesPerSecond);
     printf("image: %d min, %d tracks, %u sectors, %.1f MB, written in %.2f s\n", minutes, tracks,
            sectors, sectors * double(testdisc::kSectorBytes) / 1e6, secondsSince(start));
 
@@ -152,8 +152,9 @@ int main(int argc, char** argv) {
         fprintf(stderr, "libcdrip3 could not be loaded from %s\n", ExecutableDir().c_str());
         return 1;
     }
-    for (int32_t i = 0; i < CR_GetNumCDROM(); ++i)
-        if (CR_GetCDROMIDByIndex(i) == "Image: bench.cue") CR_SetActiveCDROM(i);
+    for (int32_t i = 0; i < CDRipIntf::CR_GetNumCDROM(); ++i)
+        if (CDRipIntf::CR_GetCDROMIDByIndex(i) == "Image: bench.cue")
+            CDRipIntf::CR_SetActiveCDROM(i);
     if (ReadDiscInfo(DiscInfo) != 0) {
         fprintf(stderr, "the image's table of contents could not be read\n");
         return 1;

@@ -23,12 +23,12 @@ bool functionsBound = false;  // a test table is in use instead of the library
 
 void SetParam(TDriveParams& params, int offset, int32_t value) {
     const auto v = static_cast<uint32_t>(value);
-    for (int i = 0; i < 4; ++i) params.Bytes[offset + i] = static_cast<uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i) params.bytes[offset + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 int32_t GetParam(const TDriveParams& params, int offset) {
     uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(params.Bytes[offset + i]) << (8 * i);
+    for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(params.bytes[offset + i]) << (8 * i);
     return static_cast<int32_t>(v);
 }
 
@@ -124,7 +124,7 @@ void FinalizeCDRip() {
 // Wrappers: an absent library or entry point answers as a failing call would.
 
 int32_t CR_Init(const char* settingsFile) {
-    return CDRip.Init ? CDRip.Init(settingsFile) : 1;
+    return CDRip.Init ? CDRip.Init(settingsFile) : CDRIP3_ERROR;
 }
 int32_t CR_GetNumCDROM() {
     return CDRip.GetNumCDROM ? CDRip.GetNumCDROM() : 0;
@@ -144,7 +144,7 @@ bool CR_IsUnitReady() {
     return CDRip.IsUnitReady && (CDRip.IsUnitReady() & 0xFF) != 0;
 }
 int32_t CR_ReadToc() {
-    return CDRip.ReadToc ? CDRip.ReadToc() : 1;
+    return CDRip.ReadToc ? CDRip.ReadToc() : CDRIP3_ERROR;
 }
 int32_t CR_GetNumTocEntries() {
     return CDRip.GetNumTocEntries ? CDRip.GetNumTocEntries() : 0;
@@ -152,17 +152,17 @@ int32_t CR_GetNumTocEntries() {
 int32_t CR_GetTocEntry2(int32_t index, TTocEntry* entry) {
     if (!CDRip.GetTocEntry2) {
         if (entry) *entry = TTocEntry{};
-        return 1;
+        return CDRIP3_ERROR;
     }
     return CDRip.GetTocEntry2(index, entry);
 }
 int32_t CR_OpenRipper(int32_t* bufferSize, int32_t first, int32_t last) {
-    return CDRip.OpenRipper ? CDRip.OpenRipper(bufferSize, first, last) : 1;
+    return CDRip.OpenRipper ? CDRip.OpenRipper(bufferSize, first, last) : CDRIP3_ERROR;
 }
 int32_t CR_RipChunk(uint8_t* buffer, int32_t* bytes, int32_t* abort) {
     if (!CDRip.RipChunk) {
         if (bytes) *bytes = 0;
-        return 1;
+        return CDRIP3_ERROR;
     }
     return CDRip.RipChunk(buffer, bytes, abort);
 }
@@ -170,16 +170,16 @@ int32_t CR_GetPercentCompleted() {
     return CDRip.GetPercentCompleted ? CDRip.GetPercentCompleted() : 0;
 }
 int32_t CR_CloseRipper() {
-    return CDRip.CloseRipper ? CDRip.CloseRipper() : 1;
+    return CDRip.CloseRipper ? CDRip.CloseRipper() : CDRIP3_ERROR;
 }
 int32_t CR_GetCDROMParameters(TDriveParams* params) {
-    return CDRip.GetCDROMParameters ? CDRip.GetCDROMParameters(params) : 1;
+    return CDRip.GetCDROMParameters ? CDRip.GetCDROMParameters(params) : CDRIP3_ERROR;
 }
 int32_t CR_SetCDROMParameters(const TDriveParams* params) {
-    return CDRip.SetCDROMParameters ? CDRip.SetCDROMParameters(params) : 1;
+    return CDRip.SetCDROMParameters ? CDRip.SetCDROMParameters(params) : CDRIP3_ERROR;
 }
 int32_t CR_SaveSettings() {
-    return CDRip.SaveSettings ? CDRip.SaveSettings() : 1;
+    return CDRip.SaveSettings ? CDRip.SaveSettings() : CDRIP3_ERROR;
 }
 void CR_StopPlayTrack() {
     if (CDRip.StopPlayTrack) CDRip.StopPlayTrack();
@@ -341,49 +341,48 @@ uint32_t AddMsf(uint32_t position, uint32_t duration) {
 
 int32_t ReadDiscInfo(TDiscInfo& info) {
     info.TrackCount = 0;
-    if (!CR_IsUnitReady()) return 6;
-    if (CR_ReadToc() != 0) return 1;
+    if (!CR_IsUnitReady()) return CDRIP3_NOT_READY;
+    if (CR_ReadToc() != 0) return CDRIP3_ERROR;
     const int32_t n = CR_GetNumTocEntries();
-    if (n < 1 || n > kMaxTracks) return 1;
+    if (n < 1 || n > kMaxTracks) return CDRIP3_ERROR;
 
     // Fetch the whole table first, so an inconsistent one leaves the record untouched
     // rather than half-filled with wrapped-around lengths.
     TTocEntry toc[kMaxTracks + 1];
     for (int32_t k = 0; k <= n; ++k) {
         toc[k] = TTocEntry{};
-        if (CR_GetTocEntry2(k, &toc[k]) != 0) return 1;
+        if (CDRipIntf::CR_GetTocEntry2(k, &toc[k]) != 0) return CDRIP3_ERROR;
     }
     for (int32_t k = 0; k < n; ++k) {
-        if (toc[k].StartSector > static_cast<uint32_t>(INT32_MAX)) return 1;
-        if (toc[k + 1].StartSector <= toc[k].StartSector) return 1;
+        if (toc[k].dwStartSector > static_cast<uint32_t>(INT32_MAX)) return CDRIP3_ERROR;
+        if (toc[k + 1].dwStartSector <= toc[k].dwStartSector) return CDRIP3_ERROR;
     }
-    if (toc[n].StartSector > static_cast<uint32_t>(INT32_MAX)) return 1;
+    if (toc[n].dwStartSector > static_cast<uint32_t>(INT32_MAX)) return CDRIP3_ERROR;
 
     info.AudioLength = 0;
-    info.LeadOut = SectorToMsf(static_cast<int32_t>(toc[n].StartSector));
-    int64_t e = static_cast<int64_t>(toc[n].StartSector) - 1;
+    info.LeadOut = SectorToMsf(static_cast<int32_t>(toc[n].dwStartSector));
     for (int32_t k = n - 1; k >= 0; --k) {
         const TTocEntry& t = toc[k];
+        const TTocEntry& next = toc[k + 1];
         TTrackEntry& entry = info.Tracks[k];
-        const bool audio = (t.Flags & 4) == 0;
-        const int64_t start = t.StartSector;
-        // An audio track followed by the data track of a later session (CD-Extra) ends
-        // where its session ends: the lead-out, lead-in and pregap between the sessions
-        // hold none of its audio.
-        if (audio && k + 1 < n && (toc[k + 1].Flags & 4) != 0 && t.Session != 0 &&
-            toc[k + 1].Session > t.Session && e - kSessionGapSectors >= start)
-            e -= kSessionGapSectors;
-        entry.TrackNumber = t.TrackNumber;
+        const bool audio = (t.btFlag & 4) == 0;
+        const int64_t start = t.dwStartSector;
+        // Only a CD-Extra layout, an audio track followed by the data track of a later
+        // session, puts a session gap before the next entry; sessions the library does not
+        // know (0) say nothing.
+        const bool cdExtra = audio && k + 1 < n && (next.btFlag & 4) != 0 && t.btSession != 0 &&
+                             next.btSession > t.btSession;
+        const int64_t end = cdtiming::trackEnd(start, next.dwStartSector, cdExtra);
+        entry.TrackNumber = t.btTrackNumber;
         entry.Audio = audio ? 1 : 0;
         entry.Start = SectorToMsf(static_cast<int32_t>(start));
-        entry.LengthSectors = static_cast<uint32_t>(e - start + 1);
+        entry.LengthSectors = static_cast<uint32_t>(end - start);
         entry.Length = FramesToMsf(static_cast<int32_t>(entry.LengthSectors));
-        entry.StartSector = t.StartSector;
-        if (k > 0) e = start - 1;
-        if (k == 0) info.FirstTrack = t.TrackNumber;
-        if (k == n - 1) info.LastTrack = t.TrackNumber;
+        entry.StartSector = t.dwStartSector;
+        if (k == 0) info.FirstTrack = t.btTrackNumber;
+        if (k == n - 1) info.LastTrack = t.btTrackNumber;
     }
-    info.FirstTrackStart = SectorToMsf(static_cast<int32_t>(toc[0].StartSector));
+    info.FirstTrackStart = SectorToMsf(static_cast<int32_t>(toc[0].dwStartSector));
     info.TrackCount = static_cast<int16_t>(n);
 
     uint32_t mciTracks = 0, mciStart = 0, mciLength = 0;

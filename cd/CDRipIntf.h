@@ -8,27 +8,17 @@
 #include <cstdint>
 #include <string>
 
+#include "cdrip3.h"
+#include "cdtiming.h"
+
 namespace CDRipIntf {
 
 // ---------------------------------------------------------------------------------------
-// Records exchanged with the library
+// Records exchanged with the library: its own, so the binding cannot drift from them
 
-#pragma pack(push, 1)
-struct TTocEntry {
-    uint32_t StartSector;  // logical sector (0 = MSF 00:02:00)
-    uint8_t Flags;         // bit 2 (value 4): data track
-    uint8_t TrackNumber;
-    uint8_t Session;  // 1-based; 0 when the library does not know
-    uint8_t Reserved;
-};
-#pragma pack(pop)
-static_assert(sizeof(TTocEntry) == 8);
-
-constexpr int kDriveParamsSize = 360;
-struct TDriveParams {
-    uint8_t Bytes[kDriveParamsSize];
-};
-static_assert(sizeof(TDriveParams) == kDriveParamsSize);
+using TTocEntry = CR_TOCENTRY;
+using TDriveParams = CR_DRIVEPARAMS;
+constexpr int kDriveParamsSize = CR_PARAMS_SIZE;
 
 // Writes/reads a 32-bit little-endian field of the drive-parameter block.
 void SetParam(TDriveParams& params, int offset, int32_t value);
@@ -38,35 +28,38 @@ int32_t GetParam(const TDriveParams& params, int offset);
 extern TDriveParams DriveParams;
 
 // ---------------------------------------------------------------------------------------
-// The library's entry points, one cell each (null when the library lacks it)
+// The library's entry points, one cell each (null when the library lacks it). Typed from
+// the library's declarations: a changed signature there stops the build here.
 
 struct CDRipFunctions {
-    int32_t (*Init)(const char* settingsFile) = nullptr;
-    int32_t (*GetNumCDROM)() = nullptr;
-    int32_t (*GetActiveCDROM)() = nullptr;
-    void (*SetActiveCDROM)(int32_t index) = nullptr;
-    const char* (*GetCDROMIDByIndex)(int32_t index) = nullptr;
-    int32_t (*IsUnitReady)() = nullptr;
-    int32_t (*ReadToc)() = nullptr;
-    int32_t (*GetNumTocEntries)() = nullptr;
-    int32_t (*GetTocEntry2)(int32_t index, TTocEntry* entry) = nullptr;
-    int32_t (*OpenRipper)(int32_t* bufferSize, int32_t first, int32_t last) = nullptr;
-    int32_t (*RipChunk)(uint8_t* buffer, int32_t* bytes, int32_t* abort) = nullptr;
-    int32_t (*GetPercentCompleted)() = nullptr;
-    int32_t (*CloseRipper)() = nullptr;
-    int32_t (*GetCDROMParameters)(TDriveParams* params) = nullptr;
-    int32_t (*SetCDROMParameters)(const TDriveParams* params) = nullptr;
-    int32_t (*SaveSettings)() = nullptr;
-    void (*StopPlayTrack)() = nullptr;
-    void (*LockCD)(int32_t lock) = nullptr;
-    void (*EjectCD)(int32_t open) = nullptr;
+    decltype(&::CR_Init) Init = nullptr;
+    decltype(&::CR_GetNumCDROM) GetNumCDROM = nullptr;
+    decltype(&::CR_GetActiveCDROM) GetActiveCDROM = nullptr;
+    decltype(&::CR_SetActiveCDROM) SetActiveCDROM = nullptr;
+    decltype(&::CR_GetCDROMIDByIndex) GetCDROMIDByIndex = nullptr;
+    decltype(&::CR_IsUnitReady) IsUnitReady = nullptr;
+    decltype(&::CR_ReadToc) ReadToc = nullptr;
+    decltype(&::CR_GetNumTocEntries) GetNumTocEntries = nullptr;
+    decltype(&::CR_GetTocEntry2) GetTocEntry2 = nullptr;
+    decltype(&::CR_OpenRipper) OpenRipper = nullptr;
+    decltype(&::CR_RipChunk) RipChunk = nullptr;
+    decltype(&::CR_GetPercentCompleted) GetPercentCompleted = nullptr;
+    decltype(&::CR_CloseRipper) CloseRipper = nullptr;
+    decltype(&::CR_GetCDROMParameters) GetCDROMParameters = nullptr;
+    decltype(&::CR_SetCDROMParameters) SetCDROMParameters = nullptr;
+    decltype(&::CR_SaveSettings) SaveSettings = nullptr;
+    decltype(&::CR_StopPlayTrack) StopPlayTrack = nullptr;
+    decltype(&::CR_LockCD) LockCD = nullptr;
+    decltype(&::CR_EjectCD) EjectCD = nullptr;
     // Our library's own extension: the full path of the settings file it writes.
-    const char* (*GetSettingsFileName)() = nullptr;
+    decltype(&::CR_GetSettingsFileName) GetSettingsFileName = nullptr;
 };
 
 // The cells the program calls through. Every wrapper below is safe to call when the
 // library is absent: it does nothing and answers 0 / false / "" (failure for calls whose
-// 0 means success).
+// 0 means success). They share the library's names, so outside this namespace they are
+// called qualified (CDRipIntf::CR_...): an unqualified call would be ambiguous, and one
+// that reached the library's own declaration would bypass the binding.
 extern CDRipFunctions CDRip;
 extern bool CDRipReady;
 
@@ -93,19 +86,19 @@ void CR_EjectCD(int32_t open);
 std::string CR_GetSettingsFileName();
 
 // Offsets of the drive-parameter fields the program writes.
-constexpr int kParamSectorsPerRead = 256;
-constexpr int kParamOverlap = 260;
-constexpr int kParamCompare = 264;
-constexpr int kParamSpeed = 276;
-constexpr int kParamJitterCorrection = 284;
-constexpr int kParamRetries = 328;
-constexpr int kParamTimeout = 332;
-constexpr int kParamMultiRead = 336;
-constexpr int kParamMultiReadFirst = 340;
-constexpr int kParamMultiReadCount = 344;
-constexpr int kParamLockWhileReading = 348;
-constexpr int kParamRipMode = 352;
-constexpr int kParamParanoiaMode = 356;
+constexpr int kParamSectorsPerRead = CR_OFS_SECTORS_PER_READ;
+constexpr int kParamOverlap = CR_OFS_OVERLAP;
+constexpr int kParamCompare = CR_OFS_COMPARE;
+constexpr int kParamSpeed = CR_OFS_SPEED;
+constexpr int kParamJitterCorrection = CR_OFS_JITTER_ON;
+constexpr int kParamRetries = CR_OFS_RETRIES;
+constexpr int kParamTimeout = CR_OFS_TIMEOUT;
+constexpr int kParamMultiRead = CR_OFS_MULTIREAD;
+constexpr int kParamMultiReadFirst = CR_OFS_MULTIREAD_FIRST;
+constexpr int kParamMultiReadCount = CR_OFS_MULTIREAD_COUNT;
+constexpr int kParamLockWhileReading = CR_OFS_LOCK_DURING_READ;
+constexpr int kParamRipMode = CR_OFS_RIP_MODE;
+constexpr int kParamParanoiaMode = CR_OFS_PARANOIA_MODE;
 
 constexpr const char* kLibraryFileName = "libcdrip3.so";
 constexpr const char* kSettingsFileName = "Tolvane.ini";
@@ -129,9 +122,9 @@ std::string ExecutableDir();
 void* OpenProgramLibrary(const std::string& path, const char* fileName);
 
 // Results of CR_RipChunk the rippers tell apart; any other value is an error.
-constexpr int32_t kRipChunkOk = 0;
-constexpr int32_t kRipChunkJitter = 3;  // delivered, but not every sector could be verified
-constexpr int32_t kRipChunkDone = 4;
+constexpr int32_t kRipChunkOk = CDRIP3_OK;
+constexpr int32_t kRipChunkJitter = CDRIP3_JITTER_ERROR;
+constexpr int32_t kRipChunkDone = CDRIP3_RIPPING_DONE;
 
 // ---------------------------------------------------------------------------------------
 // MCI CD-audio device following the library's active drive
@@ -184,10 +177,10 @@ struct TDiscInfo {
 
 extern TDiscInfo DiscInfo;
 
-constexpr int32_t kFramesPerSecond = 75;
-constexpr int32_t kFramesPerMinute = 4500;
-constexpr int32_t kLeadInFrames = 150;
-constexpr uint32_t kSessionGapSectors = 11400;
+using cdtiming::kFramesPerMinute;
+using cdtiming::kFramesPerSecond;
+using cdtiming::kLeadInFrames;
+using cdtiming::kSessionGapSectors;
 
 int32_t MsfToFrames(uint32_t msf);
 int32_t MsfToSector(uint32_t msf);

@@ -40,7 +40,7 @@ void ripTracks(TRipWindow& window, TEncodeRipper& ripper, TFormat format) {
     if (RipInProgress || BatchRunning) return;
     const TBatchGuard running;
 
-    CR_StopPlayTrack();
+    CDRipIntf::CR_StopPlayTrack();
     // Chosen once: a change of the choices during an MP3 batch applies to the next batch.
     const BE_CONFIG mp3Config = ogg ? BE_CONFIG{} : ripper.BuildMp3Config();
     const QString extension = ogg ? QStringLiteral(".ogg") : QStringLiteral(".mp3");
@@ -85,7 +85,7 @@ void ripTracks(TRipWindow& window, TEncodeRipper& ripper, TFormat format) {
             const auto index = static_cast<uint8_t>(n);
             const int32_t result = ogg ? ripper.EncodeTrackToOgg(index, fileName, oggConfig)
                                        : ripper.EncodeTrackToMp3(index, fileName, mp3Config);
-            CR_CloseRipper();
+            CDRipIntf::CR_CloseRipper();
             // The cancelled track's line stays selected, as its file is not whole.
             if (CancelRequested) {
                 cancelled = true;
@@ -127,7 +127,7 @@ void ripTracks(TRipWindow& window, TEncodeRipper& ripper, TFormat format) {
     }
     window.SetProgress(0);
     RipInProgress = false;
-    CR_LockCD(0);
+    CDRipIntf::CR_LockCD(0);
 }
 
 }  // namespace

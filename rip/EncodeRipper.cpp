@@ -187,7 +187,7 @@ void TEncodeRipper::FillOggTrackInfo(uint8_t n) {
                                       QString::fromStdString(VorbisDll::VorbisVersionText()));
     trackInfo_.pszEncoder = OggTexts.Encoder;
     trackInfo_.dwTrackNumber = n;
-    trackInfo_.dwTrackCount = static_cast<uint32_t>(std::max(CR_GetNumTocEntries(), 0));
+    trackInfo_.dwTrackCount = static_cast<uint32_t>(std::max(CDRipIntf::CR_GetNumTocEntries(), 0));
     CopyOggText(OggTexts.Genre, window_.GenreText());
     trackInfo_.pszGenre = OggTexts.Genre;
     CopyOggText(OggTexts.Comment,
@@ -218,7 +218,8 @@ int32_t TEncodeRipper::encodeTrack(uint8_t n, const QString& fileName, TStreamEn
     const int64_t last = entry ? first + int64_t(entry->LengthSectors) - 1 : -1;
     int32_t ripSize = 0;
     if (!entry || entry->LengthSectors == 0 || last > INT32_MAX ||
-        CR_OpenRipper(&ripSize, static_cast<int32_t>(first), static_cast<int32_t>(last)) != 0) {
+        CDRipIntf::CR_OpenRipper(&ripSize, static_cast<int32_t>(first),
+                                 static_cast<int32_t>(last)) != 0) {
         window_.ShowMessageBox(QStringLiteral("Error : CR_OpenRipper"), okTitle);
         return 1;
     }

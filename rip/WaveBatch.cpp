@@ -16,7 +16,7 @@ constexpr int kOffsetRipMode = 352;
 constexpr int kOffsetParanoiaMode = 356;
 
 void setDriveParameters(TRipWindow& window) {
-    if (CR_GetCDROMParameters(&DriveParams) != 0) {
+    if (CDRipIntf::CR_GetCDROMParameters(&DriveParams) != 0) {
         window.SetStatus(QStringLiteral("Error at getting CDROM parameters"));
         return;
     }
@@ -25,7 +25,7 @@ void setDriveParameters(TRipWindow& window) {
     SetParam(DriveParams, kOffsetRipMode, 1);
     SetParam(DriveParams, kOffsetParanoiaMode, 0xDF);
     window.ProcessEvents();
-    window.SetStatus(CR_SetCDROMParameters(&DriveParams) == 0
+    window.SetStatus(CDRipIntf::CR_SetCDROMParameters(&DriveParams) == 0
                          ? QStringLiteral("Set CDROM Parameters OK")
                          : QStringLiteral("Error at setting CDROM parameters"));
 }
@@ -36,7 +36,7 @@ void endBatch(TRipWindow& window) {
     window.SetRipStatus(QString());
     window.SetProgress(0);
     RipInProgress = false;
-    CR_LockCD(0);
+    CDRipIntf::CR_LockCD(0);
 }
 
 struct TBatchRunning {
@@ -77,7 +77,7 @@ void RipTracksToWave(TRipWindow& window, TWaveRipper& ripper) {
     if (RipInProgress || BatchRunning) return;
     const TBatchRunning running;
 
-    CR_StopPlayTrack();
+    CDRipIntf::CR_StopPlayTrack();
     // The list is counted afresh for every line: a removed disc empties it meanwhile.
     for (int i = 0; i < window.TrackLineCount(); ++i) {
         if (!window.TrackLineSelected(i)) continue;
@@ -98,7 +98,7 @@ void RipTracksToWave(TRipWindow& window, TWaveRipper& ripper) {
         const int32_t result = ripper.RipChunk(static_cast<uint8_t>(n));
         if (result == 3) {
             window.SetStatus(QStringLiteral("Encountered Jitter error(s) during Ripping"));
-            CR_CloseRipper();
+            CDRipIntf::CR_CloseRipper();
             endBatch(window);
             return;
         }
@@ -106,17 +106,17 @@ void RipTracksToWave(TRipWindow& window, TWaveRipper& ripper) {
             // A file that could not be created or written names itself in the status line.
             if (ripper.LastOutputFailure() == TOutputFailure::None)
                 window.SetStatus(QStringLiteral("Encountered error(s) during Ripping"));
-            CR_CloseRipper();
+            CDRipIntf::CR_CloseRipper();
             endBatch(window);
             return;
         }
         if (CancelRequested) {
             window.SetStatus(QStringLiteral("Ripping and Encoding Canceled."));
-            CR_CloseRipper();
+            CDRipIntf::CR_CloseRipper();
             endBatch(window);
             return;
         }
-        if (CR_CloseRipper() != 0) {
+        if (CDRipIntf::CR_CloseRipper() != 0) {
             window.SetStatus(QStringLiteral("Error : error at Closing Ripping Process."));
             endBatch(window);
             return;
@@ -132,7 +132,7 @@ void RipTracksToWave(TRipWindow& window, TWaveRipper& ripper) {
     window.Flash();
     window.SetProgress(0);
     RipInProgress = false;
-    CR_LockCD(0);
+    CDRipIntf::CR_LockCD(0);
 }
 
 }  // namespace Rip

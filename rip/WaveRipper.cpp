@@ -61,10 +61,11 @@ int32_t TWaveRipper::RipChunk(uint8_t n) {
 
     // The entry's length already stops short of the session gap before a CD-Extra data
     // track; the next entry's start would pull that gap's silence into the file.
-    const int32_t first = MsfToSector(entry.Start);
-    const int64_t last = int64_t(first) + int64_t(entry.LengthSectors) - 1;
+    const int64_t first = entry.StartSector;
+    const int64_t last = first + int64_t(entry.LengthSectors) - 1;
     int32_t bufferSize = 0;
-    if (last > INT32_MAX || CR_OpenRipper(&bufferSize, first, static_cast<int32_t>(last)) != 0) {
+    if (last > INT32_MAX || CDRipIntf::CR_OpenRipper(&bufferSize, static_cast<int32_t>(first),
+                                                     static_cast<int32_t>(last)) != 0) {
         window_.SetStatus(QStringLiteral("Error : Application Error."));
         return 1;
     }
@@ -93,7 +94,7 @@ int32_t TWaveRipper::RipChunk(uint8_t n) {
     window_.SetProgressRange(0, 100);
     for (;;) {
         int32_t bytes = 0;
-        const int32_t rc = CR_RipChunk(buffer_.get(), &bytes, &abort);
+        const int32_t rc = CDRipIntf::CR_RipChunk(buffer_.get(), &bytes, &abort);
         if (rc == kRipChunkOk || rc == kRipChunkJitter) {
             // A jitter report still comes with the best audio the drive could give;
             // leaving it out would cut a hole into the track.
@@ -102,7 +103,7 @@ int32_t TWaveRipper::RipChunk(uint8_t n) {
             if (bytes <= 0) {
                 if (rc == kRipChunkOk) break;
             } else {
-                percent = std::clamp(CR_GetPercentCompleted(), 0, 100);
+                percent = std::clamp(CDRipIntf::CR_GetPercentCompleted(), 0, 100);
                 window_.SetProgress(percent);
                 window_.SetStatus(ProgressText(n, percent));
                 if (!writer.Append(buffer_.get(), static_cast<size_t>(bytes))) {

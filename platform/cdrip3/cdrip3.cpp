@@ -45,7 +45,7 @@ constexpr Field kFields[] = {
     {"rip_mode", CR_OFS_RIP_MODE, 1, 0, 1},
     {"paranoia_mode", CR_OFS_PARANOIA_MODE, 0xDF, 0, 0xFF},
 };
-constexpr int kFirstField = 256;
+constexpr int kFirstField = CR_OFS_SECTORS_PER_READ;  // the drive name fills the bytes before
 constexpr int kLastField = CR_PARAMS_SIZE - 4;
 
 int32_t getField(const CR_DRIVEPARAMS& p, int offset) {

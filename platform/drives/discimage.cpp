@@ -13,6 +13,8 @@
 #include <mutex>
 #include <optional>
 
+#include "cdtiming.h"
+
 namespace svdrives::detail {
 namespace {
 
@@ -58,8 +60,8 @@ std::optional<uint64_t> parseMsf(const std::string& s) {
     unsigned m = 0, sec = 0, f = 0;
     char tail = 0;
     if (sscanf(s.c_str(), "%u:%u:%u%c", &m, &sec, &f, &tail) != 3) return std::nullopt;
-    if (sec >= 60 || f >= 75 || m > 10000) return std::nullopt;
-    return (uint64_t(m) * 60 + sec) * 75 + f;
+    if (sec >= 60 || f >= cdtiming::kFramesPerSecond || m > 10000) return std::nullopt;
+    return (uint64_t(m) * 60 + sec) * cdtiming::kFramesPerSecond + f;
 }
 
 // What libcue does not tell: the type of each FILE, each track's number and session, and

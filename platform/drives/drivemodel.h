@@ -10,12 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "cdtiming.h"
+
 #define SVDRIVES_API __attribute__((visibility("default")))
 
 namespace svdrives {
 
-constexpr int kSectorBytes = 2352;         // one CD-DA sector: 588 stereo 16-bit frames
-constexpr int kSessionGapSectors = 11400;  // lead-out + lead-in + pregap between two sessions
+using cdtiming::kSectorBytes;
+using cdtiming::kSessionGapSectors;
 
 struct TocTrack {
     uint8_t number = 0;        // track number as the disc reports it

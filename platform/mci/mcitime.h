@@ -16,13 +16,14 @@
 
 #include <cstdint>
 
+#include "cdtiming.h"
 #include "drivemodel.h"
 #include "mci.h"
 
 namespace svmci {
 
-constexpr uint32_t kFramesPerSecond = 75;
-constexpr uint32_t kLeadInFrames = 150;  // MSF 00:02:00 = logical sector 0
+using cdtiming::kFramesPerSecond;
+using cdtiming::kLeadInFrames;
 
 inline bool supportedTimeFormat(DWORD format) {
     return format == MCI_FORMAT_MSF || format == MCI_FORMAT_TMSF ||
@@ -30,7 +31,7 @@ inline bool supportedTimeFormat(DWORD format) {
 }
 
 inline DWORD packMsf(uint32_t frames) {
-    return MCI_MAKE_MSF(frames / (60 * kFramesPerSecond), (frames / kFramesPerSecond) % 60,
+    return MCI_MAKE_MSF(frames / cdtiming::kFramesPerMinute, (frames / kFramesPerSecond) % 60,
                         frames % kFramesPerSecond);
 }
 
@@ -67,11 +68,9 @@ inline uint32_t trackSectors(const svdrives::Toc& toc, int index) {
         return toc.leadOut > t.startSector ? toc.leadOut - t.startSector : 0;
     }
     const auto& next = toc.tracks[index + 1];
-    uint32_t end = next.startSector;
-    if (next.session != t.session && end >= t.startSector + svdrives::kSessionGapSectors) {
-        end -= svdrives::kSessionGapSectors;
-    }
-    return end > t.startSector ? end - t.startSector : 0;
+    const int64_t end =
+        cdtiming::trackEnd(t.startSector, next.startSector, next.session != t.session);
+    return end > t.startSector ? static_cast<uint32_t>(end - t.startSector) : 0;
 }
 
 // A position in the given time format. toc is needed for TMSF only.

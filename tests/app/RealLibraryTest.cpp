@@ -144,13 +144,13 @@ TEST_F(RealLibraryTest, SavedSettingsComeBackAfterARestart) {
     // Values unlike the library's defaults: those the window sets must be replaced by its
     // own, the others kept, and a lost save would bring back neither.
     TDriveParams before{};
-    ASSERT_EQ(CR_GetCDROMParameters(&before), 0);
+    ASSERT_EQ(CDRipIntf::CR_GetCDROMParameters(&before), 0);
     SetParam(before, kParamSectorsPerRead, 100);
     SetParam(before, kParamOverlap, 3);
     SetParam(before, kParamTimeout, 5);
     SetParam(before, kParamSpeed, 4);
     SetParam(before, kParamParanoiaMode, 0x1F);
-    ASSERT_EQ(CR_SetCDROMParameters(&before), 0);
+    ASSERT_EQ(CDRipIntf::CR_SetCDROMParameters(&before), 0);
     form->btnSaveSettingsClick();
     const std::string file = home_.file("config/Tolvane.ini");
     EXPECT_EQ(form->Status().toStdString(), "Saved CD/DVD-ROM Settings! - (" + file + " file).");
@@ -161,7 +161,7 @@ TEST_F(RealLibraryTest, SavedSettingsComeBackAfterARestart) {
     disctest::useDrives({home_.file("alpha/alpha.cue")});
     InitializeCDRip(ExecutableDir() + "/libcdrip3.so");
     TDriveParams params{};
-    ASSERT_EQ(CR_GetCDROMParameters(&params), 0);
+    ASSERT_EQ(CDRipIntf::CR_GetCDROMParameters(&params), 0);
     EXPECT_EQ(GetParam(params, kParamSectorsPerRead), 26);
     EXPECT_EQ(GetParam(params, kParamOverlap), 7);
     EXPECT_EQ(GetParam(params, kParamTimeout), 30);
@@ -175,7 +175,7 @@ TEST_F(RealLibraryTest, ASaveThatCannotBeWrittenSaysApplicationError) {
     // Root writes anywhere, but not below a regular file.
     disctest::writeText(home_.file("blocker"), "x");
     setenv("XDG_CONFIG_HOME", home_.file("blocker/config").c_str(), 1);
-    ASSERT_EQ(CR_Init(kSettingsFileName), 0);
+    ASSERT_EQ(CDRipIntf::CR_Init(kSettingsFileName), 0);
     form->btnSaveSettingsClick();
     EXPECT_EQ(form->Status(), "Application Error.");
 }

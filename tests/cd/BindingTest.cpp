@@ -11,15 +11,15 @@ TEST(Binding, AMissingLibraryLeavesTheProgramNotReadyButSafe) {
     EXPECT_FALSE(CDRipReady);
     EXPECT_FALSE(CDRipLibraryLoaded());
     // Every call answers as a failed one, without touching a library.
-    EXPECT_EQ(CR_GetNumCDROM(), 0);
-    EXPECT_FALSE(CR_IsUnitReady());
-    EXPECT_NE(CR_ReadToc(), 0);
-    EXPECT_NE(CR_SaveSettings(), 0);
-    EXPECT_EQ(CR_GetCDROMIDByIndex(0), "");
+    EXPECT_EQ(CDRipIntf::CR_GetNumCDROM(), 0);
+    EXPECT_FALSE(CDRipIntf::CR_IsUnitReady());
+    EXPECT_NE(CDRipIntf::CR_ReadToc(), 0);
+    EXPECT_NE(CDRipIntf::CR_SaveSettings(), 0);
+    EXPECT_EQ(CDRipIntf::CR_GetCDROMIDByIndex(0), "");
     int32_t size = 0;
-    EXPECT_NE(CR_OpenRipper(&size, 0, 10), 0);
-    CR_EjectCD(1);
-    CR_LockCD(0);
+    EXPECT_NE(CDRipIntf::CR_OpenRipper(&size, 0, 10), 0);
+    CDRipIntf::CR_EjectCD(1);
+    CDRipIntf::CR_LockCD(0);
     TDiscInfo info;
     EXPECT_EQ(ReadDiscInfo(info), 6);
     SelectCDROM(0);
@@ -44,9 +44,9 @@ TEST(Binding, OnlyTheLowByteOfUnitReadyCounts) {
     f.IsUnitReady = [] { return answer; };
     BindCDRipFunctions(f);
     answer = 0x100;
-    EXPECT_FALSE(CR_IsUnitReady());
+    EXPECT_FALSE(CDRipIntf::CR_IsUnitReady());
     answer = 0x101;
-    EXPECT_TRUE(CR_IsUnitReady());
+    EXPECT_TRUE(CDRipIntf::CR_IsUnitReady());
     FinalizeCDRip();
 }
 
@@ -54,10 +54,10 @@ TEST(Binding, DriveParameterFieldsAreLittleEndian) {
     TDriveParams p{};
     SetParam(p, 284, -1);
     SetParam(p, 356, 0xDF);
-    EXPECT_EQ(p.Bytes[284], 0xFF);
-    EXPECT_EQ(p.Bytes[287], 0xFF);
-    EXPECT_EQ(p.Bytes[356], 0xDF);
-    EXPECT_EQ(p.Bytes[357], 0);
+    EXPECT_EQ(p.bytes[284], 0xFF);
+    EXPECT_EQ(p.bytes[287], 0xFF);
+    EXPECT_EQ(p.bytes[356], 0xDF);
+    EXPECT_EQ(p.bytes[357], 0);
     EXPECT_EQ(GetParam(p, 284), -1);
     EXPECT_EQ(GetParam(p, 356), 223);
 }

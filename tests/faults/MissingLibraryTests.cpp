@@ -89,9 +89,8 @@ TEST_F(MissingLibrary, AnUnloadedCdLibraryLeavesNoListenerBehind) {
     // its listener directly.
     void* library = dlopen((kBin + "/libcdrip3.so").c_str(), RTLD_NOW | RTLD_NOLOAD);
     ASSERT_NE(library, nullptr);
-    using SetMediaNotifyFn = void (*)(void (*)(int32_t, int32_t, void*), void*);
     const auto setMediaNotify =
-        reinterpret_cast<SetMediaNotifyFn>(dlsym(library, "CR_SetMediaNotify"));
+        reinterpret_cast<decltype(&::CR_SetMediaNotify)>(dlsym(library, "CR_SetMediaNotify"));
     dlclose(library);  // the binding keeps its own reference
     ASSERT_NE(setMediaNotify, nullptr);
     static int heard = 0;

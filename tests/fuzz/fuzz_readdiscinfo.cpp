@@ -103,7 +103,7 @@ void decode(FuzzedDataProvider& in) {
                 sector -= in.ConsumeIntegralInRange<uint32_t>(0, 300);
                 break;
             case 2:  // a session gap
-                sector += 11400 + in.ConsumeIntegralInRange<uint32_t>(0, 200);
+                sector += kSessionGapSectors + in.ConsumeIntegralInRange<uint32_t>(0, 200);
                 break;
             case 3:  // near the top of the signed range
                 sector = uint32_t(INT32_MAX) - in.ConsumeIntegralInRange<uint32_t>(0, 3000);
@@ -112,10 +112,10 @@ void decode(FuzzedDataProvider& in) {
                 sector += in.ConsumeIntegralInRange<uint32_t>(1, 90000);
                 break;
         }
-        e.StartSector = sector;
-        e.Flags = in.ConsumeBool() ? 4 : in.ConsumeIntegral<uint8_t>();
-        e.TrackNumber = in.ConsumeIntegral<uint8_t>();
-        e.Session = in.ConsumeIntegralInRange<uint8_t>(0, 3);
+        e.dwStartSector = sector;
+        e.btFlag = in.ConsumeBool() ? 4 : in.ConsumeIntegral<uint8_t>();
+        e.btTrackNumber = in.ConsumeIntegral<uint8_t>();
+        e.btSession = in.ConsumeIntegralInRange<uint8_t>(0, 3);
         lib.entries.push_back(e);
         lib.entryFails.push_back(in.ConsumeIntegralInRange<int>(0, 63) == 0);
     }
@@ -135,8 +135,9 @@ bool consistent() {
     if (!lib.ready || lib.readToc != 0 || n < 1 || n > kMaxTracks) return false;
     for (int32_t k = 0; k <= n; ++k) {
         if (size_t(k) >= lib.entries.size() || lib.entryFails[size_t(k)]) return false;
-        if (lib.entries[size_t(k)].StartSector > uint32_t(INT32_MAX)) return false;
-        if (k > 0 && lib.entries[size_t(k)].StartSector <= lib.entries[size_t(k - 1)].StartSector)
+        if (lib.entries[size_t(k)].dwStartSector > uint32_t(INT32_MAX)) return false;
+        if (k > 0 &&
+            lib.entries[size_t(k)].dwStartSector <= lib.entries[size_t(k - 1)].dwStartSector)
             return false;
     }
     return true;
@@ -184,24 +185,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const int32_t n = lib.count;
     CHECK(info->TrackCount == n);
-    CHECK(info->FirstTrack == lib.entries[0].TrackNumber);
-    CHECK(info->LastTrack == lib.entries[size_t(n - 1)].TrackNumber);
-    CHECK(info->LeadOut == SectorToMsf(int32_t(lib.entries[size_t(n)].StartSector)));
+    CHECK(info->FirstTrack == lib.entries[0].btTrackNumber);
+    CHECK(info->LastTrack == lib.entries[size_t(n - 1)].btTrackNumber);
+    CHECK(info->LeadOut == SectorToMsf(int32_t(lib.entries[size_t(n)].dwStartSector)));
     bool anyAudio = false, anyData = false;
     int64_t audioSectors = 0;
     for (int32_t k = 1; k <= n; ++k) {
         const TTrackEntry& e = info->Entry(k);
         const TTocEntry& t = lib.entries[size_t(k - 1)];
-        const uint32_t room = lib.entries[size_t(k)].StartSector - t.StartSector;
-        CHECK(e.StartSector == t.StartSector);
-        CHECK(e.TrackNumber == t.TrackNumber);
-        CHECK(e.Audio == ((t.Flags & 4) ? 0 : 1));
+        const uint32_t room = lib.entries[size_t(k)].dwStartSector - t.dwStartSector;
+        CHECK(e.StartSector == t.dwStartSector);
+        CHECK(e.TrackNumber == t.btTrackNumber);
+        CHECK(e.Audio == ((t.btFlag & 4) ? 0 : 1));
         // Never negative, never past the next entry; a gap only before a later-session
         // data track.
         CHECK(e.LengthSectors >= 1 && e.LengthSectors <= room);
         if (e.LengthSectors != room)
             CHECK(e.Audio == 1 && k < n && room - e.LengthSectors == kSessionGapSectors);
-        CHECK(e.Start == SectorToMsf(int32_t(t.StartSector)));
+        CHECK(e.Start == SectorToMsf(int32_t(t.dwStartSector)));
         // The MCI figure replaces the length of the track it names, and only that; a
         // device that told the count but failed on the length gives 0.
         const bool counted = lib.mciOpen && lib.mciFailsAt != 1;

@@ -342,7 +342,7 @@ TEST_F(Mci, TmsfMillisecondsAndFrames) {
     }
     // The CD-Extra data track lies beyond the session gap; the last audio track's length
     // does not include it.
-    EXPECT_EQ(toc.tracks[2].startSector, 1100u + 11400u);
+    EXPECT_EQ(toc.tracks[2].startSector, 1100u + svdrives::kSessionGapSectors);
     EXPECT_EQ(statusOk(id, MCI_STATUS_LENGTH, 2), 600u);
 }
 

@@ -46,7 +46,7 @@ protected:
     }
     void TearDown() override {
         unsetenv("CDRIP3_FAULTS");
-        CR_CloseRipper();
+        CDRipIntf::CR_CloseRipper();
         FinalizeCDRip();
         VorbisDll::UnloadVorbisLibrary();
         ResetFlags();
@@ -66,8 +66,9 @@ protected:
         svdrives::DriveModel::instance().resetForTests();
         InitializeCDRip(kBin + "/libcdrip3.so");
         ASSERT_TRUE(CDRipReady);
-        for (int32_t i = 0; i < CR_GetNumCDROM(); ++i)
-            if (CR_GetCDROMIDByIndex(i) == "Image: disc.cue") CR_SetActiveCDROM(i);
+        for (int32_t i = 0; i < CDRipIntf::CR_GetNumCDROM(); ++i)
+            if (CDRipIntf::CR_GetCDROMIDByIndex(i) == "Image: disc.cue")
+                CDRipIntf::CR_SetActiveCDROM(i);
         ASSERT_EQ(ReadDiscInfo(DiscInfo), 0);
         window.directory = QString::fromStdString(out.path().string());
         window.album = "Live";
@@ -190,7 +191,7 @@ TEST_F(EncodeRipE2E, Mp3StereoAt192) {
     EXPECT_FALSE(std::filesystem::exists(out.file("Live Track 2.mp3")));
     ExpectMp3("Live Track 1.mp3", 0, false, 192);
     ExpectMp3("Live Track 3.mp3", 2, false, 192);
-    EXPECT_NE(CR_CloseRipper(), 0);  // the batch closed it
+    EXPECT_NE(CDRipIntf::CR_CloseRipper(), 0);  // the batch closed it
 }
 
 TEST_F(EncodeRipE2E, Mp3MonoAt128) {

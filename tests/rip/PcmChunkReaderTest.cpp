@@ -26,7 +26,7 @@ protected:
         lib.ripper.chunks = std::move(chunks);
         lib.ripper.bufferSize = bufferSize;
         int32_t size = 0;
-        ASSERT_EQ(CR_OpenRipper(&size, 0, 999), 0);
+        ASSERT_EQ(CDRipIntf::CR_OpenRipper(&size, 0, 999), 0);
         rip.assign(static_cast<size_t>(size), 0);
         samples.assign(1 << 16, 0);
         lib.calls.clear();

@@ -49,7 +49,7 @@ protected:
         ResetFlags();
     }
     void TearDown() override {
-        CR_CloseRipper();
+        CDRipIntf::CR_CloseRipper();
         FinalizeCDRip();
         ResetFlags();
     }
@@ -70,9 +70,11 @@ protected:
         svdrives::DriveModel::instance().resetForTests();
         InitializeCDRip(std::string(SONVALE_BIN_DIR) + "/libcdrip3.so");
         ASSERT_TRUE(CDRipReady);
-        for (int32_t i = 0; i < CR_GetNumCDROM(); ++i)
-            if (CR_GetCDROMIDByIndex(i) == "Image: disc.cue") CR_SetActiveCDROM(i);
-        ASSERT_EQ(CR_GetCDROMIDByIndex(CR_GetActiveCDROM()), "Image: disc.cue");
+        for (int32_t i = 0; i < CDRipIntf::CR_GetNumCDROM(); ++i)
+            if (CDRipIntf::CR_GetCDROMIDByIndex(i) == "Image: disc.cue")
+                CDRipIntf::CR_SetActiveCDROM(i);
+        ASSERT_EQ(CDRipIntf::CR_GetCDROMIDByIndex(CDRipIntf::CR_GetActiveCDROM()),
+                  "Image: disc.cue");
         ASSERT_EQ(ReadDiscInfo(DiscInfo), 0);
         window.directory = QString::fromStdString(out.path().string());
         window.album = "Live";
@@ -163,7 +165,7 @@ TEST_F(WaveRipE2E, CancelLeavesAPlayablePartialFile) {
     ExpectPartialTrack("Live Track 1.wav", 0);
     EXPECT_FALSE(std::filesystem::exists(out.file("Live Track 2.wav")));
     // The batch closed the ripping process.
-    EXPECT_NE(CR_CloseRipper(), 0);
+    EXPECT_NE(CDRipIntf::CR_CloseRipper(), 0);
 }
 
 TEST_F(WaveRipE2E, TrayOpenedDuringARipCancelsIt) {
@@ -173,7 +175,7 @@ TEST_F(WaveRipE2E, TrayOpenedDuringARipCancelsIt) {
     const int listener =
         drives.addMediaListener([&](int, bool arrived) { mediaNotice(arrived, window); });
     window.onProcessEvents = [&](int call) {
-        if (call == 3) CR_EjectCD(1);
+        if (call == 3) CDRipIntf::CR_EjectCD(1);
     };
     Rip::RipTracksToWave(window, ripper);
     drives.removeMediaListener(listener);
@@ -183,14 +185,14 @@ TEST_F(WaveRipE2E, TrayOpenedDuringARipCancelsIt) {
     EXPECT_FALSE(Rip::RipInProgress);
     EXPECT_FALSE(Rip::BatchRunning);
     ExpectPartialTrack("Live Track 1.wav", 0);
-    EXPECT_NE(CR_CloseRipper(), 0);
+    EXPECT_NE(CDRipIntf::CR_CloseRipper(), 0);
 }
 
 TEST_F(WaveRipE2E, DiscGoneWithoutNoticeEndsTheBatchAsAnError) {
     Insert(testdisc::audioDisc({400, 200}));
     window.SetLines(2, {0, 1});
     window.onProcessEvents = [&](int call) {
-        if (call == 3) CR_EjectCD(1);
+        if (call == 3) CDRipIntf::CR_EjectCD(1);
     };
     Rip::RipTracksToWave(window, ripper);
     EXPECT_EQ(window.status, "Encountered error(s) during Ripping");

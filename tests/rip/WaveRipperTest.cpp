@@ -105,8 +105,8 @@ TEST_F(WaveRipperTest, SectorRangesOfTheTracks) {
 TEST_F(WaveRipperTest, CdExtraAudioTrackEndsBeforeTheSessionGap) {
     // Session 2's data track starts 11400 sectors after the audio of session 1.
     ScriptedDrive d = AudioDrive("A", {300, 400});
-    d.tracks.push_back(ScriptedTrack{700 + 11400, true, 0, 2});
-    d.leadOut = 700 + 11400 + 1000;
+    d.tracks.push_back(ScriptedTrack{700 + kSessionGapSectors, true, 0, 2});
+    d.leadOut = 700 + kSessionGapSectors + 1000;
     Load(d);
     EXPECT_EQ(ripper.RipChunk(2), 0);
     EXPECT_EQ(lib.ripper.first, 300);

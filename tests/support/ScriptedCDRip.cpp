@@ -38,7 +38,7 @@ int32_t fReady() {
 }
 int32_t fReadToc() {
     note("ReadToc");
-    if (s().drives.empty() || !s().Active().ready) return 1;
+    if (s().drives.empty() || !s().Active().ready) return CDRIP3_ERROR;
     return s().Active().readTocResult;
 }
 int32_t fNumToc() {
@@ -46,21 +46,21 @@ int32_t fNumToc() {
     return s().drives.empty() ? 0 : static_cast<int32_t>(s().Active().tracks.size());
 }
 int32_t fTocEntry(int32_t index, TTocEntry* e) {
-    if (!e || s().drives.empty()) return 1;
+    if (!e || s().drives.empty()) return CDRIP3_ERROR;
     const auto& d = s().Active();
     *e = TTocEntry{};
     const auto n = static_cast<int32_t>(d.tracks.size());
     if (index == n) {
-        e->StartSector = d.leadOut;
-        e->TrackNumber = 0xAA;
+        e->dwStartSector = d.leadOut;
+        e->btTrackNumber = 0xAA;
         return 0;
     }
-    if (index < 0 || index > n) return 1;
+    if (index < 0 || index > n) return CDRIP3_ERROR;
     const auto& t = d.tracks[static_cast<size_t>(index)];
-    e->StartSector = t.start;
-    e->Flags = t.data ? 4 : 0;
-    e->TrackNumber = t.number ? t.number : static_cast<uint8_t>(index + 1);
-    e->Session = t.session;
+    e->dwStartSector = t.start;
+    e->btFlag = t.data ? 4 : 0;
+    e->btTrackNumber = t.number ? t.number : static_cast<uint8_t>(index + 1);
+    e->btSession = t.session;
     return 0;
 }
 int32_t fGetParams(TDriveParams* p) {
@@ -81,7 +81,7 @@ int32_t fOpenRipper(int32_t* size, int32_t first, int32_t last) {
     r.first = first;
     r.last = last;
     if (r.openResult != 0) return r.openResult;
-    if (!size) return 1;
+    if (!size) return CDRIP3_ERROR;
     *size = r.bufferSize;
     ++r.opens;
     r.open = true;
@@ -93,8 +93,8 @@ int32_t fRipChunk(uint8_t* buffer, int32_t* bytes, int32_t* abort) {
     ScriptedRipper& r = s().ripper;
     r.aborts.push_back(abort ? *abort : -1);
     if (bytes) *bytes = 0;
-    if (!r.open) return 7;
-    if (r.next >= r.Script().size()) return 4;
+    if (!r.open) return CDRIP3_NO_RIPPER;
+    if (r.next >= r.Script().size()) return CDRIP3_RIPPING_DONE;
     const ScriptedChunk& c = r.Script()[r.next];
     const size_t k = r.next++;
     if (bytes) *bytes = c.bytes;
@@ -111,7 +111,7 @@ int32_t fPercent() {
 int32_t fCloseRipper() {
     note("CloseRipper");
     ScriptedRipper& r = s().ripper;
-    if (!r.open) return 7;
+    if (!r.open) return CDRIP3_NO_RIPPER;
     r.open = false;
     return r.closeResult;
 }

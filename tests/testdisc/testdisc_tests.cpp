@@ -169,10 +169,10 @@ TEST(ExpectedToc, CdExtra) {
     EXPECT_TRUE(toc.tracks[2].data);
     EXPECT_EQ(toc.tracks[1].session, 1);
     EXPECT_EQ(toc.tracks[2].session, 2);
-    EXPECT_EQ(toc.tracks[2].startSector, 70u + 11400u);
+    EXPECT_EQ(toc.tracks[2].startSector, 70u + cdtiming::kSessionGapSectors);
     EXPECT_EQ(toc.tracks[1].sectors, 40u);
     EXPECT_EQ(toc.tracks[2].sectors, 25u);
-    EXPECT_EQ(toc.leadOut, 70u + 11400u + 25u);
+    EXPECT_EQ(toc.leadOut, 70u + cdtiming::kSessionGapSectors + 25u);
 }
 
 TEST(ExpectedToc, MixedModeAndFirstTrackNumber) {

@@ -131,7 +131,8 @@ int main(int argc, char** argv) {
     if (lengths.empty()) {
         const int n = tracks >= 0 ? tracks : 12;
         if (seconds > 0) {
-            lengths.assign(size_t(n), static_cast<uint32_t>(seconds * 75.0 + 0.5));
+            lengths.assign(size_t(n),
+                           static_cast<uint32_t>(seconds * cdtiming::kFramesPerSecond + 0.5));
         } else {
             lengths = testdisc::defaultLengths(n);
         }
@@ -151,7 +152,10 @@ int main(int argc, char** argv) {
     if (dataLast) {
         if (discPlan.tracks.size() < 2) fail("--data-last needs at least 2 tracks");
         discPlan.tracks.back().data = true;
-        if (discPlan.tracks.back().pregap < 150) discPlan.tracks.back().pregap = 150;
+        // A data track after audio in one session is preceded by at least two seconds.
+        constexpr uint32_t kDataPregap = 2 * cdtiming::kFramesPerSecond;
+        if (discPlan.tracks.back().pregap < kDataPregap)
+            discPlan.tracks.back().pregap = kDataPregap;
     }
     if (discPlan.cdExtra) {
         discPlan.tracks.back().data = true;

@@ -16,7 +16,11 @@ namespace testdisc {
 
 namespace {
 
-constexpr int kFramesPerSector = 588;
+using cdtiming::kFramesPerMinute;
+using cdtiming::kFramesPerSecond;
+using cdtiming::kSessionGapSectors;
+
+constexpr int kFramesPerSector = kSectorBytes / 4;  // 16-bit stereo
 constexpr int kWaveHeaderBytes = 44;
 constexpr int kToneAmpQ15 = 16384;  // 0.5 full scale (-6 dBFS)
 constexpr int kQuietAmpQ15 = 3277;  // 0.1 full scale (-20 dBFS)
@@ -88,10 +92,10 @@ void fillData(uint32_t lsn, uint32_t count, uint8_t* out) {
         uint8_t* p = out + size_t(s) * kSectorBytes;
         std::memset(p, 0, kSectorBytes);
         std::memset(p + 1, 0xFF, 10);
-        const uint32_t a = sector + 150;
-        p[12] = bcd(a / 4500);
-        p[13] = bcd((a / 75) % 60);
-        p[14] = bcd(a % 75);
+        const uint32_t a = sector + cdtiming::kLeadInFrames;
+        p[12] = bcd(a / kFramesPerMinute);
+        p[13] = bcd((a / kFramesPerSecond) % 60);
+        p[14] = bcd(a % kFramesPerSecond);
         p[15] = 1;
         const uint32_t salt = static_cast<uint32_t>(mix64(sector));
         for (int j = 0; j < 2048; ++j) {
@@ -170,8 +174,9 @@ void validate(const DiscPlan& discPlan) {
         if (t.sectors == 0) throw std::runtime_error("testdisc: a track needs >= 1 sector");
         total += uint64_t(t.sectors) + t.index0 + t.pregap;
     }
-    if (discPlan.cdExtra) total += kSessionGap;
-    if (total > 100u * 60u * 75u) throw std::runtime_error("testdisc: disc longer than 100 min");
+    if (discPlan.cdExtra) total += kSessionGapSectors;
+    if (total > uint64_t(100) * kFramesPerMinute)
+        throw std::runtime_error("testdisc: disc longer than 100 min");
 }
 
 DiscLayout buildLayout(const DiscPlan& discPlan, const std::string& cueFileName = "disc.cue") {
@@ -229,8 +234,8 @@ DiscLayout buildLayout(const DiscPlan& discPlan, const std::string& cueFileName 
         t.session = extraData ? 2 : 1;
         t.file = fileFor(i, t.data);
         if (extraData) {
-            addRegion({Region::Zero, pos, kSessionGap, i, pos, false}, t.file);
-            pos += kSessionGap;
+            addRegion({Region::Zero, pos, kSessionGapSectors, i, pos, false}, t.file);
+            pos += kSessionGapSectors;
         } else {
             t.pregap = ts.pregap;
             t.index0 = ts.index0 + (i == 0 ? discPlan.hiddenSectors : 0);
@@ -291,8 +296,8 @@ void fillRange(const DiscPlan& discPlan, const DiscLayout& d, uint32_t lsn, uint
 
 std::string msf(uint32_t sectors) {
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%02u:%02u:%02u", sectors / 4500, (sectors / 75) % 60,
-                  sectors % 75);
+    std::snprintf(buf, sizeof buf, "%02u:%02u:%02u", sectors / kFramesPerMinute,
+                  (sectors / kFramesPerSecond) % 60, sectors % kFramesPerSecond);
     return buf;
 }
 
@@ -364,13 +369,11 @@ ExpectedDisc expectedToc(const DiscPlan& discPlan) {
         x.data = t.data;
         x.startSector = t.start;
         x.session = t.session;
-        if (i + 1 == d.tracks.size()) {
-            x.sectors = d.leadOut - t.start;
-        } else if (d.tracks[i + 1].session != t.session) {
-            x.sectors = d.tracks[i + 1].start - kSessionGap - t.start;
-        } else {
-            x.sectors = d.tracks[i + 1].start - t.start;
-        }
+        const bool last = i + 1 == d.tracks.size();
+        const uint32_t next = last ? d.leadOut : d.tracks[i + 1].start;
+        const bool laterSession = !last && d.tracks[i + 1].session != t.session;
+        x.sectors =
+            static_cast<uint32_t>(cdtiming::trackEnd(t.start, next, laterSession) - t.start);
         e.tracks.push_back(x);
     }
     return e;

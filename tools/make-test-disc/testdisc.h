@@ -13,7 +13,7 @@
 // hiddenSectors for the usual track 1 without a pregap of its own.
 //
 // CD-Extra (DiscPlan::cdExtra): the last track is a MODE1/2352 data track in session 2. It
-// starts kSessionGap (11400) sectors after the end of session 1's last audio sector; the
+// starts cdtiming::kSessionGapSectors sectors after the end of session 1's last audio sector; the
 // gap holds no file bytes (in a SingleBin file the data bytes directly follow the audio)
 // and reads as zeros. The data track's own index0/pregap are ignored (taken as 0): the
 // session gap already includes its pregap.
@@ -52,10 +52,11 @@
 #include <string>
 #include <vector>
 
+#include "cdtiming.h"
+
 namespace testdisc {
 
-constexpr int kSectorBytes = 2352;
-constexpr uint32_t kSessionGap = 11400;  // sectors between the sessions of a CD-Extra disc
+using cdtiming::kSectorBytes;
 
 struct TrackPlan {
     uint32_t sectors = 0;  // length from INDEX 01 to the next track's INDEX 00/01
