@@ -30,8 +30,8 @@ class ExitDuringRipForm : public TCDRipTestForm {
 public:
     using TCDRipTestForm::TCDRipTestForm;
     void ProcessEvents() override {
-        const bool now = afterLine >= 0 ? !TrackLineSelected(afterLine)
-                                        : Rip::RipInProgress && Progress() > 0;
+        const bool now =
+            afterLine >= 0 ? !TrackLineSelected(afterLine) : Rip::RipInProgress && Progress() > 0;
         if (exitOnChunk && now && !pressed) {
             pressed = true;
             (button ? button : static_cast<QAbstractButton*>(btnClose))->click();

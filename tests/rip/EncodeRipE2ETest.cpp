@@ -277,7 +277,8 @@ TEST_F(EncodeRipE2E, UnreadableSectorEndsTheTrackAsFailedAndJitterDoesNot) {
         "Successfully Ripped and Encoded Live to Live Track 1.ogg to Ogg Vorbis Format."));
     EXPECT_TRUE(window.statuses.contains(
         "Successfully Ripped and Encoded Live to Live Track 2.ogg to Ogg Vorbis Format."));
-    EXPECT_EQ(window.status, "Ripping and Encoding Ended with Errors - 1 of 2 Track(s) not Ripped.");
+    EXPECT_EQ(window.status,
+              "Ripping and Encoding Ended with Errors - 1 of 2 Track(s) not Ripped.");
     // The failed track's file ends with the audio read before the bad sector.
     const oggcheck::Decoded d = ExpectOgg("Live Track 1.ogg", 0, false, true);
     EXPECT_EQ(d.frames(), 400u * 588u);
@@ -293,7 +294,8 @@ TEST_F(EncodeRipE2E, DataTrackOfACdExtraDiscIsPassedOver) {
     Rip::RipTracksToOgg(window, ripper);
     EXPECT_TRUE(window.statuses.contains("Not an Audio Track - Track 3"));
     EXPECT_FALSE(std::filesystem::exists(out.file("Live Track 3.ogg")));
-    EXPECT_EQ(window.status, "Ripping and Encoding Ended with Errors - 1 of 2 Track(s) not Ripped.");
+    EXPECT_EQ(window.status,
+              "Ripping and Encoding Ended with Errors - 1 of 2 Track(s) not Ripped.");
     EXPECT_TRUE(window.SelectedLines().empty());
     // The last audio track stops where its session ends; the data track is counted.
     const oggcheck::Decoded d = ExpectOgg("Live Track 2.ogg", 1, false);
