@@ -605,6 +605,12 @@ bool TCDRipTestForm::CanPlay() {
 }
 
 void TCDRipTestForm::DriveSelBoxChange(int index) {
+    // A batch rips the lines of the disc it started on: switching drives under it would
+    // empty the list and drop its remaining tracks.
+    if (Rip::BatchRunning) {
+        DriveSelBox->setCurrentIndex(CDRipIntf::CR_GetActiveCDROM());
+        return;
+    }
     SelectCDROM(index);
     DiscInfoLoaded = false;
     DiscInfo.TrackCount = 0;
@@ -613,6 +619,7 @@ void TCDRipTestForm::DriveSelBoxChange(int index) {
 }
 
 void TCDRipTestForm::XiButton1Click() {
+    if (Rip::BatchRunning) return;  // relisting would drop the batch's remaining tracks
     if (CDRipIntf::CR_IsUnitReady()) {
         TrackList->clear();
         QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -650,7 +657,8 @@ void TCDRipTestForm::WMDeviceChange(unsigned eventCode) {
 // Playback and tray
 
 void TCDRipTestForm::btnEjectCDClick() {
-    if (Rip::RipInProgress) {
+    // Also between two tracks of a batch, where no track is being read.
+    if (Rip::RipInProgress || Rip::BatchRunning) {
         SetStatus(QStringLiteral("Busy Ripping selected track, cannot Eject CD/DVD-ROM."));
         return;
     }
@@ -658,6 +666,7 @@ void TCDRipTestForm::btnEjectCDClick() {
 }
 
 void TCDRipTestForm::btnCloseCDClick() {
+    if (Rip::BatchRunning) return;
     if (CDRipReady) CDRipIntf::CR_EjectCD(0);
 }
 void TCDRipTestForm::btnPlayTrackClick() {

@@ -3,8 +3,10 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QTest>
 
 #include "CDRipIntf.h"
@@ -32,6 +34,7 @@ protected:
         FinalizeCDRip();
         Rip::RipInProgress = false;
         Rip::CancelRequested = false;
+        Rip::BatchRunning = false;
     }
     QStringList Lines() const {
         QStringList lines;
@@ -116,6 +119,31 @@ TEST_F(TrackListTest, ChoosingADriveRelistsItsDisc) {
     form->DriveSelBoxChange(2);
     EXPECT_EQ(form->TrackList->count(), 3);
     EXPECT_EQ(lib.active, 2);
+}
+
+// Between two tracks of a batch nothing is being read, but the batch still rips the lines
+// of its disc: the drive box, Get Disc Info and the tray leave the list alone.
+TEST_F(TrackListTest, ABatchKeepsItsDiscAndItsList) {
+    Load({AudioDrive("A", {1000, 1000}), AudioDrive("C", {500, 500, 500})});
+    form->chkMulSel->click();
+    form->SelectAll1Click();
+    Rip::BatchRunning = true;
+    lib.calls.clear();
+    form->DriveSelBox->setCurrentIndex(1);
+    form->DriveSelBoxChange(1);
+    form->XiButton1Click();
+    form->btnOpenCD->click();
+    form->btnCloseCD1->click();
+    EXPECT_EQ(form->DriveSelBox->currentIndex(), 0);
+    EXPECT_EQ(lib.active, 0);
+    EXPECT_EQ(Lines().size(), 2);
+    EXPECT_EQ(form->TrackList->selectedItems().size(), 2);
+    EXPECT_EQ(lib.Count("EjectCD(1)") + lib.Count("EjectCD(0)"), 0);
+    EXPECT_EQ(form->Status(), "Busy Ripping selected track, cannot Eject CD/DVD-ROM.");
+
+    Rip::BatchRunning = false;
+    form->DriveSelBoxChange(1);
+    EXPECT_EQ(Lines().size(), 3);
 }
 
 TEST_F(TrackListTest, RemovalAndArrivalNotices) {
