@@ -72,7 +72,6 @@ void ripTracks(TRipWindow& window, TEncodeRipper& ripper, TFormat format) {
             window.ProcessEvents();
             // A cancel that came with these events: no file is begun for nothing.
             if (CancelRequested) {
-                window.SetStatus(QStringLiteral("Ripping and Encoding Canceled."));
                 cancelled = true;
                 break;
             }
@@ -105,7 +104,6 @@ void ripTracks(TRipWindow& window, TEncodeRipper& ripper, TFormat format) {
         window.ProcessEvents();
         window.DeselectTrackLine(i);
         if (CancelRequested) {
-            window.SetStatus(QStringLiteral("Ripping and Encoding Canceled."));
             cancelled = true;
             break;
         }
@@ -113,16 +111,16 @@ void ripTracks(TRipWindow& window, TEncodeRipper& ripper, TFormat format) {
     }
     window.SetRipStatus(QString());
     // The last word names the outcome: "Completed" only when every selected track was.
+    // The ripper has already said so when the cancel met a running track.
+    const QString cancelledText = QStringLiteral("Ripping and Encoding Canceled.");
     if (cancelled) {
-        if (window.Status() != QStringLiteral("Ripping and Encoding Canceled."))
-            window.SetStatus(QStringLiteral("Ripping and Encoding Canceled."));
-    } else if (failed > 0) {
-        window.SetStatus(QStringLiteral("Ripping and Encoding Ended with Errors - ") +
-                         QString::number(failed) + QStringLiteral(" of ") + QString::number(done) +
-                         QStringLiteral(" Track(s) not Ripped."));
-        window.Flash();
+        if (window.Status() != cancelledText) window.SetStatus(cancelledText);
     } else {
-        window.SetStatus(QStringLiteral("Ripping and Encoding Completed."));
+        window.SetStatus(failed == 0
+                             ? QStringLiteral("Ripping and Encoding Completed.")
+                             : QStringLiteral("Ripping and Encoding Ended with Errors - ") +
+                                   QString::number(failed) + QStringLiteral(" of ") +
+                                   QString::number(done) + QStringLiteral(" Track(s) not Ripped."));
         window.Flash();
     }
     window.SetProgress(0);

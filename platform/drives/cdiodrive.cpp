@@ -14,7 +14,6 @@
 #include <map>
 #include <mutex>
 #include <set>
-#include <thread>
 #include <vector>
 
 #include "backends.h"
@@ -54,7 +53,7 @@ unsigned readBudget(int retries, bool paranoiaOff) {
 // What the reader reading on this thread asks of the drive.
 struct ReadScope {
     const FaultPlan* plan = nullptr;
-    const SectorReader* reader = nullptr;  // whose abort flag ends a stall's wait
+    const SectorReader* reader = nullptr;  // set with the scope: its abort ends a stall's wait
     unsigned budget = 0;                   // failed reads allowed for one sector
     unsigned failedThisCall = 0;           // failed reads for the sector being read
     std::set<uint32_t> filled;             // sectors handed over as silence
@@ -110,10 +109,7 @@ long driveRead(ReadScope& scope, ReadAudioFn read, cdrom_drive_t* d, void* p, ls
     if (const FaultPlan::Stall* stall = plan.firstStallIn(first, count)) {
         scope.dead = true;
         // An abort ends the wait: the read fails at once and the rip is over.
-        if (scope.reader)
-            scope.reader->abortableSleep(stall->milliseconds);
-        else
-            std::this_thread::sleep_for(std::chrono::milliseconds(stall->milliseconds));
+        scope.reader->abortableSleep(stall->milliseconds);
         if (stop < 0 || int64_t(stall->sector) < stop) stop = stall->sector;
     }
     if (stop >= 0) {

@@ -62,6 +62,7 @@ struct FaultPlan {
 class Pacer {
 public:
     explicit Pacer(uint32_t sectorsPerSecond) : rate_(sectorsPerSecond) {}
+    bool active() const { return rate_ != 0; }
     // Waits until one more sector may have arrived. Does nothing at rate 0.
     void takeSector();
 

@@ -91,8 +91,8 @@ public:
             jitter = !faults_.empty() && faults_.jitterIn(uint32_t(next_), n);
         }
         // A slow drive hands the sectors over one by one, and stops at an abort with
-        // those it has.
-        for (uint32_t k = 0; k < n; ++k) {
+        // those it has; a file read at full speed has nothing to wait for.
+        for (uint32_t k = 0; pacer_.active() && k < n; ++k) {
             if (aborted()) {
                 n = k;
                 jitter = jitter && faults_.jitterIn(uint32_t(next_), n);
