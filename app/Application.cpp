@@ -8,7 +8,6 @@
 #include "CDRipIntf.h"
 #include "CDRipTest.h"
 #include "CommandLine.h"
-#include "RipThreads.h"
 #include "Skin.h"
 #include "UiServices.h"
 #include "VorbisDll.h"
@@ -56,8 +55,6 @@ int SonvaleMain(int argc, char** argv) {
                          &TCDRipTestForm::WMDeviceChange);
         form.show();
         exitCode = QApplication::exec();
-        // A launcher thread whose batch has just returned may still be finishing.
-        Rip::TRipLauncherThread::WaitForLaunchers();
         // Unbind before the windows go, in the reverse order of start-up.
         VorbisDll::UnloadVorbisLibrary();
         CDRipIntf::FinalizeCDRip();

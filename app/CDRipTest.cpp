@@ -8,6 +8,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QEventLoop>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QLabel>
@@ -30,8 +31,6 @@
 #include "EncodeBatch.h"
 #include "Genres.h"
 #include "RbPanel.h"
-#include "RipState.h"
-#include "RipThreads.h"
 #include "Skin.h"
 #include "VorbisDll.h"
 #include "WaveBatch.h"
@@ -97,10 +96,10 @@ TCDRipTestForm::TCDRipTestForm(TUiServices& services, QWidget* parent)
 }
 
 TCDRipTestForm::~TCDRipTestForm() {
+    // A batch still running would call a window that is gone.
+    EndBatch();
     // Closing the device ends its playback, so no notice is sent to a window going away.
     MediaPlayer1.Close();
-    // FormDestroy: a chunk buffer still held is released with the window.
-    WaveRipper.FreeChunkBuffer();
 }
 
 void TCDRipTestForm::buildControls() {
@@ -322,7 +321,6 @@ void TCDRipTestForm::setTabOrders() {
 
 void TCDRipTestForm::SetStatus(const QString& text) {
     lblStatus->setText(text);
-    lblStatus->repaint();
 }
 QString TCDRipTestForm::Status() const {
     return lblStatus->text();
@@ -331,38 +329,25 @@ QString TCDRipTestForm::Status() const {
 // ---------------------------------------------------------------------------------------
 // What the rippers see of the window
 
-QString TCDRipTestForm::DirectoryText() const {
-    return DirectoryEdit1->text();
-}
-QString TCDRipTestForm::AlbumTitle() const {
-    return edtAlbumName->text();
-}
-QString TCDRipTestForm::ArtistName() const {
-    return edtArtistName->text();
+TRipChoices TCDRipTestForm::Choices() {
+    TRipChoices choices;
+    choices.Directory = DirectoryEdit1->text();
+    choices.Album = edtAlbumName->text();
+    choices.Artist = edtArtistName->text();
+    choices.RecordingName = edtRecName->text();
+    choices.Genre = ComboBox1->currentText();
+    choices.Stereo = rdbStereo->isChecked();
+    choices.Mono = rdbMono->isChecked();
+    choices.PersonalComputer = rdbPC->isChecked();
+    choices.PersonalDevice = rdbPLD->isChecked();
+    choices.MultipleTracks = chkMulSel->isChecked();
+    return choices;
 }
 QString TCDRipTestForm::RecordingName() const {
     return edtRecName->text();
 }
 void TCDRipTestForm::SetRecordingName(const QString& text) {
     edtRecName->setText(text);
-}
-QString TCDRipTestForm::GenreText() const {
-    return ComboBox1->currentText();
-}
-bool TCDRipTestForm::StereoChecked() const {
-    return rdbStereo->isChecked();
-}
-bool TCDRipTestForm::MonoChecked() const {
-    return rdbMono->isChecked();
-}
-bool TCDRipTestForm::PersonalComputerChecked() const {
-    return rdbPC->isChecked();
-}
-bool TCDRipTestForm::PersonalDeviceChecked() const {
-    return rdbPLD->isChecked();
-}
-bool TCDRipTestForm::MultipleTracksChecked() const {
-    return chkMulSel->isChecked();
 }
 int TCDRipTestForm::TrackLineCount() const {
     return TrackList->count();
@@ -379,32 +364,25 @@ void TCDRipTestForm::DeselectTrackLine(int line) {
 }
 void TCDRipTestForm::SetRipStatus(const QString& text) {
     lblRipStatus->setText(text);
-    lblRipStatus->repaint();
 }
 void TCDRipTestForm::SetProgressRange(int minimum, int maximum) {
     Progbar1->setRange(minimum, maximum);
 }
 void TCDRipTestForm::SetProgress(int position) {
     Progbar1->setValue(position);
-    Progbar1->repaint();
 }
 int TCDRipTestForm::Progress() const {
     return Progbar1->value();
 }
-void TCDRipTestForm::ProcessEvents() {
-    QCoreApplication::processEvents();
-}
-void TCDRipTestForm::ShowInformation(const QString& text) {
-    services_.Information(this, text);
-}
-void TCDRipTestForm::ShowError(const QString& text) {
-    services_.Error(this, text);
-}
-void TCDRipTestForm::ShowMessageBox(const QString& text, const QString& title) {
-    services_.MessageBox(this, text, title);
-}
-void TCDRipTestForm::Sleep(int milliseconds) {
-    services_.Sleep(milliseconds);
+void TCDRipTestForm::ShowDialog(TDialog kind, const QString& text, const QString& title) {
+    switch (kind) {
+        case TDialog::Information:
+            return services_.Information(this, text);
+        case TDialog::Error:
+            return services_.Error(this, text);
+        case TDialog::Box:
+            return services_.MessageBox(this, text, title);
+    }
 }
 void TCDRipTestForm::Flash() {
     services_.Flash(this);
@@ -468,14 +446,12 @@ void TCDRipTestForm::closeEvent(QCloseEvent* event) {
 void TCDRipTestForm::FormClose() {
     if (closing_) return;
     closing_ = true;
-    // However the window is closed, a running rip is cancelled and its batch rips no
-    // further track: nothing goes on ripping once the window is gone.
-    exitRequested_ = true;
-    if (Rip::RipInProgress) btnCancelRipClick();
+    // However the window is closed, a running batch is cancelled and the window waits for
+    // its track's clean-up (sizes filled in, streams closed): nothing goes on ripping once
+    // the window is gone, and no file is left half written.
+    EndBatch();
     btnSaveSettingsClick();
     MediaPlayer1.Close();
-    // The program ends once control is back in the main loop: a rip running further
-    // down this thread's stack finishes its current step first.
     QCoreApplication::quit();
 }
 
@@ -597,7 +573,7 @@ bool TCDRipTestForm::CanPlay() {
         services_.MessageBox(this, QStringLiteral("Not an Audio CD."), QStringLiteral("OK"));
         return false;
     }
-    if (Rip::RipInProgress) {
+    if (BatchRunning()) {
         services_.MessageBox(this, QStringLiteral("Ripping in Progress."), QStringLiteral("OK"));
         return false;
     }
@@ -607,7 +583,7 @@ bool TCDRipTestForm::CanPlay() {
 void TCDRipTestForm::DriveSelBoxChange(int index) {
     // A batch rips the lines of the disc it started on: switching drives under it would
     // empty the list and drop its remaining tracks.
-    if (Rip::BatchRunning) {
+    if (BatchRunning()) {
         DriveSelBox->setCurrentIndex(CDRipIntf::CR_GetActiveCDROM());
         return;
     }
@@ -619,7 +595,7 @@ void TCDRipTestForm::DriveSelBoxChange(int index) {
 }
 
 void TCDRipTestForm::XiButton1Click() {
-    if (Rip::BatchRunning) return;  // relisting would drop the batch's remaining tracks
+    if (BatchRunning()) return;  // relisting would drop the batch's remaining tracks
     if (CDRipIntf::CR_IsUnitReady()) {
         TrackList->clear();
         QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -645,7 +621,12 @@ void TCDRipTestForm::WMDeviceChange(unsigned eventCode) {
             LoadDiscInfo();
         }
     } else if (eventCode == kDeviceRemoveComplete) {
-        if (Rip::RipInProgress) btnCancelRipClick();
+        // The batch ends with its running track; it rips from its own copy of the disc's
+        // table, so forgetting the disc here takes nothing from under it.
+        if (job_) {
+            job_->Cancel();
+            removedDuringBatch_ = true;
+        }
         SetStatus(QStringLiteral("Media is Removed."));
         TrackList->clear();
         DiscInfoLoaded = false;
@@ -658,7 +639,7 @@ void TCDRipTestForm::WMDeviceChange(unsigned eventCode) {
 
 void TCDRipTestForm::btnEjectCDClick() {
     // Also between two tracks of a batch, where no track is being read.
-    if (Rip::RipInProgress || Rip::BatchRunning) {
+    if (BatchRunning()) {
         SetStatus(QStringLiteral("Busy Ripping selected track, cannot Eject CD/DVD-ROM."));
         return;
     }
@@ -666,7 +647,7 @@ void TCDRipTestForm::btnEjectCDClick() {
 }
 
 void TCDRipTestForm::btnCloseCDClick() {
-    if (Rip::BatchRunning) return;
+    if (BatchRunning()) return;
     if (CDRipReady) CDRipIntf::CR_EjectCD(0);
 }
 void TCDRipTestForm::btnPlayTrackClick() {
@@ -745,25 +726,104 @@ void TCDRipTestForm::btnSaveSettingsClick() {
 // ---------------------------------------------------------------------------------------
 // Ripping commands
 
+bool TCDRipTestForm::RipSelectionReady() {
+    const int current = TrackList->currentRow();
+    if (current != -1 && TrackLineSelected(current)) return true;
+    services_.Information(this, QStringLiteral("Please select track(s) to Rip."));
+    return false;
+}
+
+std::optional<Rip::TBatchPlan> TCDRipTestForm::planBatch(Rip::TRipFormat format) {
+    // The checks run in the order each command has always made them.
+    const auto listed = [this] {
+        if (TrackList->count() == 0) {
+            services_.Information(this, QStringLiteral("Track List is Empty."));
+            return false;
+        }
+        if (edtRecName->text().isEmpty()) {
+            services_.Information(this, QStringLiteral("Please insert a Recording Name."));
+            return false;
+        }
+        return true;
+    };
+    if (format == Rip::TRipFormat::Wave) {
+        if (!listed()) return std::nullopt;
+        if (!CDRipReady) {
+            SetStatus(QStringLiteral("Sonvale is not ready."));
+            return std::nullopt;
+        }
+        if (!IsAudioCDReady()) return std::nullopt;
+    } else {
+        if (!IsAudioCDReady()) return std::nullopt;
+        if (format == Rip::TRipFormat::Ogg && !VorbisDll::VorbisLibraryReady()) {
+            services_.MessageBox(this, QStringLiteral("Vorbis.DLL is not Ready."),
+                                 QStringLiteral("OK"));
+            return std::nullopt;
+        }
+        if (!listed()) return std::nullopt;
+    }
+    // One batch at a time.
+    if (BatchRunning()) return std::nullopt;
+    Rip::TBatchPlan plan;
+    for (int i = 0; i < TrackList->count(); ++i)
+        if (TrackLineSelected(i)) plan.Lines.push_back(i);
+    plan.Disc = DiscInfo;
+    return plan;
+}
+
+void TCDRipTestForm::startBatch(Rip::TRipFormat format) {
+    if (!RipSelectionReady()) return;
+    std::optional<Rip::TBatchPlan> plan = planBatch(format);
+    if (!plan) return;
+    job_ = std::make_unique<Rip::TRipJob>(this, *this, format, std::move(*plan),
+                                          MakeRipControl ? MakeRipControl() : nullptr);
+    // Queued after everything the batch said to the window: when this runs, the window
+    // shows the batch's last word.
+    connect(job_->Thread(), &QThread::finished, this, &TCDRipTestForm::batchEnded,
+            Qt::QueuedConnection);
+    job_->Start();
+}
+
+void TCDRipTestForm::batchEnded() {
+    if (!job_ || !job_->Finished()) return;
+    job_.reset();
+    // The batch's last word may have come after the notice: what the window shows now, an
+    // empty list, is what the status line ends with.
+    if (removedDuringBatch_) SetStatus(QStringLiteral("Media is Removed."));
+    removedDuringBatch_ = false;
+}
+
+void TCDRipTestForm::EndBatch() {
+    if (!job_) return;
+    job_->Cancel();
+    if (!job_->Finished()) {
+        // The batch may still ask the window something (its choices, a dialog), so the
+        // window keeps answering while it waits; the user's clicks wait too.
+        QEventLoop loop;
+        connect(job_->Thread(), &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+        if (!job_->Finished()) loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    // What the batch queued for the window before it ended comes before this.
+    QCoreApplication::sendPostedEvents(this);
+    batchEnded();
+}
+
 void TCDRipTestForm::btnRipClick() {
-    if (Rip::RipSelectionReady(*this))
-        Rip::StartRipThread<Rip::TWaveThread>(this,
-                                              [this] { Rip::RipTracksToWave(*this, WaveRipper); });
+    startBatch(Rip::TRipFormat::Wave);
 }
 void TCDRipTestForm::btnMp3Click() {
-    if (Rip::RipSelectionReady(*this))
-        Rip::StartRipThread<Rip::TMP3Thread>(this,
-                                             [this] { Rip::RipTracksToMp3(*this, EncodeRipper); });
+    startBatch(Rip::TRipFormat::Mp3);
 }
 
 void TCDRipTestForm::btnOggClick() {
-    if (Rip::RipSelectionReady(*this))
-        Rip::StartRipThread<Rip::TFooThread>(this,
-                                             [this] { Rip::RipTracksToOgg(*this, EncodeRipper); });
+    startBatch(Rip::TRipFormat::Ogg);
 }
 
 void TCDRipTestForm::btnCancelRipClick() {
-    Rip::CancelRip(*this);
+    if (job_ && !job_->Cancelled())
+        job_->Cancel();
+    else if (!job_)
+        SetStatus(QStringLiteral("CD/DVD-ROM is Not Ripping any Data."));
 }
 
 void TCDRipTestForm::TrackListClick() {

@@ -1,13 +1,15 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
 
-#include "EncodeRipper.h"
 #include "Maker.h"
 #include "MediaPlayer.h"
+#include "RipJob.h"
 #include "RipWindow.h"
 #include "UiServices.h"
-#include "WaveRipper.h"
 
 class QCheckBox;
 class QComboBox;
@@ -90,8 +92,6 @@ public:
     QLabel* lblStatus = nullptr;
 
     TMediaPlayer MediaPlayer1;  // never visible; plays tracks
-    Rip::TWaveRipper WaveRipper{*this};
-    Rip::TEncodeRipper EncodeRipper{*this};  // MP3 and Ogg Vorbis tracks
 
     TfrmNewDir* frmNewDir = nullptr;  // the new-directory dialog, reused for every showing
 
@@ -100,39 +100,37 @@ public:
 
     // The status line: one message at a time.
     void SetStatus(const QString& text) override;
-    QString Status() const override;
+    QString Status() const;
 
-    // What the rippers see of the window.
-    QString DirectoryText() const override;
-    QString AlbumTitle() const override;
-    QString ArtistName() const override;
-    QString RecordingName() const override;
+    // What a batch sees of the window (on this thread; its launcher thread goes through a
+    // TQueuedRipWindow).
+    TRipChoices Choices() override;
     void SetRecordingName(const QString& text) override;
-    QString GenreText() const override;
-    bool StereoChecked() const override;
-    bool MonoChecked() const override;
-    bool PersonalComputerChecked() const override;
-    bool PersonalDeviceChecked() const override;
-    bool MultipleTracksChecked() const override;
-    int TrackLineCount() const override;
-    int CurrentTrackLine() const override;
-    bool TrackLineSelected(int line) const override;
     void DeselectTrackLine(int line) override;
     void SetRipStatus(const QString& text) override;
     void SetProgressRange(int minimum, int maximum) override;
     void SetProgress(int position) override;
-    int Progress() const override;
-    void ProcessEvents() override;
-    void ShowInformation(const QString& text) override;
-    void ShowError(const QString& text) override;
-    void ShowMessageBox(const QString& text, const QString& title) override;
-    void Sleep(int milliseconds) override;
     void Flash() override;
-    bool Closing() const override { return exitRequested_; }
+    void ShowDialog(TDialog kind, const QString& text, const QString& title) override;
+
+    QString RecordingName() const;
+    int TrackLineCount() const;
+    int CurrentTrackLine() const;
+    bool TrackLineSelected(int line) const;
+    int Progress() const;
+
+    // Makes each batch's control; null: the batch's own. Tests record the pauses with it.
+    std::function<std::unique_ptr<Rip::TRipControl>()> MakeRipControl;
+
+    // A batch is running, from its rip command until its launcher thread has ended.
+    bool BatchRunning() const { return job_ != nullptr; }
+    // Cancels the running batch, if any, and handles events until its thread has ended
+    // and the window has taken all it said; the window's thread never blocks on it.
+    void EndBatch();
 
     // Disc and track listing
     void LoadDiscInfo();
-    bool IsAudioCDReady() override;
+    bool IsAudioCDReady();
     bool CanPlay();
     static QString TrackLine(int trackIndex, bool audio, uint32_t length);
 
@@ -187,9 +185,16 @@ private:
     void buildControls();
     void setTabOrders();
     QString discTypeMessage() const;
+    // The rip commands' first check: the current line is selected; else says so.
+    bool RipSelectionReady();
+    // The checks a rip command makes before a batch; the plan, or none after saying why.
+    std::optional<Rip::TBatchPlan> planBatch(Rip::TRipFormat format);
+    void startBatch(Rip::TRipFormat format);
+    void batchEnded();
 
     TUiServices& services_;
     bool shown_ = false;
     bool closing_ = false;
-    bool exitRequested_ = false;  // the window is closing: batches end with the running track
+    std::unique_ptr<Rip::TRipJob> job_;  // the running batch
+    bool removedDuringBatch_ = false;    // its disc went while it ran
 };

@@ -21,7 +21,7 @@
 
 #include "CDRipIntf.h"
 #include "EncodeBatch.h"
-#include "RipWindow.h"
+#include "FakeRipWindow.h"
 #include "VorbisDll.h"
 #include "WavWriter.h"
 #include "testdisc.h"
@@ -34,56 +34,22 @@ namespace {
 // The window as far as a batch needs it: the first lines selected, one file per track,
 // stereo and "Personal Computer", no pause between tracks (the real window waits two
 // seconds there, which is neither reading nor encoding).
-class BenchWindow : public TRipWindow {
-public:
-    BenchWindow(QString dir, int lines, int selected) : dir_(std::move(dir)) {
-        for (int i = 0; i < lines; ++i) selected_.push_back(i < selected);
-    }
-    void SelectAgain(int selected) {
-        for (size_t i = 0; i < selected_.size(); ++i) selected_[i] = int(i) < selected;
-    }
-    QString DirectoryText() const override { return dir_; }
-    QString AlbumTitle() const override { return QStringLiteral("Bench"); }
-    QString ArtistName() const override { return QStringLiteral("Sonvale"); }
-    QString RecordingName() const override { return name_; }
-    void SetRecordingName(const QString& text) override { name_ = text; }
-    QString GenreText() const override { return QStringLiteral("Test"); }
-    bool StereoChecked() const override { return true; }
-    bool MonoChecked() const override { return false; }
-    bool PersonalComputerChecked() const override { return true; }
-    bool PersonalDeviceChecked() const override { return false; }
-    bool MultipleTracksChecked() const override { return true; }
-    int TrackLineCount() const override { return int(selected_.size()); }
-    int CurrentTrackLine() const override { return 0; }
-    bool TrackLineSelected(int line) const override { return selected_[size_t(line)]; }
-    void DeselectTrackLine(int line) override { selected_[size_t(line)] = false; }
-    bool IsAudioCDReady() override { return true; }
-    void SetStatus(const QString& text) override { status_ = text; }
-    QString Status() const override { return status_; }
-    void SetRipStatus(const QString&) override {}
-    void SetProgressRange(int, int) override {}
-    void SetProgress(int) override {}
-    int Progress() const override { return 0; }
-    void ProcessEvents() override {}
-    void ShowInformation(const QString& text) override { problems_ += text + "; "; }
-    void ShowError(const QString& text) override { problems_ += text + "; "; }
-    void ShowMessageBox(const QString& text, const QString&) override { problems_ += text + "; "; }
-    void Sleep(int) override {}
-    void Flash() override {}
+void prepare(FakeRipWindow& window, const QString& dir, int lines, int selected) {
+    window.choices.Directory = dir;
+    window.choices.Album = QStringLiteral("Bench");
+    window.choices.Artist = QStringLiteral("Sonvale");
+    window.choices.Genre = QStringLiteral("Test");
+    window.choices.MultipleTracks = true;
+    window.selected.clear();
+    for (int i = 0; i < lines; ++i) window.selected.push_back(i < selected);
+}
 
-    // The last status text, and every dialog the batch showed.
-    std::string Outcome() const {
-        return (status_ + (problems_.isEmpty() ? QString() : " / dialogs: " + problems_))
-            .toStdString();
-    }
-
-private:
-    QString dir_;
-    QString name_ = QStringLiteral("Track 1");
-    QString status_;
-    QString problems_;
-    std::vector<bool> selected_;
-};
+// The last status text, and every dialog the batch showed.
+std::string outcome(const FakeRipWindow& window) {
+    const QString dialogs = window.dialogs.join(QStringLiteral("; "));
+    return (window.status + (dialogs.isEmpty() ? QString() : " / dialogs: " + dialogs))
+        .toStdString();
+}
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -233,22 +199,24 @@ int main(int argc, char** argv) {
 
     Timing mp3, ogg;
     {
-        BenchWindow window(QString::fromStdString((root / "mp3").string()), DiscInfo.TrackCount,
-                           selected);
-        Rip::TEncodeRipper ripper(window);
+        FakeRipWindow window;
+        prepare(window, QString::fromStdString((root / "mp3").string()), DiscInfo.TrackCount,
+                selected);
+        Rip::TEncodeRipper ripper(window, window.control);
         start = std::chrono::steady_clock::now();
-        Rip::RipTracksToMp3(window, ripper);
+        Rip::RipTracksToMp3(window, window.control, ripper, window.Plan(DiscInfo));
         mp3 = {secondsSince(start), bytesIn(root / "mp3", ".mp3"), true};
-        print("sonvale mp3 192k:", mp3, audioSeconds, "rip + encode (" + window.Outcome() + ")");
+        print("sonvale mp3 192k:", mp3, audioSeconds, "rip + encode (" + outcome(window) + ")");
     }
     {
-        BenchWindow window(QString::fromStdString((root / "ogg").string()), DiscInfo.TrackCount,
-                           selected);
-        Rip::TEncodeRipper ripper(window);
+        FakeRipWindow window;
+        prepare(window, QString::fromStdString((root / "ogg").string()), DiscInfo.TrackCount,
+                selected);
+        Rip::TEncodeRipper ripper(window, window.control);
         start = std::chrono::steady_clock::now();
-        Rip::RipTracksToOgg(window, ripper);
+        Rip::RipTracksToOgg(window, window.control, ripper, window.Plan(DiscInfo));
         ogg = {secondsSince(start), bytesIn(root / "ogg", ".ogg"), true};
-        print("sonvale ogg q0.6:", ogg, audioSeconds, "rip + encode (" + window.Outcome() + ")");
+        print("sonvale ogg q0.6:", ogg, audioSeconds, "rip + encode (" + outcome(window) + ")");
     }
     FinalizeCDRip();
     VorbisDll::UnloadVorbisLibrary();

@@ -22,7 +22,6 @@
 #include "CDRipIntf.h"
 #include "CDRipTest.h"
 #include "DirectoryEdit.h"
-#include "RipThreads.h"
 #include "UiServices.h"
 #include "VorbisDll.h"
 #include "testdisc.h"
@@ -76,7 +75,7 @@ Figures runBatch(TCDRipTestForm& form, QPushButton* button, int cancelAtMs) {
             form.btnCancelCDRip->click();
             cancelledAt = cancelAtMs;
         }
-        if (batchEnded(form) && Rip::TRipLauncherThread::LiveLaunchers() == 0) {
+        if (batchEnded(form) && !form.BatchRunning()) {
             if (cancelledAt >= 0) f.cancelToEndMs = double(now - cancelledAt);
             loop.quit();
         }
@@ -148,7 +147,6 @@ int main(int argc, char** argv) {
                 }
             }
         }
-        Rip::TRipLauncherThread::WaitForLaunchers();
         VorbisDll::UnloadVorbisLibrary();
         CDRipIntf::FinalizeCDRip();
     }

@@ -15,8 +15,7 @@
 #include <vector>
 
 #include "CDRipIntf.h"
-#include "RipState.h"
-#include "RipWindow.h"
+#include "FakeRipWindow.h"
 #include "WaveBatch.h"
 #include "testdisc.h"
 
@@ -27,44 +26,12 @@ namespace {
 
 // The window as far as a batch needs it: every line selected, one file per track, no
 // pause between tracks (the real window waits two seconds there, which is not reading).
-class BenchWindow : public TRipWindow {
-public:
-    BenchWindow(QString dir, int lines) : dir_(std::move(dir)), selected_(size_t(lines), true) {}
-    QString DirectoryText() const override { return dir_; }
-    QString AlbumTitle() const override { return QStringLiteral("Bench"); }
-    QString ArtistName() const override { return QString(); }
-    QString RecordingName() const override { return name_; }
-    void SetRecordingName(const QString& text) override { name_ = text; }
-    QString GenreText() const override { return QString(); }
-    bool StereoChecked() const override { return true; }
-    bool MonoChecked() const override { return false; }
-    bool PersonalComputerChecked() const override { return true; }
-    bool PersonalDeviceChecked() const override { return false; }
-    bool MultipleTracksChecked() const override { return true; }
-    int TrackLineCount() const override { return int(selected_.size()); }
-    int CurrentTrackLine() const override { return 0; }
-    bool TrackLineSelected(int line) const override { return selected_[size_t(line)]; }
-    void DeselectTrackLine(int line) override { selected_[size_t(line)] = false; }
-    bool IsAudioCDReady() override { return true; }
-    void SetStatus(const QString& text) override { status_ = text; }
-    QString Status() const override { return status_; }
-    void SetRipStatus(const QString&) override {}
-    void SetProgressRange(int, int) override {}
-    void SetProgress(int) override {}
-    int Progress() const override { return 0; }
-    void ProcessEvents() override {}
-    void ShowInformation(const QString& text) override { status_ = text; }
-    void ShowError(const QString& text) override { status_ = text; }
-    void ShowMessageBox(const QString& text, const QString&) override { status_ = text; }
-    void Sleep(int) override {}
-    void Flash() override {}
-
-private:
-    QString dir_;
-    QString name_ = QStringLiteral("Track 1");
-    QString status_;
-    std::vector<bool> selected_;
-};
+void prepare(FakeRipWindow& window, const QString& dir, int lines) {
+    window.choices.Directory = dir;
+    window.choices.Album = QStringLiteral("Bench");
+    window.choices.MultipleTracks = true;
+    window.selected.assign(size_t(lines), true);
+}
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -160,15 +127,16 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    BenchWindow window(QString::fromStdString((root / "wav").string()), DiscInfo.TrackCount);
-    Rip::TWaveRipper ripper(window);
+    FakeRipWindow window;
+    prepare(window, QString::fromStdString((root / "wav").string()), DiscInfo.TrackCount);
+    Rip::TWaveRipper ripper(window, window.control);
     start = std::chrono::steady_clock::now();
-    Rip::RipTracksToWave(window, ripper);
+    Rip::RipTracksToWave(window, window.control, ripper, window.Plan(DiscInfo));
     double elapsed = secondsSince(start);
     printf("sonvale wav:  %.2f s, %.1fx real time, %.1f MB/s, %llu bytes written (%s)\n", elapsed,
            audioSeconds / elapsed, bytesIn(root / "wav", ".wav") / elapsed / 1e6,
            static_cast<unsigned long long>(bytesIn(root / "wav", ".wav")),
-           window.Status().toUtf8().constData());
+           window.status.toUtf8().constData());
     FinalizeCDRip();
 
     const std::string paranoia = findInPath("cd-paranoia");

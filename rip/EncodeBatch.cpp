@@ -1,9 +1,7 @@
 #include "EncodeBatch.h"
 
 #include "CDRipIntf.h"
-#include "RipState.h"
 #include "VorbisDll.h"
-#include "WaveBatch.h"
 
 namespace Rip {
 
@@ -13,33 +11,15 @@ namespace {
 
 enum class TFormat { Mp3, Ogg };
 
-// Whatever ends the batch, the next one may start.
-struct TBatchGuard {
-    TBatchGuard() { BatchRunning = true; }
-    ~TBatchGuard() {
-        BatchRunning = false;
-        RipInProgress = false;
-    }
-};
-
-void ripTracks(TRipWindow& window, TEncodeRipper& ripper, TFormat format) {
+void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
+               const TBatchPlan& plan, TFormat format) {
     const bool ogg = format == TFormat::Ogg;
-    if (!window.IsAudioCDReady()) return;
+    // The window refuses first; a batch asked to run without the library still refuses
+    // rather than fail track after track.
     if (ogg && !VorbisDll::VorbisLibraryReady()) {
         window.ShowMessageBox(QStringLiteral("Vorbis.DLL is not Ready."), QStringLiteral("OK"));
         return;
     }
-    if (window.TrackLineCount() == 0) {
-        window.ShowInformation(QStringLiteral("Track List is Empty."));
-        return;
-    }
-    if (window.RecordingName().isEmpty()) {
-        window.ShowInformation(QStringLiteral("Please insert a Recording Name."));
-        return;
-    }
-    if (RipInProgress || BatchRunning) return;
-    const TBatchGuard running;
-
     CDRipIntf::CR_StopPlayTrack();
     // Chosen once: a change of the choices during an MP3 batch applies to the next batch.
     const BE_CONFIG mp3Config = ogg ? BE_CONFIG{} : ripper.BuildMp3Config();
@@ -47,52 +27,50 @@ void ripTracks(TRipWindow& window, TEncodeRipper& ripper, TFormat format) {
     const QString formatName =
         ogg ? QStringLiteral(" to Ogg Vorbis Format.") : QStringLiteral(" to MP3 Format.");
 
-    // The list is counted afresh for every line: a removed disc empties it meanwhile.
     // A cancel, or Exit, ends the batch with the running track: a user who cancels means
     // the batch, and the program must not go on ripping, unseen, after it was told to end.
     int failed = 0;
     int done = 0;
     bool cancelled = false;
-    for (int i = 0; i < window.TrackLineCount(); ++i) {
-        if (!window.TrackLineSelected(i)) continue;
-        if (window.Closing()) {
+    bool saidCancelled = false;
+    for (const int line : plan.Lines) {
+        if (control.Cancelled()) {
             cancelled = true;
             break;
         }
-        const int n = i + 1;
+        const int n = line + 1;
         window.SetRipStatus(ogg ? QStringLiteral("Ripping to Ogg Vorbis")
                                 : QStringLiteral("Ripping to MP3 Format"));
-        if (window.MultipleTracksChecked())
+        if (window.Choices().MultipleTracks)
             window.SetRecordingName(QStringLiteral("Track ") + QString::number(n));
         const VbEncConfig oggConfig = ogg ? ripper.BuildOggConfig() : VbEncConfig{};
-        RipInProgress = true;
-        CancelRequested = false;
 
-        if (n <= DiscInfo.TrackCount && n <= kMaxTracks && DiscInfo.Entry(n).Audio == 1) {
-            window.ProcessEvents();
-            // A cancel that came with these events: no file is begun for nothing.
-            if (CancelRequested) {
+        if (n <= plan.Disc.TrackCount && n <= kMaxTracks && plan.Disc.Entry(n).Audio == 1) {
+            // Named as they stand now, the track's own name included.
+            const TRipChoices choices = window.Choices();
+            const QString baseName =
+                choices.Album + QLatin1Char(' ') + choices.RecordingName + extension;
+            const QString fileName =
+                EncodedFileName(choices.Directory, choices.Album, choices.RecordingName, extension);
+            // A cancel that came as the track began: no file is begun for nothing.
+            if (control.Cancelled()) {
                 cancelled = true;
                 break;
             }
-            // Named as they stand now: the texts may have been edited while events ran.
-            const QString album = window.AlbumTitle();
-            const QString recordingName = window.RecordingName();
-            const QString baseName = album + QLatin1Char(' ') + recordingName + extension;
-            const QString fileName =
-                EncodedFileName(window.DirectoryText(), album, recordingName, extension);
             const auto index = static_cast<uint8_t>(n);
-            const int32_t result = ogg ? ripper.EncodeTrackToOgg(index, fileName, oggConfig)
-                                       : ripper.EncodeTrackToMp3(index, fileName, mp3Config);
+            const int32_t result =
+                ogg ? ripper.EncodeTrackToOgg(plan.Disc, index, fileName, oggConfig)
+                    : ripper.EncodeTrackToMp3(plan.Disc, index, fileName, mp3Config);
             CDRipIntf::CR_CloseRipper();
             // The cancelled track's line stays selected, as its file is not whole.
-            if (CancelRequested) {
+            if (control.Cancelled()) {
                 cancelled = true;
+                saidCancelled = ripper.LastTrackCancelled();
                 break;
             }
             if (result == 0)
-                window.SetStatus(QStringLiteral("Successfully Ripped and Encoded ") + album +
-                                 QStringLiteral(" to ") + baseName + formatName);
+                window.SetStatus(QStringLiteral("Successfully Ripped and Encoded ") +
+                                 choices.Album + QStringLiteral(" to ") + baseName + formatName);
             else
                 ++failed;
         } else {
@@ -101,20 +79,19 @@ void ripTracks(TRipWindow& window, TEncodeRipper& ripper, TFormat format) {
         }
         ++done;
 
-        window.ProcessEvents();
-        window.DeselectTrackLine(i);
-        if (CancelRequested) {
+        window.DeselectTrackLine(line);
+        // The Cancel button, Exit or a removed disc end the pause and the batch with it;
+        // after the last track there is nothing left to cancel.
+        const bool last = &line == &plan.Lines.back();
+        if (control.Pause(kPauseBetweenTracks) && !last) {
             cancelled = true;
             break;
         }
-        if (!window.Closing()) window.Sleep(kPauseBetweenTracks);
     }
     window.SetRipStatus(QString());
-    // The last word names the outcome: "Completed" only when every selected track was.
-    // The ripper has already said so when the cancel met a running track.
-    const QString cancelledText = QStringLiteral("Ripping and Encoding Canceled.");
+    // The last word names the outcome: "Completed" only when every planned track was.
     if (cancelled) {
-        if (window.Status() != cancelledText) window.SetStatus(cancelledText);
+        if (!saidCancelled) window.SetStatus(QStringLiteral("Ripping and Encoding Canceled."));
     } else {
         window.SetStatus(failed == 0
                              ? QStringLiteral("Ripping and Encoding Completed.")
@@ -124,7 +101,6 @@ void ripTracks(TRipWindow& window, TEncodeRipper& ripper, TFormat format) {
         window.Flash();
     }
     window.SetProgress(0);
-    RipInProgress = false;
     CDRipIntf::CR_LockCD(0);
 }
 
@@ -135,12 +111,14 @@ QString EncodedFileName(const QString& directory, const QString& album,
     return directory + QLatin1Char('/') + album + QLatin1Char(' ') + recordingName + extension;
 }
 
-void RipTracksToMp3(TRipWindow& window, TEncodeRipper& ripper) {
-    ripTracks(window, ripper, TFormat::Mp3);
+void RipTracksToMp3(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
+                    const TBatchPlan& plan) {
+    ripTracks(window, control, ripper, plan, TFormat::Mp3);
 }
 
-void RipTracksToOgg(TRipWindow& window, TEncodeRipper& ripper) {
-    ripTracks(window, ripper, TFormat::Ogg);
+void RipTracksToOgg(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
+                    const TBatchPlan& plan) {
+    ripTracks(window, control, ripper, plan, TFormat::Ogg);
 }
 
 }  // namespace Rip

@@ -9,7 +9,6 @@
 
 #include "CDRipIntf.h"
 #include "Maker.h"
-#include "RipState.h"
 #include "VorbisDll.h"
 
 namespace Rip {
@@ -44,7 +43,6 @@ public:
     virtual void Release() = 0;
     virtual QString EncodeFailedText() const = 0;
     virtual QString FinishFailedText() const = 0;
-    virtual bool EventsAfterFinish() const { return false; }
 };
 
 namespace {
@@ -110,7 +108,6 @@ public:
     }
     QString EncodeFailedText() const override { return QStringLiteral("vbEncWrite failed "); }
     QString FinishFailedText() const override { return QStringLiteral("vbEncClose failed "); }
-    bool EventsAfterFinish() const override { return true; }
 
 private:
     TEncodeRipper& ripper_;
@@ -126,8 +123,12 @@ bool writeAll(TWavFile& file, const uint8_t* data, uint32_t count) {
 
 }  // namespace
 
-TEncodeRipper::TEncodeRipper(TRipWindow& window, TWavFileOpener opener)
-    : window_(window), opener_(std::move(opener)), allocate_(allocateBuffer), reader_(window) {}
+TEncodeRipper::TEncodeRipper(TRipWindow& window, TRipControl& control, TWavFileOpener opener)
+    : window_(window),
+      control_(control),
+      opener_(std::move(opener)),
+      allocate_(allocateBuffer),
+      reader_(window, control) {}
 
 TEncodeRipper::~TEncodeRipper() = default;
 
@@ -136,59 +137,62 @@ QString TEncodeRipper::ProgressText(int trackIndex, int percent) {
            QStringLiteral(" : ") + QString::number(percent) + QStringLiteral("% Done");
 }
 
-BE_CONFIG TEncodeRipper::BuildMp3Config() const {
+BE_CONFIG TEncodeRipper::BuildMp3Config() {
+    const TRipChoices choices = window_.Choices();
     BE_CONFIG config;
     std::memset(&config, 0, sizeof config);
     config.dwConfig = BE_CONFIG_MP3;
     config.format.mp3.dwSampleRate = 44100;
-    if (window_.StereoChecked())
+    if (choices.Stereo)
         config.format.mp3.byMode = BE_MP3_MODE_STEREO;
-    else if (window_.MonoChecked())
+    else if (choices.Mono)
         config.format.mp3.byMode = BE_MP3_MODE_MONO;
-    if (window_.PersonalComputerChecked())
+    if (choices.PersonalComputer)
         config.format.mp3.wBitrate = 192;
-    else if (window_.PersonalDeviceChecked())
+    else if (choices.PersonalDevice)
         config.format.mp3.wBitrate = 128;
     return config;
 }
 
-VbEncConfig TEncodeRipper::BuildOggConfig() const {
+VbEncConfig TEncodeRipper::BuildOggConfig() {
+    const TRipChoices choices = window_.Choices();
     VbEncConfig config;
     std::memset(&config, 0, sizeof config);
     config.dwKind = VB_CONFIG_KIND;
     config.dwFlags = 0;
     config.dwSize = VB_ENC_CONFIG_SIZE;
-    if (window_.MonoChecked())
+    if (choices.Mono)
         config.dwChannels = 1;
-    else if (window_.StereoChecked())
+    else if (choices.Stereo)
         config.dwChannels = 2;
     config.dwSampleRate = 44100;
-    if (window_.PersonalComputerChecked())
+    if (choices.PersonalComputer)
         config.fQuality = 0.6f;
-    else if (window_.PersonalDeviceChecked())
+    else if (choices.PersonalDevice)
         config.fQuality = 0.4f;
     return config;
 }
 
 void TEncodeRipper::FillOggTrackInfo(uint8_t n) {
+    const TRipChoices choices = window_.Choices();
     trackInfo_ = VbTrackInfo{};
     trackInfo_.dwSize = sizeof(VbTrackInfo);
     trackInfo_.dwReserved1 = 1;
     trackInfo_.dwReserved2 = 1;
     trackInfo_.dwReserved3 = 44;
     trackInfo_.dwReserved4 = 1;
-    CopyOggText(OggTexts.Title, window_.RecordingName());
+    CopyOggText(OggTexts.Title, choices.RecordingName);
     trackInfo_.pszTitle = OggTexts.Title;
-    CopyOggText(OggTexts.Artist, window_.ArtistName());
+    CopyOggText(OggTexts.Artist, choices.Artist);
     trackInfo_.pszArtist = OggTexts.Artist;
-    CopyOggText(OggTexts.Album, window_.AlbumTitle());
+    CopyOggText(OggTexts.Album, choices.Album);
     trackInfo_.pszAlbum = OggTexts.Album;
     CopyOggText(OggTexts.Encoder, QStringLiteral("Encoder DLL : ") +
                                       QString::fromStdString(VorbisDll::VorbisVersionText()));
     trackInfo_.pszEncoder = OggTexts.Encoder;
     trackInfo_.dwTrackNumber = n;
     trackInfo_.dwTrackCount = static_cast<uint32_t>(std::max(CDRipIntf::CR_GetNumTocEntries(), 0));
-    CopyOggText(OggTexts.Genre, window_.GenreText());
+    CopyOggText(OggTexts.Genre, choices.Genre);
     trackInfo_.pszGenre = OggTexts.Genre;
     CopyOggText(OggTexts.Comment,
                 QStringLiteral("Sonvale - ") + QString::fromLatin1(kMakerWebAddress));
@@ -197,23 +201,27 @@ void TEncodeRipper::FillOggTrackInfo(uint8_t n) {
     trackInfo_.pszDate = OggTexts.Date;
 }
 
-int32_t TEncodeRipper::EncodeTrackToMp3(uint8_t n, const QString& fileName, BE_CONFIG config) {
+int32_t TEncodeRipper::EncodeTrackToMp3(const TDiscInfo& disc, uint8_t n, const QString& fileName,
+                                        BE_CONFIG config) {
     TMp3Stream stream(config);
-    return encodeTrack(n, fileName, stream);
+    return encodeTrack(disc, n, fileName, stream);
 }
 
-int32_t TEncodeRipper::EncodeTrackToOgg(uint8_t n, const QString& fileName, VbEncConfig config) {
+int32_t TEncodeRipper::EncodeTrackToOgg(const TDiscInfo& disc, uint8_t n, const QString& fileName,
+                                        VbEncConfig config) {
     TOggStream stream(*this, n, config);
-    return encodeTrack(n, fileName, stream);
+    return encodeTrack(disc, n, fileName, stream);
 }
 
-int32_t TEncodeRipper::encodeTrack(uint8_t n, const QString& fileName, TStreamEncoder& encoder) {
+int32_t TEncodeRipper::encodeTrack(const TDiscInfo& disc, uint8_t n, const QString& fileName,
+                                   TStreamEncoder& encoder) {
     outputFailure_ = TOutputFailure::None;
+    cancelled_ = false;
     const QString okTitle = QStringLiteral("OK");
 
     // The whole track, as the Wave ripper takes it: its length already stops short of the
     // next track and of a CD-Extra session gap.
-    const TTrackEntry* entry = n >= 1 && n <= kMaxTracks ? &DiscInfo.Entry(n) : nullptr;
+    const TTrackEntry* entry = n >= 1 && n <= kMaxTracks ? &disc.Entry(n) : nullptr;
     const int64_t first = entry ? int64_t(entry->StartSector) : 0;
     const int64_t last = entry ? first + int64_t(entry->LengthSectors) - 1 : -1;
     int32_t ripSize = 0;
@@ -275,7 +283,7 @@ int32_t TEncodeRipper::encodeTrack(uint8_t n, const QString& fileName, TStreamEn
     window_.SetProgressRange(0, 100);
     window_.SetProgress(0);
     int shownPercent = -1;
-    while (!CancelRequested) {
+    while (!control_.Cancelled()) {
         const int32_t bytes = reader_.ReadPcmChunk(w);
         if (bytes <= 0) break;
         uint32_t produced = 0;
@@ -285,23 +293,20 @@ int32_t TEncodeRipper::encodeTrack(uint8_t n, const QString& fileName, TStreamEn
             return fail(encoder.EncodeFailedText() + QString::number(rc));
         if (!writeAll(*file, out.get(), produced)) return fail(QStringLiteral("Write Error"));
 
-        // Repainting an unchanged text for every chunk would only cost time.
+        // Sending an unchanged text for every chunk would only cost the window time.
         const int percent = reader_.Percent();
-        const QString text = ProgressText(n, percent);
-        if (percent != shownPercent || window_.Status() != text) {
-            window_.SetStatus(text);
+        if (percent != shownPercent) {
+            window_.SetStatus(ProgressText(n, percent));
             window_.SetProgress(percent);
             shownPercent = percent;
         }
-        window_.ProcessEvents();
     }
 
-    window_.SetProgress(CancelRequested ? 0 : 100);
-    window_.ProcessEvents();
+    const bool cancelled = control_.Cancelled();
+    window_.SetProgress(cancelled ? 0 : 100);
     uint32_t produced = 0;
     if (const uint32_t rc = encoder.Finish(out.get(), produced); rc != 0)
         return fail(encoder.FinishFailedText() + QString::number(rc));
-    if (encoder.EventsAfterFinish()) window_.ProcessEvents();
     if (!writeAll(*file, out.get(), produced)) return fail(QStringLiteral("Write error"));
 
     encoder.Release();
@@ -315,8 +320,9 @@ int32_t TEncodeRipper::encodeTrack(uint8_t n, const QString& fileName, TStreamEn
         window_.ShowError(QStringLiteral("Write error"));
         return 1;
     }
-    if (CancelRequested) {
+    if (cancelled) {
         window_.SetStatus(QStringLiteral("Ripping and Encoding Canceled."));
+        cancelled_ = true;
         return 1;
     }
     // The file holds the audio up to the library's error, but not the whole track.

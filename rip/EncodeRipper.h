@@ -1,6 +1,7 @@
 // One audio track of the disc in the active drive ripped straight into an MP3 file (through
-// libbladeenc) or an Ogg Vorbis file (through libvorbisdll), chunk by chunk, on the
-// user-interface thread; and the encoder configurations built from the window's choices.
+// libbladeenc) or an Ogg Vorbis file (through libvorbisdll), chunk by chunk, on the thread
+// that calls it (a launcher thread in the program); and the encoder configurations built
+// from the window's choices.
 #pragma once
 
 #include <QDate>
@@ -10,7 +11,9 @@
 #include <functional>
 #include <memory>
 
+#include "CDRipIntf.h"
 #include "PcmChunkReader.h"
+#include "RipControl.h"
 #include "RipWindow.h"
 #include "WavWriter.h"
 #include "WaveRipper.h"
@@ -38,16 +41,18 @@ void CopyOggText(char (&buffer)[kOggTextSize], const QString& text);
 
 class TEncodeRipper {
 public:
-    explicit TEncodeRipper(TRipWindow& window, TWavFileOpener opener = OpenPosixWavFile);
+    TEncodeRipper(TRipWindow& window, TRipControl& control,
+                  TWavFileOpener opener = OpenPosixWavFile);
     ~TEncodeRipper();
     TEncodeRipper(const TEncodeRipper&) = delete;
     TEncodeRipper& operator=(const TEncodeRipper&) = delete;
 
     // MP3 at 44100 Hz from the window's choices: stereo (mode 0) or mono (mode 3),
     // 192 kbit/s for "Personal Computer", 128 for "Personal Device".
-    BE_CONFIG BuildMp3Config() const;
+    // Each reads the window's choices as they are at the call.
+    BE_CONFIG BuildMp3Config();
     // Ogg Vorbis at 44100 Hz: 2 or 1 channels, quality 0.6 or 0.4 by the same choices.
-    VbEncConfig BuildOggConfig() const;
+    VbEncConfig BuildOggConfig();
     // Today's date, for the Ogg DATE comment; tests give a fixed one.
     using TToday = std::function<QDate()>;
     void SetToday(TToday today) { today_ = std::move(today); }
@@ -55,15 +60,20 @@ public:
     void FillOggTrackInfo(uint8_t n);
     const VbTrackInfo& OggTrackInfo() const { return trackInfo_; }
 
-    // Rip track index n of CDRipIntf::DiscInfo, the whole track, into fileName. Result 0
-    // when the track was ripped and encoded to its end; 1 otherwise (every failure, a
-    // cancel, and a track the library stopped delivering with an error). The library's
-    // ripping process stays open whenever CR_OpenRipper succeeded; the caller closes it.
-    // Expects CancelRequested to be false and entry n to be an audio track.
-    int32_t EncodeTrackToMp3(uint8_t n, const QString& fileName, BE_CONFIG config);
-    int32_t EncodeTrackToOgg(uint8_t n, const QString& fileName, VbEncConfig config);
+    // Rip track index n of disc, the whole track, into fileName. Result 0 when the track
+    // was ripped and encoded to its end; 1 otherwise (every failure, a cancel, and a track
+    // the library stopped delivering with an error). The library's ripping process stays
+    // open whenever CR_OpenRipper succeeded; the caller closes it. Expects entry n to be an
+    // audio track.
+    int32_t EncodeTrackToMp3(const CDRipIntf::TDiscInfo& disc, uint8_t n, const QString& fileName,
+                             BE_CONFIG config);
+    int32_t EncodeTrackToOgg(const CDRipIntf::TDiscInfo& disc, uint8_t n, const QString& fileName,
+                             VbEncConfig config);
 
     TOutputFailure LastOutputFailure() const { return outputFailure_; }
+    // True when the last track ended on a cancel with its file finished; the ripper has then
+    // said "Ripping and Encoding Canceled." itself.
+    bool LastTrackCancelled() const { return cancelled_; }
 
     // "Ripping and Encoding Track: N : P% Done"
     static QString ProgressText(int trackIndex, int percent);
@@ -76,15 +86,18 @@ public:
     class TStreamEncoder;  // one encoder library's calls
 
 private:
-    int32_t encodeTrack(uint8_t n, const QString& fileName, TStreamEncoder& encoder);
+    int32_t encodeTrack(const CDRipIntf::TDiscInfo& disc, uint8_t n, const QString& fileName,
+                        TStreamEncoder& encoder);
 
     TRipWindow& window_;
+    TRipControl& control_;
     TWavFileOpener opener_;
     TBufferAllocator allocate_;
     TToday today_ = &QDate::currentDate;
     TPcmChunkReader reader_;
     VbTrackInfo trackInfo_{};
     TOutputFailure outputFailure_ = TOutputFailure::None;
+    bool cancelled_ = false;
 };
 
 }  // namespace Rip

@@ -35,9 +35,8 @@ int32_t TPcmChunkReader::ReadPcmChunk(int32_t w) {
         if (ended_) break;
         held_ = 0;
         position_ = 0;
-        int32_t abort = 0;
         int32_t bytes = 0;
-        const int32_t rc = CDRipIntf::CR_RipChunk(rip_, &bytes, &abort);
+        const int32_t rc = CDRipIntf::CR_RipChunk(rip_, &bytes, control_.AbortFlag());
         if (rc == kRipChunkOk || rc == kRipChunkJitter) {
             // A jitter report still carries the best audio the drive could give.
             if (bytes > ripSize_) {

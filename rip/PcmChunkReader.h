@@ -5,13 +5,16 @@
 
 #include <cstdint>
 
+#include "RipControl.h"
 #include "RipWindow.h"
 
 namespace Rip {
 
 class TPcmChunkReader {
 public:
-    explicit TPcmChunkReader(TRipWindow& window) : window_(window) {}
+    // The control's abort flag goes with every request to the library.
+    TPcmChunkReader(TRipWindow& window, TRipControl& control)
+        : window_(window), control_(control) {}
 
     // Starts a track: the library delivers into ripBuffer (ripSize bytes), chunks go to the
     // start of sampleBuffer. Both stay the caller's.
@@ -19,7 +22,7 @@ public:
 
     // Places the next w bytes of the track at the start of the sample buffer and returns
     // their count. Every chunk is w bytes but the last, which holds whatever audio is left;
-    // 0 means the track has no more audio. An error of the library shows
+    // 0 means the track has no more audio (also once cancelled). An error of the library shows
     // "Error : CR_RipChunk" and ends the track after the audio read before it.
     int32_t ReadPcmChunk(int32_t w);
 
@@ -30,6 +33,7 @@ public:
 
 private:
     TRipWindow& window_;
+    TRipControl& control_;
     uint8_t* rip_ = nullptr;
     int32_t ripSize_ = 0;
     uint8_t* samples_ = nullptr;

@@ -2,55 +2,53 @@
 
 #include <QString>
 
-// What the rippers and batches need of the main window: the user's choices, the status
-// texts, the progress bar, the track list's selection, dialogs and the event pump. The
-// window implements it; tests implement it without widgets.
+// The user's choices as the window holds them at one moment.
+struct TRipChoices {
+    QString Directory;      // "Recording Directory"
+    QString Album;          // "Recording Album Title"
+    QString Artist;         // "Recording Artist Name"
+    QString RecordingName;  // "Recording Name"
+    QString Genre;          // "Recording Genre", picked or typed
+    bool Stereo = true;
+    bool Mono = false;
+    bool PersonalComputer = true;
+    bool PersonalDevice = false;
+    bool MultipleTracks = false;  // "Rip Multiple Tracks"
+};
+
+enum class TDialog {
+    Information,  // titled "Information"
+    Error,        // titled "Error"
+    Box,          // titled as given
+};
+
+// What a batch needs of the main window while it runs on its launcher thread. Calls that
+// change the window return at once and take effect in the order made; Choices and
+// ShowDialog wait for the window, so a batch makes them between tracks, never while a
+// chunk is being read. The window implements it on its own thread; TQueuedRipWindow
+// carries the calls of a rip thread there; tests implement it without widgets.
 class TRipWindow {
 public:
     virtual ~TRipWindow() = default;
 
     // The user's choices, read at the moment of the call.
-    virtual QString DirectoryText() const = 0;  // "Recording Directory"
-    virtual QString AlbumTitle() const = 0;     // "Recording Album Title"
-    virtual QString ArtistName() const = 0;     // "Recording Artist Name"
-    virtual QString RecordingName() const = 0;  // "Recording Name"
+    virtual TRipChoices Choices() = 0;
     virtual void SetRecordingName(const QString& text) = 0;
-    virtual QString GenreText() const = 0;  // "Recording Genre", picked or typed
-    virtual bool StereoChecked() const = 0;
-    virtual bool MonoChecked() const = 0;
-    virtual bool PersonalComputerChecked() const = 0;
-    virtual bool PersonalDeviceChecked() const = 0;
-    virtual bool MultipleTracksChecked() const = 0;  // "Rip Multiple Tracks"
-
-    // The track list: line i (from 0) stands for track index i + 1.
-    virtual int TrackLineCount() const = 0;
-    virtual int CurrentTrackLine() const = 0;  // -1 when there is no current line
-    virtual bool TrackLineSelected(int line) const = 0;
+    // Line i of the track list (from 0) stands for track index i + 1.
     virtual void DeselectTrackLine(int line) = 0;
 
-    // The disc checks of the window; false after putting the reason in the status line.
-    virtual bool IsAudioCDReady() = 0;
-
-    // Texts and progress; each update is painted at once.
-    virtual void SetStatus(const QString& text) = 0;  // the status line
-    virtual QString Status() const = 0;
+    virtual void SetStatus(const QString& text) = 0;     // the status line
     virtual void SetRipStatus(const QString& text) = 0;  // the red rip headline
     virtual void SetProgressRange(int minimum, int maximum) = 0;
     virtual void SetProgress(int position) = 0;
-    virtual int Progress() const = 0;
+    virtual void Flash() = 0;  // flash the taskbar button once
 
-    // Lets the window handle the events that are waiting (clicks on Cancel, notices).
-    virtual void ProcessEvents() = 0;
+    // A dialog with one OK button, shown modally by the window; returns once it is closed.
+    virtual void ShowDialog(TDialog kind, const QString& text, const QString& title) = 0;
 
-    // Dialogs, one OK button each.
-    virtual void ShowInformation(const QString& text) = 0;                       // information
-    virtual void ShowError(const QString& text) = 0;                             // titled "Error"
-    virtual void ShowMessageBox(const QString& text, const QString& title) = 0;  // plain
-
-    virtual void Sleep(int milliseconds) = 0;  // the pause between tracks; no events handled
-    virtual void Flash() = 0;                  // flash the taskbar button once
-
-    // True once the user has ended the program (Exit or the window's close button): a
-    // batch then rips no further track.
-    virtual bool Closing() const { return false; }
+    void ShowInformation(const QString& text) { ShowDialog(TDialog::Information, text, {}); }
+    void ShowError(const QString& text) { ShowDialog(TDialog::Error, text, {}); }
+    void ShowMessageBox(const QString& text, const QString& title) {
+        ShowDialog(TDialog::Box, text, title);
+    }
 };

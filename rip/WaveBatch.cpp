@@ -1,7 +1,6 @@
 #include "WaveBatch.h"
 
 #include "CDRipIntf.h"
-#include "RipState.h"
 
 namespace Rip {
 
@@ -9,129 +8,75 @@ using namespace CDRipIntf;
 
 namespace {
 
-// Drive parameters the Wave batch reads with: the offsets of the library's block.
-constexpr int kOffsetSpeed = 276;
-constexpr int kOffsetJitterOn = 284;
-constexpr int kOffsetRipMode = 352;
-constexpr int kOffsetParanoiaMode = 356;
-
 void setDriveParameters(TRipWindow& window) {
-    if (CDRipIntf::CR_GetCDROMParameters(&DriveParams) != 0) {
+    TDriveParams params{};
+    if (CDRipIntf::CR_GetCDROMParameters(&params) != 0) {
         window.SetStatus(QStringLiteral("Error at getting CDROM parameters"));
         return;
     }
-    SetParam(DriveParams, kOffsetSpeed, 8);
-    SetParam(DriveParams, kOffsetJitterOn, -1);
-    SetParam(DriveParams, kOffsetRipMode, 1);
-    SetParam(DriveParams, kOffsetParanoiaMode, 0xDF);
-    window.ProcessEvents();
-    window.SetStatus(CDRipIntf::CR_SetCDROMParameters(&DriveParams) == 0
+    SetParam(params, kParamSpeed, 8);
+    SetParam(params, kParamJitterCorrection, -1);
+    SetParam(params, kParamRipMode, 1);
+    SetParam(params, kParamParanoiaMode, 0xDF);
+    window.SetStatus(CDRipIntf::CR_SetCDROMParameters(&params) == 0
                          ? QStringLiteral("Set CDROM Parameters OK")
                          : QStringLiteral("Error at setting CDROM parameters"));
 }
 
 // Every end of a batch leaves the window and the drive as they were before it: the
-// headline cleared, the bar at 0, the flags down and the tray free.
-void endBatch(TRipWindow& window) {
+// headline cleared, the bar at 0 and the tray free. A null status leaves the last word to
+// whoever said it (a file that could not be created or written names itself).
+void endBatch(TRipWindow& window, const QString& status) {
+    if (!status.isNull()) window.SetStatus(status);
     window.SetRipStatus(QString());
     window.SetProgress(0);
-    RipInProgress = false;
     CDRipIntf::CR_LockCD(0);
 }
 
-struct TBatchRunning {
-    TBatchRunning() { BatchRunning = true; }
-    ~TBatchRunning() { BatchRunning = false; }
-};
-
 }  // namespace
 
-bool RipSelectionReady(TRipWindow& window) {
-    const int current = window.CurrentTrackLine();
-    if (current != -1 && window.TrackLineSelected(current)) return true;
-    window.ShowInformation(QStringLiteral("Please select track(s) to Rip."));
-    return false;
-}
-
-void CancelRip(TRipWindow& window) {
-    if (RipInProgress)
-        CancelRequested = true;
-    else
-        window.SetStatus(QStringLiteral("CD/DVD-ROM is Not Ripping any Data."));
-}
-
-void RipTracksToWave(TRipWindow& window, TWaveRipper& ripper) {
-    if (window.TrackLineCount() == 0) {
-        window.ShowInformation(QStringLiteral("Track List is Empty."));
-        return;
-    }
-    if (window.RecordingName().isEmpty()) {
-        window.ShowInformation(QStringLiteral("Please insert a Recording Name."));
-        return;
-    }
-    if (!CDRipReady) {
-        window.SetStatus(QStringLiteral("Sonvale is not ready."));
-        return;
-    }
-    if (!window.IsAudioCDReady()) return;
-    if (RipInProgress || BatchRunning) return;
-    const TBatchRunning running;
-
+void RipTracksToWave(TRipWindow& window, TRipControl& control, TWaveRipper& ripper,
+                     const TBatchPlan& plan) {
+    const QString cancelled = QStringLiteral("Ripping and Encoding Canceled.");
     CDRipIntf::CR_StopPlayTrack();
-    // The list is counted afresh for every line: a removed disc empties it meanwhile.
-    for (int i = 0; i < window.TrackLineCount(); ++i) {
-        if (!window.TrackLineSelected(i)) continue;
-        const int n = i + 1;
+    for (const int line : plan.Lines) {
+        const int n = line + 1;
         window.SetRipStatus(QStringLiteral("Ripping to Wave Format"));
-        if (window.MultipleTracksChecked())
+        if (window.Choices().MultipleTracks)
             window.SetRecordingName(QStringLiteral("Track ") + QString::number(n));
         setDriveParameters(window);
-        CancelRequested = false;
-        // Once the window is closing no further track is ripped (the events just handled
-        // may have closed it): the program must not go on ripping unseen.
-        if (window.Closing()) {
-            window.SetStatus(QStringLiteral("Ripping and Encoding Canceled."));
-            endBatch(window);
-            return;
-        }
+        // A cancel that came between two tracks (Exit, a removed disc, the Cancel button in
+        // the pause) ends the batch before the next one makes a file.
+        if (control.Cancelled()) return endBatch(window, cancelled);
 
-        const int32_t result = ripper.RipChunk(static_cast<uint8_t>(n));
+        const int32_t result = ripper.RipChunk(plan.Disc, static_cast<uint8_t>(n));
         if (result == 3) {
-            window.SetStatus(QStringLiteral("Encountered Jitter error(s) during Ripping"));
             CDRipIntf::CR_CloseRipper();
-            endBatch(window);
-            return;
+            return endBatch(window, QStringLiteral("Encountered Jitter error(s) during Ripping"));
         }
         if (result != 0) {
-            // A file that could not be created or written names itself in the status line.
-            if (ripper.LastOutputFailure() == TOutputFailure::None)
-                window.SetStatus(QStringLiteral("Encountered error(s) during Ripping"));
             CDRipIntf::CR_CloseRipper();
-            endBatch(window);
-            return;
+            return endBatch(window, ripper.LastOutputFailure() == TOutputFailure::None
+                                        ? QStringLiteral("Encountered error(s) during Ripping")
+                                        : QString());
         }
-        if (CancelRequested) {
-            window.SetStatus(QStringLiteral("Ripping and Encoding Canceled."));
+        if (control.Cancelled()) {
             CDRipIntf::CR_CloseRipper();
-            endBatch(window);
-            return;
+            return endBatch(window, cancelled);
         }
-        if (CDRipIntf::CR_CloseRipper() != 0) {
-            window.SetStatus(QStringLiteral("Error : error at Closing Ripping Process."));
-            endBatch(window);
-            return;
-        }
+        if (CDRipIntf::CR_CloseRipper() != 0)
+            return endBatch(window, QStringLiteral("Error : error at Closing Ripping Process."));
         // Named as written: the texts may have been edited while the track was ripped.
         window.SetStatus(QStringLiteral("Ripping Successfully Ended - Audio Data is Saved as ") +
                          ripper.LastBaseName() + QStringLiteral(" File."));
-        window.DeselectTrackLine(i);
-        if (!window.Closing()) window.Sleep(kPauseBetweenTracks);
+        window.DeselectTrackLine(line);
+        control.Pause(kPauseBetweenTracks);
     }
+    // Every track was ripped: a cancel in the last pause took nothing away.
     window.SetRipStatus(QString());
     window.SetStatus(QStringLiteral("Ripping Completed."));
     window.Flash();
     window.SetProgress(0);
-    RipInProgress = false;
     CDRipIntf::CR_LockCD(0);
 }
 

@@ -1,26 +1,17 @@
-// The rip commands' shared first step and the batch that rips every selected track of the
-// track list to WAV, one file per track.
+// The batch that rips the planned tracks to WAV, one file per track.
 #pragma once
 
+#include "BatchPlan.h"
+#include "RipControl.h"
 #include "RipWindow.h"
 #include "WaveRipper.h"
 
 namespace Rip {
 
-// The rip buttons' check: true when the track list's current line is selected; otherwise
-// says "Please select track(s) to Rip." and the button starts nothing.
-bool RipSelectionReady(TRipWindow& window);
-
-// The Cancel button: asks the running track to stop, or says that nothing is ripping.
-void CancelRip(TRipWindow& window);
-
-// Rips the selected lines in list order with ripper; line i is track index i + 1. Ends at
-// the first track that is cancelled or fails, leaving the unripped lines selected, and rips
-// no further track once the window is closing. Runs on the user-interface thread and starts
-// nothing while another batch runs.
-void RipTracksToWave(TRipWindow& window, TWaveRipper& ripper);
-
-// The pause after each track, in milliseconds.
-constexpr int kPauseBetweenTracks = 2000;
+// Rips the plan's lines in order with ripper, on the calling thread (a launcher thread in
+// the program). Ends at the first track that is cancelled or fails, and at a cancel
+// between tracks, leaving the unripped lines selected.
+void RipTracksToWave(TRipWindow& window, TRipControl& control, TWaveRipper& ripper,
+                     const TBatchPlan& plan);
 
 }  // namespace Rip

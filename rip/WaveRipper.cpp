@@ -5,7 +5,6 @@
 #include <new>
 
 #include "CDRipIntf.h"
-#include "RipState.h"
 
 namespace Rip {
 
@@ -18,8 +17,8 @@ std::unique_ptr<uint8_t[]> allocateBuffer(size_t bytes) {
 }
 }  // namespace
 
-TWaveRipper::TWaveRipper(TRipWindow& window, TWavFileOpener opener)
-    : window_(window), opener_(std::move(opener)), allocate_(allocateBuffer) {}
+TWaveRipper::TWaveRipper(TRipWindow& window, TRipControl& control, TWavFileOpener opener)
+    : window_(window), control_(control), opener_(std::move(opener)), allocate_(allocateBuffer) {}
 
 TWaveRipper::~TWaveRipper() = default;
 
@@ -43,17 +42,17 @@ int32_t TWaveRipper::failOutput(TWavWriter& writer, TOutputFailure failure) {
     return 1;
 }
 
-int32_t TWaveRipper::RipChunk(uint8_t n) {
+int32_t TWaveRipper::RipChunk(const TDiscInfo& disc, uint8_t n) {
     outputFailure_ = TOutputFailure::None;
     fileName_.clear();
     baseName_.clear();
     jitterCount_ = 0;
 
-    if (n < 1 || n > DiscInfo.TrackCount || n > kMaxTracks) {
+    if (n < 1 || n > disc.TrackCount || n > kMaxTracks) {
         window_.SetStatus(QStringLiteral("Error : Bad Track Number."));
         return 1;
     }
-    const TTrackEntry& entry = DiscInfo.Entry(n);
+    const TTrackEntry& entry = disc.Entry(n);
     if (entry.Audio != 1) {
         window_.SetStatus(QStringLiteral("Error : not an Audio Track."));
         return 1;
@@ -70,10 +69,9 @@ int32_t TWaveRipper::RipChunk(uint8_t n) {
         return 1;
     }
 
-    const QString album = window_.AlbumTitle();
-    const QString recordingName = window_.RecordingName();
-    fileName_ = WaveFileName(window_.DirectoryText(), album, recordingName);
-    baseName_ = album + QLatin1Char(' ') + recordingName + QStringLiteral(".wav");
+    const TRipChoices choices = window_.Choices();
+    fileName_ = WaveFileName(choices.Directory, choices.Album, choices.RecordingName);
+    baseName_ = choices.Album + QLatin1Char(' ') + choices.RecordingName + QStringLiteral(".wav");
     TWavWriter writer(opener_);
     if (!writer.Create(QFile::encodeName(fileName_).toStdString()))
         return failOutput(writer, TOutputFailure::CannotCreateFile);
@@ -86,15 +84,13 @@ int32_t TWaveRipper::RipChunk(uint8_t n) {
         return 1;
     }
 
-    RipInProgress = true;
-    int32_t abort = 0;
     int32_t percent = 0;
     bool writeFailed = false;
     window_.SetProgress(0);
     window_.SetProgressRange(0, 100);
     for (;;) {
         int32_t bytes = 0;
-        const int32_t rc = CDRipIntf::CR_RipChunk(buffer_.get(), &bytes, &abort);
+        const int32_t rc = CDRipIntf::CR_RipChunk(buffer_.get(), &bytes, control_.AbortFlag());
         if (rc == kRipChunkOk || rc == kRipChunkJitter) {
             // A jitter report still comes with the best audio the drive could give;
             // leaving it out would cut a hole into the track.
@@ -112,20 +108,20 @@ int32_t TWaveRipper::RipChunk(uint8_t n) {
                 }
             }
         } else if (rc == kRipChunkDone) {
+            // An abort also ends the range early: that track is not done.
+            if (control_.Cancelled()) break;
             percent = 100;
             window_.SetProgress(100);
             window_.SetStatus(ProgressText(n, 100));
         } else {
             break;
         }
-        window_.ProcessEvents();
-        if (percent == 100 || CancelRequested) break;
+        if (percent == 100 || control_.Cancelled()) break;
     }
-    RipInProgress = false;
     buffer_.reset();
 
     if (!writer.Finish() || writeFailed) return failOutput(writer, TOutputFailure::WriteError);
-    if (percent == 100 || CancelRequested) return jitterCount_ == 0 ? 0 : 3;
+    if (percent == 100 || control_.Cancelled()) return jitterCount_ == 0 ? 0 : 3;
     return 1;
 }
 

@@ -1,5 +1,5 @@
 // One audio track of the disc in the active drive into a WAV file, chunk by chunk through
-// the CD library, on the user-interface thread.
+// the CD library, on the thread that calls it (a launcher thread in the program).
 #pragma once
 
 #include <QString>
@@ -8,6 +8,8 @@
 #include <functional>
 #include <memory>
 
+#include "CDRipIntf.h"
+#include "RipControl.h"
 #include "RipWindow.h"
 #include "WavWriter.h"
 
@@ -23,17 +25,17 @@ enum class TOutputFailure {
 
 class TWaveRipper {
 public:
-    explicit TWaveRipper(TRipWindow& window, TWavFileOpener opener = OpenPosixWavFile);
+    TWaveRipper(TRipWindow& window, TRipControl& control, TWavFileOpener opener = OpenPosixWavFile);
     ~TWaveRipper();
     TWaveRipper(const TWaveRipper&) = delete;
     TWaveRipper& operator=(const TWaveRipper&) = delete;
 
-    // Rips track index n of CDRipIntf::DiscInfo into the file WaveFileName() names from the
-    // window's texts. Result: 0 when the rip reached 100 % or was cancelled without a jitter
-    // report, 3 likewise with at least one, 1 when it did not take place or stopped early.
-    // The library's ripping process stays open whenever CR_OpenRipper succeeded; the
-    // caller closes it. Expects CancelRequested to be false.
-    int32_t RipChunk(uint8_t n);
+    // Rips track index n of disc into the file WaveFileName() names from the window's
+    // texts, read once before the file is made. Result: 0 when the rip reached 100 % or was
+    // cancelled without a jitter report, 3 likewise with at least one, 1 when it did not
+    // take place or stopped early. The library's ripping process stays open whenever
+    // CR_OpenRipper succeeded; the caller closes it.
+    int32_t RipChunk(const CDRipIntf::TDiscInfo& disc, uint8_t n);
 
     TOutputFailure LastOutputFailure() const { return outputFailure_; }
     QString LastFileName() const { return fileName_; }
@@ -59,6 +61,7 @@ private:
     int32_t failOutput(TWavWriter& writer, TOutputFailure failure);
 
     TRipWindow& window_;
+    TRipControl& control_;
     TWavFileOpener opener_;
     TBufferAllocator allocate_;
     std::unique_ptr<uint8_t[]> buffer_;

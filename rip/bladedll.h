@@ -8,9 +8,9 @@
 namespace bladedll {
 
 struct TBladeFunctions {
-    BE_ERR (*InitStream)
+    BE_ERR(*InitStream)
     (PBE_CONFIG config, DWORD* samples, DWORD* bufferSize, HBE_STREAM* stream) = beInitStream;
-    BE_ERR (*EncodeChunk)
+    BE_ERR(*EncodeChunk)
     (HBE_STREAM stream, DWORD samples, const int16_t* input, uint8_t* output,
      DWORD* outputBytes) = beEncodeChunk;
     BE_ERR (*DeinitStream)(HBE_STREAM stream, uint8_t* output, DWORD* outputBytes) = beDeinitStream;

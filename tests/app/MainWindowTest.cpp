@@ -19,7 +19,6 @@
 #include "CreateNewDir.h"
 #include "DirectoryEdit.h"
 #include "RecordingServices.h"
-#include "RipState.h"
 #include "ScriptedCDRip.h"
 
 namespace {

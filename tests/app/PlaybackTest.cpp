@@ -11,8 +11,8 @@
 
 #include "CDRipIntf.h"
 #include "CDRipTest.h"
+#include "HeldRip.h"
 #include "RecordingServices.h"
-#include "RipState.h"
 #include "ScriptedCDRip.h"
 #include "ScriptedMci.h"
 #include "mci.h"
@@ -35,7 +35,6 @@ protected:
         form.reset();
         ScriptedMci::Uninstall();
         FinalizeCDRip();
-        Rip::RipInProgress = false;
     }
     void SelectLine(int line) {
         form->TrackList->setCurrentRow(line);
@@ -160,10 +159,12 @@ TEST_F(PlaybackTest, AnUnopenableDeviceIsReportedAndTheWindowStaysIdle) {
 
 TEST_F(PlaybackTest, NoPlayDuringARipOrWithoutAudio) {
     SelectLine(0);
-    Rip::RipInProgress = true;
-    form->btnPlay->click();
-    EXPECT_EQ(services.shown.last(), "box:OK: Ripping in Progress.");
-    Rip::RipInProgress = false;
+    {
+        const THeldRip rip(*form, lib);
+        ASSERT_TRUE(rip.Started());
+        form->btnPlay->click();
+        EXPECT_EQ(services.shown.last(), "box:OK: Ripping in Progress.");
+    }
     lib.Active().ready = false;
     form->btnPlay->click();
     EXPECT_EQ(form->Status(), "Error : No Disc in Drive.");

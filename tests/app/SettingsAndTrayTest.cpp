@@ -6,8 +6,8 @@
 
 #include "CDRipIntf.h"
 #include "CDRipTest.h"
+#include "HeldRip.h"
 #include "RecordingServices.h"
-#include "RipState.h"
 #include "ScriptedCDRip.h"
 
 using namespace CDRipIntf;
@@ -26,8 +26,8 @@ protected:
         form->show();
     }
     void TearDown() override {
+        form.reset();
         FinalizeCDRip();
-        Rip::RipInProgress = false;
     }
     RecordingServices services;
     ScriptedCDRip lib;
@@ -68,12 +68,13 @@ TEST_F(SettingsAndTrayTest, TrayButtons) {
     form->btnCloseCD1->click();
     EXPECT_EQ(lib.Count("EjectCD(0)"), 1);
 
-    Rip::RipInProgress = true;
+    const THeldRip rip(*form, lib);
+    ASSERT_TRUE(rip.Started());
     form->btnOpenCD->click();
     EXPECT_EQ(lib.Count("EjectCD(1)"), 1);
     EXPECT_EQ(form->Status(), "Busy Ripping selected track, cannot Eject CD/DVD-ROM.");
-    form->btnCloseCD1->click();  // closing is not refused
-    EXPECT_EQ(lib.Count("EjectCD(0)"), 2);
+    form->btnCloseCD1->click();  // the batch's disc stays where it is
+    EXPECT_EQ(lib.Count("EjectCD(0)"), 1);
 }
 
 TEST(SettingsWithoutLibrary, NothingReachesAMissingLibraryAndCloseRunsToItsEnd) {

@@ -9,8 +9,8 @@
 
 #include "CDRipIntf.h"
 #include "CDRipTest.h"
+#include "HeldRip.h"
 #include "RecordingServices.h"
-#include "RipState.h"
 #include "ScriptedCDRip.h"
 
 using namespace CDRipIntf;
@@ -19,9 +19,8 @@ namespace {
 class StartUpTest : public ::testing::Test {
 protected:
     void TearDown() override {
+        form.reset();
         FinalizeCDRip();
-        Rip::RipInProgress = false;
-        Rip::CancelRequested = false;
     }
     void Show() {
         form = std::make_unique<TCDRipTestForm>(services);
@@ -120,9 +119,15 @@ TEST_F(StartUpTest, ExitDuringARipCancelsItAndEndsTheProgram) {
     lib.drives = {AudioDrive("A", {1000})};
     lib.Install();
     Show();
-    Rip::RipInProgress = true;
+    const THeldRip rip(*form, lib);
+    ASSERT_TRUE(rip.Started());
     form->btnClose->click();
-    EXPECT_TRUE(Rip::CancelRequested);
+    // The window waited for the batch to end its track (ripper closed, tray freed) before
+    // it saved the settings and went.
+    EXPECT_FALSE(form->BatchRunning());
+    EXPECT_EQ(lib.Count("CloseRipper"), 1);
+    EXPECT_EQ(lib.Count("LockCD"), 1);
+    EXPECT_EQ(lib.calls.back(), "SaveSettings");
     EXPECT_FALSE(form->isVisible());
 }
 
@@ -130,10 +135,12 @@ TEST_F(StartUpTest, CaptionCloseDuringARipCancelsIt) {
     lib.drives = {AudioDrive("A", {1000})};
     lib.Install();
     Show();
-    Rip::RipInProgress = true;
+    const THeldRip rip(*form, lib);
+    ASSERT_TRUE(rip.Started());
     form->dxToolButton2->click();
     // As Exit does: the track is cancelled and the batch rips no further track.
-    EXPECT_TRUE(Rip::CancelRequested);
-    EXPECT_TRUE(form->Closing());
+    EXPECT_FALSE(form->BatchRunning());
+    EXPECT_EQ(lib.Count("CloseRipper"), 1);
+    EXPECT_EQ(lib.calls.back(), "SaveSettings");
     EXPECT_FALSE(form->isVisible());
 }

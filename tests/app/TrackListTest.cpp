@@ -11,8 +11,8 @@
 
 #include "CDRipIntf.h"
 #include "CDRipTest.h"
+#include "HeldRip.h"
 #include "RecordingServices.h"
-#include "RipState.h"
 #include "ScriptedCDRip.h"
 
 using namespace CDRipIntf;
@@ -31,10 +31,8 @@ protected:
         form->show();
     }
     void TearDown() override {
+        form.reset();
         FinalizeCDRip();
-        Rip::RipInProgress = false;
-        Rip::CancelRequested = false;
-        Rip::BatchRunning = false;
     }
     QStringList Lines() const {
         QStringList lines;
@@ -98,7 +96,8 @@ TEST_F(TrackListTest, DataDiscCannotPlay) {
 
 TEST_F(TrackListTest, PlayIsRefusedDuringARip) {
     Load({AudioDrive("A", {1000})});
-    Rip::RipInProgress = true;
+    const THeldRip rip(*form, lib);
+    ASSERT_TRUE(rip.Started());
     EXPECT_FALSE(form->CanPlay());
     EXPECT_EQ(services.shown, QStringList({"box:OK: Ripping in Progress."}));
 }
@@ -121,13 +120,14 @@ TEST_F(TrackListTest, ChoosingADriveRelistsItsDisc) {
     EXPECT_EQ(lib.active, 2);
 }
 
-// Between two tracks of a batch nothing is being read, but the batch still rips the lines
-// of its disc: the drive box, Get Disc Info and the tray leave the list alone.
+// While a batch runs the drive box, Get Disc Info and the tray leave its disc and the list
+// alone.
 TEST_F(TrackListTest, ABatchKeepsItsDiscAndItsList) {
     Load({AudioDrive("A", {1000, 1000}), AudioDrive("C", {500, 500, 500})});
     form->chkMulSel->click();
     form->SelectAll1Click();
-    Rip::BatchRunning = true;
+    auto rip = std::make_unique<THeldRip>(*form, lib);
+    ASSERT_TRUE(rip->Started());
     lib.calls.clear();
     form->DriveSelBox->setCurrentIndex(1);
     form->DriveSelBoxChange(1);
@@ -141,7 +141,7 @@ TEST_F(TrackListTest, ABatchKeepsItsDiscAndItsList) {
     EXPECT_EQ(lib.Count("EjectCD(1)") + lib.Count("EjectCD(0)"), 0);
     EXPECT_EQ(form->Status(), "Busy Ripping selected track, cannot Eject CD/DVD-ROM.");
 
-    Rip::BatchRunning = false;
+    rip.reset();
     form->DriveSelBoxChange(1);
     EXPECT_EQ(Lines().size(), 3);
 }
@@ -178,9 +178,13 @@ TEST_F(TrackListTest, ArrivalWaitsOnceForASlowDrive) {
 
 TEST_F(TrackListTest, RemovalDuringARipCancelsIt) {
     Load({AudioDrive("A", {1000})});
-    Rip::RipInProgress = true;
+    const THeldRip rip(*form, lib);
+    ASSERT_TRUE(rip.Started());
     form->WMDeviceChange(kDeviceRemoveComplete);
-    EXPECT_TRUE(Rip::CancelRequested);
+    ASSERT_TRUE(rip.Ended());
+    EXPECT_EQ(lib.Count("CloseRipper"), 1);
+    // The batch's own last word does not hide that the disc went.
+    EXPECT_EQ(form->Status(), "Media is Removed.");
 }
 
 TEST_F(TrackListTest, GetDiscInfo) {
@@ -276,5 +280,5 @@ TEST_F(TrackListTest, CancelWithNothingRipping) {
     Load({AudioDrive("A", {500})});
     form->btnCancelRipClick();
     EXPECT_EQ(form->Status(), "CD/DVD-ROM is Not Ripping any Data.");
-    EXPECT_FALSE(Rip::CancelRequested);
+    EXPECT_FALSE(form->BatchRunning());
 }

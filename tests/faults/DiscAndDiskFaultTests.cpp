@@ -54,7 +54,7 @@ protected:
         Select({});
         ASSERT_TRUE(Rip(format()));
         EXPECT_EQ(services.shown, QStringList{"information: Please select track(s) to Rip."});
-        EXPECT_FALSE(Rip::RipInProgress);
+        EXPECT_FALSE(form->BatchRunning());
         EXPECT_TRUE(std::filesystem::is_empty(outDir_));
     }
     // Puts a whole disc back: the sheet is read afresh when the tray closes.
@@ -157,7 +157,7 @@ TEST_P(DiscFaults, AFullDiskKeepsWhatFitAndSaysSo) {
     form->DirectoryEdit1->setText(folder);
     Select({0});
     ASSERT_TRUE(Rip(format())) << "the batch hangs";
-    EXPECT_FALSE(Rip::RipInProgress);
+    EXPECT_FALSE(form->BatchRunning());
     const std::string path = disk.path() + "/Live Track 1" + extension(format());
     ASSERT_TRUE(std::filesystem::exists(path));
     const auto bytes = riptest::readFile(path);
@@ -214,7 +214,7 @@ TEST_P(DiscFaults, AReadOnlyFolderIsNamedAndNothingStaysRunning) {
         EXPECT_EQ(form->Status(), refused);
     }
     EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
-    EXPECT_FALSE(Rip::RipInProgress);
+    EXPECT_FALSE(form->BatchRunning());
     form->DirectoryEdit1->setText(QString::fromStdString(outDir_));
     ExpectNextBatchWorks(format());
 }

@@ -24,10 +24,9 @@
 #include "CDRipIntf.h"
 #include "CDRipTest.h"
 #include "DirectoryEdit.h"
+#include "FakeRipControl.h"
 #include "RecordingServices.h"
-#include "RipState.h"
 #include "RipTestSupport.h"
-#include "RipThreads.h"
 #include "ToneSignal.h"
 #include "VorbisDll.h"
 #include "devicemonitor.h"
@@ -53,23 +52,29 @@ inline std::string extension(Format f) {
 }
 
 // The window with two things a user does at a moment of their choosing: press Cancel once
-// the library has ripped a given share of the track, and read the status line's history.
+// the window shows a given share of the track ripped, and read the status line's history.
+// The pauses between tracks are short.
 class FaultForm : public TCDRipTestForm {
 public:
-    using TCDRipTestForm::TCDRipTestForm;
+    explicit FaultForm(TUiServices& services) : TCDRipTestForm(services) {
+        MakeRipControl = [] {
+            auto control = std::make_unique<FakeRipControl>();
+            control->waitMilliseconds = 20;
+            return control;
+        };
+    }
 
     void SetStatus(const QString& text) override {
         statuses << text;
         TCDRipTestForm::SetStatus(text);
     }
-    void ProcessEvents() override {
-        if (cancelAtPercent >= 0 && !cancelled && Rip::RipInProgress &&
-            CDRipIntf::CR_GetPercentCompleted() >= cancelAtPercent) {
+    void SetProgress(int position) override {
+        TCDRipTestForm::SetProgress(position);
+        if (cancelAtPercent >= 0 && !cancelled && BatchRunning() && position >= cancelAtPercent) {
             cancelled = true;
-            cancelledAtPercent = CDRipIntf::CR_GetPercentCompleted();
+            cancelledAtPercent = position;
             btnCancelCDRip->click();
         }
-        TCDRipTestForm::ProcessEvents();
     }
 
     QStringList statuses;
@@ -118,7 +123,6 @@ protected:
         unsetenv("CDRIP3_FAULTS");
         std::filesystem::create_directories(home_.file("out"));
         outDir_ = home_.file("out");
-        ResetFlags();
     }
     void TearDown() override {
         form.reset();
@@ -126,12 +130,6 @@ protected:
         CDRipIntf::FinalizeCDRip();
         VorbisDll::UnloadVorbisLibrary();
         unsetenv("CDRIP3_FAULTS");
-        ResetFlags();
-    }
-    static void ResetFlags() {
-        Rip::RipInProgress = false;
-        Rip::CancelRequested = false;
-        Rip::BatchRunning = false;
     }
 
     // Writes the image, points the library at it and shows the window, as the program
@@ -192,7 +190,7 @@ protected:
         timer.start();
         while (timer.elapsed() < timeoutMs) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-            if (Rip::TRipLauncherThread::LiveLaunchers() == 0 && !Rip::BatchRunning) {
+            if (!form->BatchRunning()) {
                 Settle();
                 return true;
             }
@@ -262,11 +260,9 @@ protected:
         EXPECT_NEAR(tonesignal::amplitudeAt(left, frames / 2 - count / 2, count, hz), 0.5, 0.05);
     }
 
-    // A finished batch leaves the flags down and the next batch free to start: it rips
-    // track 2 whole.
+    // A finished batch leaves the next batch free to start: it rips track 2 whole.
     void ExpectNextBatchWorks(Format f) {
-        EXPECT_FALSE(Rip::RipInProgress);
-        EXPECT_FALSE(Rip::BatchRunning);
+        EXPECT_FALSE(form->BatchRunning());
         unsetenv("CDRIP3_FAULTS");
         if (!form->DiscInfoLoaded) {
             form->btnCloseCD1->click();

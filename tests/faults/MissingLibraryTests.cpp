@@ -46,15 +46,14 @@ TEST_F(MissingLibrary, WithoutTheCdLibraryEveryCommandAnswersAndNothingCrashes) 
         ASSERT_TRUE(Rip(f));
         EXPECT_EQ(services.shown, QStringList{"information: Please select track(s) to Rip."});
     }
-    // The batches themselves, reached however, refuse before touching the library.
-    Rip::TWaveRipper wave(*form);
+    // With a line to rip, the commands still refuse before touching the library.
     form->TrackList->addItem("a line with no disc behind it");
     form->TrackList->setCurrentRow(0);
-    Rip::RipTracksToWave(*form, wave);
+    form->btnRip->click();
     EXPECT_EQ(form->Status(), "Sonvale is not ready.");
-    Rip::RipTracksToMp3(*form, form->EncodeRipper);
+    form->btnMp3->click();
     EXPECT_EQ(form->Status(), "Error : No Disc in Drive.");
-    EXPECT_FALSE(Rip::RipInProgress);
+    EXPECT_FALSE(form->BatchRunning());
     EXPECT_TRUE(std::filesystem::is_empty(outDir_));
 }
 
@@ -70,7 +69,7 @@ TEST_F(MissingLibrary, WithoutTheVorbisLibraryOnlyOggRefuses) {
     EXPECT_EQ(services.shown, QStringList{"box:OK: Vorbis.DLL is not Ready."});
     EXPECT_TRUE(form->TrackList->item(1)->isSelected());
     EXPECT_FALSE(std::filesystem::exists(OutFile(Format::Ogg, 2)));
-    EXPECT_FALSE(Rip::RipInProgress);
+    EXPECT_FALSE(form->BatchRunning());
     ExpectNextBatchWorks(Format::Mp3);
     ExpectNextBatchWorks(Format::Wav);
 }

@@ -12,47 +12,13 @@
 #include <vector>
 
 #include "CDRipIntf.h"
+#include "FakeRipWindow.h"
 #include "PcmChunkReader.h"
-#include "RipWindow.h"
 #include "fuzzcheck.h"
 
 using namespace CDRipIntf;
 
 namespace {
-
-class QuietWindow : public TRipWindow {
-public:
-    QString DirectoryText() const override { return {}; }
-    QString AlbumTitle() const override { return {}; }
-    QString ArtistName() const override { return {}; }
-    QString RecordingName() const override { return {}; }
-    void SetRecordingName(const QString&) override {}
-    QString GenreText() const override { return {}; }
-    bool StereoChecked() const override { return true; }
-    bool MonoChecked() const override { return false; }
-    bool PersonalComputerChecked() const override { return true; }
-    bool PersonalDeviceChecked() const override { return false; }
-    bool MultipleTracksChecked() const override { return false; }
-    int TrackLineCount() const override { return 0; }
-    int CurrentTrackLine() const override { return -1; }
-    bool TrackLineSelected(int) const override { return false; }
-    void DeselectTrackLine(int) override {}
-    bool IsAudioCDReady() override { return true; }
-    void SetStatus(const QString&) override {}
-    QString Status() const override { return {}; }
-    void SetRipStatus(const QString&) override {}
-    void SetProgressRange(int, int) override {}
-    void SetProgress(int) override {}
-    int Progress() const override { return 0; }
-    void ProcessEvents() override {}
-    void ShowInformation(const QString&) override { ++dialogs; }
-    void ShowError(const QString&) override { ++dialogs; }
-    void ShowMessageBox(const QString&, const QString&) override { ++boxes; }
-    void Sleep(int) override {}
-    void Flash() override {}
-    int boxes = 0;
-    int dialogs = 0;
-};
 
 struct Delivery {
     int32_t rc = 4;
@@ -159,8 +125,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
 
-    QuietWindow window;
-    Rip::TPcmChunkReader reader(window);
+    FakeRipWindow window;
+    Rip::TPcmChunkReader reader(window, window.control);
     std::vector<uint8_t> rip(static_cast<size_t>(lib.ripSize));
     std::vector<uint8_t> samples(static_cast<size_t>(w));
     reader.Reset(rip.data(), lib.ripSize, samples.data());
@@ -182,8 +148,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CHECK(lib.next == asked);
 
     CHECK(handedOn == expected);
-    CHECK(window.boxes == (endsInError ? 1 : 0));
-    CHECK(window.dialogs == 0);
+    CHECK(window.dialogs ==
+          (endsInError ? QStringList{"box:OK: Error : CR_RipChunk"} : QStringList{}));
     CHECK(reader.RipChunkFailed() == endsInError);
     if (!expected.empty()) CHECK(reader.Percent() == lastPercent);
     return 0;

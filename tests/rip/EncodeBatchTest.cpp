@@ -6,12 +6,10 @@
 #include "CDRipIntf.h"
 #include "EncodeBatch.h"
 #include "FakeRipWindow.h"
-#include "RipState.h"
 #include "RipTestSupport.h"
 #include "ScriptedCDRip.h"
 #include "ScriptedEncoders.h"
 #include "VorbisDll.h"
-#include "WaveBatch.h"
 
 using namespace CDRipIntf;
 using namespace riptest;
@@ -25,7 +23,6 @@ constexpr int32_t kDelivery = 4 * 2352;
 class EncodeBatchTest : public ::testing::TestWithParam<Format> {
 protected:
     void SetUp() override {
-        ResetFlags();
         lib.drives = {AudioDrive("A", {300, 400, 500, 600})};
         lib.Install();
         ASSERT_EQ(ReadDiscInfo(DiscInfo), 0);
@@ -34,10 +31,10 @@ protected:
             encoder.InstallVorbis();
         else
             encoder.InstallBlade();
-        window.directory = QString::fromStdString(dir.path().string());
-        window.album = "Live";
-        window.recordingName = "Track 1";
-        window.multipleTracks = true;
+        window.choices.Directory = QString::fromStdString(dir.path().string());
+        window.choices.Album = "Live";
+        window.choices.RecordingName = "Track 1";
+        window.choices.MultipleTracks = true;
         window.SetLines(4, {1, 3});
         lib.calls.clear();
     }
@@ -45,12 +42,6 @@ protected:
         bladedll::RestoreBladeFunctions();
         VorbisDll::UnloadVorbisLibrary();
         FinalizeCDRip();
-        ResetFlags();
-    }
-    static void ResetFlags() {
-        Rip::RipInProgress = false;
-        Rip::CancelRequested = false;
-        Rip::BatchRunning = false;
     }
 
     bool Ogg() const { return GetParam() == Format::Ogg; }
@@ -64,9 +55,9 @@ protected:
     }
     void Run() {
         if (Ogg())
-            Rip::RipTracksToOgg(window, ripper);
+            Rip::RipTracksToOgg(window, window.control, ripper, window.Plan(DiscInfo));
         else
-            Rip::RipTracksToMp3(window, ripper);
+            Rip::RipTracksToMp3(window, window.control, ripper, window.Plan(DiscInfo));
     }
     std::vector<uint8_t> WholeTrackFile() const {
         std::vector<uint8_t> all;
@@ -87,8 +78,6 @@ protected:
                   lastStatus == QStringLiteral("Ripping and Encoding Canceled.") ? 0 : 1);
         EXPECT_EQ(lib.Count("LockCD"), 1);
         EXPECT_EQ(lib.Count("StopPlayTrack"), 1);
-        EXPECT_FALSE(Rip::RipInProgress);
-        EXPECT_FALSE(Rip::BatchRunning);
         EXPECT_FALSE(lib.ripper.open);
         EXPECT_EQ(encoder.live, 0);
         EXPECT_EQ(encoder.badCalls, 0);
@@ -104,7 +93,7 @@ protected:
     ScriptedCDRip lib;
     ScriptedEncoder encoder;
     FakeRipWindow window;
-    Rip::TEncodeRipper ripper{window};
+    Rip::TEncodeRipper ripper{window, window.control};
 };
 
 }  // namespace
@@ -115,14 +104,12 @@ INSTANTIATE_TEST_SUITE_P(Formats, EncodeBatchTest, ::testing::Values(Format::Mp3
                          });
 
 TEST_P(EncodeBatchTest, MultipleTracksOneFileEach) {
-    std::vector<bool> inProgress;
-    window.onProcessEvents = [&](int) { inProgress.push_back(Rip::RipInProgress); };
     Run();
 
     EXPECT_EQ(readFile(File("Track 2")), WholeTrackFile());
     EXPECT_EQ(readFile(File("Track 4")), WholeTrackFile());
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
-    EXPECT_EQ(window.recordingName, "Track 4");
+    EXPECT_EQ(window.choices.RecordingName, "Track 4");
     EXPECT_TRUE(window.SelectedLines().empty());
     EXPECT_TRUE(window.statuses.contains(Success("Track 2")));
     EXPECT_TRUE(window.statuses.contains(Success("Track 4")));
@@ -130,11 +117,9 @@ TEST_P(EncodeBatchTest, MultipleTracksOneFileEach) {
               Ogg() ? "Ripping to Ogg Vorbis" : "Ripping to MP3 Format");
     EXPECT_EQ(window.ripStatuses.size(), 3);  // two tracks, then cleared
     // Every track, the last too, is followed by the pause.
-    EXPECT_EQ(window.sleeps, std::vector<int>({2000, 2000}));
+    EXPECT_EQ(window.control.pauses, std::vector<int>({2000, 2000}));
     EXPECT_EQ(lib.Count("OpenRipper"), 2);
     EXPECT_EQ(lib.Count("CloseRipper"), 2);
-    // The whole batch counts as ripping, also between its tracks.
-    EXPECT_EQ(inProgress, std::vector<bool>(inProgress.size(), true));
     EXPECT_TRUE(window.dialogs.empty());
     ExpectCompleted();
     if (Ogg()) {
@@ -145,62 +130,24 @@ TEST_P(EncodeBatchTest, MultipleTracksOneFileEach) {
 }
 
 TEST_P(EncodeBatchTest, SingleTrackKeepsTheTypedName) {
-    window.multipleTracks = false;
-    window.recordingName = "Opening";
-    window.album = "";
+    window.choices.MultipleTracks = false;
+    window.choices.RecordingName = "Opening";
+    window.choices.Album = "";
     window.SetLines(4, {2});
     Run();
     const std::string file = dir.file(" Opening" + Ext().toStdString());
     EXPECT_TRUE(std::filesystem::exists(file));
-    EXPECT_EQ(window.recordingName, "Opening");
+    EXPECT_EQ(window.choices.RecordingName, "Opening");
     EXPECT_TRUE(window.statuses.contains("Successfully Ripped and Encoded  to  Opening" + Ext() +
                                          (Ogg() ? " to Ogg Vorbis Format." : " to MP3 Format.")));
     EXPECT_EQ(lib.ripper.first, 700);
     ExpectCompleted();
 }
 
-TEST_P(EncodeBatchTest, ChecksBeforeAnythingStarts) {
-    struct Case {
-        const char* name;
-        std::function<void()> arrange;
-        QStringList dialogs;
-        QString status;
-    };
-    const std::vector<Case> cases = {
-        {"no disc", [&] { window.audioReady = false; }, {}, "Error : No Disc in Drive."},
-        {"empty list", [&] { window.selected.clear(); }, {"information: Track List is Empty."}, ""},
-        // Also in multiple-track mode, before the name would be replaced.
-        {"no name",
-         [&] { window.recordingName.clear(); },
-         {"information: Please insert a Recording Name."},
-         ""},
-        {"a track being ripped", [] { Rip::RipInProgress = true; }, {}, ""},
-        {"a batch running", [] { Rip::BatchRunning = true; }, {}, ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        window = FakeRipWindow();
-        window.directory = QString::fromStdString(dir.path().string());
-        window.multipleTracks = true;
-        window.SetLines(4, {1, 3});
-        lib.calls.clear();
-        c.arrange();
-        const auto selection = window.SelectedLines();
-        Run();
-        EXPECT_EQ(window.dialogs, c.dialogs);
-        EXPECT_EQ(window.status, c.status);
-        EXPECT_TRUE(lib.calls.empty());
-        EXPECT_EQ(window.SelectedLines(), selection);
-        EXPECT_EQ(window.recordingName, c.name == std::string("no name") ? "" : "Track 1");
-        EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
-        ResetFlags();
-    }
-}
-
 TEST_P(EncodeBatchTest, CancelEndsTheBatch) {
-    // Events are handled before the track, after each chunk, ...: cancel after chunk 1.
-    window.onProcessEvents = [&](int call) {
-        if (call == 2) Rip::CancelRip(window);
+    // The bar is reset as the track begins (step 1), then follows each chunk.
+    window.onProgress = [&](int call) {
+        if (call == 2) window.control.Cancel();
     };
     Run();
     auto partial = lib.ripper.ChunkBytes(0);
@@ -212,31 +159,31 @@ TEST_P(EncodeBatchTest, CancelEndsTheBatch) {
     EXPECT_EQ(lib.Count("OpenRipper"), 1);
     // The cancelled track and those after it keep their lines, to be ripped again.
     EXPECT_EQ(window.SelectedLines(), std::vector<int>({1, 3}));
-    EXPECT_TRUE(window.sleeps.empty());
+    EXPECT_TRUE(window.control.pauses.empty());
     ExpectCancelled();
 }
 
 TEST_P(EncodeBatchTest, CancelBetweenTracksEndsTheBatchBeforeTheNextOne) {
-    // A click handled with the events after track 1, and one still queued when track 2
-    // begins: neither lets track 2 start a file.
+    // A click in the pause after track 1, and one that comes as track 2 begins: neither
+    // lets track 2 start a file.
     for (const bool queued : {false, true}) {
-        SCOPED_TRACE(queued ? "handled as track 2 begins" : "handled after track 1");
+        SCOPED_TRACE(queued ? "as track 2 begins" : "in the pause");
         std::filesystem::remove_all(dir.path());
         std::filesystem::create_directories(dir.path());
         window.SetLines(4, {0, 1, 2});
         window.statuses.clear();
-        window.sleeps.clear();
+        window.control.Reset();
         window.flashes = 0;
-        window.processed = 0;
         lib.calls.clear();
         bool clicked = false;
-        window.onProcessEvents = [&](int) {
-            const bool now =
-                queued ? !window.selected[0] : window.statuses.contains(Success("Track 1"));
-            if (clicked || !now) return;
+        const auto click = [&] {
             clicked = true;
-            Rip::CancelRip(window);
+            window.control.Cancel();
         };
+        window.onChoices = [&](int) {
+            if (queued && !clicked && !window.selected[0]) click();
+        };
+        if (!queued) window.control.onPause = [&](int) { click(); };
         Run();
         EXPECT_TRUE(clicked);
         EXPECT_EQ(readFile(File("Track 1")), WholeTrackFile());
@@ -260,7 +207,7 @@ TEST_P(EncodeBatchTest, DataTrackIsPassedOver) {
     EXPECT_FALSE(std::filesystem::exists(File("Track 3")));
     EXPECT_EQ(readFile(File("Track 4")), WholeTrackFile());
     EXPECT_EQ(lib.Count("OpenRipper"), 2);
-    EXPECT_EQ(window.sleeps.size(), 3u);
+    EXPECT_EQ(window.control.pauses.size(), 3u);
     EXPECT_TRUE(window.SelectedLines().empty());
     ExpectNotRipped(1, 3);
 }
@@ -296,18 +243,18 @@ TEST_P(EncodeBatchTest, FailedTracksKeepTheirMessageAndTheBatchEndsCountingThem)
         EXPECT_EQ(window.dialogs, QStringList({c.dialog, c.dialog}));
         EXPECT_FALSE(window.statuses.contains(Success("Track 2")));
         EXPECT_FALSE(window.statuses.contains(Success("Track 4")));
-        EXPECT_EQ(window.sleeps.size() % 2, 0u);
+        EXPECT_EQ(window.control.pauses.size() % 2, 0u);
         EXPECT_TRUE(window.SelectedLines().empty());
         ExpectNotRipped(2, 2);
     }
 }
 
 TEST_P(EncodeBatchTest, OutputFileThatCannotBeCreated) {
-    window.directory = QString::fromStdString(dir.file("not-there"));
+    window.choices.Directory = QString::fromStdString(dir.file("not-there"));
     Run();
-    EXPECT_TRUE(window.statuses.contains("Error : Cannot create file " + window.directory +
+    EXPECT_TRUE(window.statuses.contains("Error : Cannot create file " + window.choices.Directory +
                                          "/Live Track 2" + Ext()));
-    EXPECT_TRUE(window.statuses.contains("Error : Cannot create file " + window.directory +
+    EXPECT_TRUE(window.statuses.contains("Error : Cannot create file " + window.choices.Directory +
                                          "/Live Track 4" + Ext()));
     EXPECT_EQ(lib.Count("OpenRipper"), 2);
     EXPECT_EQ(lib.Count("CloseRipper"), 2);
@@ -315,7 +262,7 @@ TEST_P(EncodeBatchTest, OutputFileThatCannotBeCreated) {
     EXPECT_TRUE(window.dialogs.empty());
     ExpectNotRipped(2, 2);
     // The next batch starts.
-    window.directory = QString::fromStdString(dir.path().string());
+    window.choices.Directory = QString::fromStdString(dir.path().string());
     window.SetLines(4, {0});
     Run();
     EXPECT_TRUE(std::filesystem::exists(File("Track 1")));
@@ -324,10 +271,8 @@ TEST_P(EncodeBatchTest, OutputFileThatCannotBeCreated) {
 TEST_P(EncodeBatchTest, ClosingTheWindowEndsTheBatchAfterTheCurrentTrack) {
     // What the Exit button does during a rip: cancel the track, then close.
     window.SetLines(4, {0, 1, 3});
-    window.onProcessEvents = [&](int call) {
-        if (call != 2) return;
-        Rip::CancelRip(window);
-        window.closing = true;
+    window.onProgress = [&](int call) {
+        if (call == 2) window.control.Cancel();
     };
     Run();
     EXPECT_EQ(lib.Count("OpenRipper"), 1);
@@ -335,35 +280,17 @@ TEST_P(EncodeBatchTest, ClosingTheWindowEndsTheBatchAfterTheCurrentTrack) {
     EXPECT_TRUE(std::filesystem::exists(File("Track 1")));
     EXPECT_FALSE(std::filesystem::exists(File("Track 2")));
     EXPECT_EQ(window.SelectedLines(), std::vector<int>({0, 1, 3}));
-    EXPECT_TRUE(window.sleeps.empty());
+    EXPECT_TRUE(window.control.pauses.empty());
     ExpectCancelled();
-}
-
-TEST_P(EncodeBatchTest, NoSecondBatchInsideARunningOne) {
-    encoder.InstallBlade();
-    encoder.InstallVorbis();
-    int nested = 0;
-    window.onProcessEvents = [&](int) {
-        if (nested++ > 0) return;
-        Rip::RipTracksToMp3(window, ripper);
-        Rip::RipTracksToOgg(window, ripper);
-        Rip::TWaveRipper wave(window);
-        Rip::RipTracksToWave(window, wave);
-    };
-    Run();
-    EXPECT_EQ(lib.Count("OpenRipper"), 2);
-    EXPECT_EQ(lib.Count("StopPlayTrack"), 1);
-    EXPECT_TRUE(window.dialogs.empty());
-    ExpectCompleted();
 }
 
 TEST_P(EncodeBatchTest, ChoicesAreReadOncePerMp3BatchAndPerOggTrack) {
     // Mono and "Personal Device" chosen while the first track is ripped.
-    window.onProcessEvents = [&](int) {
-        window.stereo = false;
-        window.mono = true;
-        window.personalComputer = false;
-        window.personalDevice = true;
+    window.onProgress = [&](int) {
+        window.choices.Stereo = false;
+        window.choices.Mono = true;
+        window.choices.PersonalComputer = false;
+        window.choices.PersonalDevice = true;
     };
     Run();
     if (Ogg()) {
@@ -387,16 +314,15 @@ TEST(OggBatch, RefusesWithoutTheLibrary) {
     lib.calls.clear();
     VorbisDll::UnloadVorbisLibrary();
     FakeRipWindow window;
-    window.multipleTracks = true;
+    window.choices.MultipleTracks = true;
     window.SetLines(2, {0, 1});
-    Rip::TEncodeRipper ripper(window);
-    Rip::RipTracksToOgg(window, ripper);
+    Rip::TEncodeRipper ripper(window, window.control);
+    Rip::RipTracksToOgg(window, window.control, ripper, window.Plan(DiscInfo));
     EXPECT_EQ(window.dialogs, QStringList({"box:OK: Vorbis.DLL is not Ready."}));
     EXPECT_TRUE(window.statuses.empty());
     EXPECT_TRUE(window.ripStatuses.empty());
     EXPECT_EQ(window.SelectedLines(), std::vector<int>({0, 1}));
-    EXPECT_EQ(window.recordingName, "Track 1");
+    EXPECT_EQ(window.choices.RecordingName, "Track 1");
     EXPECT_TRUE(lib.calls.empty());
-    EXPECT_FALSE(Rip::BatchRunning);
     FinalizeCDRip();
 }

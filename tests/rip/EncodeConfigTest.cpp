@@ -69,11 +69,11 @@ TEST(EncodeConfigs, Mp3ConfigFollowsTheChoices) {
                          Case{{true, false}, 3, 192}, Case{{false, true}, 0, 128}}) {
         SCOPED_TRACE(testing::Message() << int(c.mode) << " " << c.kbps);
         FakeRipWindow window;
-        window.stereo = !c.choice.mono;
-        window.mono = c.choice.mono;
-        window.personalComputer = !c.choice.device;
-        window.personalDevice = c.choice.device;
-        const BE_CONFIG config = TEncodeRipper(window).BuildMp3Config();
+        window.choices.Stereo = !c.choice.mono;
+        window.choices.Mono = c.choice.mono;
+        window.choices.PersonalComputer = !c.choice.device;
+        window.choices.PersonalDevice = c.choice.device;
+        const BE_CONFIG config = TEncodeRipper(window, window.control).BuildMp3Config();
         const auto b = bytesOf(config);
         ASSERT_EQ(b.size(), 260u);
         EXPECT_EQ(le32(b, 0), 0u);  // the MP3 variant
@@ -95,11 +95,11 @@ TEST(EncodeConfigs, OggConfigFollowsTheChoices) {
                          Case{{true, false}, 1, 0.6f}, Case{{false, true}, 2, 0.4f}}) {
         SCOPED_TRACE(testing::Message() << c.channels << " " << c.quality);
         FakeRipWindow window;
-        window.stereo = !c.choice.mono;
-        window.mono = c.choice.mono;
-        window.personalComputer = !c.choice.device;
-        window.personalDevice = c.choice.device;
-        const auto b = bytesOf(TEncodeRipper(window).BuildOggConfig());
+        window.choices.Stereo = !c.choice.mono;
+        window.choices.Mono = c.choice.mono;
+        window.choices.PersonalComputer = !c.choice.device;
+        window.choices.PersonalDevice = c.choice.device;
+        const auto b = bytesOf(TEncodeRipper(window, window.control).BuildOggConfig());
         ASSERT_EQ(b.size(), 260u);
         EXPECT_EQ(le32(b, 0), 1024u);
         EXPECT_EQ(le32(b, 4), 0u);
@@ -149,10 +149,10 @@ protected:
         lib.Install();
         encoder.version = version(1, 2, 1, 10, 5, 3, 2003);
         encoder.InstallVorbis();
-        window.artist = "The Testers";
-        window.album = "Sine Songs";
-        window.recordingName = "Track 4";
-        window.genre = "Ambient";
+        window.choices.Artist = "The Testers";
+        window.choices.Album = "Sine Songs";
+        window.choices.RecordingName = "Track 4";
+        window.choices.Genre = "Ambient";
     }
     void TearDown() override {
         VorbisDll::UnloadVorbisLibrary();
@@ -162,7 +162,7 @@ protected:
     ScriptedCDRip lib;
     ScriptedEncoder encoder;
     FakeRipWindow window;
-    TEncodeRipper ripper{window};
+    TEncodeRipper ripper{window, window.control};
 };
 
 TEST_F(OggTrackInfoTest, WordsAndTexts) {
@@ -188,8 +188,8 @@ TEST_F(OggTrackInfoTest, WordsAndTexts) {
 
 TEST_F(OggTrackInfoTest, TextsAreReadAtEachCall) {
     ripper.FillOggTrackInfo(4);
-    window.recordingName = "Track 7";
-    window.artist.clear();
+    window.choices.RecordingName = "Track 7";
+    window.choices.Artist.clear();
     lib.tocCountOverride = 3;
     VorbisDll::UnloadVorbisLibrary();
     ripper.FillOggTrackInfo(7);
@@ -202,23 +202,23 @@ TEST_F(OggTrackInfoTest, TextsAreReadAtEachCall) {
 }
 
 TEST_F(OggTrackInfoTest, LongTextsAreCutTo131Bytes) {
-    window.genre = QString(200, QLatin1Char('g'));
+    window.choices.Genre = QString(200, QLatin1Char('g'));
     ripper.FillOggTrackInfo(1);
     EXPECT_EQ(std::string(ripper.OggTrackInfo().pszGenre), std::string(131, 'g'));
 
-    window.genre = QString(131, QLatin1Char('x'));
+    window.choices.Genre = QString(131, QLatin1Char('x'));
     ripper.FillOggTrackInfo(1);
     EXPECT_EQ(std::string(ripper.OggTrackInfo().pszGenre), std::string(131, 'x'));
 
     // Two-byte characters: 65 of them fill 130 bytes and the 66th would not fit whole.
-    window.genre = QString(100, QChar(0x00E9));
+    window.choices.Genre = QString(100, QChar(0x00E9));
     ripper.FillOggTrackInfo(1);
     const QByteArray cut(ripper.OggTrackInfo().pszGenre);
     EXPECT_EQ(cut.size(), 130);
     EXPECT_EQ(QString::fromUtf8(cut), QString(65, QChar(0x00E9)));
 
     // A character of three bytes straddling byte 131.
-    window.genre = QString(130, QLatin1Char('a')) + QChar(0x20AC);
+    window.choices.Genre = QString(130, QLatin1Char('a')) + QChar(0x20AC);
     ripper.FillOggTrackInfo(1);
     EXPECT_EQ(std::string(ripper.OggTrackInfo().pszGenre), std::string(130, 'a'));
 }

@@ -13,7 +13,6 @@
 #include "CDRipIntf.h"
 #include "EncodeBatch.h"
 #include "FakeRipWindow.h"
-#include "RipState.h"
 #include "RipTestSupport.h"
 #include "ToneSignal.h"
 #include "VorbisDll.h"
@@ -41,7 +40,6 @@ protected:
     void SetUp() override {
         setenv("HOME", home.path().c_str(), 1);
         setenv("XDG_CONFIG_HOME", home.file("config").c_str(), 1);
-        ResetFlags();
         ASSERT_TRUE(VorbisDll::LoadVorbisLibrary(kBin + "/libvorbisdll.so"));
     }
     void TearDown() override {
@@ -49,12 +47,6 @@ protected:
         CDRipIntf::CR_CloseRipper();
         FinalizeCDRip();
         VorbisDll::UnloadVorbisLibrary();
-        ResetFlags();
-    }
-    static void ResetFlags() {
-        Rip::RipInProgress = false;
-        Rip::CancelRequested = false;
-        Rip::BatchRunning = false;
     }
 
     void Insert(const testdisc::DiscPlan& disc) {
@@ -70,18 +62,18 @@ protected:
             if (CDRipIntf::CR_GetCDROMIDByIndex(i) == "Image: disc.cue")
                 CDRipIntf::CR_SetActiveCDROM(i);
         ASSERT_EQ(ReadDiscInfo(DiscInfo), 0);
-        window.directory = QString::fromStdString(out.path().string());
-        window.album = "Live";
-        window.artist = "The Testers";
-        window.genre = "Ambient";
-        window.multipleTracks = true;
+        window.choices.Directory = QString::fromStdString(out.path().string());
+        window.choices.Album = "Live";
+        window.choices.Artist = "The Testers";
+        window.choices.Genre = "Ambient";
+        window.choices.MultipleTracks = true;
         window.SetLines(DiscInfo.TrackCount, {});
     }
     void Choose(bool mono, bool device) {
-        window.stereo = !mono;
-        window.mono = mono;
-        window.personalComputer = !device;
-        window.personalDevice = device;
+        window.choices.Stereo = !mono;
+        window.choices.Mono = mono;
+        window.choices.PersonalComputer = !device;
+        window.choices.PersonalDevice = device;
     }
 
     // Track position i (from 0) as the disc holds it, one channel or the mono mix.
@@ -174,7 +166,7 @@ protected:
     testdisc::DiscPlan discPlan;
     testdisc::ExpectedDisc toc;
     FakeRipWindow window;
-    Rip::TEncodeRipper ripper{window};
+    Rip::TEncodeRipper ripper{window, window.control};
 };
 
 }  // namespace
@@ -182,7 +174,7 @@ protected:
 TEST_F(EncodeRipE2E, Mp3StereoAt192) {
     Insert(testdisc::audioDisc({300, 412, 263}));
     window.SetLines(3, {0, 2});
-    Rip::RipTracksToMp3(window, ripper);
+    Rip::RipTracksToMp3(window, window.control, ripper, window.Plan(DiscInfo));
     EXPECT_EQ(window.status, "Ripping and Encoding Completed.");
     EXPECT_TRUE(window.statuses.contains(
         "Successfully Ripped and Encoded Live to Live Track 3.mp3 to MP3 Format."));
@@ -198,7 +190,7 @@ TEST_F(EncodeRipE2E, Mp3MonoAt128) {
     Insert(testdisc::audioDisc({300, 412, 263}));
     Choose(true, true);
     window.SetLines(3, {1});
-    Rip::RipTracksToMp3(window, ripper);
+    Rip::RipTracksToMp3(window, window.control, ripper, window.Plan(DiscInfo));
     EXPECT_EQ(window.status, "Ripping and Encoding Completed.");
     ExpectMp3("Live Track 2.mp3", 1, true, 128);
 }
@@ -208,7 +200,7 @@ TEST_F(EncodeRipE2E, OggStereoAtQuality06WithTheNineComments) {
     window.SetLines(3, {0, 1});
     const QDate today(2026, 12, 31);
     ripper.SetToday([&] { return today; });
-    Rip::RipTracksToOgg(window, ripper);
+    Rip::RipTracksToOgg(window, window.control, ripper, window.Plan(DiscInfo));
     EXPECT_EQ(window.status, "Ripping and Encoding Completed.");
     EXPECT_TRUE(window.statuses.contains(
         "Successfully Ripped and Encoded Live to Live Track 2.ogg to Ogg Vorbis Format."));
@@ -237,7 +229,7 @@ TEST_F(EncodeRipE2E, OggMonoAtQuality04) {
     Insert(testdisc::audioDisc({300, 412, 263}));
     Choose(true, true);
     window.SetLines(3, {2});
-    Rip::RipTracksToOgg(window, ripper);
+    Rip::RipTracksToOgg(window, window.control, ripper, window.Plan(DiscInfo));
     EXPECT_EQ(window.status, "Ripping and Encoding Completed.");
     const oggcheck::Decoded d = ExpectOgg("Live Track 3.ogg", 2, true);
     EXPECT_GT(d.bitrateNominal, 0);
@@ -247,19 +239,20 @@ TEST_F(EncodeRipE2E, OggMonoAtQuality04) {
 TEST_F(EncodeRipE2E, CancelFinishesAPlayableFileAndEndsTheBatch) {
     Insert(testdisc::audioDisc({900, 300}));
     window.SetLines(2, {0, 1});
-    // Pump 1 is before the track; cancel a good way into the first one.
-    window.onProcessEvents = [&](int call) {
-        if (call == 60) Rip::CancelRip(window);
+    // Step 1 is the bar's reset; cancel a good way into the first track.
+    window.onProgress = [&](int call) {
+        if (call == 20) window.control.Cancel();
     };
-    Rip::RipTracksToMp3(window, ripper);
+    Rip::RipTracksToMp3(window, window.control, ripper, window.Plan(DiscInfo));
     EXPECT_EQ(window.status, "Ripping and Encoding Canceled.");
     ExpectMp3("Live Track 1.mp3", 0, false, 192, true);
     EXPECT_FALSE(std::filesystem::exists(out.file("Live Track 2.mp3")));
     EXPECT_EQ(window.SelectedLines(), std::vector<int>({0, 1}));
 
     window.statuses.clear();
-    window.processed = 0;
-    Rip::RipTracksToOgg(window, ripper);
+    window.progress.clear();
+    window.control.Reset();
+    Rip::RipTracksToOgg(window, window.control, ripper, window.Plan(DiscInfo));
     EXPECT_EQ(window.status, "Ripping and Encoding Canceled.");
     ExpectOgg("Live Track 1.ogg", 0, false, true);
     EXPECT_FALSE(std::filesystem::exists(out.file("Live Track 2.ogg")));
@@ -270,7 +263,7 @@ TEST_F(EncodeRipE2E, UnreadableSectorEndsTheTrackAsFailedAndJitterDoesNot) {
     // Track 1 cannot be read from sector 400 on; track 2 (from 900) reports jitter at 1000.
     setenv("CDRIP3_FAULTS", "unreadable=400-420;jitter=1000", 1);
     window.SetLines(2, {0, 1});
-    Rip::RipTracksToOgg(window, ripper);
+    Rip::RipTracksToOgg(window, window.control, ripper, window.Plan(DiscInfo));
     unsetenv("CDRIP3_FAULTS");
     EXPECT_EQ(window.dialogs, QStringList({"box:OK: Error : CR_RipChunk"}));
     EXPECT_FALSE(window.statuses.contains(
@@ -291,7 +284,7 @@ TEST_F(EncodeRipE2E, DataTrackOfACdExtraDiscIsPassedOver) {
     Insert(disc);
     ASSERT_EQ(DiscInfo.TrackCount, 3);
     window.SetLines(3, {1, 2});
-    Rip::RipTracksToOgg(window, ripper);
+    Rip::RipTracksToOgg(window, window.control, ripper, window.Plan(DiscInfo));
     EXPECT_TRUE(window.statuses.contains("Not an Audio Track - Track 3"));
     EXPECT_FALSE(std::filesystem::exists(out.file("Live Track 3.ogg")));
     EXPECT_EQ(window.status,
@@ -310,7 +303,7 @@ TEST_F(EncodeRipE2E, OggBatchWithoutTheLibrary) {
     VorbisDll::UnloadVorbisLibrary();
     EXPECT_FALSE(VorbisDll::LoadVorbisLibrary(kBin + "/no-libvorbisdll-here.so"));
     window.SetLines(2, {0, 1});
-    Rip::RipTracksToOgg(window, ripper);
+    Rip::RipTracksToOgg(window, window.control, ripper, window.Plan(DiscInfo));
     EXPECT_EQ(window.dialogs, QStringList({"box:OK: Vorbis.DLL is not Ready."}));
     EXPECT_TRUE(window.statuses.empty());
     EXPECT_EQ(window.SelectedLines(), std::vector<int>({0, 1}));

@@ -62,7 +62,7 @@ protected:
 
     ScriptedCDRip lib;
     FakeRipWindow window;
-    Rip::TPcmChunkReader reader{window};
+    Rip::TPcmChunkReader reader{window, window.control};
     std::vector<uint8_t> rip, samples;
 };
 

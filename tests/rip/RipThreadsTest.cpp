@@ -1,24 +1,26 @@
-// The launcher threads: the batch runs on the context's thread while the launcher waits,
-// and a rip command during a running batch starts none inside it.
+// A rip command's batch on its launcher thread: the window hears of it on its own thread,
+// in the order a batch run in place says it, and a cancel from the window ends it.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QPointer>
 
 #include "CDRipIntf.h"
+#include "EncodeBatch.h"
 #include "FakeRipWindow.h"
-#include "RipState.h"
+#include "RipJob.h"
 #include "RipTestSupport.h"
-#include "RipThreads.h"
 #include "ScriptedCDRip.h"
+#include "ScriptedEncoders.h"
+#include "VorbisDll.h"
 #include "WaveBatch.h"
+#include "bladedll.h"
 
 using namespace Rip;
 
 namespace {
 
-// Pumps the event loop, deferred deletions included, until done() or 10 s.
+// Handles the window's events until done() or 10 s.
 template <typename Done>
 bool pumpUntil(Done done) {
     QElapsedTimer timer;
@@ -26,96 +28,129 @@ bool pumpUntil(Done done) {
     while (!done()) {
         if (timer.elapsed() > 10000) return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     return true;
 }
 
-template <typename TLauncher>
-class LauncherTest : public ::testing::Test {};
+class RipJobTest : public ::testing::TestWithParam<TRipFormat> {
+protected:
+    void SetUp() override {
+        lib.drives = {AudioDrive("A", {100, 200, 300})};
+        lib.Install();
+        ASSERT_EQ(CDRipIntf::ReadDiscInfo(CDRipIntf::DiscInfo), 0);
+        lib.ripper.chunks = {{0, 2352, 50}, {0, 2352, 100}};
+        encoder.InstallBlade();
+        encoder.InstallVorbis();
+        for (FakeRipWindow* w : {&window, &inPlace}) {
+            w->choices.Directory = QString::fromStdString(dir.path().string());
+            w->choices.MultipleTracks = true;
+            w->SetLines(3, {0, 2});
+        }
+    }
+    void TearDown() override {
+        bladedll::RestoreBladeFunctions();
+        VorbisDll::UnloadVorbisLibrary();
+        CDRipIntf::FinalizeCDRip();
+    }
+    // Starts the batch on its launcher with a control that records its pauses; the job ends
+    // once the window has taken everything it was told.
+    void Start(std::function<void(int)> onPause = nullptr) {
+        auto control = std::make_unique<FakeRipControl>();
+        control->onPause = std::move(onPause);
+        control_ = control.get();
+        job = std::make_unique<TRipJob>(&context, window, GetParam(),
+                                        window.Plan(CDRipIntf::DiscInfo), std::move(control));
+        QObject::connect(job->Thread(), &QThread::finished, &context, [this] { ended = true; });
+        job->Start();
+    }
+    void RunInPlace() {
+        if (GetParam() == TRipFormat::Wave) {
+            TWaveRipper ripper(inPlace, inPlace.control);
+            RipTracksToWave(inPlace, inPlace.control, ripper, inPlace.Plan(CDRipIntf::DiscInfo));
+            return;
+        }
+        TEncodeRipper ripper(inPlace, inPlace.control);
+        if (GetParam() == TRipFormat::Mp3)
+            RipTracksToMp3(inPlace, inPlace.control, ripper, inPlace.Plan(CDRipIntf::DiscInfo));
+        else
+            RipTracksToOgg(inPlace, inPlace.control, ripper, inPlace.Plan(CDRipIntf::DiscInfo));
+    }
+    bool LauncherOfItsClass(QThread* thread) const {
+        switch (GetParam()) {
+            case TRipFormat::Wave:
+                return dynamic_cast<TWaveThread*>(thread) != nullptr;
+            case TRipFormat::Mp3:
+                return dynamic_cast<TMP3Thread*>(thread) != nullptr;
+            case TRipFormat::Ogg:
+                return dynamic_cast<TFooThread*>(thread) != nullptr;
+        }
+        return false;
+    }
 
-using LauncherClasses = ::testing::Types<TWaveThread, TMP3Thread, TFooThread>;
-TYPED_TEST_SUITE(LauncherTest, LauncherClasses);
+    riptest::TempDir dir;
+    ScriptedCDRip lib;
+    ScriptedEncoder encoder;
+    FakeRipWindow window, inPlace;
+    QObject context;
+    std::unique_ptr<TRipJob> job;
+    FakeRipControl* control_ = nullptr;
+    bool ended = false;
+};
+
+INSTANTIATE_TEST_SUITE_P(Formats, RipJobTest,
+                         ::testing::Values(TRipFormat::Wave, TRipFormat::Mp3, TRipFormat::Ogg),
+                         [](const auto& info) {
+                             return std::string(info.param == TRipFormat::Wave  ? "Wave"
+                                                : info.param == TRipFormat::Mp3 ? "Mp3"
+                                                                                : "Ogg");
+                         });
 
 }  // namespace
 
-TYPED_TEST(LauncherTest, BatchRunsOnTheContextThreadWhileTheLauncherWaits) {
-    QObject context;
-    QThread* const uiThread = QThread::currentThread();
-    bool ran = false, launcherWaiting = false;
-    QThread* ranOn = nullptr;
-    QThread::Priority priority = QThread::InheritPriority;
-    QPointer<TypeParam> launcher;
-    launcher = StartRipThread<TypeParam>(&context, [&] {
-        ran = true;
-        ranOn = QThread::currentThread();
-        priority = launcher->priority();
-        launcherWaiting = launcher->isRunning();
+TEST_P(RipJobTest, BatchRunsOnItsLauncherAndTheWindowHearsItOnItsOwnThread) {
+    QThread* const windowThread = QThread::currentThread();
+    std::vector<QThread*> heardOn;
+    window.onProgress = [&](int) { heardOn.push_back(QThread::currentThread()); };
+    window.onChoices = [&](int) { heardOn.push_back(QThread::currentThread()); };
+    std::vector<bool> launcher;
+    std::vector<QThread::Priority> priority;
+    Start([&](int) {
+        launcher.push_back(LauncherOfItsClass(QThread::currentThread()));
+        priority.push_back(QThread::currentThread()->priority());
     });
-    ASSERT_TRUE(pumpUntil([&] { return launcher.isNull(); }));
-    EXPECT_TRUE(ran);
-    EXPECT_EQ(ranOn, uiThread);
-    EXPECT_TRUE(launcherWaiting);
-    EXPECT_EQ(priority, QThread::HighestPriority);
-    EXPECT_EQ(TRipLauncherThread::LiveLaunchers(), 0);
-}
+    ASSERT_TRUE(pumpUntil([&] { return ended; }));
+    const std::vector<int> pauses = control_->pauses;
+    job.reset();
 
-TEST(LauncherWait, WaitsOnlyForLaunchersWhoseBatchRan) {
-    QObject context;
-    bool ran = false;
-    QPointer<TWaveThread> launcher = StartRipThread<TWaveThread>(&context, [&] { ran = true; });
-    // Its batch cannot run while this thread is not pumping: waiting for it here would
-    // never end.
-    TRipLauncherThread::WaitForLaunchers();
-    EXPECT_FALSE(ran);
-    EXPECT_FALSE(launcher->HandedOver());
+    EXPECT_EQ(launcher, std::vector<bool>(2, true));
+    EXPECT_EQ(priority, std::vector<QThread::Priority>(2, QThread::HighestPriority));
+    ASSERT_FALSE(heardOn.empty());
+    EXPECT_EQ(heardOn, std::vector<QThread*>(heardOn.size(), windowThread));
 
-    ASSERT_TRUE(pumpUntil([&] { return ran; }));
-    TRipLauncherThread::WaitForLaunchers();
-    // Freed already by the pump, or at least done.
-    EXPECT_TRUE(launcher.isNull() || launcher->isFinished());
-    ASSERT_TRUE(pumpUntil([] { return TRipLauncherThread::LiveLaunchers() == 0; }));
-}
-
-TEST(LauncherWait, RipCommandDuringARunningBatch) {
-    riptest::TempDir dir;
-    ScriptedCDRip lib;
-    lib.drives = {AudioDrive("A", {100, 200})};
-    lib.Install();
-    ASSERT_EQ(CDRipIntf::ReadDiscInfo(CDRipIntf::DiscInfo), 0);
-    lib.ripper.chunks = {{0, 2352, 50}, {0, 2352, 100}};
-    FakeRipWindow window;
-    window.directory = QString::fromStdString(dir.path().string());
-    window.multipleTracks = true;
-    window.SetLines(2, {0, 1});
-    TWaveRipper ripper(window);
-    QObject context;
-
-    // The window's pump handles a click on "Rip To Wave" before a track (while the drive
-    // parameters are set, so no track is being ripped): its launcher hands a second batch
-    // over, which runs inside this one and must refuse.
-    bool secondReturned = false;
-    window.onProcessEvents = [&](int call) {
-        if (call == 1) {
-            StartRipThread<TWaveThread>(&context, [&] {
-                RipTracksToWave(window, ripper);
-                secondReturned = true;
-            });
-            EXPECT_TRUE(pumpUntil([&] { return secondReturned; }));
-        }
-    };
-    bool firstReturned = false;
-    StartRipThread<TWaveThread>(&context, [&] {
-        RipTracksToWave(window, ripper);
-        firstReturned = true;
-    });
-    ASSERT_TRUE(
-        pumpUntil([&] { return firstReturned && TRipLauncherThread::LiveLaunchers() == 0; }));
-    EXPECT_TRUE(secondReturned);
-    EXPECT_EQ(lib.Count("StopPlayTrack"), 1);
-    EXPECT_EQ(lib.Count("OpenRipper"), 2);
-    EXPECT_EQ(window.status, "Ripping Completed.");
+    // Word for word and step for step what the same batch says when run in place.
+    RunInPlace();
+    EXPECT_EQ(window.statuses, inPlace.statuses);
+    EXPECT_EQ(window.ripStatuses, inPlace.ripStatuses);
+    EXPECT_EQ(window.progress, inPlace.progress);
+    EXPECT_EQ(window.dialogs, inPlace.dialogs);
+    EXPECT_EQ(window.flashes, 1);
+    EXPECT_EQ(window.choicesRead, inPlace.choicesRead);
     EXPECT_TRUE(window.SelectedLines().empty());
-    EXPECT_FALSE(BatchRunning);
-    CDRipIntf::FinalizeCDRip();
+    EXPECT_EQ(pauses, inPlace.control.pauses);
+}
+
+TEST_P(RipJobTest, CancelFromTheWindowEndsThePauseAndTheBatch) {
+    // The first pause really waits: the window's Cancel must end it.
+    lib.ripper.chunks = {{0, 2352, 100}};
+    Start([&](int call) {
+        if (call == 1) control_->TRipControl::Pause(60000);
+    });
+    ASSERT_TRUE(pumpUntil([&] { return !window.SelectedLines().empty() && !window.selected[0]; }));
+    job->Cancel();
+    ASSERT_TRUE(pumpUntil([&] { return ended; }));
+    job.reset();
+    EXPECT_EQ(window.status, "Ripping and Encoding Canceled.");
+    EXPECT_EQ(window.SelectedLines(), std::vector<int>({2}));
+    EXPECT_EQ(lib.Count("OpenRipper"), 1);
+    EXPECT_EQ(window.flashes, 0);
 }

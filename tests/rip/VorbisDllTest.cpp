@@ -7,7 +7,6 @@
 #include "CDRipIntf.h"
 #include "EncodeRipper.h"
 #include "FakeRipWindow.h"
-#include "RipState.h"
 #include "RipTestSupport.h"
 #include "ScriptedCDRip.h"
 #include "VorbisDll.h"
@@ -89,10 +88,9 @@ TEST_F(VorbisDllTest, EntryPointsTheLibraryLacksAreNeverCalled) {
     ASSERT_EQ(CDRipIntf::ReadDiscInfo(CDRipIntf::DiscInfo), 0);
     riptest::TempDir dir;
     FakeRipWindow window;
-    Rip::TEncodeRipper ripper(window);
-    Rip::CancelRequested = false;
+    Rip::TEncodeRipper ripper(window, window.control);
     const QString name = QString::fromStdString(dir.file("Live Track 1.ogg"));
-    EXPECT_EQ(ripper.EncodeTrackToOgg(1, name, ripper.BuildOggConfig()), 1);
+    EXPECT_EQ(ripper.EncodeTrackToOgg(CDRipIntf::DiscInfo, 1, name, ripper.BuildOggConfig()), 1);
     EXPECT_EQ(window.dialogs, QStringList({"error: vbEncWrite failed 4294967295"}));
     EXPECT_TRUE(riptest::readFile(dir.file("Live Track 1.ogg")).empty());
     CDRipIntf::FinalizeCDRip();

@@ -8,7 +8,6 @@
 
 #include "CDRipIntf.h"
 #include "FakeRipWindow.h"
-#include "RipState.h"
 #include "RipTestSupport.h"
 #include "WaveBatch.h"
 #include "drivemodel.h"
@@ -46,17 +45,10 @@ protected:
     void SetUp() override {
         setenv("HOME", home.path().c_str(), 1);
         setenv("XDG_CONFIG_HOME", home.file("config").c_str(), 1);
-        ResetFlags();
     }
     void TearDown() override {
         CDRipIntf::CR_CloseRipper();
         FinalizeCDRip();
-        ResetFlags();
-    }
-    static void ResetFlags() {
-        Rip::RipInProgress = false;
-        Rip::CancelRequested = false;
-        Rip::BatchRunning = false;
     }
 
     // Writes the image, points the library at it and reads its table of contents, as the
@@ -76,9 +68,9 @@ protected:
         ASSERT_EQ(CDRipIntf::CR_GetCDROMIDByIndex(CDRipIntf::CR_GetActiveCDROM()),
                   "Image: disc.cue");
         ASSERT_EQ(ReadDiscInfo(DiscInfo), 0);
-        window.directory = QString::fromStdString(out.path().string());
-        window.album = "Live";
-        window.multipleTracks = true;
+        window.choices.Directory = QString::fromStdString(out.path().string());
+        window.choices.Album = "Live";
+        window.choices.MultipleTracks = true;
         window.SetLines(DiscInfo.TrackCount, {});
     }
     // The bytes the disc holds for track position i (from 0).
@@ -103,14 +95,14 @@ protected:
     testdisc::DiscPlan discPlan;
     testdisc::ExpectedDisc toc;
     FakeRipWindow window;
-    Rip::TWaveRipper ripper{window};
+    Rip::TWaveRipper ripper{window, window.control};
 };
 
 // What the window does on a removal notice: cancel a running track, forget the disc.
 // What the window does with a removal notice of the drive model.
 void mediaNotice(bool arrived, FakeRipWindow& window) {
     if (arrived) return;
-    if (Rip::RipInProgress) Rip::CancelRip(window);
+    window.control.Cancel();
     window.SetStatus("Media is Removed.");
     window.selected.clear();
     DiscInfo.TrackCount = 0;
@@ -121,7 +113,7 @@ void mediaNotice(bool arrived, FakeRipWindow& window) {
 TEST_F(WaveRipE2E, TracksOneAndThreeOfAnImage) {
     Insert(testdisc::audioDisc({300, 180, 260}));
     window.SetLines(3, {0, 2});
-    Rip::RipTracksToWave(window, ripper);
+    Rip::RipTracksToWave(window, window.control, ripper, window.Plan(DiscInfo));
 
     EXPECT_EQ(window.status, "Ripping Completed.");
     EXPECT_TRUE(window.SelectedLines().empty());
@@ -142,7 +134,7 @@ TEST_F(WaveRipE2E, CdExtraAudioTrackStopsAtTheSessionEnd) {
     disc.cdExtra = true;
     Insert(disc);
     window.SetLines(3, {1});
-    Rip::RipTracksToWave(window, ripper);
+    Rip::RipTracksToWave(window, window.control, ripper, window.Plan(DiscInfo));
     EXPECT_EQ(window.status, "Ripping Completed.");
     const auto f = readFile(out.file("Live Track 2.wav"));
     expectValidWav(f);
@@ -153,15 +145,14 @@ TEST_F(WaveRipE2E, CdExtraAudioTrackStopsAtTheSessionEnd) {
 TEST_F(WaveRipE2E, CancelLeavesAPlayablePartialFile) {
     Insert(testdisc::audioDisc({400, 200}));
     window.SetLines(2, {0, 1});
-    // Call 1 is the pump while the drive parameters are set; 3 follows the second chunk.
-    window.onProcessEvents = [&](int call) {
-        if (call == 3) Rip::CancelRip(window);
+    // Step 1 is the bar's reset; 3 follows the second chunk.
+    window.onProgress = [&](int call) {
+        if (call == 3) window.control.Cancel();
     };
-    Rip::RipTracksToWave(window, ripper);
+    Rip::RipTracksToWave(window, window.control, ripper, window.Plan(DiscInfo));
     EXPECT_EQ(window.status, "Ripping and Encoding Canceled.");
     EXPECT_EQ(window.SelectedLines(), std::vector<int>({0, 1}));
     EXPECT_EQ(window.position, 0);
-    EXPECT_FALSE(Rip::RipInProgress);
     ExpectPartialTrack("Live Track 1.wav", 0);
     EXPECT_FALSE(std::filesystem::exists(out.file("Live Track 2.wav")));
     // The batch closed the ripping process.
@@ -174,16 +165,14 @@ TEST_F(WaveRipE2E, TrayOpenedDuringARipCancelsIt) {
     svdrives::DriveModel& drives = svdrives::DriveModel::instance();
     const int listener =
         drives.addMediaListener([&](int, bool arrived) { mediaNotice(arrived, window); });
-    window.onProcessEvents = [&](int call) {
+    window.onProgress = [&](int call) {
         if (call == 3) CDRipIntf::CR_EjectCD(1);
     };
-    Rip::RipTracksToWave(window, ripper);
+    Rip::RipTracksToWave(window, window.control, ripper, window.Plan(DiscInfo));
     drives.removeMediaListener(listener);
     EXPECT_TRUE(window.statuses.contains("Media is Removed."));
     EXPECT_EQ(window.status, "Ripping and Encoding Canceled.");
     EXPECT_EQ(window.ripStatus, "");
-    EXPECT_FALSE(Rip::RipInProgress);
-    EXPECT_FALSE(Rip::BatchRunning);
     ExpectPartialTrack("Live Track 1.wav", 0);
     EXPECT_NE(CDRipIntf::CR_CloseRipper(), 0);
 }
@@ -191,10 +180,10 @@ TEST_F(WaveRipE2E, TrayOpenedDuringARipCancelsIt) {
 TEST_F(WaveRipE2E, DiscGoneWithoutNoticeEndsTheBatchAsAnError) {
     Insert(testdisc::audioDisc({400, 200}));
     window.SetLines(2, {0, 1});
-    window.onProcessEvents = [&](int call) {
+    window.onProgress = [&](int call) {
         if (call == 3) CDRipIntf::CR_EjectCD(1);
     };
-    Rip::RipTracksToWave(window, ripper);
+    Rip::RipTracksToWave(window, window.control, ripper, window.Plan(DiscInfo));
     EXPECT_EQ(window.status, "Encountered error(s) during Ripping");
     EXPECT_EQ(window.ripStatus, "");
     EXPECT_EQ(window.position, 0);

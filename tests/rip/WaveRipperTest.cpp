@@ -5,7 +5,6 @@
 
 #include "CDRipIntf.h"
 #include "FakeRipWindow.h"
-#include "RipState.h"
 #include "RipTestSupport.h"
 #include "ScriptedCDRip.h"
 #include "WaveRipper.h"
@@ -22,17 +21,11 @@ constexpr int32_t kChunk = 4 * 2352;  // the scripted library's buffer size
 class WaveRipperTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Rip::RipInProgress = false;
-        Rip::CancelRequested = false;
-        window.directory = QString::fromStdString(dir.path().string());
-        window.album = "Live";
-        window.recordingName = "Track 1";
+        window.choices.Directory = QString::fromStdString(dir.path().string());
+        window.choices.Album = "Live";
+        window.choices.RecordingName = "Track 1";
     }
-    void TearDown() override {
-        FinalizeCDRip();
-        Rip::RipInProgress = false;
-        Rip::CancelRequested = false;
-    }
+    void TearDown() override { FinalizeCDRip(); }
     // Loads a disc into the scripted drive and the disc information record.
     void Load(const ScriptedDrive& drive) {
         lib.drives = {drive};
@@ -55,7 +48,7 @@ protected:
     TempDir dir;
     ScriptedCDRip lib;
     FakeRipWindow window;
-    TWaveRipper ripper{window};
+    TWaveRipper ripper{window, window.control};
 };
 
 }  // namespace
@@ -74,10 +67,10 @@ TEST_F(WaveRipperTest, RefusedTracksTouchNeitherLibraryNorDisk) {
     Load(d);
     for (int n : {0, 4, 200}) {
         SCOPED_TRACE(n);
-        EXPECT_EQ(ripper.RipChunk(static_cast<uint8_t>(n)), 1);
+        EXPECT_EQ(ripper.RipChunk(DiscInfo, static_cast<uint8_t>(n)), 1);
         EXPECT_EQ(window.status, "Error : Bad Track Number.");
     }
-    EXPECT_EQ(ripper.RipChunk(3), 1);
+    EXPECT_EQ(ripper.RipChunk(DiscInfo, 3), 1);
     EXPECT_EQ(window.status, "Error : not an Audio Track.");
     EXPECT_EQ(lib.Count("OpenRipper"), 0);
     EXPECT_TRUE(NoFiles());
@@ -95,7 +88,7 @@ TEST_F(WaveRipperTest, SectorRangesOfTheTracks) {
     };
     for (const Case c : {Case{1, 0, 299}, Case{2, 300, 699}, Case{4, 1200, 1799}}) {
         SCOPED_TRACE(c.n);
-        EXPECT_EQ(ripper.RipChunk(c.n), 0);
+        EXPECT_EQ(ripper.RipChunk(DiscInfo, c.n), 0);
         EXPECT_EQ(lib.ripper.first, c.first);
         EXPECT_EQ(lib.ripper.last, c.last);
         lib.ripper.open = false;
@@ -108,22 +101,19 @@ TEST_F(WaveRipperTest, CdExtraAudioTrackEndsBeforeTheSessionGap) {
     d.tracks.push_back(ScriptedTrack{700 + kSessionGapSectors, true, 0, 2});
     d.leadOut = 700 + kSessionGapSectors + 1000;
     Load(d);
-    EXPECT_EQ(ripper.RipChunk(2), 0);
+    EXPECT_EQ(ripper.RipChunk(DiscInfo, 2), 0);
     EXPECT_EQ(lib.ripper.first, 300);
     EXPECT_EQ(lib.ripper.last, 699);
 }
 
 TEST_F(WaveRipperTest, CompleteRipWritesEveryChunkAndShowsProgress) {
     Load(AudioDrive("A", {100, 200}));
-    window.recordingName = "Track 2";
+    window.choices.RecordingName = "Track 2";
     Script({{0, kChunk, 30}, {0, kChunk, 60}, {0, 1000, 100}});
-    std::vector<bool> inProgress, holding;
-    window.onProcessEvents = [&](int) {
-        inProgress.push_back(Rip::RipInProgress);
-        holding.push_back(ripper.HoldsChunkBuffer());
-    };
+    std::vector<bool> holding;
+    window.onProgress = [&](int) { holding.push_back(ripper.HoldsChunkBuffer()); };
 
-    EXPECT_EQ(ripper.RipChunk(2), 0);
+    EXPECT_EQ(ripper.RipChunk(DiscInfo, 2), 0);
 
     const auto f = readFile(File("Live Track 2.wav"));
     expectValidWav(f);
@@ -138,11 +128,9 @@ TEST_F(WaveRipperTest, CompleteRipWritesEveryChunkAndShowsProgress) {
     EXPECT_EQ(window.progress, std::vector<int>({0, 30, 60, 100}));
     EXPECT_EQ(window.rangeMin, 0);
     EXPECT_EQ(window.rangeMax, 100);
-    // Events are handled once per chunk, with the flag up and the buffer held; afterwards
-    // both are gone and the ripping process is left for the caller to close.
-    EXPECT_EQ(inProgress, std::vector<bool>(3, true));
-    EXPECT_EQ(holding, std::vector<bool>(3, true));
-    EXPECT_FALSE(Rip::RipInProgress);
+    // The buffer is held from the bar's reset through every chunk, and gone afterwards;
+    // the ripping process is left for the caller to close.
+    EXPECT_EQ(holding, std::vector<bool>(4, true));
     EXPECT_FALSE(ripper.HoldsChunkBuffer());
     EXPECT_TRUE(lib.ripper.open);
     EXPECT_EQ(lib.Count("CloseRipper"), 0);
@@ -152,7 +140,7 @@ TEST_F(WaveRipperTest, CompleteRipWritesEveryChunkAndShowsProgress) {
 TEST_F(WaveRipperTest, DoneBeforeOneHundredPercentCountsAsComplete) {
     Load(AudioDrive("A", {100}));
     Script({{0, kChunk, 40}, {4, 0, 40}});
-    EXPECT_EQ(ripper.RipChunk(1), 0);
+    EXPECT_EQ(ripper.RipChunk(DiscInfo, 1), 0);
     EXPECT_EQ(window.status, "Ripping Track 1 : 100% Done.");
     EXPECT_EQ(window.progress.back(), 100);
     EXPECT_EQ(audioOf(readFile(File("Live Track 1.wav"))), Delivered({0}));
@@ -170,14 +158,13 @@ TEST_F(WaveRipperTest, AudioStopsBeforeOneHundredPercent) {
         Load(AudioDrive("A", {100}));
         Script({{0, kChunk, 25}, {0, kChunk, 50}, c.end, {0, kChunk, 100}});
         window.statuses.clear();
-        EXPECT_EQ(ripper.RipChunk(1), 1);
+        EXPECT_EQ(ripper.RipChunk(DiscInfo, 1), 1);
         // The last progress text stays; the file keeps what came, with its sizes.
         EXPECT_EQ(window.status, "Ripping Track 1 : 50% Done.");
         const auto f = readFile(File("Live Track 1.wav"));
         expectValidWav(f);
         EXPECT_EQ(audioOf(f), Delivered({0, 1}));
         EXPECT_EQ(lib.Count("RipChunk"), 3);
-        EXPECT_FALSE(Rip::RipInProgress);
         EXPECT_EQ(ripper.LastOutputFailure(), TOutputFailure::None);
     }
 }
@@ -187,7 +174,7 @@ TEST_F(WaveRipperTest, JitterChunksAreKeptAndReported) {
     // A jitter report with audio is written like any chunk; one without audio changes
     // nothing but the count.
     Script({{0, kChunk, 25}, {3, kChunk, 50}, {3, 0, 50}, {0, kChunk, 75}, {3, 2352, 100}});
-    EXPECT_EQ(ripper.RipChunk(1), 3);
+    EXPECT_EQ(ripper.RipChunk(DiscInfo, 1), 3);
     EXPECT_EQ(ripper.LastJitterCount(), 3);
     const auto f = readFile(File("Live Track 1.wav"));
     expectValidWav(f);
@@ -200,31 +187,35 @@ TEST_F(WaveRipperTest, CancelAfterSomeChunks) {
         SCOPED_TRACE(jitter ? "with jitter" : "clean");
         Load(AudioDrive("A", {100}));
         Script({{0, kChunk, 20}, {jitter ? 3 : 0, kChunk, 40}, {0, kChunk, 60}, {0, kChunk, 80}});
-        window.processed = 0;
-        window.onProcessEvents = [](int call) {
-            if (call == 2) Rip::CancelRequested = true;
+        window.control.Reset();
+        window.progress.clear();
+        lib.ripper.aborts.clear();
+        // Step 1 is the bar's reset; step 3 follows the second chunk.
+        window.onProgress = [&](int call) {
+            if (call == 3) window.control.Cancel();
         };
-        EXPECT_EQ(ripper.RipChunk(1), jitter ? 3 : 0);
+        EXPECT_EQ(ripper.RipChunk(DiscInfo, 1), jitter ? 3 : 0);
         EXPECT_EQ(lib.Count("RipChunk"), 2);
         const auto f = readFile(File("Live Track 1.wav"));
         expectValidWav(f);
         EXPECT_EQ(audioOf(f), Delivered({0, 1}));
         EXPECT_EQ(window.status, "Ripping Track 1 : 40% Done.");
-        Rip::CancelRequested = false;
+        // The library saw no request before it: the cancel came after its delivery.
+        EXPECT_EQ(lib.ripper.aborts, std::vector<int32_t>(2, 0));
     }
 }
 
 TEST_F(WaveRipperTest, ChunkLargerThanTheBufferIsNotTrusted) {
     Load(AudioDrive("A", {100}));
     Script({{0, kChunk, 50}, {0, kChunk + 1, 100}});
-    EXPECT_EQ(ripper.RipChunk(1), 1);
+    EXPECT_EQ(ripper.RipChunk(DiscInfo, 1), 1);
     EXPECT_EQ(audioOf(readFile(File("Live Track 1.wav"))), Delivered({0}));
 }
 
 TEST_F(WaveRipperTest, LibraryRefusesToOpen) {
     Load(AudioDrive("A", {100}));
     lib.ripper.openResult = 1;
-    EXPECT_EQ(ripper.RipChunk(1), 1);
+    EXPECT_EQ(ripper.RipChunk(DiscInfo, 1), 1);
     EXPECT_EQ(window.status, "Error : Application Error.");
     EXPECT_TRUE(NoFiles());
     EXPECT_EQ(lib.Count("RipChunk"), 0);
@@ -238,11 +229,10 @@ TEST_F(WaveRipperTest, BufferThatCannotBeAllocated) {
         asked = bytes;
         return std::unique_ptr<uint8_t[]>();
     });
-    EXPECT_EQ(ripper.RipChunk(1), 1);
+    EXPECT_EQ(ripper.RipChunk(DiscInfo, 1), 1);
     EXPECT_EQ(asked, size_t(kChunk));
     EXPECT_EQ(window.status, "Error : Memory Allocation Error.");
     EXPECT_EQ(lib.Count("RipChunk"), 0);
-    EXPECT_FALSE(Rip::RipInProgress);
     EXPECT_TRUE(lib.ripper.open);
     const auto f = readFile(File("Live Track 1.wav"));
     ASSERT_EQ(f.size(), 44u);
@@ -252,7 +242,7 @@ TEST_F(WaveRipperTest, BufferThatCannotBeAllocated) {
 TEST_F(WaveRipperTest, LibraryAnnouncesNoBuffer) {
     Load(AudioDrive("A", {100}));
     lib.ripper.bufferSize = 0;
-    EXPECT_EQ(ripper.RipChunk(1), 1);
+    EXPECT_EQ(ripper.RipChunk(DiscInfo, 1), 1);
     EXPECT_EQ(window.status, "Error : Memory Allocation Error.");
     EXPECT_EQ(lib.Count("RipChunk"), 0);
 }
@@ -266,9 +256,9 @@ TEST_F(WaveRipperTest, OutputFileThatCannotBeCreated) {
         SCOPED_TRACE(c.recordingName.toStdString());
         Load(AudioDrive("A", {100}));
         Script({{0, kChunk, 100}});
-        window.directory = c.directory;
-        window.recordingName = c.recordingName;
-        EXPECT_EQ(ripper.RipChunk(1), 1);
+        window.choices.Directory = c.directory;
+        window.choices.RecordingName = c.recordingName;
+        EXPECT_EQ(ripper.RipChunk(DiscInfo, 1), 1);
         const QString name = c.directory + "/Live " + c.recordingName + ".wav";
         EXPECT_EQ(window.status, "Error : Cannot create file " + name);
         EXPECT_EQ(ripper.LastOutputFailure(), TOutputFailure::CannotCreateFile);
@@ -276,7 +266,6 @@ TEST_F(WaveRipperTest, OutputFileThatCannotBeCreated) {
         EXPECT_EQ(lib.Count("RipChunk"), 0);
         // The ripping process is open: the batch closes it.
         EXPECT_TRUE(lib.ripper.open);
-        EXPECT_FALSE(Rip::RipInProgress);
     }
     EXPECT_TRUE(NoFiles());
 }
@@ -286,15 +275,12 @@ TEST_F(WaveRipperTest, FullDiskStopsTheTrackAtOnce) {
     Script({{0, kChunk, 25}, {0, kChunk, 50}, {0, kChunk, 75}, {0, kChunk, 100}});
     auto disk = std::make_shared<MemoryDisk>();
     disk->capacity = 44 + kChunk + 1000;
-    TWaveRipper full(window, memoryOpener(disk));
-    EXPECT_EQ(full.RipChunk(1), 1);
-    const QString name = window.directory + "/Live Track 1.wav";
+    TWaveRipper full(window, window.control, memoryOpener(disk));
+    EXPECT_EQ(full.RipChunk(DiscInfo, 1), 1);
+    const QString name = window.choices.Directory + "/Live Track 1.wav";
     EXPECT_EQ(window.status, "Error : Write error (disk full?) " + name);
     EXPECT_EQ(full.LastOutputFailure(), TOutputFailure::WriteError);
     EXPECT_EQ(lib.Count("RipChunk"), 2);
-    // The failed chunk did not reach the event pump: the track stopped right there.
-    EXPECT_EQ(window.processed, 1);
-    EXPECT_FALSE(Rip::RipInProgress);
     EXPECT_FALSE(full.HoldsChunkBuffer());
     ASSERT_TRUE(disk->closed);
     expectValidWav(disk->bytes);
@@ -306,8 +292,8 @@ TEST_F(WaveRipperTest, NoRoomForTheHeaderIsAWriteError) {
     Script({{0, kChunk, 100}});
     auto disk = std::make_shared<MemoryDisk>();
     disk->capacity = 10;
-    TWaveRipper full(window, memoryOpener(disk));
-    EXPECT_EQ(full.RipChunk(1), 1);
+    TWaveRipper full(window, window.control, memoryOpener(disk));
+    EXPECT_EQ(full.RipChunk(DiscInfo, 1), 1);
     EXPECT_EQ(full.LastOutputFailure(), TOutputFailure::WriteError);
     EXPECT_EQ(lib.Count("RipChunk"), 0);
 }
@@ -317,8 +303,8 @@ TEST_F(WaveRipperTest, SizeFieldsThatCannotBeWrittenAreAWriteError) {
     Script({{0, kChunk, 100}});
     auto disk = std::make_shared<MemoryDisk>();
     disk->failClose = true;
-    TWaveRipper failing(window, memoryOpener(disk));
-    EXPECT_EQ(failing.RipChunk(1), 1);
+    TWaveRipper failing(window, window.control, memoryOpener(disk));
+    EXPECT_EQ(failing.RipChunk(DiscInfo, 1), 1);
     EXPECT_EQ(failing.LastOutputFailure(), TOutputFailure::WriteError);
     EXPECT_TRUE(window.status.startsWith("Error : Write error (disk full?) "));
 }
@@ -330,8 +316,8 @@ TEST_F(WaveRipperTest, FullTmpfsDuringARip) {
     std::vector<ScriptedChunk> chunks;
     for (int i = 1; i <= 10; ++i) chunks.push_back({0, kChunk, i * 10});
     Script(chunks);
-    window.directory = QString::fromStdString(fs.path());
-    EXPECT_EQ(ripper.RipChunk(1), 1);
+    window.choices.Directory = QString::fromStdString(fs.path());
+    EXPECT_EQ(ripper.RipChunk(DiscInfo, 1), 1);
     EXPECT_EQ(ripper.LastOutputFailure(), TOutputFailure::WriteError);
     const auto f = readFile(fs.file("Live Track 1.wav"));
     expectValidWav(f);

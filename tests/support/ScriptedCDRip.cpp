@@ -1,7 +1,10 @@
 #include "ScriptedCDRip.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 using namespace CDRipIntf;
 
@@ -11,41 +14,54 @@ ScriptedCDRip fallback;
 ScriptedCDRip& s() {
     return g ? *g : fallback;
 }
+// A batch calls in from its launcher thread while the window's thread may ask too.
+std::unique_lock<std::recursive_mutex> lock() {
+    return std::unique_lock<std::recursive_mutex>(s().mutex);
+}
 void note(const char* call) {
     s().calls.emplace_back(call);
 }
 
 int32_t fInit(const char*) {
+    auto held = lock();
     note("Init");
     return s().initResult;
 }
 int32_t fGetNum() {
+    auto held = lock();
     return static_cast<int32_t>(s().drives.size());
 }
 int32_t fGetActive() {
+    auto held = lock();
     return s().active;
 }
 void fSetActive(int32_t i) {
+    auto held = lock();
     note("SetActiveCDROM");
     if (i >= 0 && i < fGetNum()) s().active = i;
 }
 const char* fName(int32_t i) {
+    auto held = lock();
     if (i < 0 || i >= fGetNum()) return "";
     return s().drives[static_cast<size_t>(i)].name.c_str();
 }
 int32_t fReady() {
+    auto held = lock();
     return s().drives.empty() ? 0 : s().Active().ready;
 }
 int32_t fReadToc() {
+    auto held = lock();
     note("ReadToc");
     if (s().drives.empty() || !s().Active().ready) return CDRIP3_ERROR;
     return s().Active().readTocResult;
 }
 int32_t fNumToc() {
+    auto held = lock();
     if (s().tocCountOverride >= 0) return s().tocCountOverride;
     return s().drives.empty() ? 0 : static_cast<int32_t>(s().Active().tracks.size());
 }
 int32_t fTocEntry(int32_t index, TTocEntry* e) {
+    auto held = lock();
     if (!e || s().drives.empty()) return CDRIP3_ERROR;
     const auto& d = s().Active();
     *e = TTocEntry{};
@@ -64,18 +80,21 @@ int32_t fTocEntry(int32_t index, TTocEntry* e) {
     return 0;
 }
 int32_t fGetParams(TDriveParams* p) {
+    auto held = lock();
     note("GetCDROMParameters");
     if (s().getParamsResult != 0) return s().getParamsResult;
     if (p) *p = s().params;
     return 0;
 }
 int32_t fSetParams(const TDriveParams* p) {
+    auto held = lock();
     note("SetCDROMParameters");
     if (s().setParamsResult != 0) return s().setParamsResult;
     if (p) s().params = *p;
     return 0;
 }
 int32_t fOpenRipper(int32_t* size, int32_t first, int32_t last) {
+    auto held = lock();
     note("OpenRipper");
     ScriptedRipper& r = s().ripper;
     r.first = first;
@@ -89,12 +108,25 @@ int32_t fOpenRipper(int32_t* size, int32_t first, int32_t last) {
     return 0;
 }
 int32_t fRipChunk(uint8_t* buffer, int32_t* bytes, int32_t* abort) {
+    auto held = lock();
     note("RipChunk");
     ScriptedRipper& r = s().ripper;
     r.aborts.push_back(abort ? *abort : -1);
     if (bytes) *bytes = 0;
     if (!r.open) return CDRIP3_NO_RIPPER;
     if (r.next >= r.Script().size()) return CDRIP3_RIPPING_DONE;
+    if (static_cast<int>(r.next) == r.holdAt) {
+        // A drive that stalls: the call returns once the program asks it to abort, as the
+        // library does, with nothing read.
+        if (!abort) return CDRIP3_ERROR;
+        r.held = true;
+        held.unlock();
+        while (std::atomic_ref<int32_t>(*abort).load() == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        held.lock();
+        r.held = false;
+        return CDRIP3_RIPPING_DONE;
+    }
     const ScriptedChunk& c = r.Script()[r.next];
     const size_t k = r.next++;
     if (bytes) *bytes = c.bytes;
@@ -104,11 +136,13 @@ int32_t fRipChunk(uint8_t* buffer, int32_t* bytes, int32_t* abort) {
     return c.result;
 }
 int32_t fPercent() {
+    auto held = lock();
     const ScriptedRipper& r = s().ripper;
     if (!r.open || r.next == 0) return 0;
     return r.Script()[r.next - 1].percent;
 }
 int32_t fCloseRipper() {
+    auto held = lock();
     note("CloseRipper");
     ScriptedRipper& r = s().ripper;
     if (!r.open) return CDRIP3_NO_RIPPER;
@@ -116,19 +150,24 @@ int32_t fCloseRipper() {
     return r.closeResult;
 }
 int32_t fSave() {
+    auto held = lock();
     note("SaveSettings");
     return s().saveResult;
 }
 const char* fSettingsFile() {
+    auto held = lock();
     return s().settingsFile.c_str();
 }
 void fStop() {
+    auto held = lock();
     note("StopPlayTrack");
 }
 void fLock(int32_t) {
+    auto held = lock();
     note("LockCD");
 }
 void fEject(int32_t open) {
+    auto held = lock();
     note(open ? "EjectCD(1)" : "EjectCD(0)");
     if (!s().drives.empty()) s().Active().ready = open == 0;
 }
@@ -147,7 +186,13 @@ std::vector<uint8_t> ScriptedRipper::ChunkBytes(size_t k) const {
 }
 
 int ScriptedCDRip::Count(const std::string& call) const {
+    const std::lock_guard guard(mutex);
     return static_cast<int>(std::count(calls.begin(), calls.end(), call));
+}
+
+bool ScriptedCDRip::Holding() const {
+    const std::lock_guard guard(mutex);
+    return ripper.held;
 }
 
 void ScriptedCDRip::Install() {

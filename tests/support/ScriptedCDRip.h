@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,10 @@ struct ScriptedRipper {
     std::vector<ScriptedChunk> chunks;
     // Scripts for the first, second, ... opening; later ones use chunks.
     std::vector<std::vector<ScriptedChunk>> scripts;
+    // The chunk (from 0, after each open) at which CR_RipChunk waits until the program
+    // aborts it; -1: none.
+    int holdAt = -1;
+    bool held = false;  // a call is waiting there
 
     // What the program did.
     int opens = 0;  // successful CR_OpenRipper calls
@@ -81,6 +86,11 @@ struct ScriptedCDRip {
     void Install();
     ScriptedDrive& Active() { return drives.at(static_cast<size_t>(active)); }
     int Count(const std::string& call) const;
+    // True while a CR_RipChunk call waits at ripper.holdAt.
+    bool Holding() const;
+
+    // Every scripted call holds it; a batch calls in from its own thread.
+    mutable std::recursive_mutex mutex;
 };
 
 // An audio disc with the given track lengths in sectors, starting at sector 0.

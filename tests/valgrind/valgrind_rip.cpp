@@ -12,7 +12,6 @@
 #include "CDRipIntf.h"
 #include "EncodeBatch.h"
 #include "FakeRipWindow.h"
-#include "RipState.h"
 #include "VorbisDll.h"
 #include "WaveBatch.h"
 #include "testdisc.h"
@@ -44,20 +43,20 @@ int main(int argc, char** argv) {
         const bool vorbis = VorbisDll::LoadVorbisLibrary(bin + "/libvorbisdll.so");
         if (CDRipReady && vorbis && ReadDiscInfo(DiscInfo) == 0) {
             FakeRipWindow window;
-            window.directory = QString::fromStdString((dir / "out").string());
-            window.multipleTracks = true;
+            window.choices.Directory = QString::fromStdString((dir / "out").string());
+            window.choices.MultipleTracks = true;
             window.SetLines(DiscInfo.TrackCount, {0});
             QString done;
             if (format == "wav") {
-                Rip::TWaveRipper ripper(window);
-                Rip::RipTracksToWave(window, ripper);
+                Rip::TWaveRipper ripper(window, window.control);
+                Rip::RipTracksToWave(window, window.control, ripper, window.Plan(DiscInfo));
                 done = QStringLiteral("Ripping Completed.");
             } else {
-                Rip::TEncodeRipper ripper(window);
+                Rip::TEncodeRipper ripper(window, window.control);
                 if (format == "mp3")
-                    Rip::RipTracksToMp3(window, ripper);
+                    Rip::RipTracksToMp3(window, window.control, ripper, window.Plan(DiscInfo));
                 else
-                    Rip::RipTracksToOgg(window, ripper);
+                    Rip::RipTracksToOgg(window, window.control, ripper, window.Plan(DiscInfo));
                 done = QStringLiteral("Ripping and Encoding Completed.");
             }
             const auto file = dir / "out" / ("Live Track 1." + format);

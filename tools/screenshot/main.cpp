@@ -20,7 +20,6 @@
 #include "CDRipTest.h"
 #include "CreateNewDir.h"
 #include "DirectoryEdit.h"
-#include "RipState.h"
 #include "Skin.h"
 #include "UiServices.h"
 
@@ -66,7 +65,7 @@ int main(int argc, char** argv) {
         const QPixmap shot =
             form.screen()->grabWindow(0, form.x(), form.y(), form.width(), form.height());
         result = shot.save(out) ? 0 : 1;
-        if (Rip::RipInProgress) form.btnCancelRipClick();
+        if (form.BatchRunning()) form.btnCancelRipClick();
         QApplication::exit(result);
     };
     if (rip) {
@@ -74,8 +73,8 @@ int main(int argc, char** argv) {
             form.chkMulSel->click();
             for (int line = 0; line < 4 && line < form.TrackList->count(); ++line)
                 form.TrackList->item(line)->setSelected(true);
-            // The progress bar is repainted right after it changes; the picture is taken at
-            // the rip's next pause for events, with the status line caught up too.
+            // The picture is taken once the window has handled what came with this step,
+            // the status line included.
             QObject::connect(form.Progbar1, &QProgressBar::valueChanged, [&](int value) {
                 if (value >= 45) QTimer::singleShot(0, take);
             });
