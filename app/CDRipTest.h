@@ -2,7 +2,9 @@
 
 #include <QWidget>
 
+#include "CDSession.h"
 #include "EncodeRipper.h"
+#include "Encoders.h"
 #include "Maker.h"
 #include "MediaPlayer.h"
 #include "RipWindow.h"
@@ -32,10 +34,15 @@ constexpr unsigned kDeviceRemoveComplete = 0x8004;
 class TCDRipTestForm : public QWidget, public TRipWindow {
     Q_OBJECT
 public:
-    explicit TCDRipTestForm(TUiServices& services, QWidget* parent = nullptr);
+    // The window drives the drives through session and encodes through encoders; both
+    // outlive it.
+    TCDRipTestForm(TUiServices& services, CDRipIntf::TCDSession& session, Rip::TEncoders& encoders,
+                   QWidget* parent = nullptr);
     ~TCDRipTestForm() override;
 
     TUiServices& Services() { return services_; }
+    CDRipIntf::TCDSession& Session() { return session_; }
+    Rip::TEncoders& Encoders() { return encoders_; }
 
     // Program-wide state owned by the window's unit.
     bool DiscInfoLoaded = false;
@@ -90,8 +97,8 @@ public:
     QLabel* lblStatus = nullptr;
 
     TMediaPlayer MediaPlayer1;  // never visible; plays tracks
-    Rip::TWaveRipper WaveRipper{*this};
-    Rip::TEncodeRipper EncodeRipper{*this};  // MP3 and Ogg Vorbis tracks
+    Rip::TWaveRipper WaveRipper;
+    Rip::TEncodeRipper EncodeRipper;  // MP3 and Ogg Vorbis tracks
 
     TfrmNewDir* frmNewDir = nullptr;  // the new-directory dialog, reused for every showing
 
@@ -189,6 +196,8 @@ private:
     QString discTypeMessage() const;
 
     TUiServices& services_;
+    CDRipIntf::TCDSession& session_;
+    Rip::TEncoders& encoders_;
     bool shown_ = false;
     bool closing_ = false;
     bool exitRequested_ = false;  // the window is closing: batches end with the running track

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "CDRipIntf.h"
+#include "CDSession.h"
 #include "RipState.h"
 #include "RipWindow.h"
 #include "WaveBatch.h"
@@ -147,21 +147,21 @@ int main(int argc, char** argv) {
 
     setenv("CDRIP3_IMAGES", cue.c_str(), 1);
     setenv("CDRIP3_DEVICES", "", 1);
-    InitializeCDRip(ExecutableDir() + "/" + kLibraryFileName);
-    if (!CDRipReady) {
+    TCDSession session;
+    session.Initialize(ExecutableDir() + "/" + kLibraryFileName);
+    if (!session.Ready()) {
         fprintf(stderr, "libcdrip3 could not be loaded from %s\n", ExecutableDir().c_str());
         return 1;
     }
-    for (int32_t i = 0; i < CDRipIntf::CR_GetNumCDROM(); ++i)
-        if (CDRipIntf::CR_GetCDROMIDByIndex(i) == "Image: bench.cue")
-            CDRipIntf::CR_SetActiveCDROM(i);
-    if (ReadDiscInfo(DiscInfo) != 0) {
+    for (int32_t i = 0; i < session.CR_GetNumCDROM(); ++i)
+        if (session.CR_GetCDROMIDByIndex(i) == "Image: bench.cue") session.CR_SetActiveCDROM(i);
+    if (session.ReadDiscInfo(session.Disc()) != 0) {
         fprintf(stderr, "the image's table of contents could not be read\n");
         return 1;
     }
 
-    BenchWindow window(QString::fromStdString((root / "wav").string()), DiscInfo.TrackCount);
-    Rip::TWaveRipper ripper(window);
+    BenchWindow window(QString::fromStdString((root / "wav").string()), session.Disc().TrackCount);
+    Rip::TWaveRipper ripper(window, session);
     start = std::chrono::steady_clock::now();
     Rip::RipTracksToWave(window, ripper);
     double elapsed = secondsSince(start);
@@ -169,7 +169,7 @@ int main(int argc, char** argv) {
            audioSeconds / elapsed, bytesIn(root / "wav", ".wav") / elapsed / 1e6,
            static_cast<unsigned long long>(bytesIn(root / "wav", ".wav")),
            window.Status().toUtf8().constData());
-    FinalizeCDRip();
+    session.Finalize();
 
     const std::string paranoia = findInPath("cd-paranoia");
     if (paranoia.empty()) {

@@ -10,6 +10,8 @@
 #include <functional>
 #include <memory>
 
+#include "CDSession.h"
+#include "Encoders.h"
 #include "PcmChunkReader.h"
 #include "RipWindow.h"
 #include "WavWriter.h"
@@ -19,8 +21,8 @@
 
 namespace Rip {
 
-// The texts handed to the Ogg Vorbis encoder, each zero-terminated in its own program-wide
-// buffer: they live for the whole run, so the track information may point at them.
+// The texts handed to the Ogg Vorbis encoder, each zero-terminated in its own buffer. The
+// ripper holds them as long as it lives, so the track information may point at them.
 constexpr int kOggTextSize = 132;  // at most 131 bytes of text and the terminator
 struct TOggTexts {
     char Title[kOggTextSize];
@@ -31,14 +33,15 @@ struct TOggTexts {
     char Comment[kOggTextSize];
     char Date[kOggTextSize];
 };
-extern TOggTexts OggTexts;
 
 // Copies text into buffer as UTF-8, cut at a character boundary to at most 131 bytes.
 void CopyOggText(char (&buffer)[kOggTextSize], const QString& text);
 
 class TEncodeRipper {
 public:
-    explicit TEncodeRipper(TRipWindow& window, TWavFileOpener opener = OpenPosixWavFile);
+    // Rips through session's library and encodes through encoders'.
+    TEncodeRipper(TRipWindow& window, CDRipIntf::TCDSession& session, TEncoders& encoders,
+                  TWavFileOpener opener = OpenPosixWavFile);
     ~TEncodeRipper();
     TEncodeRipper(const TEncodeRipper&) = delete;
     TEncodeRipper& operator=(const TEncodeRipper&) = delete;
@@ -55,7 +58,10 @@ public:
     void FillOggTrackInfo(uint8_t n);
     const VbTrackInfo& OggTrackInfo() const { return trackInfo_; }
 
-    // Rip track index n of CDRipIntf::DiscInfo, the whole track, into fileName. Result 0
+    CDRipIntf::TCDSession& Session() const { return session_; }
+    TEncoders& Encoders() const { return encoders_; }
+
+    // Rip track index n of the session's disc record, the whole track, into fileName. Result 0
     // when the track was ripped and encoded to its end; 1 otherwise (every failure, a
     // cancel, and a track the library stopped delivering with an error). The library's
     // ripping process stays open whenever CR_OpenRipper succeeded; the caller closes it.
@@ -79,11 +85,14 @@ private:
     int32_t encodeTrack(uint8_t n, const QString& fileName, TStreamEncoder& encoder);
 
     TRipWindow& window_;
+    CDRipIntf::TCDSession& session_;
+    TEncoders& encoders_;
     TWavFileOpener opener_;
     TBufferAllocator allocate_;
     TToday today_ = &QDate::currentDate;
     TPcmChunkReader reader_;
     VbTrackInfo trackInfo_{};
+    TOggTexts oggTexts_{};  // what trackInfo_ points at
     TOutputFailure outputFailure_ = TOutputFailure::None;
 };
 

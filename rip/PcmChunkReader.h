@@ -5,13 +5,16 @@
 
 #include <cstdint>
 
+#include "CDSession.h"
 #include "RipWindow.h"
 
 namespace Rip {
 
 class TPcmChunkReader {
 public:
-    explicit TPcmChunkReader(TRipWindow& window) : window_(window) {}
+    // Asks session's library for the audio.
+    TPcmChunkReader(TRipWindow& window, CDRipIntf::TCDSession& session)
+        : window_(window), session_(session) {}
 
     // Starts a track: the library delivers into ripBuffer (ripSize bytes), chunks go to the
     // start of sampleBuffer. Both stay the caller's.
@@ -30,6 +33,7 @@ public:
 
 private:
     TRipWindow& window_;
+    CDRipIntf::TCDSession& session_;
     uint8_t* rip_ = nullptr;
     int32_t ripSize_ = 0;
     uint8_t* samples_ = nullptr;

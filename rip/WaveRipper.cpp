@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <new>
 
-#include "CDRipIntf.h"
+#include "CDSession.h"
 #include "RipState.h"
 
 namespace Rip {
@@ -18,8 +18,8 @@ std::unique_ptr<uint8_t[]> allocateBuffer(size_t bytes) {
 }
 }  // namespace
 
-TWaveRipper::TWaveRipper(TRipWindow& window, TWavFileOpener opener)
-    : window_(window), opener_(std::move(opener)), allocate_(allocateBuffer) {}
+TWaveRipper::TWaveRipper(TRipWindow& window, TCDSession& session, TWavFileOpener opener)
+    : window_(window), session_(session), opener_(std::move(opener)), allocate_(allocateBuffer) {}
 
 TWaveRipper::~TWaveRipper() = default;
 
@@ -49,11 +49,12 @@ int32_t TWaveRipper::RipChunk(uint8_t n) {
     baseName_.clear();
     jitterCount_ = 0;
 
-    if (n < 1 || n > DiscInfo.TrackCount || n > kMaxTracks) {
+    const TDiscInfo& disc = session_.Disc();
+    if (n < 1 || n > disc.TrackCount || n > kMaxTracks) {
         window_.SetStatus(QStringLiteral("Error : Bad Track Number."));
         return 1;
     }
-    const TTrackEntry& entry = DiscInfo.Entry(n);
+    const TTrackEntry& entry = disc.Entry(n);
     if (entry.Audio != 1) {
         window_.SetStatus(QStringLiteral("Error : not an Audio Track."));
         return 1;
@@ -64,8 +65,8 @@ int32_t TWaveRipper::RipChunk(uint8_t n) {
     const int64_t first = entry.StartSector;
     const int64_t last = first + int64_t(entry.LengthSectors) - 1;
     int32_t bufferSize = 0;
-    if (last > INT32_MAX || CDRipIntf::CR_OpenRipper(&bufferSize, static_cast<int32_t>(first),
-                                                     static_cast<int32_t>(last)) != 0) {
+    if (last > INT32_MAX || session_.CR_OpenRipper(&bufferSize, static_cast<int32_t>(first),
+                                                   static_cast<int32_t>(last)) != 0) {
         window_.SetStatus(QStringLiteral("Error : Application Error."));
         return 1;
     }
@@ -94,7 +95,7 @@ int32_t TWaveRipper::RipChunk(uint8_t n) {
     window_.SetProgressRange(0, 100);
     for (;;) {
         int32_t bytes = 0;
-        const int32_t rc = CDRipIntf::CR_RipChunk(buffer_.get(), &bytes, &abort);
+        const int32_t rc = session_.CR_RipChunk(buffer_.get(), &bytes, &abort);
         if (rc == kRipChunkOk || rc == kRipChunkJitter) {
             // A jitter report still comes with the best audio the drive could give;
             // leaving it out would cut a hole into the track.
@@ -103,7 +104,7 @@ int32_t TWaveRipper::RipChunk(uint8_t n) {
             if (bytes <= 0) {
                 if (rc == kRipChunkOk) break;
             } else {
-                percent = std::clamp(CDRipIntf::CR_GetPercentCompleted(), 0, 100);
+                percent = std::clamp(session_.CR_GetPercentCompleted(), 0, 100);
                 window_.SetProgress(percent);
                 window_.SetStatus(ProgressText(n, percent));
                 if (!writer.Append(buffer_.get(), static_cast<size_t>(bytes))) {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+#include "CDSession.h"
 #include "RipWindow.h"
 #include "WavWriter.h"
 
@@ -23,17 +24,21 @@ enum class TOutputFailure {
 
 class TWaveRipper {
 public:
-    explicit TWaveRipper(TRipWindow& window, TWavFileOpener opener = OpenPosixWavFile);
+    // Rips through session's library, from the disc its record describes.
+    TWaveRipper(TRipWindow& window, CDRipIntf::TCDSession& session,
+                TWavFileOpener opener = OpenPosixWavFile);
     ~TWaveRipper();
     TWaveRipper(const TWaveRipper&) = delete;
     TWaveRipper& operator=(const TWaveRipper&) = delete;
 
-    // Rips track index n of CDRipIntf::DiscInfo into the file WaveFileName() names from the
+    // Rips track index n of the session's disc record into the file WaveFileName() names from the
     // window's texts. Result: 0 when the rip reached 100 % or was cancelled without a jitter
     // report, 3 likewise with at least one, 1 when it did not take place or stopped early.
     // The library's ripping process stays open whenever CR_OpenRipper succeeded; the
     // caller closes it. Expects CancelRequested to be false.
     int32_t RipChunk(uint8_t n);
+
+    CDRipIntf::TCDSession& Session() const { return session_; }
 
     TOutputFailure LastOutputFailure() const { return outputFailure_; }
     QString LastFileName() const { return fileName_; }
@@ -59,6 +64,7 @@ private:
     int32_t failOutput(TWavWriter& writer, TOutputFailure failure);
 
     TRipWindow& window_;
+    CDRipIntf::TCDSession& session_;
     TWavFileOpener opener_;
     TBufferAllocator allocate_;
     std::unique_ptr<uint8_t[]> buffer_;
