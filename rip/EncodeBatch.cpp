@@ -1,8 +1,8 @@
 #include "EncodeBatch.h"
 
-#include "CDRipIntf.h"
+#include "CDSession.h"
+#include "Encoders.h"
 #include "RipState.h"
-#include "VorbisDll.h"
 #include "WaveBatch.h"
 
 namespace Rip {
@@ -24,8 +24,9 @@ struct TBatchGuard {
 
 void ripTracks(TRipWindow& window, TEncodeRipper& ripper, TFormat format) {
     const bool ogg = format == TFormat::Ogg;
+    TCDSession& session = ripper.Session();
     if (!window.IsAudioCDReady()) return;
-    if (ogg && !VorbisDll::VorbisLibraryReady()) {
+    if (ogg && !ripper.Encoders().VorbisLibraryReady()) {
         window.ShowMessageBox(QStringLiteral("Vorbis.DLL is not Ready."), QStringLiteral("OK"));
         return;
     }
@@ -40,7 +41,7 @@ void ripTracks(TRipWindow& window, TEncodeRipper& ripper, TFormat format) {
     if (RipInProgress || BatchRunning) return;
     const TBatchGuard running;
 
-    CDRipIntf::CR_StopPlayTrack();
+    session.CR_StopPlayTrack();
     // Chosen once: a change of the choices during an MP3 batch applies to the next batch.
     const BE_CONFIG mp3Config = ogg ? BE_CONFIG{} : ripper.BuildMp3Config();
     const QString extension = ogg ? QStringLiteral(".ogg") : QStringLiteral(".mp3");
@@ -68,7 +69,8 @@ void ripTracks(TRipWindow& window, TEncodeRipper& ripper, TFormat format) {
         RipInProgress = true;
         CancelRequested = false;
 
-        if (n <= DiscInfo.TrackCount && n <= kMaxTracks && DiscInfo.Entry(n).Audio == 1) {
+        const TDiscInfo& disc = session.Disc();
+        if (n <= disc.TrackCount && n <= kMaxTracks && disc.Entry(n).Audio == 1) {
             window.ProcessEvents();
             // A cancel that came with these events: no file is begun for nothing.
             if (CancelRequested) {
@@ -84,7 +86,7 @@ void ripTracks(TRipWindow& window, TEncodeRipper& ripper, TFormat format) {
             const auto index = static_cast<uint8_t>(n);
             const int32_t result = ogg ? ripper.EncodeTrackToOgg(index, fileName, oggConfig)
                                        : ripper.EncodeTrackToMp3(index, fileName, mp3Config);
-            CDRipIntf::CR_CloseRipper();
+            session.CR_CloseRipper();
             // The cancelled track's line stays selected, as its file is not whole.
             if (CancelRequested) {
                 cancelled = true;
@@ -125,7 +127,7 @@ void ripTracks(TRipWindow& window, TEncodeRipper& ripper, TFormat format) {
     }
     window.SetProgress(0);
     RipInProgress = false;
-    CDRipIntf::CR_LockCD(0);
+    session.CR_LockCD(0);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "WaveBatch.h"
 
-#include "CDRipIntf.h"
+#include "CDSession.h"
 #include "RipState.h"
 
 namespace Rip {
@@ -15,28 +15,29 @@ constexpr int kOffsetJitterOn = 284;
 constexpr int kOffsetRipMode = 352;
 constexpr int kOffsetParanoiaMode = 356;
 
-void setDriveParameters(TRipWindow& window) {
-    if (CDRipIntf::CR_GetCDROMParameters(&DriveParams) != 0) {
+void setDriveParameters(TRipWindow& window, TCDSession& session) {
+    TDriveParams& params = session.Params();
+    if (session.CR_GetCDROMParameters(&params) != 0) {
         window.SetStatus(QStringLiteral("Error at getting CDROM parameters"));
         return;
     }
-    SetParam(DriveParams, kOffsetSpeed, 8);
-    SetParam(DriveParams, kOffsetJitterOn, -1);
-    SetParam(DriveParams, kOffsetRipMode, 1);
-    SetParam(DriveParams, kOffsetParanoiaMode, 0xDF);
+    SetParam(params, kOffsetSpeed, 8);
+    SetParam(params, kOffsetJitterOn, -1);
+    SetParam(params, kOffsetRipMode, 1);
+    SetParam(params, kOffsetParanoiaMode, 0xDF);
     window.ProcessEvents();
-    window.SetStatus(CDRipIntf::CR_SetCDROMParameters(&DriveParams) == 0
+    window.SetStatus(session.CR_SetCDROMParameters(&params) == 0
                          ? QStringLiteral("Set CDROM Parameters OK")
                          : QStringLiteral("Error at setting CDROM parameters"));
 }
 
 // Every end of a batch leaves the window and the drive as they were before it: the
 // headline cleared, the bar at 0, the flags down and the tray free.
-void endBatch(TRipWindow& window) {
+void endBatch(TRipWindow& window, TCDSession& session) {
     window.SetRipStatus(QString());
     window.SetProgress(0);
     RipInProgress = false;
-    CDRipIntf::CR_LockCD(0);
+    session.CR_LockCD(0);
 }
 
 struct TBatchRunning {
@@ -69,7 +70,8 @@ void RipTracksToWave(TRipWindow& window, TWaveRipper& ripper) {
         window.ShowInformation(QStringLiteral("Please insert a Recording Name."));
         return;
     }
-    if (!CDRipReady) {
+    TCDSession& session = ripper.Session();
+    if (!session.Ready()) {
         window.SetStatus(QStringLiteral("Sonvale is not ready."));
         return;
     }
@@ -77,7 +79,7 @@ void RipTracksToWave(TRipWindow& window, TWaveRipper& ripper) {
     if (RipInProgress || BatchRunning) return;
     const TBatchRunning running;
 
-    CDRipIntf::CR_StopPlayTrack();
+    session.CR_StopPlayTrack();
     // The list is counted afresh for every line: a removed disc empties it meanwhile.
     for (int i = 0; i < window.TrackLineCount(); ++i) {
         if (!window.TrackLineSelected(i)) continue;
@@ -85,40 +87,40 @@ void RipTracksToWave(TRipWindow& window, TWaveRipper& ripper) {
         window.SetRipStatus(QStringLiteral("Ripping to Wave Format"));
         if (window.MultipleTracksChecked())
             window.SetRecordingName(QStringLiteral("Track ") + QString::number(n));
-        setDriveParameters(window);
+        setDriveParameters(window, session);
         CancelRequested = false;
         // Once the window is closing no further track is ripped (the events just handled
         // may have closed it): the program must not go on ripping unseen.
         if (window.Closing()) {
             window.SetStatus(QStringLiteral("Ripping and Encoding Canceled."));
-            endBatch(window);
+            endBatch(window, session);
             return;
         }
 
         const int32_t result = ripper.RipChunk(static_cast<uint8_t>(n));
         if (result == 3) {
             window.SetStatus(QStringLiteral("Encountered Jitter error(s) during Ripping"));
-            CDRipIntf::CR_CloseRipper();
-            endBatch(window);
+            session.CR_CloseRipper();
+            endBatch(window, session);
             return;
         }
         if (result != 0) {
             // A file that could not be created or written names itself in the status line.
             if (ripper.LastOutputFailure() == TOutputFailure::None)
                 window.SetStatus(QStringLiteral("Encountered error(s) during Ripping"));
-            CDRipIntf::CR_CloseRipper();
-            endBatch(window);
+            session.CR_CloseRipper();
+            endBatch(window, session);
             return;
         }
         if (CancelRequested) {
             window.SetStatus(QStringLiteral("Ripping and Encoding Canceled."));
-            CDRipIntf::CR_CloseRipper();
-            endBatch(window);
+            session.CR_CloseRipper();
+            endBatch(window, session);
             return;
         }
-        if (CDRipIntf::CR_CloseRipper() != 0) {
+        if (session.CR_CloseRipper() != 0) {
             window.SetStatus(QStringLiteral("Error : error at Closing Ripping Process."));
-            endBatch(window);
+            endBatch(window, session);
             return;
         }
         // Named as written: the texts may have been edited while the track was ripped.
@@ -132,7 +134,7 @@ void RipTracksToWave(TRipWindow& window, TWaveRipper& ripper) {
     window.Flash();
     window.SetProgress(0);
     RipInProgress = false;
-    CDRipIntf::CR_LockCD(0);
+    session.CR_LockCD(0);
 }
 
 }  // namespace Rip
