@@ -21,15 +21,15 @@
 #include <ostream>
 #include <string>
 
-#include "CDRipIntf.h"
 #include "CDRipTest.h"
+#include "CDSession.h"
 #include "DirectoryEdit.h"
+#include "Encoders.h"
 #include "RecordingServices.h"
 #include "RipState.h"
 #include "RipTestSupport.h"
 #include "RipThreads.h"
 #include "ToneSignal.h"
-#include "VorbisDll.h"
 #include "devicemonitor.h"
 #include "discfixture.h"
 #include "mp3check.h"
@@ -64,9 +64,9 @@ public:
     }
     void ProcessEvents() override {
         if (cancelAtPercent >= 0 && !cancelled && Rip::RipInProgress &&
-            CDRipIntf::CR_GetPercentCompleted() >= cancelAtPercent) {
+            Session().CR_GetPercentCompleted() >= cancelAtPercent) {
             cancelled = true;
-            cancelledAtPercent = CDRipIntf::CR_GetPercentCompleted();
+            cancelledAtPercent = Session().CR_GetPercentCompleted();
             btnCancelCDRip->click();
         }
         TCDRipTestForm::ProcessEvents();
@@ -122,9 +122,9 @@ protected:
     }
     void TearDown() override {
         form.reset();
-        CDRipIntf::CR_CloseRipper();
-        CDRipIntf::FinalizeCDRip();
-        VorbisDll::UnloadVorbisLibrary();
+        session.CR_CloseRipper();
+        session.Finalize();
+        encoders.UnloadVorbisLibrary();
         unsetenv("CDRIP3_FAULTS");
         ResetFlags();
     }
@@ -149,18 +149,18 @@ protected:
     // loads from the program's folder when it is first shown.
     void StartOver(const std::string& cdrip, bool vorbis) {
         form.reset();
-        CDRipIntf::FinalizeCDRip();
-        VorbisDll::UnloadVorbisLibrary();
-        CDRipIntf::DiscInfo = CDRipIntf::TDiscInfo{};
+        session.Finalize();
+        encoders.UnloadVorbisLibrary();
+        session.Disc() = CDRipIntf::TDiscInfo{};
         disctest::useDrives({cue});
-        CDRipIntf::InitializeCDRip(cdrip);
-        form = std::make_unique<FaultForm>(services);
+        session.Initialize(cdrip);
+        form = std::make_unique<FaultForm>(services, session, encoders);
         QObject::connect(&monitor, &svdevmon::DeviceMonitor::deviceChange, form.get(),
                          &TCDRipTestForm::WMDeviceChange);
         form->show();
         // The test's folder holds the library; a program whose folder does not ends up
         // with it unloaded, as here.
-        if (!vorbis) VorbisDll::UnloadVorbisLibrary();
+        if (!vorbis) encoders.UnloadVorbisLibrary();
         form->DirectoryEdit1->setText(QString::fromStdString(outDir_));
         form->edtAlbumName->setText("Live");
         if (!form->chkMulSel->isChecked()) form->chkMulSel->click();
@@ -290,6 +290,8 @@ protected:
     testdisc::ExpectedDisc toc;
     RecordingServices services;
     svdevmon::DeviceMonitor monitor{svdevmon::DeviceMonitor::Options{false, QString()}};
+    CDRipIntf::TCDSession session;
+    Rip::TEncoders encoders;
     std::unique_ptr<FaultForm> form;
 };
 

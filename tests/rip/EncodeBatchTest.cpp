@@ -3,14 +3,14 @@
 
 #include <filesystem>
 
-#include "CDRipIntf.h"
+#include "CDSession.h"
 #include "EncodeBatch.h"
+#include "Encoders.h"
 #include "FakeRipWindow.h"
 #include "RipState.h"
 #include "RipTestSupport.h"
 #include "ScriptedCDRip.h"
 #include "ScriptedEncoders.h"
-#include "VorbisDll.h"
 #include "WaveBatch.h"
 
 using namespace CDRipIntf;
@@ -27,13 +27,13 @@ protected:
     void SetUp() override {
         ResetFlags();
         lib.drives = {AudioDrive("A", {300, 400, 500, 600})};
-        lib.Install();
-        ASSERT_EQ(ReadDiscInfo(DiscInfo), 0);
+        lib.Install(session);
+        ASSERT_EQ(session.ReadDiscInfo(session.Disc()), 0);
         lib.ripper.chunks = {{0, kDelivery, 50}, {0, kDelivery, 100}};
         if (Ogg())
-            encoder.InstallVorbis();
+            encoder.InstallVorbis(encoders);
         else
-            encoder.InstallBlade();
+            encoder.InstallBlade(encoders);
         window.directory = QString::fromStdString(dir.path().string());
         window.album = "Live";
         window.recordingName = "Track 1";
@@ -42,9 +42,9 @@ protected:
         lib.calls.clear();
     }
     void TearDown() override {
-        bladedll::RestoreBladeFunctions();
-        VorbisDll::UnloadVorbisLibrary();
-        FinalizeCDRip();
+        encoders.RestoreBladeFunctions();
+        encoders.UnloadVorbisLibrary();
+        session.Finalize();
         ResetFlags();
     }
     static void ResetFlags() {
@@ -103,8 +103,10 @@ protected:
     TempDir dir;
     ScriptedCDRip lib;
     ScriptedEncoder encoder;
+    CDRipIntf::TCDSession session;
+    Rip::TEncoders encoders;
     FakeRipWindow window;
-    Rip::TEncodeRipper ripper{window};
+    Rip::TEncodeRipper ripper{window, session, encoders};
 };
 
 }  // namespace
@@ -251,8 +253,8 @@ TEST_P(EncodeBatchTest, DataTrackIsPassedOver) {
     ScriptedDrive d = AudioDrive("A", {300, 400, 500, 600});
     d.tracks[2].data = true;
     lib.drives = {d};
-    lib.Install();
-    ASSERT_EQ(ReadDiscInfo(DiscInfo), 0);
+    lib.Install(session);
+    ASSERT_EQ(session.ReadDiscInfo(session.Disc()), 0);
     lib.calls.clear();
     window.SetLines(4, {1, 2, 3});
     Run();
@@ -340,14 +342,14 @@ TEST_P(EncodeBatchTest, ClosingTheWindowEndsTheBatchAfterTheCurrentTrack) {
 }
 
 TEST_P(EncodeBatchTest, NoSecondBatchInsideARunningOne) {
-    encoder.InstallBlade();
-    encoder.InstallVorbis();
+    encoder.InstallBlade(encoders);
+    encoder.InstallVorbis(encoders);
     int nested = 0;
     window.onProcessEvents = [&](int) {
         if (nested++ > 0) return;
         Rip::RipTracksToMp3(window, ripper);
         Rip::RipTracksToOgg(window, ripper);
-        Rip::TWaveRipper wave(window);
+        Rip::TWaveRipper wave(window, session);
         Rip::RipTracksToWave(window, wave);
     };
     Run();
@@ -381,15 +383,17 @@ TEST_P(EncodeBatchTest, ChoicesAreReadOncePerMp3BatchAndPerOggTrack) {
 
 TEST(OggBatch, RefusesWithoutTheLibrary) {
     ScriptedCDRip lib;
+    CDRipIntf::TCDSession session;
+    Rip::TEncoders encoders;
     lib.drives = {AudioDrive("A", {300, 400})};
-    lib.Install();
-    ASSERT_EQ(ReadDiscInfo(DiscInfo), 0);
+    lib.Install(session);
+    ASSERT_EQ(session.ReadDiscInfo(session.Disc()), 0);
     lib.calls.clear();
-    VorbisDll::UnloadVorbisLibrary();
+    encoders.UnloadVorbisLibrary();
     FakeRipWindow window;
     window.multipleTracks = true;
     window.SetLines(2, {0, 1});
-    Rip::TEncodeRipper ripper(window);
+    Rip::TEncodeRipper ripper(window, session, encoders);
     Rip::RipTracksToOgg(window, ripper);
     EXPECT_EQ(window.dialogs, QStringList({"box:OK: Vorbis.DLL is not Ready."}));
     EXPECT_TRUE(window.statuses.empty());
@@ -398,5 +402,5 @@ TEST(OggBatch, RefusesWithoutTheLibrary) {
     EXPECT_EQ(window.recordingName, "Track 1");
     EXPECT_TRUE(lib.calls.empty());
     EXPECT_FALSE(Rip::BatchRunning);
-    FinalizeCDRip();
+    session.Finalize();
 }

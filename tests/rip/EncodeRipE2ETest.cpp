@@ -10,13 +10,13 @@
 #include <cstring>
 #include <filesystem>
 
-#include "CDRipIntf.h"
+#include "CDSession.h"
 #include "EncodeBatch.h"
+#include "Encoders.h"
 #include "FakeRipWindow.h"
 #include "RipState.h"
 #include "RipTestSupport.h"
 #include "ToneSignal.h"
-#include "VorbisDll.h"
 #include "WaveBatch.h"
 #include "drivemodel.h"
 #include "mp3check.h"
@@ -42,13 +42,13 @@ protected:
         setenv("HOME", home.path().c_str(), 1);
         setenv("XDG_CONFIG_HOME", home.file("config").c_str(), 1);
         ResetFlags();
-        ASSERT_TRUE(VorbisDll::LoadVorbisLibrary(kBin + "/libvorbisdll.so"));
+        ASSERT_TRUE(encoders.LoadVorbisLibrary(kBin + "/libvorbisdll.so"));
     }
     void TearDown() override {
         unsetenv("CDRIP3_FAULTS");
-        CDRipIntf::CR_CloseRipper();
-        FinalizeCDRip();
-        VorbisDll::UnloadVorbisLibrary();
+        session.CR_CloseRipper();
+        session.Finalize();
+        encoders.UnloadVorbisLibrary();
         ResetFlags();
     }
     static void ResetFlags() {
@@ -64,18 +64,17 @@ protected:
         setenv("CDRIP3_IMAGES", cue.c_str(), 1);
         setenv("CDRIP3_DEVICES", "", 1);
         svdrives::DriveModel::instance().resetForTests();
-        InitializeCDRip(kBin + "/libcdrip3.so");
-        ASSERT_TRUE(CDRipReady);
-        for (int32_t i = 0; i < CDRipIntf::CR_GetNumCDROM(); ++i)
-            if (CDRipIntf::CR_GetCDROMIDByIndex(i) == "Image: disc.cue")
-                CDRipIntf::CR_SetActiveCDROM(i);
-        ASSERT_EQ(ReadDiscInfo(DiscInfo), 0);
+        session.Initialize(kBin + "/libcdrip3.so");
+        ASSERT_TRUE(session.Ready());
+        for (int32_t i = 0; i < session.CR_GetNumCDROM(); ++i)
+            if (session.CR_GetCDROMIDByIndex(i) == "Image: disc.cue") session.CR_SetActiveCDROM(i);
+        ASSERT_EQ(session.ReadDiscInfo(session.Disc()), 0);
         window.directory = QString::fromStdString(out.path().string());
         window.album = "Live";
         window.artist = "The Testers";
         window.genre = "Ambient";
         window.multipleTracks = true;
-        window.SetLines(DiscInfo.TrackCount, {});
+        window.SetLines(session.Disc().TrackCount, {});
     }
     void Choose(bool mono, bool device) {
         window.stereo = !mono;
@@ -174,7 +173,9 @@ protected:
     testdisc::DiscPlan discPlan;
     testdisc::ExpectedDisc toc;
     FakeRipWindow window;
-    Rip::TEncodeRipper ripper{window};
+    CDRipIntf::TCDSession session;
+    Rip::TEncoders encoders;
+    Rip::TEncodeRipper ripper{window, session, encoders};
 };
 
 }  // namespace
@@ -191,7 +192,7 @@ TEST_F(EncodeRipE2E, Mp3StereoAt192) {
     EXPECT_FALSE(std::filesystem::exists(out.file("Live Track 2.mp3")));
     ExpectMp3("Live Track 1.mp3", 0, false, 192);
     ExpectMp3("Live Track 3.mp3", 2, false, 192);
-    EXPECT_NE(CDRipIntf::CR_CloseRipper(), 0);  // the batch closed it
+    EXPECT_NE(session.CR_CloseRipper(), 0);  // the batch closed it
 }
 
 TEST_F(EncodeRipE2E, Mp3MonoAt128) {
@@ -218,7 +219,7 @@ TEST_F(EncodeRipE2E, OggStereoAtQuality06WithTheNineComments) {
     EXPECT_GE(d.bitrateNominal, 176000);
     EXPECT_LE(d.bitrateNominal, 208000);
 
-    const std::string encoder = "Encoder DLL : " + VorbisDll::VorbisVersionText();
+    const std::string encoder = "Encoder DLL : " + encoders.VorbisVersionText();
     const std::multimap<std::string, std::string> expected = {
         {"ARTIST", "The Testers"},
         {"ALBUM", "Live"},
@@ -289,7 +290,7 @@ TEST_F(EncodeRipE2E, DataTrackOfACdExtraDiscIsPassedOver) {
     testdisc::DiscPlan disc = testdisc::audioDisc({200, 150, 300});
     disc.cdExtra = true;
     Insert(disc);
-    ASSERT_EQ(DiscInfo.TrackCount, 3);
+    ASSERT_EQ(session.Disc().TrackCount, 3);
     window.SetLines(3, {1, 2});
     Rip::RipTracksToOgg(window, ripper);
     EXPECT_TRUE(window.statuses.contains("Not an Audio Track - Track 3"));
@@ -307,8 +308,8 @@ TEST_F(EncodeRipE2E, DataTrackOfACdExtraDiscIsPassedOver) {
 
 TEST_F(EncodeRipE2E, OggBatchWithoutTheLibrary) {
     Insert(testdisc::audioDisc({300, 200}));
-    VorbisDll::UnloadVorbisLibrary();
-    EXPECT_FALSE(VorbisDll::LoadVorbisLibrary(kBin + "/no-libvorbisdll-here.so"));
+    encoders.UnloadVorbisLibrary();
+    EXPECT_FALSE(encoders.LoadVorbisLibrary(kBin + "/no-libvorbisdll-here.so"));
     window.SetLines(2, {0, 1});
     Rip::RipTracksToOgg(window, ripper);
     EXPECT_EQ(window.dialogs, QStringList({"box:OK: Vorbis.DLL is not Ready."}));

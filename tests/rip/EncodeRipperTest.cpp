@@ -5,14 +5,14 @@
 
 #include <filesystem>
 
-#include "CDRipIntf.h"
+#include "CDSession.h"
 #include "EncodeRipper.h"
+#include "Encoders.h"
 #include "FakeRipWindow.h"
 #include "RipState.h"
 #include "RipTestSupport.h"
 #include "ScriptedCDRip.h"
 #include "ScriptedEncoders.h"
-#include "VorbisDll.h"
 
 using namespace CDRipIntf;
 using namespace riptest;
@@ -33,18 +33,18 @@ protected:
         Rip::RipInProgress = false;
         Rip::CancelRequested = false;
         lib.drives = {AudioDrive("A", {300, 400, 500})};
-        lib.Install();
-        ASSERT_EQ(ReadDiscInfo(DiscInfo), 0);
+        lib.Install(session);
+        ASSERT_EQ(session.ReadDiscInfo(session.Disc()), 0);
         if (Ogg())
-            encoder.InstallVorbis();
+            encoder.InstallVorbis(encoders);
         else
-            encoder.InstallBlade();
+            encoder.InstallBlade(encoders);
         lib.calls.clear();
     }
     void TearDown() override {
-        bladedll::RestoreBladeFunctions();
-        VorbisDll::UnloadVorbisLibrary();
-        FinalizeCDRip();
+        encoders.RestoreBladeFunctions();
+        encoders.UnloadVorbisLibrary();
+        session.Finalize();
         Rip::RipInProgress = false;
         Rip::CancelRequested = false;
     }
@@ -90,8 +90,10 @@ protected:
     TempDir dir;
     ScriptedCDRip lib;
     ScriptedEncoder encoder;
+    CDRipIntf::TCDSession session;
+    Rip::TEncoders encoders;
     FakeRipWindow window;
-    TEncodeRipper ripper{window};
+    TEncodeRipper ripper{window, session, encoders};
 };
 
 // W = 2 * 2304 = 4608 bytes; a delivery of 9408 bytes feeds two chunks and carries 192.
@@ -225,7 +227,7 @@ TEST_P(EncodeRipperTest, FailuresBeforeTheStreamOpens) {
 
     // A library that opens a ripping process with no buffer size is treated alike.
     window.dialogs.clear();
-    TEncodeRipper fresh(window);
+    TEncodeRipper fresh(window, session, encoders);
     lib.ripper.bufferSize = 0;
     EXPECT_EQ(Encode(2, fresh), 1);
     EXPECT_EQ(window.dialogs, QStringList({"box:OK: Error : memory allocation (RipBuffer)"}));
@@ -235,7 +237,7 @@ TEST_P(EncodeRipperTest, FailuresBeforeTheStreamOpens) {
     // An entry without sectors never reaches the library.
     window.dialogs.clear();
     lib.calls.clear();
-    DiscInfo.Entry(2).LengthSectors = 0;
+    session.Disc().Entry(2).LengthSectors = 0;
     EXPECT_EQ(Encode(2, fresh), 1);
     EXPECT_EQ(window.dialogs, QStringList({"box:OK: Error : CR_OpenRipper"}));
     EXPECT_EQ(lib.Count("OpenRipper"), 0);
@@ -331,7 +333,7 @@ TEST_P(EncodeRipperTest, FinishFailureKeepsAllChunksWithoutTheEnding) {
 TEST_P(EncodeRipperTest, ShortWritesOfAChunkAndOfTheEnding) {
     Script({{0, kDelivery, 50}, {0, kDelivery, 100}});
     auto disk = std::make_shared<MemoryDisk>();
-    TEncodeRipper onDisk(window, memoryOpener(disk));
+    TEncodeRipper onDisk(window, session, encoders, memoryOpener(disk));
     // Room for one chunk and a half.
     disk->capacity = 4608 + 2304;
     EXPECT_EQ(Encode(2, onDisk), 1);

@@ -6,7 +6,7 @@
 #include <QElapsedTimer>
 #include <QPointer>
 
-#include "CDRipIntf.h"
+#include "CDSession.h"
 #include "FakeRipWindow.h"
 #include "RipState.h"
 #include "RipTestSupport.h"
@@ -80,15 +80,16 @@ TEST(LauncherWait, WaitsOnlyForLaunchersWhoseBatchRan) {
 TEST(LauncherWait, RipCommandDuringARunningBatch) {
     riptest::TempDir dir;
     ScriptedCDRip lib;
+    CDRipIntf::TCDSession session;
     lib.drives = {AudioDrive("A", {100, 200})};
-    lib.Install();
-    ASSERT_EQ(CDRipIntf::ReadDiscInfo(CDRipIntf::DiscInfo), 0);
+    lib.Install(session);
+    ASSERT_EQ(session.ReadDiscInfo(session.Disc()), 0);
     lib.ripper.chunks = {{0, 2352, 50}, {0, 2352, 100}};
     FakeRipWindow window;
     window.directory = QString::fromStdString(dir.path().string());
     window.multipleTracks = true;
     window.SetLines(2, {0, 1});
-    TWaveRipper ripper(window);
+    TWaveRipper ripper(window, session);
     QObject context;
 
     // The window's pump handles a click on "Rip To Wave" before a track (while the drive
@@ -117,5 +118,5 @@ TEST(LauncherWait, RipCommandDuringARunningBatch) {
     EXPECT_EQ(window.status, "Ripping Completed.");
     EXPECT_TRUE(window.SelectedLines().empty());
     EXPECT_FALSE(BatchRunning);
-    CDRipIntf::FinalizeCDRip();
+    session.Finalize();
 }

@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "CDRipIntf.h"
+#include "CDSession.h"
 #include "FakeRipWindow.h"
 #include "RipState.h"
 #include "RipTestSupport.h"
@@ -34,7 +34,7 @@ protected:
         window.SetLines(4, {0});
     }
     void TearDown() override {
-        FinalizeCDRip();
+        session.Finalize();
         ResetFlags();
     }
     static void ResetFlags() {
@@ -44,8 +44,8 @@ protected:
     }
     void Load(const ScriptedDrive& drive) {
         lib.drives = {drive};
-        lib.Install();
-        ASSERT_EQ(ReadDiscInfo(DiscInfo), 0);
+        lib.Install(session);
+        ASSERT_EQ(session.ReadDiscInfo(session.Disc()), 0);
         lib.ripper.chunks = threeChunks();
     }
     std::vector<uint8_t> Read(const std::string& name) const { return readFile(dir.file(name)); }
@@ -63,8 +63,9 @@ protected:
 
     TempDir dir;
     ScriptedCDRip lib;
+    CDRipIntf::TCDSession session;
     FakeRipWindow window;
-    Rip::TWaveRipper ripper{window};
+    Rip::TWaveRipper ripper{window, session};
 };
 
 }  // namespace
@@ -105,7 +106,14 @@ TEST_F(WaveBatchTest, ChecksBeforeAnythingStarts) {
         {"empty list", [&] { window.selected.clear(); }, "information: Track List is Empty.", ""},
         {"no name", [&] { window.recordingName.clear(); },
          "information: Please insert a Recording Name.", ""},
-        {"library not ready", [] { CDRipReady = false; }, "", "Sonvale is not ready."},
+        {"library not ready",
+         [&] {
+             lib.initResult = 1;
+             lib.Install(session);
+             lib.initResult = 0;
+             lib.calls.clear();
+         },
+         "", "Sonvale is not ready."},
         {"no disc", [&] { window.audioReady = false; }, "", "Error : No Disc in Drive."},
         {"track being ripped", [] { Rip::RipInProgress = true; }, "", ""},
         {"batch running", [] { Rip::BatchRunning = true; }, "", ""},
@@ -323,7 +331,7 @@ TEST_F(WaveBatchTest, OutputFileThatCannotBeCreatedEndsTheBatch) {
 TEST_F(WaveBatchTest, FullDiskEndsTheBatchWithItsOwnText) {
     auto disk = std::make_shared<MemoryDisk>();
     disk->capacity = 44 + kChunk + 8;
-    Rip::TWaveRipper full(window, memoryOpener(disk));
+    Rip::TWaveRipper full(window, session, memoryOpener(disk));
     window.multipleTracks = true;
     window.SetLines(4, {0, 1});
     RipTracksToWave(window, full);
@@ -366,7 +374,7 @@ TEST_F(WaveBatchTest, DiscRemovedBetweenTracks) {
         if (call == 5) {
             Rip::CancelRip(window);
             window.selected.clear();
-            DiscInfo.TrackCount = 0;
+            session.Disc().TrackCount = 0;
         }
     };
     RipTracksToWave(window, ripper);

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "CDRipIntf.h"
+#include "CDSession.h"
 #include "FakeRipWindow.h"
 #include "RipState.h"
 #include "RipTestSupport.h"
@@ -49,8 +49,8 @@ protected:
         ResetFlags();
     }
     void TearDown() override {
-        CDRipIntf::CR_CloseRipper();
-        FinalizeCDRip();
+        session.CR_CloseRipper();
+        session.Finalize();
         ResetFlags();
     }
     static void ResetFlags() {
@@ -68,18 +68,16 @@ protected:
         setenv("CDRIP3_IMAGES", cue.c_str(), 1);
         setenv("CDRIP3_DEVICES", "", 1);
         svdrives::DriveModel::instance().resetForTests();
-        InitializeCDRip(std::string(SONVALE_BIN_DIR) + "/libcdrip3.so");
-        ASSERT_TRUE(CDRipReady);
-        for (int32_t i = 0; i < CDRipIntf::CR_GetNumCDROM(); ++i)
-            if (CDRipIntf::CR_GetCDROMIDByIndex(i) == "Image: disc.cue")
-                CDRipIntf::CR_SetActiveCDROM(i);
-        ASSERT_EQ(CDRipIntf::CR_GetCDROMIDByIndex(CDRipIntf::CR_GetActiveCDROM()),
-                  "Image: disc.cue");
-        ASSERT_EQ(ReadDiscInfo(DiscInfo), 0);
+        session.Initialize(std::string(SONVALE_BIN_DIR) + "/libcdrip3.so");
+        ASSERT_TRUE(session.Ready());
+        for (int32_t i = 0; i < session.CR_GetNumCDROM(); ++i)
+            if (session.CR_GetCDROMIDByIndex(i) == "Image: disc.cue") session.CR_SetActiveCDROM(i);
+        ASSERT_EQ(session.CR_GetCDROMIDByIndex(session.CR_GetActiveCDROM()), "Image: disc.cue");
+        ASSERT_EQ(session.ReadDiscInfo(session.Disc()), 0);
         window.directory = QString::fromStdString(out.path().string());
         window.album = "Live";
         window.multipleTracks = true;
-        window.SetLines(DiscInfo.TrackCount, {});
+        window.SetLines(session.Disc().TrackCount, {});
     }
     // The bytes the disc holds for track position i (from 0).
     std::vector<uint8_t> TrackBytes(size_t i) const {
@@ -103,17 +101,18 @@ protected:
     testdisc::DiscPlan discPlan;
     testdisc::ExpectedDisc toc;
     FakeRipWindow window;
-    Rip::TWaveRipper ripper{window};
+    CDRipIntf::TCDSession session;
+    Rip::TWaveRipper ripper{window, session};
 };
 
 // What the window does on a removal notice: cancel a running track, forget the disc.
 // What the window does with a removal notice of the drive model.
-void mediaNotice(bool arrived, FakeRipWindow& window) {
+void mediaNotice(bool arrived, FakeRipWindow& window, CDRipIntf::TCDSession& session) {
     if (arrived) return;
     if (Rip::RipInProgress) Rip::CancelRip(window);
     window.SetStatus("Media is Removed.");
     window.selected.clear();
-    DiscInfo.TrackCount = 0;
+    session.Disc().TrackCount = 0;
 }
 
 }  // namespace
@@ -165,7 +164,7 @@ TEST_F(WaveRipE2E, CancelLeavesAPlayablePartialFile) {
     ExpectPartialTrack("Live Track 1.wav", 0);
     EXPECT_FALSE(std::filesystem::exists(out.file("Live Track 2.wav")));
     // The batch closed the ripping process.
-    EXPECT_NE(CDRipIntf::CR_CloseRipper(), 0);
+    EXPECT_NE(session.CR_CloseRipper(), 0);
 }
 
 TEST_F(WaveRipE2E, TrayOpenedDuringARipCancelsIt) {
@@ -173,9 +172,9 @@ TEST_F(WaveRipE2E, TrayOpenedDuringARipCancelsIt) {
     window.SetLines(2, {0, 1});
     svdrives::DriveModel& drives = svdrives::DriveModel::instance();
     const int listener =
-        drives.addMediaListener([&](int, bool arrived) { mediaNotice(arrived, window); });
+        drives.addMediaListener([&](int, bool arrived) { mediaNotice(arrived, window, session); });
     window.onProcessEvents = [&](int call) {
-        if (call == 3) CDRipIntf::CR_EjectCD(1);
+        if (call == 3) session.CR_EjectCD(1);
     };
     Rip::RipTracksToWave(window, ripper);
     drives.removeMediaListener(listener);
@@ -185,14 +184,14 @@ TEST_F(WaveRipE2E, TrayOpenedDuringARipCancelsIt) {
     EXPECT_FALSE(Rip::RipInProgress);
     EXPECT_FALSE(Rip::BatchRunning);
     ExpectPartialTrack("Live Track 1.wav", 0);
-    EXPECT_NE(CDRipIntf::CR_CloseRipper(), 0);
+    EXPECT_NE(session.CR_CloseRipper(), 0);
 }
 
 TEST_F(WaveRipE2E, DiscGoneWithoutNoticeEndsTheBatchAsAnError) {
     Insert(testdisc::audioDisc({400, 200}));
     window.SetLines(2, {0, 1});
     window.onProcessEvents = [&](int call) {
-        if (call == 3) CDRipIntf::CR_EjectCD(1);
+        if (call == 3) session.CR_EjectCD(1);
     };
     Rip::RipTracksToWave(window, ripper);
     EXPECT_EQ(window.status, "Encountered error(s) during Ripping");

@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "CDRipIntf.h"
+#include "CDSession.h"
 #include "FakeRipWindow.h"
 #include "RipState.h"
 #include "RipTestSupport.h"
@@ -29,7 +29,7 @@ protected:
         window.recordingName = "Track 1";
     }
     void TearDown() override {
-        FinalizeCDRip();
+        session.Finalize();
         Rip::RipInProgress = false;
         Rip::CancelRequested = false;
     }
@@ -37,8 +37,8 @@ protected:
     void Load(const ScriptedDrive& drive) {
         lib.drives = {drive};
         lib.calls.clear();
-        lib.Install();
-        ASSERT_EQ(ReadDiscInfo(DiscInfo), 0);
+        lib.Install(session);
+        ASSERT_EQ(session.ReadDiscInfo(session.Disc()), 0);
     }
     void Script(std::vector<ScriptedChunk> chunks) { lib.ripper.chunks = std::move(chunks); }
     std::string File(const std::string& name) const { return dir.file(name); }
@@ -54,8 +54,9 @@ protected:
 
     TempDir dir;
     ScriptedCDRip lib;
+    CDRipIntf::TCDSession session;
     FakeRipWindow window;
-    TWaveRipper ripper{window};
+    TWaveRipper ripper{window, session};
 };
 
 }  // namespace
@@ -286,7 +287,7 @@ TEST_F(WaveRipperTest, FullDiskStopsTheTrackAtOnce) {
     Script({{0, kChunk, 25}, {0, kChunk, 50}, {0, kChunk, 75}, {0, kChunk, 100}});
     auto disk = std::make_shared<MemoryDisk>();
     disk->capacity = 44 + kChunk + 1000;
-    TWaveRipper full(window, memoryOpener(disk));
+    TWaveRipper full(window, session, memoryOpener(disk));
     EXPECT_EQ(full.RipChunk(1), 1);
     const QString name = window.directory + "/Live Track 1.wav";
     EXPECT_EQ(window.status, "Error : Write error (disk full?) " + name);
@@ -306,7 +307,7 @@ TEST_F(WaveRipperTest, NoRoomForTheHeaderIsAWriteError) {
     Script({{0, kChunk, 100}});
     auto disk = std::make_shared<MemoryDisk>();
     disk->capacity = 10;
-    TWaveRipper full(window, memoryOpener(disk));
+    TWaveRipper full(window, session, memoryOpener(disk));
     EXPECT_EQ(full.RipChunk(1), 1);
     EXPECT_EQ(full.LastOutputFailure(), TOutputFailure::WriteError);
     EXPECT_EQ(lib.Count("RipChunk"), 0);
@@ -317,7 +318,7 @@ TEST_F(WaveRipperTest, SizeFieldsThatCannotBeWrittenAreAWriteError) {
     Script({{0, kChunk, 100}});
     auto disk = std::make_shared<MemoryDisk>();
     disk->failClose = true;
-    TWaveRipper failing(window, memoryOpener(disk));
+    TWaveRipper failing(window, session, memoryOpener(disk));
     EXPECT_EQ(failing.RipChunk(1), 1);
     EXPECT_EQ(failing.LastOutputFailure(), TOutputFailure::WriteError);
     EXPECT_TRUE(window.status.startsWith("Error : Write error (disk full?) "));

@@ -150,13 +150,11 @@ int ScriptedCDRip::Count(const std::string& call) const {
     return static_cast<int>(std::count(calls.begin(), calls.end(), call));
 }
 
-void ScriptedCDRip::Install() {
+void ScriptedCDRip::Install(TCDSession& session) {
     g = this;
-    FinalizeCDRip();
-    MciDeviceOpen = false;
-    MciDeviceID = 0;
-    DiscInfo = TDiscInfo{};
-    DriveParams = TDriveParams{};
+    session.Finalize();
+    session.Disc() = TDiscInfo{};
+    session.Params() = TDriveParams{};
     CDRipFunctions f;
     f.Init = fInit;
     f.GetNumCDROM = fGetNum;
@@ -178,7 +176,7 @@ void ScriptedCDRip::Install() {
     f.RipChunk = fRipChunk;
     f.GetPercentCompleted = fPercent;
     f.CloseRipper = fCloseRipper;
-    BindCDRipFunctions(f);
+    session.BindFunctions(f);
 }
 
 ScriptedDrive AudioDrive(const std::string& name, const std::vector<uint32_t>& lengths) {

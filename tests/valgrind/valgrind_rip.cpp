@@ -9,11 +9,11 @@
 #include <filesystem>
 #include <string>
 
-#include "CDRipIntf.h"
+#include "CDSession.h"
 #include "EncodeBatch.h"
+#include "Encoders.h"
 #include "FakeRipWindow.h"
 #include "RipState.h"
-#include "VorbisDll.h"
 #include "WaveBatch.h"
 #include "testdisc.h"
 
@@ -40,20 +40,22 @@ int main(int argc, char** argv) {
         setenv("CDRIP3_DEVICES", "", 1);
         std::filesystem::create_directories(dir / "out");
 
-        InitializeCDRip(bin + "/libcdrip3.so");
-        const bool vorbis = VorbisDll::LoadVorbisLibrary(bin + "/libvorbisdll.so");
-        if (CDRipReady && vorbis && ReadDiscInfo(DiscInfo) == 0) {
+        CDRipIntf::TCDSession session;
+        session.Initialize(bin + "/libcdrip3.so");
+        Rip::TEncoders encoders;
+        const bool vorbis = encoders.LoadVorbisLibrary(bin + "/libvorbisdll.so");
+        if (session.Ready() && vorbis && session.ReadDiscInfo(session.Disc()) == 0) {
             FakeRipWindow window;
             window.directory = QString::fromStdString((dir / "out").string());
             window.multipleTracks = true;
-            window.SetLines(DiscInfo.TrackCount, {0});
+            window.SetLines(session.Disc().TrackCount, {0});
             QString done;
             if (format == "wav") {
-                Rip::TWaveRipper ripper(window);
+                Rip::TWaveRipper ripper(window, session);
                 Rip::RipTracksToWave(window, ripper);
                 done = QStringLiteral("Ripping Completed.");
             } else {
-                Rip::TEncodeRipper ripper(window);
+                Rip::TEncodeRipper ripper(window, session, encoders);
                 if (format == "mp3")
                     Rip::RipTracksToMp3(window, ripper);
                 else
@@ -70,8 +72,8 @@ int main(int argc, char** argv) {
         } else {
             fprintf(stderr, "the libraries or the disc are not ready\n");
         }
-        VorbisDll::UnloadVorbisLibrary();
-        FinalizeCDRip();
+        encoders.UnloadVorbisLibrary();
+        session.Finalize();
     }
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);
