@@ -108,3 +108,27 @@ TEST_F(SelectCDROMTest, TrackInfoStopsAtTheFirstFailingCommand) {
     EXPECT_EQ(tracks, 4u);
     EXPECT_EQ(start, 0u);
 }
+
+TEST_F(SelectCDROMTest, EverySessionHoldsItsOwnDeviceAndDiscAndClosesItsDeviceWhenItGoes) {
+    session.SelectCDROM(1);
+    ASSERT_TRUE(session.MciDeviceOpen());
+    const uint32_t held = session.MciDeviceID();
+    uint32_t otherId = 0;
+    {
+        TCDSession other;
+        mci.Install(other);
+        lib.Install(other);
+        other.OpenCDAudioDevice();
+        ASSERT_TRUE(other.MciDeviceOpen());
+        otherId = other.MciDeviceID();
+        EXPECT_NE(otherId, held);
+        ASSERT_EQ(other.ReadDiscInfo(other.Disc()), 0);
+        EXPECT_EQ(session.Disc().TrackCount, 0);
+    }
+    ASSERT_EQ(mci.Count(MCI_CLOSE), 1);
+    EXPECT_EQ(mci.commands.back().message, static_cast<uint32_t>(MCI_CLOSE));
+    EXPECT_EQ(mci.commands.back().device, otherId);
+    EXPECT_TRUE(session.MciDeviceOpen());
+    EXPECT_EQ(session.MciDeviceID(), held);
+    EXPECT_TRUE(session.CR_IsUnitReady());  // its library still bound
+}
