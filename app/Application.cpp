@@ -5,12 +5,12 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "CDRipIntf.h"
 #include "CDRipTest.h"
+#include "CDSession.h"
 #include "CommandLine.h"
+#include "Encoders.h"
 #include "Skin.h"
 #include "UiServices.h"
-#include "VorbisDll.h"
 #include "devicemonitor.h"
 
 namespace {
@@ -39,7 +39,10 @@ int SonvaleMain(int argc, char** argv) {
                      argc > 0 ? argv[0] : "sonvale");
         return 2;
     }
-    CDRipIntf::InitializeCDRip();
+    // The program's one hold on the drives and on the encoders; the window only borrows them.
+    CDRipIntf::TCDSession session;
+    session.Initialize();
+    Rip::TEncoders encoders;
 
     int exitCode = 0;
     {
@@ -48,7 +51,7 @@ int SonvaleMain(int argc, char** argv) {
         QApplication::setApplicationDisplayName(QStringLiteral("Sonvale"));
         Skin::Install();
         TDesktopServices services;
-        TCDRipTestForm form(services);
+        TCDRipTestForm form(services, session, encoders);
         // Media arriving or going, for real drives (udev) and image drives (their trays).
         svdevmon::DeviceMonitor monitor;
         QObject::connect(&monitor, &svdevmon::DeviceMonitor::deviceChange, &form,
@@ -56,8 +59,8 @@ int SonvaleMain(int argc, char** argv) {
         form.show();
         exitCode = QApplication::exec();
         // Unbind before the windows go, in the reverse order of start-up.
-        VorbisDll::UnloadVorbisLibrary();
-        CDRipIntf::FinalizeCDRip();
+        encoders.UnloadVorbisLibrary();
+        session.Finalize();
     }
     return exitCode;
 }

@@ -25,14 +25,13 @@
 #include <QToolButton>
 #include <QWindow>
 
-#include "CDRipIntf.h"
+#include "CDSession.h"
 #include "CreateNewDir.h"
 #include "DirectoryEdit.h"
 #include "EncodeBatch.h"
 #include "Genres.h"
 #include "RbPanel.h"
 #include "Skin.h"
-#include "VorbisDll.h"
 #include "WaveBatch.h"
 #include "mci.h"
 
@@ -76,8 +75,13 @@ QFrame* makePanel(QWidget* parent, int x, int y, int w, int h) {
 
 }  // namespace
 
-TCDRipTestForm::TCDRipTestForm(TUiServices& services, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), services_(services) {
+TCDRipTestForm::TCDRipTestForm(TUiServices& services, TCDSession& session, Rip::TEncoders& encoders,
+                               QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+      MediaPlayer1(session),
+      services_(services),
+      session_(session),
+      encoders_(encoders) {
     setObjectName(QStringLiteral("CDRipTestForm"));
     setWindowTitle(QStringLiteral("Sonvale"));
     setFixedSize(513, 676);
@@ -401,7 +405,7 @@ void TCDRipTestForm::showEvent(QShowEvent* event) {
 }
 
 QString TCDRipTestForm::discTypeMessage() const {
-    switch (DiscInfo.DiscType) {
+    switch (session_.Disc().DiscType) {
         case 1:
             return QStringLiteral("An Audio Disc is Loaded in (1st) Drive.");
         case 2:
@@ -413,19 +417,19 @@ QString TCDRipTestForm::discTypeMessage() const {
 
 void TCDRipTestForm::FormShow() {
     DiscInfoLoaded = false;
-    VorbisDll::LoadVorbisLibrary();  // without it only the Ogg batch refuses
-    if (!CDRipReady) {
+    encoders_.LoadVorbisLibrary();  // without it only the Ogg batch refuses
+    if (!session_.Ready()) {
         SetStatus(QStringLiteral("Sonvale is not Ready."));
     } else {
-        const int32_t n = CDRipIntf::CR_GetNumCDROM();
+        const int32_t n = session_.CR_GetNumCDROM();
         if (n > 0) {
             for (int32_t i = 0; i < n; ++i)
-                DriveSelBox->addItem(QString::fromStdString(CDRipIntf::CR_GetCDROMIDByIndex(i)));
-            SelectCDROM(0);
+                DriveSelBox->addItem(QString::fromStdString(session_.CR_GetCDROMIDByIndex(i)));
+            session_.SelectCDROM(0);
         }
         QString status = QStringLiteral("Found ") + QString::number(n) +
                          QStringLiteral(" CD/DVD-ROM Drive(s), ");
-        if (CDRipIntf::CR_IsUnitReady()) {
+        if (session_.CR_IsUnitReady()) {
             LoadDiscInfo();
             status += discTypeMessage();
         } else {
@@ -539,10 +543,11 @@ QString TCDRipTestForm::TrackLine(int trackIndex, bool audio, uint32_t length) {
 }
 
 void TCDRipTestForm::LoadDiscInfo() {
-    if (ReadDiscInfo(DiscInfo) != 0) return;
+    TDiscInfo& disc = session_.Disc();
+    if (session_.ReadDiscInfo(disc) != 0) return;
     DiscInfoLoaded = true;
-    for (int n = 1; n <= DiscInfo.TrackCount; ++n) {
-        const TTrackEntry& e = DiscInfo.Entry(n);
+    for (int n = 1; n <= disc.TrackCount; ++n) {
+        const TTrackEntry& e = disc.Entry(n);
         TrackList->addItem(TrackLine(n, e.Audio == 1, e.Length));
     }
     if (TrackList->count() > 0) {
@@ -553,7 +558,7 @@ void TCDRipTestForm::LoadDiscInfo() {
 }
 
 bool TCDRipTestForm::IsAudioCDReady() {
-    if (!CDRipIntf::CR_IsUnitReady()) {
+    if (!session_.CR_IsUnitReady()) {
         SetStatus(QStringLiteral("Error : No Disc in Drive."));
         return false;
     }
@@ -561,7 +566,7 @@ bool TCDRipTestForm::IsAudioCDReady() {
         SetStatus(QStringLiteral("Error : No Disc Information Available."));
         return false;
     }
-    if (DiscInfo.DiscType == 0) {
+    if (session_.Disc().DiscType == 0) {
         SetStatus(QStringLiteral("Error : Data Disc Loaded."));
         return false;
     }
@@ -584,19 +589,19 @@ void TCDRipTestForm::DriveSelBoxChange(int index) {
     // A batch rips the lines of the disc it started on: switching drives under it would
     // empty the list and drop its remaining tracks.
     if (BatchRunning()) {
-        DriveSelBox->setCurrentIndex(CDRipIntf::CR_GetActiveCDROM());
+        DriveSelBox->setCurrentIndex(session_.CR_GetActiveCDROM());
         return;
     }
-    SelectCDROM(index);
+    session_.SelectCDROM(index);
     DiscInfoLoaded = false;
-    DiscInfo.TrackCount = 0;
+    session_.Disc().TrackCount = 0;
     TrackList->clear();
-    if (CDRipIntf::CR_IsUnitReady()) LoadDiscInfo();
+    if (session_.CR_IsUnitReady()) LoadDiscInfo();
 }
 
 void TCDRipTestForm::XiButton1Click() {
     if (BatchRunning()) return;  // relisting would drop the batch's remaining tracks
-    if (CDRipIntf::CR_IsUnitReady()) {
+    if (session_.CR_IsUnitReady()) {
         TrackList->clear();
         QApplication::setOverrideCursor(Qt::WaitCursor);
         QCoreApplication::processEvents();
@@ -611,10 +616,10 @@ void TCDRipTestForm::XiButton1Click() {
 void TCDRipTestForm::WMDeviceChange(unsigned eventCode) {
     if (eventCode == kDeviceArrival) {
         if (DiscInfoLoaded) return;
-        bool ready = CDRipIntf::CR_IsUnitReady();
+        bool ready = session_.CR_IsUnitReady();
         if (!ready) {
             services_.Sleep(300);
-            ready = CDRipIntf::CR_IsUnitReady();
+            ready = session_.CR_IsUnitReady();
         }
         if (ready) {
             SetStatus(QStringLiteral("Media is Loaded."));
@@ -630,7 +635,7 @@ void TCDRipTestForm::WMDeviceChange(unsigned eventCode) {
         SetStatus(QStringLiteral("Media is Removed."));
         TrackList->clear();
         DiscInfoLoaded = false;
-        DiscInfo.TrackCount = 0;
+        session_.Disc().TrackCount = 0;
     }
 }
 
@@ -643,12 +648,12 @@ void TCDRipTestForm::btnEjectCDClick() {
         SetStatus(QStringLiteral("Busy Ripping selected track, cannot Eject CD/DVD-ROM."));
         return;
     }
-    if (CDRipReady) CDRipIntf::CR_EjectCD(1);
+    if (session_.Ready()) session_.CR_EjectCD(1);
 }
 
 void TCDRipTestForm::btnCloseCDClick() {
     if (BatchRunning()) return;
-    if (CDRipReady) CDRipIntf::CR_EjectCD(0);
+    if (session_.Ready()) session_.CR_EjectCD(0);
 }
 void TCDRipTestForm::btnPlayTrackClick() {
     if (!CanPlay()) return;
@@ -697,27 +702,28 @@ void TCDRipTestForm::SetButtonsEnabled(bool enabled) {
 // Drive settings
 
 void TCDRipTestForm::btnSaveSettingsClick() {
-    if (!CDRipReady) {
+    if (!session_.Ready()) {
         SetStatus(QStringLiteral("Sonvale is not Ready."));
         return;
     }
     // Start from the drive's own parameters, so the fields we do not set are stored as
     // the library knows them rather than as zeros.
-    CDRipIntf::CR_GetCDROMParameters(&DriveParams);
-    SetParam(DriveParams, kParamSectorsPerRead, 26);
-    SetParam(DriveParams, kParamOverlap, 7);
-    SetParam(DriveParams, kParamCompare, 1);
-    SetParam(DriveParams, kParamJitterCorrection, -1);
-    SetParam(DriveParams, kParamRetries, 0);
-    SetParam(DriveParams, kParamTimeout, 30);
-    SetParam(DriveParams, kParamMultiRead, 0);
-    SetParam(DriveParams, kParamMultiReadFirst, 0);
-    SetParam(DriveParams, kParamMultiReadCount, 0);
-    SetParam(DriveParams, kParamLockWhileReading, 0);
-    CDRipIntf::CR_SetCDROMParameters(&DriveParams);
-    if (CDRipIntf::CR_SaveSettings() == 0)
+    TDriveParams& params = session_.Params();
+    session_.CR_GetCDROMParameters(&params);
+    SetParam(params, kParamSectorsPerRead, 26);
+    SetParam(params, kParamOverlap, 7);
+    SetParam(params, kParamCompare, 1);
+    SetParam(params, kParamJitterCorrection, -1);
+    SetParam(params, kParamRetries, 0);
+    SetParam(params, kParamTimeout, 30);
+    SetParam(params, kParamMultiRead, 0);
+    SetParam(params, kParamMultiReadFirst, 0);
+    SetParam(params, kParamMultiReadCount, 0);
+    SetParam(params, kParamLockWhileReading, 0);
+    session_.CR_SetCDROMParameters(&params);
+    if (session_.CR_SaveSettings() == 0)
         SetStatus(QStringLiteral("Saved CD/DVD-ROM Settings! - (") +
-                  QString::fromStdString(CDRipIntf::CR_GetSettingsFileName()) +
+                  QString::fromStdString(session_.CR_GetSettingsFileName()) +
                   QStringLiteral(" file)."));
     else
         SetStatus(QStringLiteral("Application Error."));
@@ -748,14 +754,14 @@ std::optional<Rip::TBatchPlan> TCDRipTestForm::planBatch(Rip::TRipFormat format)
     };
     if (format == Rip::TRipFormat::Wave) {
         if (!listed()) return std::nullopt;
-        if (!CDRipReady) {
+        if (!session_.Ready()) {
             SetStatus(QStringLiteral("Sonvale is not ready."));
             return std::nullopt;
         }
         if (!IsAudioCDReady()) return std::nullopt;
     } else {
         if (!IsAudioCDReady()) return std::nullopt;
-        if (format == Rip::TRipFormat::Ogg && !VorbisDll::VorbisLibraryReady()) {
+        if (format == Rip::TRipFormat::Ogg && !encoders_.VorbisLibraryReady()) {
             services_.MessageBox(this, QStringLiteral("Vorbis.DLL is not Ready."),
                                  QStringLiteral("OK"));
             return std::nullopt;
@@ -767,7 +773,7 @@ std::optional<Rip::TBatchPlan> TCDRipTestForm::planBatch(Rip::TRipFormat format)
     Rip::TBatchPlan plan;
     for (int i = 0; i < TrackList->count(); ++i)
         if (TrackLineSelected(i)) plan.Lines.push_back(i);
-    plan.Disc = DiscInfo;
+    plan.Disc = session_.Disc();
     return plan;
 }
 
@@ -775,8 +781,8 @@ void TCDRipTestForm::startBatch(Rip::TRipFormat format) {
     if (!RipSelectionReady()) return;
     std::optional<Rip::TBatchPlan> plan = planBatch(format);
     if (!plan) return;
-    job_ = std::make_unique<Rip::TRipJob>(this, *this, format, std::move(*plan),
-                                          MakeRipControl ? MakeRipControl() : nullptr);
+    job_ = std::make_unique<Rip::TRipJob>(this, *this, format, std::move(*plan), session_,
+                                          encoders_, MakeRipControl ? MakeRipControl() : nullptr);
     // Queued after everything the batch said to the window: when this runs, the window
     // shows the batch's last word.
     connect(job_->Thread(), &QThread::finished, this, &TCDRipTestForm::batchEnded,

@@ -5,6 +5,8 @@
 #include <memory>
 #include <optional>
 
+#include "CDSession.h"
+#include "Encoders.h"
 #include "Maker.h"
 #include "MediaPlayer.h"
 #include "RipJob.h"
@@ -34,10 +36,15 @@ constexpr unsigned kDeviceRemoveComplete = 0x8004;
 class TCDRipTestForm : public QWidget, public TRipWindow {
     Q_OBJECT
 public:
-    explicit TCDRipTestForm(TUiServices& services, QWidget* parent = nullptr);
+    // The window drives the drives through session and encodes through encoders; both
+    // outlive it.
+    TCDRipTestForm(TUiServices& services, CDRipIntf::TCDSession& session, Rip::TEncoders& encoders,
+                   QWidget* parent = nullptr);
     ~TCDRipTestForm() override;
 
     TUiServices& Services() { return services_; }
+    CDRipIntf::TCDSession& Session() { return session_; }
+    Rip::TEncoders& Encoders() { return encoders_; }
 
     // Program-wide state owned by the window's unit.
     bool DiscInfoLoaded = false;
@@ -193,6 +200,8 @@ private:
     void batchEnded();
 
     TUiServices& services_;
+    CDRipIntf::TCDSession& session_;
+    Rip::TEncoders& encoders_;
     bool shown_ = false;
     bool closing_ = false;
     std::unique_ptr<Rip::TRipJob> job_;  // the running batch

@@ -19,10 +19,10 @@
 #include <string>
 #include <vector>
 
-#include "CDRipIntf.h"
+#include "CDSession.h"
 #include "EncodeBatch.h"
+#include "Encoders.h"
 #include "FakeRipWindow.h"
-#include "VorbisDll.h"
 #include "WavWriter.h"
 #include "testdisc.h"
 
@@ -179,47 +179,48 @@ int main(int argc, char** argv) {
 
     setenv("CDRIP3_IMAGES", cue.c_str(), 1);
     setenv("CDRIP3_DEVICES", "", 1);
-    InitializeCDRip(ExecutableDir() + "/" + kLibraryFileName);
-    if (!CDRipReady) {
+    TCDSession session;
+    session.Initialize(ExecutableDir() + "/" + kLibraryFileName);
+    if (!session.Ready()) {
         fprintf(stderr, "libcdrip3 could not be loaded from %s\n", ExecutableDir().c_str());
         return 1;
     }
-    for (int32_t i = 0; i < CDRipIntf::CR_GetNumCDROM(); ++i)
-        if (CDRipIntf::CR_GetCDROMIDByIndex(i) == "Image: bench.cue")
-            CDRipIntf::CR_SetActiveCDROM(i);
-    if (ReadDiscInfo(DiscInfo) != 0) {
+    for (int32_t i = 0; i < session.CR_GetNumCDROM(); ++i)
+        if (session.CR_GetCDROMIDByIndex(i) == "Image: bench.cue") session.CR_SetActiveCDROM(i);
+    if (session.ReadDiscInfo(session.Disc()) != 0) {
         fprintf(stderr, "the image's table of contents could not be read\n");
         return 1;
     }
-    if (!VorbisDll::LoadVorbisLibrary()) {
+    Rip::TEncoders encoders;
+    if (!encoders.LoadVorbisLibrary()) {
         fprintf(stderr, "libvorbisdll could not be loaded from %s\n", ExecutableDir().c_str());
         return 1;
     }
-    printf("libvorbisdll: %s\n", VorbisDll::VorbisVersionText().c_str());
+    printf("libvorbisdll: %s\n", encoders.VorbisVersionText().c_str());
 
     Timing mp3, ogg;
     {
         FakeRipWindow window;
-        prepare(window, QString::fromStdString((root / "mp3").string()), DiscInfo.TrackCount,
+        prepare(window, QString::fromStdString((root / "mp3").string()), session.Disc().TrackCount,
                 selected);
-        Rip::TEncodeRipper ripper(window, window.control);
+        Rip::TEncodeRipper ripper(window, window.control, session, encoders);
         start = std::chrono::steady_clock::now();
-        Rip::RipTracksToMp3(window, window.control, ripper, window.Plan(DiscInfo));
+        Rip::RipTracksToMp3(window, window.control, ripper, window.Plan(session.Disc()));
         mp3 = {secondsSince(start), bytesIn(root / "mp3", ".mp3"), true};
         print("sonvale mp3 192k:", mp3, audioSeconds, "rip + encode (" + outcome(window) + ")");
     }
     {
         FakeRipWindow window;
-        prepare(window, QString::fromStdString((root / "ogg").string()), DiscInfo.TrackCount,
+        prepare(window, QString::fromStdString((root / "ogg").string()), session.Disc().TrackCount,
                 selected);
-        Rip::TEncodeRipper ripper(window, window.control);
+        Rip::TEncodeRipper ripper(window, window.control, session, encoders);
         start = std::chrono::steady_clock::now();
-        Rip::RipTracksToOgg(window, window.control, ripper, window.Plan(DiscInfo));
+        Rip::RipTracksToOgg(window, window.control, ripper, window.Plan(session.Disc()));
         ogg = {secondsSince(start), bytesIn(root / "ogg", ".ogg"), true};
         print("sonvale ogg q0.6:", ogg, audioSeconds, "rip + encode (" + outcome(window) + ")");
     }
-    FinalizeCDRip();
-    VorbisDll::UnloadVorbisLibrary();
+    session.Finalize();
+    encoders.UnloadVorbisLibrary();
 
     const std::string wav = (root / "part.wav").string();
     start = std::chrono::steady_clock::now();

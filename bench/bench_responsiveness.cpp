@@ -19,11 +19,11 @@
 #include <filesystem>
 #include <string>
 
-#include "CDRipIntf.h"
 #include "CDRipTest.h"
+#include "CDSession.h"
 #include "DirectoryEdit.h"
+#include "Encoders.h"
 #include "UiServices.h"
-#include "VorbisDll.h"
 #include "testdisc.h"
 
 namespace fs = std::filesystem;
@@ -106,12 +106,14 @@ int main(int argc, char** argv) {
     setenv("CDRIP3_IMAGES", cue.c_str(), 1);
     setenv("CDRIP3_FAULTS", "slow=600", 1);
 
-    CDRipIntf::InitializeCDRip();
+    CDRipIntf::TCDSession session;
+    session.Initialize();
+    Rip::TEncoders encoders;
     int rc = 0;
     {
         QApplication app(argc, argv);
         BenchServices services;
-        TCDRipTestForm form(services);
+        TCDRipTestForm form(services, session, encoders);
         form.show();
         form.DirectoryEdit1->setText(QString::fromStdString((dir / "out").string()));
         form.chkMulSel->click();
@@ -147,8 +149,8 @@ int main(int argc, char** argv) {
                 }
             }
         }
-        VorbisDll::UnloadVorbisLibrary();
-        CDRipIntf::FinalizeCDRip();
+        encoders.UnloadVorbisLibrary();
+        session.Finalize();
     }
     fs::remove_all(dir);
     return rc;

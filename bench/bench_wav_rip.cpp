@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "CDRipIntf.h"
+#include "CDSession.h"
 #include "FakeRipWindow.h"
 #include "WaveBatch.h"
 #include "testdisc.h"
@@ -114,30 +114,30 @@ int main(int argc, char** argv) {
 
     setenv("CDRIP3_IMAGES", cue.c_str(), 1);
     setenv("CDRIP3_DEVICES", "", 1);
-    InitializeCDRip(ExecutableDir() + "/" + kLibraryFileName);
-    if (!CDRipReady) {
+    TCDSession session;
+    session.Initialize(ExecutableDir() + "/" + kLibraryFileName);
+    if (!session.Ready()) {
         fprintf(stderr, "libcdrip3 could not be loaded from %s\n", ExecutableDir().c_str());
         return 1;
     }
-    for (int32_t i = 0; i < CDRipIntf::CR_GetNumCDROM(); ++i)
-        if (CDRipIntf::CR_GetCDROMIDByIndex(i) == "Image: bench.cue")
-            CDRipIntf::CR_SetActiveCDROM(i);
-    if (ReadDiscInfo(DiscInfo) != 0) {
+    for (int32_t i = 0; i < session.CR_GetNumCDROM(); ++i)
+        if (session.CR_GetCDROMIDByIndex(i) == "Image: bench.cue") session.CR_SetActiveCDROM(i);
+    if (session.ReadDiscInfo(session.Disc()) != 0) {
         fprintf(stderr, "the image's table of contents could not be read\n");
         return 1;
     }
 
     FakeRipWindow window;
-    prepare(window, QString::fromStdString((root / "wav").string()), DiscInfo.TrackCount);
-    Rip::TWaveRipper ripper(window, window.control);
+    prepare(window, QString::fromStdString((root / "wav").string()), session.Disc().TrackCount);
+    Rip::TWaveRipper ripper(window, window.control, session);
     start = std::chrono::steady_clock::now();
-    Rip::RipTracksToWave(window, window.control, ripper, window.Plan(DiscInfo));
+    Rip::RipTracksToWave(window, window.control, ripper, window.Plan(session.Disc()));
     double elapsed = secondsSince(start);
     printf("sonvale wav:  %.2f s, %.1fx real time, %.1f MB/s, %llu bytes written (%s)\n", elapsed,
            audioSeconds / elapsed, bytesIn(root / "wav", ".wav") / elapsed / 1e6,
            static_cast<unsigned long long>(bytesIn(root / "wav", ".wav")),
            window.status.toUtf8().constData());
-    FinalizeCDRip();
+    session.Finalize();
 
     const std::string paranoia = findInPath("cd-paranoia");
     if (paranoia.empty()) {

@@ -1,8 +1,7 @@
-// Binding to the CD ripping library (libcdrip3.so, loaded at run time), the MCI CD-audio
-// device that follows the library's active drive, and the disc information record with
-// its table-of-contents reader and time conversions.
-//
-// All state here is program-wide and used from the user-interface thread only.
+// What the binding to the CD ripping library (libcdrip3.so, loaded at run time) is made of:
+// the records exchanged with the library, its entry-point cells, the disc information record
+// and the time conversions. Nothing here holds state: the binding itself, the disc record
+// and the MCI device belong to a TCDSession (CDSession.h).
 #pragma once
 
 #include <cstdint>
@@ -23,9 +22,6 @@ constexpr int kDriveParamsSize = CR_PARAMS_SIZE;
 // Writes/reads a 32-bit little-endian field of the drive-parameter block.
 void SetParam(TDriveParams& params, int offset, int32_t value);
 int32_t GetParam(const TDriveParams& params, int offset);
-
-// The program-wide drive-parameter block, zero-filled at start.
-extern TDriveParams DriveParams;
 
 // ---------------------------------------------------------------------------------------
 // The library's entry points, one cell each (null when the library lacks it). Typed from
@@ -55,36 +51,6 @@ struct CDRipFunctions {
     decltype(&::CR_GetSettingsFileName) GetSettingsFileName = nullptr;
 };
 
-// The cells the program calls through. Every wrapper below is safe to call when the
-// library is absent: it does nothing and answers 0 / false / "" (failure for calls whose
-// 0 means success). They share the library's names, so outside this namespace they are
-// called qualified (CDRipIntf::CR_...): an unqualified call would be ambiguous, and one
-// that reached the library's own declaration would bypass the binding.
-extern CDRipFunctions CDRip;
-extern bool CDRipReady;
-
-int32_t CR_Init(const char* settingsFile);
-int32_t CR_GetNumCDROM();
-int32_t CR_GetActiveCDROM();
-void CR_SetActiveCDROM(int32_t index);
-std::string CR_GetCDROMIDByIndex(int32_t index);
-bool CR_IsUnitReady();
-int32_t CR_ReadToc();
-int32_t CR_GetNumTocEntries();
-int32_t CR_GetTocEntry2(int32_t index, TTocEntry* entry);
-int32_t CR_OpenRipper(int32_t* bufferSize, int32_t first, int32_t last);
-int32_t CR_RipChunk(uint8_t* buffer, int32_t* bytes, int32_t* abort);
-int32_t CR_GetPercentCompleted();
-int32_t CR_CloseRipper();
-int32_t CR_GetCDROMParameters(TDriveParams* params);
-int32_t CR_SetCDROMParameters(const TDriveParams* params);
-int32_t CR_SaveSettings();
-void CR_StopPlayTrack();
-void CR_LockCD(int32_t lock);
-void CR_EjectCD(int32_t open);
-// The settings file the library writes; empty when it cannot say.
-std::string CR_GetSettingsFileName();
-
 // Offsets of the drive-parameter fields the program writes.
 constexpr int kParamSectorsPerRead = CR_OFS_SECTORS_PER_READ;
 constexpr int kParamOverlap = CR_OFS_OVERLAP;
@@ -103,17 +69,6 @@ constexpr int kParamParanoiaMode = CR_OFS_PARANOIA_MODE;
 constexpr const char* kLibraryFileName = "libcdrip3.so";
 constexpr const char* kSettingsFileName = "Tolvane.ini";
 
-// Loads the library from path (default: libcdrip3.so in the executable's folder, else in
-// <executable's folder>/../lib/sonvale, where it is installed) and fills the cells. True when
-// loaded (also when it already was).
-bool LoadCDRipLibrary(const std::string& path = std::string());
-bool CDRipLibraryLoaded();
-// Runs the program's start-up binding: load, then CR_Init("Tolvane.ini"); sets CDRipReady.
-void InitializeCDRip(const std::string& path = std::string());
-// Uses a table of functions instead of the library (tests), then CR_Init as at start-up.
-void BindCDRipFunctions(const CDRipFunctions& functions);
-// Program end: closes the MCI device if open, then unloads the library. No de-init call.
-void FinalizeCDRip();
 // The folder of the running executable.
 std::string ExecutableDir();
 // Opens one of the program's own libraries with dlopen: the given path, or when it is empty
@@ -129,18 +84,11 @@ constexpr int32_t kRipChunkDone = CDRIP3_RIPPING_DONE;
 // ---------------------------------------------------------------------------------------
 // MCI CD-audio device following the library's active drive
 
-// The MCI send function; tests may replace it.
+// An MCI send function: the MCI layer's own, or a test's stand-in.
 using MciSendFn = uint32_t (*)(uint32_t device, uint32_t message, uintptr_t flags,
                                uintptr_t params);
-extern MciSendFn MciSend;
-extern uint32_t MciDeviceID;
-extern bool MciDeviceOpen;
-
-uint32_t GetCDAudioDeviceCount();
-void OpenCDAudioDevice();
-void CloseCDAudioDevice();
-void GetMciTrackInfo(uint32_t& trackCount, uint32_t& lastTrackStart, uint32_t& lastTrackLength);
-void SelectCDROM(int32_t index);
+// The MCI layer's entry point, the send function a session starts with.
+uint32_t SendMciCommand(uint32_t device, uint32_t message, uintptr_t flags, uintptr_t params);
 // MCI's MSF (minute byte 0, second byte 1, frame byte 2) to the program's packed time.
 uint32_t MciMsfToPacked(uint32_t mciMsf);
 
@@ -175,8 +123,6 @@ struct TDiscInfo {
     const TTrackEntry& Entry(int n) const { return Tracks[n - 1]; }
 };
 
-extern TDiscInfo DiscInfo;
-
 using cdtiming::kFramesPerMinute;
 using cdtiming::kFramesPerSecond;
 using cdtiming::kLeadInFrames;
@@ -187,8 +133,5 @@ int32_t MsfToSector(uint32_t msf);
 uint32_t SectorToMsf(int32_t sector);
 uint32_t FramesToMsf(int32_t frames);
 uint32_t AddMsf(uint32_t position, uint32_t duration);
-
-// 0 = filled; 1 = the table cannot be read, holds no track or is inconsistent; 6 = not ready.
-int32_t ReadDiscInfo(TDiscInfo& info);
 
 }  // namespace CDRipIntf

@@ -1,9 +1,7 @@
 #include "MediaPlayer.h"
 
-#include "CDRipIntf.h"
+#include "CDSession.h"
 #include "mci.h"
-
-using CDRipIntf::MciSend;
 
 namespace {
 
@@ -36,19 +34,20 @@ void TMediaPlayer::Open(int32_t ordinal) {
     MCI_OPEN_PARMSA open{};
     open.lpstrDeviceType = reinterpret_cast<const char*>(
         (static_cast<uintptr_t>(ordinal < 0 ? 0 : ordinal) << 16) + MCI_DEVTYPE_CD_AUDIO);
-    error_ = MciSend(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_TYPE_ID | MCI_OPEN_FOR_PLAYBACK,
-                     reinterpret_cast<uintptr_t>(&open));
+    error_ = session_.SendMci(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_TYPE_ID | MCI_OPEN_FOR_PLAYBACK,
+                              reinterpret_cast<uintptr_t>(&open));
     if (error_ != 0) throw EMciDeviceError(ErrorText(error_));
     deviceId_ = open.wDeviceID;
     MCI_SET_PARMS set{};
     set.dwTimeFormat = MCI_FORMAT_TMSF;
-    error_ = MciSend(deviceId_, MCI_SET, MCI_SET_TIME_FORMAT, reinterpret_cast<uintptr_t>(&set));
+    error_ = session_.SendMci(deviceId_, MCI_SET, MCI_SET_TIME_FORMAT,
+                              reinterpret_cast<uintptr_t>(&set));
 }
 
 void TMediaPlayer::Close() {
     if (deviceId_ == 0) return;
     MCI_GENERIC_PARMS generic{};
-    error_ = MciSend(deviceId_, MCI_CLOSE, 0, reinterpret_cast<uintptr_t>(&generic));
+    error_ = session_.SendMci(deviceId_, MCI_CLOSE, 0, reinterpret_cast<uintptr_t>(&generic));
     deviceId_ = 0;
 }
 
@@ -56,25 +55,25 @@ uint32_t TMediaPlayer::TrackPosition(uint32_t track) {
     MCI_STATUS_PARMS status{};
     status.dwItem = MCI_STATUS_POSITION;
     status.dwTrack = track;
-    error_ = MciSend(deviceId_, MCI_STATUS, MCI_STATUS_ITEM | MCI_TRACK,
-                     reinterpret_cast<uintptr_t>(&status));
+    error_ = session_.SendMci(deviceId_, MCI_STATUS, MCI_STATUS_ITEM | MCI_TRACK,
+                              reinterpret_cast<uintptr_t>(&status));
     return error_ == 0 ? static_cast<uint32_t>(status.dwReturn) : 0;
 }
 
 void TMediaPlayer::SetPosition(uint32_t position) {
     MCI_SEEK_PARMS seek{};
     seek.dwTo = position;
-    error_ = MciSend(deviceId_, MCI_SEEK, MCI_TO, reinterpret_cast<uintptr_t>(&seek));
+    error_ = session_.SendMci(deviceId_, MCI_SEEK, MCI_TO, reinterpret_cast<uintptr_t>(&seek));
 }
 
 void TMediaPlayer::Play() {
     mciSetNotifyCallback(forwardNotice);
     MCI_PLAY_PARMS play{};
     play.dwCallback = reinterpret_cast<DWORD_PTR>(this);
-    error_ = MciSend(deviceId_, MCI_PLAY, MCI_NOTIFY, reinterpret_cast<uintptr_t>(&play));
+    error_ = session_.SendMci(deviceId_, MCI_PLAY, MCI_NOTIFY, reinterpret_cast<uintptr_t>(&play));
 }
 
 void TMediaPlayer::Stop() {
     MCI_GENERIC_PARMS generic{};
-    error_ = MciSend(deviceId_, MCI_STOP, 0, reinterpret_cast<uintptr_t>(&generic));
+    error_ = session_.SendMci(deviceId_, MCI_STOP, 0, reinterpret_cast<uintptr_t>(&generic));
 }

@@ -5,6 +5,10 @@
 #include <stdexcept>
 #include <string>
 
+namespace CDRipIntf {
+class TCDSession;
+}
+
 // The window's CD player: one CD-audio device of the MCI layer, opened to play. Open
 // raises EMciDeviceError with the MCI error text when the device cannot be opened; the
 // other commands keep their error code in Error() and do not raise.
@@ -19,7 +23,12 @@ public:
     // Told on the playback's own thread: the handler hands it on to its own.
     using TNotifyHandler = std::function<void(uint32_t notifyCode, uint32_t device)>;
 
+    // Sends its commands through the session's MCI send function, so a test's stand-in
+    // answers the player as it answers the session.
+    explicit TMediaPlayer(const CDRipIntf::TCDSession& session) : session_(session) {}
     ~TMediaPlayer();
+    TMediaPlayer(const TMediaPlayer&) = delete;
+    TMediaPlayer& operator=(const TMediaPlayer&) = delete;
 
     // Set before the first Play; it is read on the playback's thread.
     void SetNotifyHandler(TNotifyHandler handler) { notify_ = std::move(handler); }
@@ -44,6 +53,7 @@ public:
     static std::string ErrorText(uint32_t error);
 
 private:
+    const CDRipIntf::TCDSession& session_;
     uint32_t deviceId_ = 0;
     uint32_t error_ = 0;
     TNotifyHandler notify_;

@@ -1,7 +1,7 @@
 #include "EncodeBatch.h"
 
-#include "CDRipIntf.h"
-#include "VorbisDll.h"
+#include "CDSession.h"
+#include "Encoders.h"
 
 namespace Rip {
 
@@ -14,13 +14,14 @@ enum class TFormat { Mp3, Ogg };
 void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
                const TBatchPlan& plan, TFormat format) {
     const bool ogg = format == TFormat::Ogg;
+    TCDSession& session = ripper.Session();
     // The window refuses first; a batch asked to run without the library still refuses
     // rather than fail track after track.
-    if (ogg && !VorbisDll::VorbisLibraryReady()) {
+    if (ogg && !ripper.Encoders().VorbisLibraryReady()) {
         window.ShowMessageBox(QStringLiteral("Vorbis.DLL is not Ready."), QStringLiteral("OK"));
         return;
     }
-    CDRipIntf::CR_StopPlayTrack();
+    session.CR_StopPlayTrack();
     // Chosen once: a change of the choices during an MP3 batch applies to the next batch.
     const BE_CONFIG mp3Config = ogg ? BE_CONFIG{} : ripper.BuildMp3Config();
     const QString extension = ogg ? QStringLiteral(".ogg") : QStringLiteral(".mp3");
@@ -61,7 +62,7 @@ void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
             const int32_t result =
                 ogg ? ripper.EncodeTrackToOgg(plan.Disc, index, fileName, oggConfig)
                     : ripper.EncodeTrackToMp3(plan.Disc, index, fileName, mp3Config);
-            CDRipIntf::CR_CloseRipper();
+            session.CR_CloseRipper();
             // The cancelled track's line stays selected, as its file is not whole.
             if (control.Cancelled()) {
                 cancelled = true;
@@ -101,7 +102,7 @@ void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
         window.Flash();
     }
     window.SetProgress(0);
-    CDRipIntf::CR_LockCD(0);
+    session.CR_LockCD(0);
 }
 
 }  // namespace

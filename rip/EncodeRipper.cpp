@@ -7,9 +7,9 @@
 #include <cstring>
 #include <new>
 
-#include "CDRipIntf.h"
+#include "CDSession.h"
+#include "Encoders.h"
 #include "Maker.h"
-#include "VorbisDll.h"
 
 namespace Rip {
 
@@ -17,8 +17,6 @@ using namespace CDRipIntf;
 
 static_assert(sizeof(BE_CONFIG) == BE_CONFIG_SIZE);
 static_assert(sizeof(VbEncConfig) == VB_ENC_CONFIG_SIZE);
-
-TOggTexts OggTexts{};
 
 void CopyOggText(char (&buffer)[kOggTextSize], const QString& text) {
     const QByteArray utf8 = text.toUtf8();
@@ -53,10 +51,11 @@ std::unique_ptr<uint8_t[]> allocateBuffer(TEncodeRipper::TBuffer, size_t bytes) 
 
 class TMp3Stream : public TEncodeRipper::TStreamEncoder {
 public:
-    explicit TMp3Stream(const BE_CONFIG& config) : config_(config) {}
+    TMp3Stream(const bladedll::TBladeFunctions& blade, const BE_CONFIG& config)
+        : blade_(blade), config_(config) {}
     uint32_t Open(uint32_t& samplesPerChunk, uint32_t& outBufferSize) override {
         DWORD samples = 0, size = 0;
-        const BE_ERR rc = bladedll::BladeEnc.InitStream(&config_, &samples, &size, &stream_);
+        const BE_ERR rc = blade_.InitStream(&config_, &samples, &size, &stream_);
         samplesPerChunk = samples;
         outBufferSize = size;
         return rc;
@@ -64,21 +63,22 @@ public:
     uint32_t Encode(uint32_t samples, const int16_t* input, uint8_t* output,
                     uint32_t& outputBytes) override {
         DWORD bytes = 0;
-        const BE_ERR rc = bladedll::BladeEnc.EncodeChunk(stream_, samples, input, output, &bytes);
+        const BE_ERR rc = blade_.EncodeChunk(stream_, samples, input, output, &bytes);
         outputBytes = bytes;
         return rc;
     }
     uint32_t Finish(uint8_t* output, uint32_t& outputBytes) override {
         DWORD bytes = 0;
-        const BE_ERR rc = bladedll::BladeEnc.DeinitStream(stream_, output, &bytes);
+        const BE_ERR rc = blade_.DeinitStream(stream_, output, &bytes);
         outputBytes = bytes;
         return rc;
     }
-    void Release() override { bladedll::BladeEnc.CloseStream(stream_); }
+    void Release() override { blade_.CloseStream(stream_); }
     QString EncodeFailedText() const override { return QStringLiteral("beEncodeChunk failed "); }
     QString FinishFailedText() const override { return QStringLiteral("beExitStream failed "); }
 
 private:
+    const bladedll::TBladeFunctions& blade_;
     BE_CONFIG config_;
     HBE_STREAM stream_ = 0;
 };
@@ -89,21 +89,21 @@ public:
         : ripper_(ripper), n_(n), config_(config) {}
     void Prepare() override { ripper_.FillOggTrackInfo(n_); }
     uint32_t Open(uint32_t& samplesPerChunk, uint32_t& outBufferSize) override {
-        return VorbisDll::vbEncOpen(&config_, &ripper_.OggTrackInfo(), &samplesPerChunk,
-                                    &outBufferSize, &handle_);
+        return ripper_.Encoders().vbEncOpen(&config_, &ripper_.OggTrackInfo(), &samplesPerChunk,
+                                            &outBufferSize, &handle_);
     }
     uint32_t Encode(uint32_t samples, const int16_t* input, uint8_t* output,
                     uint32_t& outputBytes) override {
-        return VorbisDll::vbEncWrite(handle_, samples, input, output, &outputBytes);
+        return ripper_.Encoders().vbEncWrite(handle_, samples, input, output, &outputBytes);
     }
     uint32_t Finish(uint8_t* output, uint32_t& outputBytes) override {
         // The library frees the stream in vbEncClose whatever it answers.
         ended_ = true;
-        return VorbisDll::vbEncClose(handle_, output, &outputBytes);
+        return ripper_.Encoders().vbEncClose(handle_, output, &outputBytes);
     }
     // A stream given up after a failure is dropped without its ending.
     void Release() override {
-        if (!ended_) VorbisDll::vbEncClose(handle_, nullptr, nullptr);
+        if (!ended_) ripper_.Encoders().vbEncClose(handle_, nullptr, nullptr);
         ended_ = true;
     }
     QString EncodeFailedText() const override { return QStringLiteral("vbEncWrite failed "); }
@@ -123,12 +123,15 @@ bool writeAll(TWavFile& file, const uint8_t* data, uint32_t count) {
 
 }  // namespace
 
-TEncodeRipper::TEncodeRipper(TRipWindow& window, TRipControl& control, TWavFileOpener opener)
+TEncodeRipper::TEncodeRipper(TRipWindow& window, TRipControl& control, TCDSession& session,
+                             TEncoders& encoders, TWavFileOpener opener)
     : window_(window),
       control_(control),
+      session_(session),
+      encoders_(encoders),
       opener_(std::move(opener)),
       allocate_(allocateBuffer),
-      reader_(window, control) {}
+      reader_(window, control, session) {}
 
 TEncodeRipper::~TEncodeRipper() = default;
 
@@ -181,29 +184,29 @@ void TEncodeRipper::FillOggTrackInfo(uint8_t n) {
     trackInfo_.dwReserved2 = 1;
     trackInfo_.dwReserved3 = 44;
     trackInfo_.dwReserved4 = 1;
-    CopyOggText(OggTexts.Title, choices.RecordingName);
-    trackInfo_.pszTitle = OggTexts.Title;
-    CopyOggText(OggTexts.Artist, choices.Artist);
-    trackInfo_.pszArtist = OggTexts.Artist;
-    CopyOggText(OggTexts.Album, choices.Album);
-    trackInfo_.pszAlbum = OggTexts.Album;
-    CopyOggText(OggTexts.Encoder, QStringLiteral("Encoder DLL : ") +
-                                      QString::fromStdString(VorbisDll::VorbisVersionText()));
-    trackInfo_.pszEncoder = OggTexts.Encoder;
+    CopyOggText(oggTexts_.Title, choices.RecordingName);
+    trackInfo_.pszTitle = oggTexts_.Title;
+    CopyOggText(oggTexts_.Artist, choices.Artist);
+    trackInfo_.pszArtist = oggTexts_.Artist;
+    CopyOggText(oggTexts_.Album, choices.Album);
+    trackInfo_.pszAlbum = oggTexts_.Album;
+    CopyOggText(oggTexts_.Encoder, QStringLiteral("Encoder DLL : ") +
+                                       QString::fromStdString(encoders_.VorbisVersionText()));
+    trackInfo_.pszEncoder = oggTexts_.Encoder;
     trackInfo_.dwTrackNumber = n;
-    trackInfo_.dwTrackCount = static_cast<uint32_t>(std::max(CDRipIntf::CR_GetNumTocEntries(), 0));
-    CopyOggText(OggTexts.Genre, choices.Genre);
-    trackInfo_.pszGenre = OggTexts.Genre;
-    CopyOggText(OggTexts.Comment,
+    trackInfo_.dwTrackCount = static_cast<uint32_t>(std::max(session_.CR_GetNumTocEntries(), 0));
+    CopyOggText(oggTexts_.Genre, choices.Genre);
+    trackInfo_.pszGenre = oggTexts_.Genre;
+    CopyOggText(oggTexts_.Comment,
                 QStringLiteral("Sonvale - ") + QString::fromLatin1(kMakerWebAddress));
-    trackInfo_.pszComment = OggTexts.Comment;
-    CopyOggText(OggTexts.Date, QLocale().toString(today_(), QLocale::ShortFormat));
-    trackInfo_.pszDate = OggTexts.Date;
+    trackInfo_.pszComment = oggTexts_.Comment;
+    CopyOggText(oggTexts_.Date, QLocale().toString(today_(), QLocale::ShortFormat));
+    trackInfo_.pszDate = oggTexts_.Date;
 }
 
 int32_t TEncodeRipper::EncodeTrackToMp3(const TDiscInfo& disc, uint8_t n, const QString& fileName,
                                         BE_CONFIG config) {
-    TMp3Stream stream(config);
+    TMp3Stream stream(encoders_.Blade(), config);
     return encodeTrack(disc, n, fileName, stream);
 }
 
@@ -226,8 +229,8 @@ int32_t TEncodeRipper::encodeTrack(const TDiscInfo& disc, uint8_t n, const QStri
     const int64_t last = entry ? first + int64_t(entry->LengthSectors) - 1 : -1;
     int32_t ripSize = 0;
     if (!entry || entry->LengthSectors == 0 || last > INT32_MAX ||
-        CDRipIntf::CR_OpenRipper(&ripSize, static_cast<int32_t>(first),
-                                 static_cast<int32_t>(last)) != 0) {
+        session_.CR_OpenRipper(&ripSize, static_cast<int32_t>(first), static_cast<int32_t>(last)) !=
+            0) {
         window_.ShowMessageBox(QStringLiteral("Error : CR_OpenRipper"), okTitle);
         return 1;
     }

@@ -12,6 +12,8 @@
 #include <memory>
 
 #include "CDRipIntf.h"
+#include "CDSession.h"
+#include "Encoders.h"
 #include "PcmChunkReader.h"
 #include "RipControl.h"
 #include "RipWindow.h"
@@ -22,8 +24,8 @@
 
 namespace Rip {
 
-// The texts handed to the Ogg Vorbis encoder, each zero-terminated in its own program-wide
-// buffer: they live for the whole run, so the track information may point at them.
+// The texts handed to the Ogg Vorbis encoder, each zero-terminated in its own buffer. The
+// ripper holds them as long as it lives, so the track information may point at them.
 constexpr int kOggTextSize = 132;  // at most 131 bytes of text and the terminator
 struct TOggTexts {
     char Title[kOggTextSize];
@@ -34,15 +36,16 @@ struct TOggTexts {
     char Comment[kOggTextSize];
     char Date[kOggTextSize];
 };
-extern TOggTexts OggTexts;
 
 // Copies text into buffer as UTF-8, cut at a character boundary to at most 131 bytes.
 void CopyOggText(char (&buffer)[kOggTextSize], const QString& text);
 
 class TEncodeRipper {
 public:
-    TEncodeRipper(TRipWindow& window, TRipControl& control,
-                  TWavFileOpener opener = OpenPosixWavFile);
+    // Rips through session's library and encodes through encoders'; a cancel of control
+    // ends a track.
+    TEncodeRipper(TRipWindow& window, TRipControl& control, CDRipIntf::TCDSession& session,
+                  TEncoders& encoders, TWavFileOpener opener = OpenPosixWavFile);
     ~TEncodeRipper();
     TEncodeRipper(const TEncodeRipper&) = delete;
     TEncodeRipper& operator=(const TEncodeRipper&) = delete;
@@ -59,6 +62,9 @@ public:
     // Fills the track information of track index n and the texts it points at.
     void FillOggTrackInfo(uint8_t n);
     const VbTrackInfo& OggTrackInfo() const { return trackInfo_; }
+
+    CDRipIntf::TCDSession& Session() const { return session_; }
+    TEncoders& Encoders() const { return encoders_; }
 
     // Rip track index n of disc, the whole track, into fileName. Result 0 when the track
     // was ripped and encoded to its end; 1 otherwise (every failure, a cancel, and a track
@@ -91,10 +97,13 @@ private:
 
     TRipWindow& window_;
     TRipControl& control_;
+    CDRipIntf::TCDSession& session_;
+    TEncoders& encoders_;
     TWavFileOpener opener_;
     TBufferAllocator allocate_;
     TToday today_ = &QDate::currentDate;
     TPcmChunkReader reader_;
+    TOggTexts oggTexts_{};
     VbTrackInfo trackInfo_{};
     TOutputFailure outputFailure_ = TOutputFailure::None;
     bool cancelled_ = false;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "CDRipIntf.h"
+#include "CDSession.h"
 
 namespace Rip {
 
@@ -36,7 +36,7 @@ int32_t TPcmChunkReader::ReadPcmChunk(int32_t w) {
         held_ = 0;
         position_ = 0;
         int32_t bytes = 0;
-        const int32_t rc = CDRipIntf::CR_RipChunk(rip_, &bytes, control_.AbortFlag());
+        const int32_t rc = session_.CR_RipChunk(rip_, &bytes, control_.AbortFlag());
         if (rc == kRipChunkOk || rc == kRipChunkJitter) {
             // A jitter report still carries the best audio the drive could give.
             if (bytes > ripSize_) {
@@ -51,7 +51,7 @@ int32_t TPcmChunkReader::ReadPcmChunk(int32_t w) {
                 break;
             }
             held_ = bytes;
-            percent_ = std::clamp(CDRipIntf::CR_GetPercentCompleted(), 0, 100);
+            percent_ = std::clamp(session_.CR_GetPercentCompleted(), 0, 100);
         } else if (rc == kRipChunkDone) {
             ended_ = true;
         } else {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "CDSession.h"
 #include "RipControl.h"
 #include "RipWindow.h"
 
@@ -13,8 +14,8 @@ namespace Rip {
 class TPcmChunkReader {
 public:
     // The control's abort flag goes with every request to the library.
-    TPcmChunkReader(TRipWindow& window, TRipControl& control)
-        : window_(window), control_(control) {}
+    TPcmChunkReader(TRipWindow& window, TRipControl& control, CDRipIntf::TCDSession& session)
+        : window_(window), control_(control), session_(session) {}
 
     // Starts a track: the library delivers into ripBuffer (ripSize bytes), chunks go to the
     // start of sampleBuffer. Both stay the caller's.
@@ -34,6 +35,7 @@ public:
 private:
     TRipWindow& window_;
     TRipControl& control_;
+    CDRipIntf::TCDSession& session_;
     uint8_t* rip_ = nullptr;
     int32_t ripSize_ = 0;
     uint8_t* samples_ = nullptr;

@@ -6,9 +6,12 @@
 namespace Rip {
 
 TRipJob::TRipJob(QObject* context, TRipWindow& window, TRipFormat format, TBatchPlan plan,
+                 CDRipIntf::TCDSession& session, TEncoders& encoders,
                  std::unique_ptr<TRipControl> control)
     : format_(format),
       plan_(std::move(plan)),
+      session_(session),
+      encoders_(encoders),
       control_(control ? std::move(control) : std::make_unique<TRipControl>()),
       window_(context, window) {
     auto batch = [this] { run(); };
@@ -41,11 +44,11 @@ bool TRipJob::Finished() const {
 void TRipJob::run() {
     // The rippers live on the thread that uses them, for this batch alone.
     if (format_ == TRipFormat::Wave) {
-        TWaveRipper ripper(window_, *control_);
+        TWaveRipper ripper(window_, *control_, session_);
         RipTracksToWave(window_, *control_, ripper, plan_);
         return;
     }
-    TEncodeRipper ripper(window_, *control_);
+    TEncodeRipper ripper(window_, *control_, session_, encoders_);
     if (format_ == TRipFormat::Mp3)
         RipTracksToMp3(window_, *control_, ripper, plan_);
     else

@@ -6,6 +6,8 @@
 #include <memory>
 
 #include "BatchPlan.h"
+#include "CDSession.h"
+#include "Encoders.h"
 #include "QueuedRipWindow.h"
 #include "RipControl.h"
 #include "RipThreads.h"
@@ -23,8 +25,10 @@ enum class TRipFormat { Wave, Mp3, Ogg };
 // has finished (Finished()).
 class TRipJob {
 public:
-    // control: the batch's own by default; tests give one that records its pauses.
+    // The batch rips through session and encoders, which outlive the job. control: the
+    // batch's own by default; tests give one that records its pauses.
     TRipJob(QObject* context, TRipWindow& window, TRipFormat format, TBatchPlan plan,
+            CDRipIntf::TCDSession& session, TEncoders& encoders,
             std::unique_ptr<TRipControl> control = nullptr);
     ~TRipJob();
     TRipJob(const TRipJob&) = delete;
@@ -42,6 +46,8 @@ private:
 
     TRipFormat format_;
     TBatchPlan plan_;
+    CDRipIntf::TCDSession& session_;
+    TEncoders& encoders_;
     std::unique_ptr<TRipControl> control_;
     TQueuedRipWindow window_;
     std::unique_ptr<TRipLauncherThread> thread_;

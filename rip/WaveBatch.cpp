@@ -1,6 +1,6 @@
 #include "WaveBatch.h"
 
-#include "CDRipIntf.h"
+#include "CDSession.h"
 
 namespace Rip {
 
@@ -8,9 +8,10 @@ using namespace CDRipIntf;
 
 namespace {
 
-void setDriveParameters(TRipWindow& window) {
+// A block of the batch's own: the window's thread may save the settings meanwhile.
+void setDriveParameters(TRipWindow& window, TCDSession& session) {
     TDriveParams params{};
-    if (CDRipIntf::CR_GetCDROMParameters(&params) != 0) {
+    if (session.CR_GetCDROMParameters(&params) != 0) {
         window.SetStatus(QStringLiteral("Error at getting CDROM parameters"));
         return;
     }
@@ -18,7 +19,7 @@ void setDriveParameters(TRipWindow& window) {
     SetParam(params, kParamJitterCorrection, -1);
     SetParam(params, kParamRipMode, 1);
     SetParam(params, kParamParanoiaMode, 0xDF);
-    window.SetStatus(CDRipIntf::CR_SetCDROMParameters(&params) == 0
+    window.SetStatus(session.CR_SetCDROMParameters(&params) == 0
                          ? QStringLiteral("Set CDROM Parameters OK")
                          : QStringLiteral("Error at setting CDROM parameters"));
 }
@@ -26,11 +27,11 @@ void setDriveParameters(TRipWindow& window) {
 // Every end of a batch leaves the window and the drive as they were before it: the
 // headline cleared, the bar at 0 and the tray free. A null status leaves the last word to
 // whoever said it (a file that could not be created or written names itself).
-void endBatch(TRipWindow& window, const QString& status) {
+void endBatch(TRipWindow& window, TCDSession& session, const QString& status) {
     if (!status.isNull()) window.SetStatus(status);
     window.SetRipStatus(QString());
     window.SetProgress(0);
-    CDRipIntf::CR_LockCD(0);
+    session.CR_LockCD(0);
 }
 
 }  // namespace
@@ -38,34 +39,38 @@ void endBatch(TRipWindow& window, const QString& status) {
 void RipTracksToWave(TRipWindow& window, TRipControl& control, TWaveRipper& ripper,
                      const TBatchPlan& plan) {
     const QString cancelled = QStringLiteral("Ripping and Encoding Canceled.");
-    CDRipIntf::CR_StopPlayTrack();
+    TCDSession& session = ripper.Session();
+    session.CR_StopPlayTrack();
     for (const int line : plan.Lines) {
         const int n = line + 1;
         window.SetRipStatus(QStringLiteral("Ripping to Wave Format"));
         if (window.Choices().MultipleTracks)
             window.SetRecordingName(QStringLiteral("Track ") + QString::number(n));
-        setDriveParameters(window);
+        setDriveParameters(window, session);
         // A cancel that came between two tracks (Exit, a removed disc, the Cancel button in
         // the pause) ends the batch before the next one makes a file.
-        if (control.Cancelled()) return endBatch(window, cancelled);
+        if (control.Cancelled()) return endBatch(window, session, cancelled);
 
         const int32_t result = ripper.RipChunk(plan.Disc, static_cast<uint8_t>(n));
         if (result == 3) {
-            CDRipIntf::CR_CloseRipper();
-            return endBatch(window, QStringLiteral("Encountered Jitter error(s) during Ripping"));
+            session.CR_CloseRipper();
+            return endBatch(window, session,
+                            QStringLiteral("Encountered Jitter error(s) during Ripping"));
         }
         if (result != 0) {
-            CDRipIntf::CR_CloseRipper();
-            return endBatch(window, ripper.LastOutputFailure() == TOutputFailure::None
-                                        ? QStringLiteral("Encountered error(s) during Ripping")
-                                        : QString());
+            session.CR_CloseRipper();
+            return endBatch(window, session,
+                            ripper.LastOutputFailure() == TOutputFailure::None
+                                ? QStringLiteral("Encountered error(s) during Ripping")
+                                : QString());
         }
         if (control.Cancelled()) {
-            CDRipIntf::CR_CloseRipper();
-            return endBatch(window, cancelled);
+            session.CR_CloseRipper();
+            return endBatch(window, session, cancelled);
         }
-        if (CDRipIntf::CR_CloseRipper() != 0)
-            return endBatch(window, QStringLiteral("Error : error at Closing Ripping Process."));
+        if (session.CR_CloseRipper() != 0)
+            return endBatch(window, session,
+                            QStringLiteral("Error : error at Closing Ripping Process."));
         // Named as written: the texts may have been edited while the track was ripped.
         window.SetStatus(QStringLiteral("Ripping Successfully Ended - Audio Data is Saved as ") +
                          ripper.LastBaseName() + QStringLiteral(" File."));
@@ -77,7 +82,7 @@ void RipTracksToWave(TRipWindow& window, TRipControl& control, TWaveRipper& ripp
     window.SetStatus(QStringLiteral("Ripping Completed."));
     window.Flash();
     window.SetProgress(0);
-    CDRipIntf::CR_LockCD(0);
+    session.CR_LockCD(0);
 }
 
 }  // namespace Rip

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <new>
 
-#include "CDRipIntf.h"
+#include "CDSession.h"
 
 namespace Rip {
 
@@ -17,8 +17,13 @@ std::unique_ptr<uint8_t[]> allocateBuffer(size_t bytes) {
 }
 }  // namespace
 
-TWaveRipper::TWaveRipper(TRipWindow& window, TRipControl& control, TWavFileOpener opener)
-    : window_(window), control_(control), opener_(std::move(opener)), allocate_(allocateBuffer) {}
+TWaveRipper::TWaveRipper(TRipWindow& window, TRipControl& control, TCDSession& session,
+                         TWavFileOpener opener)
+    : window_(window),
+      control_(control),
+      session_(session),
+      opener_(std::move(opener)),
+      allocate_(allocateBuffer) {}
 
 TWaveRipper::~TWaveRipper() = default;
 
@@ -63,8 +68,8 @@ int32_t TWaveRipper::RipChunk(const TDiscInfo& disc, uint8_t n) {
     const int64_t first = entry.StartSector;
     const int64_t last = first + int64_t(entry.LengthSectors) - 1;
     int32_t bufferSize = 0;
-    if (last > INT32_MAX || CDRipIntf::CR_OpenRipper(&bufferSize, static_cast<int32_t>(first),
-                                                     static_cast<int32_t>(last)) != 0) {
+    if (last > INT32_MAX || session_.CR_OpenRipper(&bufferSize, static_cast<int32_t>(first),
+                                                   static_cast<int32_t>(last)) != 0) {
         window_.SetStatus(QStringLiteral("Error : Application Error."));
         return 1;
     }
@@ -90,7 +95,7 @@ int32_t TWaveRipper::RipChunk(const TDiscInfo& disc, uint8_t n) {
     window_.SetProgressRange(0, 100);
     for (;;) {
         int32_t bytes = 0;
-        const int32_t rc = CDRipIntf::CR_RipChunk(buffer_.get(), &bytes, control_.AbortFlag());
+        const int32_t rc = session_.CR_RipChunk(buffer_.get(), &bytes, control_.AbortFlag());
         if (rc == kRipChunkOk || rc == kRipChunkJitter) {
             // A jitter report still comes with the best audio the drive could give;
             // leaving it out would cut a hole into the track.
@@ -99,7 +104,7 @@ int32_t TWaveRipper::RipChunk(const TDiscInfo& disc, uint8_t n) {
             if (bytes <= 0) {
                 if (rc == kRipChunkOk) break;
             } else {
-                percent = std::clamp(CDRipIntf::CR_GetPercentCompleted(), 0, 100);
+                percent = std::clamp(session_.CR_GetPercentCompleted(), 0, 100);
                 window_.SetProgress(percent);
                 window_.SetStatus(ProgressText(n, percent));
                 if (!writer.Append(buffer_.get(), static_cast<size_t>(bytes))) {

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "CDRipIntf.h"
+#include "CDSession.h"
 #include "RipControl.h"
 #include "RipWindow.h"
 #include "WavWriter.h"
@@ -25,7 +26,9 @@ enum class TOutputFailure {
 
 class TWaveRipper {
 public:
-    TWaveRipper(TRipWindow& window, TRipControl& control, TWavFileOpener opener = OpenPosixWavFile);
+    // Rips through session's library; a cancel of control ends a track.
+    TWaveRipper(TRipWindow& window, TRipControl& control, CDRipIntf::TCDSession& session,
+                TWavFileOpener opener = OpenPosixWavFile);
     ~TWaveRipper();
     TWaveRipper(const TWaveRipper&) = delete;
     TWaveRipper& operator=(const TWaveRipper&) = delete;
@@ -37,6 +40,7 @@ public:
     // CR_OpenRipper succeeded; the caller closes it.
     int32_t RipChunk(const CDRipIntf::TDiscInfo& disc, uint8_t n);
 
+    CDRipIntf::TCDSession& Session() const { return session_; }
     TOutputFailure LastOutputFailure() const { return outputFailure_; }
     QString LastFileName() const { return fileName_; }
     // The file name without the directory: "<album> <recording name>.wav".
@@ -62,6 +66,7 @@ private:
 
     TRipWindow& window_;
     TRipControl& control_;
+    CDRipIntf::TCDSession& session_;
     TWavFileOpener opener_;
     TBufferAllocator allocate_;
     std::unique_ptr<uint8_t[]> buffer_;

@@ -1,6 +1,7 @@
 // Binding to the MP3 encoder library, libbladeenc.so, linked at load time. The program calls
-// the encoder through the cells of BladeEnc, which hold the library's own functions; tests
-// put scripted ones in their place to make the encoder fail where they choose.
+// the encoder through a table of cells, held by its Rip::TEncoders, which hold the library's
+// own functions; tests put scripted ones in their place to make the encoder fail where they
+// choose.
 #pragma once
 
 #include "bladeenc.h"
@@ -16,15 +17,5 @@ struct TBladeFunctions {
     BE_ERR (*DeinitStream)(HBE_STREAM stream, uint8_t* output, DWORD* outputBytes) = beDeinitStream;
     BE_ERR (*CloseStream)(HBE_STREAM stream) = beCloseStream;
 };
-
-// Used from the user-interface thread only.
-inline TBladeFunctions BladeEnc;
-
-inline void BindBladeFunctions(const TBladeFunctions& functions) {
-    BladeEnc = functions;
-}
-inline void RestoreBladeFunctions() {
-    BladeEnc = TBladeFunctions{};
-}
 
 }  // namespace bladedll

@@ -25,7 +25,9 @@ namespace {
 class MainWindowTest : public ::testing::Test {
 protected:
     RecordingServices services;
-    TCDRipTestForm form{services};
+    CDRipIntf::TCDSession session;
+    Rip::TEncoders encoders;
+    TCDRipTestForm form{services, session, encoders};
 };
 
 QRect at(int x, int y, int w, int h) {

@@ -7,8 +7,8 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "CDRipIntf.h"
 #include "CDRipTest.h"
+#include "CDSession.h"
 #include "RecordingServices.h"
 #include "captureoutput.h"
 #include "devicemonitor.h"
@@ -26,11 +26,10 @@ protected:
         plan_ = testdisc::audioDisc({300, 450, 600, 150});
         cue_ = home_.file("disc.cue");
         testdisc::writeImage(plan_, cue_);
-        FinalizeCDRip();
         disctest::useDrives({cue_});
-        InitializeCDRip(ExecutableDir() + "/libcdrip3.so");
-        ASSERT_TRUE(CDRipReady);
-        form = std::make_unique<TCDRipTestForm>(services);
+        session.Initialize(ExecutableDir() + "/libcdrip3.so");
+        ASSERT_TRUE(session.Ready());
+        form = std::make_unique<TCDRipTestForm>(services, session, encoders);
         QObject::connect(&monitor, &svdevmon::DeviceMonitor::deviceChange, form.get(),
                          &TCDRipTestForm::WMDeviceChange);
         form->show();
@@ -38,7 +37,7 @@ protected:
     void TearDown() override {
         form.reset();
         mciSetAudioOutputForTests(nullptr);
-        FinalizeCDRip();
+        session.Finalize();
     }
     // The monitor hands notices over through the event queue.
     void Settle() {
@@ -50,6 +49,8 @@ protected:
     std::string cue_;
     RecordingServices services;
     svdevmon::DeviceMonitor monitor{svdevmon::DeviceMonitor::Options{false, QString()}};
+    CDRipIntf::TCDSession session;
+    Rip::TEncoders encoders;
     std::unique_ptr<TCDRipTestForm> form;
 };
 }  // namespace

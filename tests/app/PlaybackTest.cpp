@@ -9,8 +9,8 @@
 #include <QToolButton>
 #include <thread>
 
-#include "CDRipIntf.h"
 #include "CDRipTest.h"
+#include "CDSession.h"
 #include "HeldRip.h"
 #include "RecordingServices.h"
 #include "ScriptedCDRip.h"
@@ -24,17 +24,16 @@ class PlaybackTest : public ::testing::Test {
 protected:
     void SetUp() override {
         lib.drives = {AudioDrive("A", {1000, 1000, 1000, 1000}), AudioDrive("B", {500, 500, 500})};
-        lib.Install();
+        lib.Install(session);
         mci.deviceCount = 2;
-        mci.Install();
-        form = std::make_unique<TCDRipTestForm>(services);
+        mci.Install(session);
+        form = std::make_unique<TCDRipTestForm>(services, session, encoders);
         form->show();
         mci.commands.clear();
     }
     void TearDown() override {
         form.reset();
-        ScriptedMci::Uninstall();
-        FinalizeCDRip();
+        session.Finalize();
     }
     void SelectLine(int line) {
         form->TrackList->setCurrentRow(line);
@@ -53,6 +52,8 @@ protected:
     RecordingServices services;
     ScriptedCDRip lib;
     ScriptedMci mci;
+    CDRipIntf::TCDSession session;
+    Rip::TEncoders encoders;
     std::unique_ptr<TCDRipTestForm> form;
 };
 }  // namespace

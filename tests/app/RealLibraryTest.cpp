@@ -4,8 +4,8 @@
 #include <QComboBox>
 #include <QListWidget>
 
-#include "CDRipIntf.h"
 #include "CDRipTest.h"
+#include "CDSession.h"
 #include "RecordingServices.h"
 #include "discfixture.h"
 #include "testdisc.h"
@@ -19,7 +19,7 @@ protected:
         setenv("HOME", home_.path().c_str(), 1);
         setenv("XDG_CONFIG_HOME", home_.file("config").c_str(), 1);
     }
-    void TearDown() override { FinalizeCDRip(); }
+    void TearDown() override { session.Finalize(); }
 
     std::string Disc(const std::string& name, const testdisc::DiscPlan& discPlan) {
         const std::string cue = home_.file(name + "/" + name + ".cue");
@@ -28,11 +28,10 @@ protected:
         return cue;
     }
     void Start(const std::vector<std::string>& images) {
-        FinalizeCDRip();
         disctest::useDrives(images);
-        InitializeCDRip(ExecutableDir() + "/libcdrip3.so");
-        ASSERT_TRUE(CDRipReady);
-        form = std::make_unique<TCDRipTestForm>(services);
+        session.Initialize(ExecutableDir() + "/libcdrip3.so");
+        ASSERT_TRUE(session.Ready());
+        form = std::make_unique<TCDRipTestForm>(services, session, encoders);
         form->show();
     }
     QStringList Lines() const {
@@ -44,6 +43,8 @@ protected:
 
     disctest::TempDir home_;
     RecordingServices services;
+    CDRipIntf::TCDSession session;
+    Rip::TEncoders encoders;
     std::unique_ptr<TCDRipTestForm> form;
 };
 }  // namespace
@@ -65,9 +66,9 @@ TEST_F(RealLibraryTest, TwoImageDrivesListTheFirstDisc) {
 
     // The second drive: the MCI device follows it, and its disc is listed.
     form->DriveSelBoxChange(1);
-    EXPECT_TRUE(MciDeviceOpen);
+    EXPECT_TRUE(session.MciDeviceOpen());
     EXPECT_EQ(Lines(), QStringList({" Track 1    =  00:10", " Track 2    =  00:10"}));
-    EXPECT_EQ(DiscInfo.Entry(2).Length, FramesToMsf(750));
+    EXPECT_EQ(session.Disc().Entry(2).Length, FramesToMsf(750));
 }
 
 TEST_F(RealLibraryTest, NoImagesNoDrives) {
@@ -84,15 +85,15 @@ TEST_F(RealLibraryTest, TableOfContentsMatchesTheSheetSectorForSector) {
     discPlan.firstTrackNumber = 2;
     Start({Disc("toc", discPlan)});
     const testdisc::ExpectedDisc want = testdisc::expectedToc(discPlan);
-    ASSERT_EQ(DiscInfo.TrackCount, static_cast<int16_t>(want.tracks.size()));
+    ASSERT_EQ(session.Disc().TrackCount, static_cast<int16_t>(want.tracks.size()));
     for (size_t i = 0; i < want.tracks.size(); ++i) {
-        const TTrackEntry& e = DiscInfo.Entry(static_cast<int>(i + 1));
+        const TTrackEntry& e = session.Disc().Entry(static_cast<int>(i + 1));
         EXPECT_EQ(e.StartSector, want.tracks[i].startSector) << i;
         EXPECT_EQ(e.LengthSectors, want.tracks[i].sectors) << i;
         EXPECT_EQ(e.TrackNumber, want.tracks[i].number) << i;
     }
-    EXPECT_EQ(DiscInfo.LeadOut, SectorToMsf(static_cast<int32_t>(want.leadOut)));
-    EXPECT_EQ(DiscInfo.FirstTrack, 2);
+    EXPECT_EQ(session.Disc().LeadOut, SectorToMsf(static_cast<int32_t>(want.leadOut)));
+    EXPECT_EQ(session.Disc().FirstTrack, 2);
 }
 
 TEST_F(RealLibraryTest, CdExtraDiscLeavesTheSessionGapOutOfTheLastAudioTrack) {
@@ -101,13 +102,13 @@ TEST_F(RealLibraryTest, CdExtraDiscLeavesTheSessionGapOutOfTheLastAudioTrack) {
     Start({Disc("extra", discPlan)});
     EXPECT_EQ(form->Status(),
               "Found 1 CD/DVD-ROM Drive(s), A Composite Disc is Loaded in (1st) Drive.");
-    ASSERT_EQ(DiscInfo.TrackCount, 3);
-    EXPECT_EQ(DiscInfo.Entry(2).LengthSectors, 2250u);
-    EXPECT_EQ(DiscInfo.Entry(3).Audio, 0);
-    EXPECT_EQ(DiscInfo.Entry(3).StartSector, 1500u + 2250u + kSessionGapSectors);
+    ASSERT_EQ(session.Disc().TrackCount, 3);
+    EXPECT_EQ(session.Disc().Entry(2).LengthSectors, 2250u);
+    EXPECT_EQ(session.Disc().Entry(3).Audio, 0);
+    EXPECT_EQ(session.Disc().Entry(3).StartSector, 1500u + 2250u + kSessionGapSectors);
     EXPECT_EQ(Lines()[1], " Track 2    =  00:30");
     EXPECT_EQ(Lines()[2], " Track 3 = 00:40");
-    EXPECT_EQ(DiscInfo.AudioLength, FramesToMsf(1500 + 2250));
+    EXPECT_EQ(session.Disc().AudioLength, FramesToMsf(1500 + 2250));
 }
 
 TEST_F(RealLibraryTest, BrokenImagesListNothing) {
@@ -144,24 +145,24 @@ TEST_F(RealLibraryTest, SavedSettingsComeBackAfterARestart) {
     // Values unlike the library's defaults: those the window sets must be replaced by its
     // own, the others kept, and a lost save would bring back neither.
     TDriveParams before{};
-    ASSERT_EQ(CDRipIntf::CR_GetCDROMParameters(&before), 0);
+    ASSERT_EQ(session.CR_GetCDROMParameters(&before), 0);
     SetParam(before, kParamSectorsPerRead, 100);
     SetParam(before, kParamOverlap, 3);
     SetParam(before, kParamTimeout, 5);
     SetParam(before, kParamSpeed, 4);
     SetParam(before, kParamParanoiaMode, 0x1F);
-    ASSERT_EQ(CDRipIntf::CR_SetCDROMParameters(&before), 0);
+    ASSERT_EQ(session.CR_SetCDROMParameters(&before), 0);
     form->btnSaveSettingsClick();
     const std::string file = home_.file("config/Tolvane.ini");
     EXPECT_EQ(form->Status().toStdString(), "Saved CD/DVD-ROM Settings! - (" + file + " file).");
     ASSERT_TRUE(std::filesystem::exists(file));
 
     // A fresh library reads the values back from the file.
-    FinalizeCDRip();
+    session.Finalize();
     disctest::useDrives({home_.file("alpha/alpha.cue")});
-    InitializeCDRip(ExecutableDir() + "/libcdrip3.so");
+    session.Initialize(ExecutableDir() + "/libcdrip3.so");
     TDriveParams params{};
-    ASSERT_EQ(CDRipIntf::CR_GetCDROMParameters(&params), 0);
+    ASSERT_EQ(session.CR_GetCDROMParameters(&params), 0);
     EXPECT_EQ(GetParam(params, kParamSectorsPerRead), 26);
     EXPECT_EQ(GetParam(params, kParamOverlap), 7);
     EXPECT_EQ(GetParam(params, kParamTimeout), 30);
@@ -175,7 +176,7 @@ TEST_F(RealLibraryTest, ASaveThatCannotBeWrittenSaysApplicationError) {
     // Root writes anywhere, but not below a regular file.
     disctest::writeText(home_.file("blocker"), "x");
     setenv("XDG_CONFIG_HOME", home_.file("blocker/config").c_str(), 1);
-    ASSERT_EQ(CDRipIntf::CR_Init(kSettingsFileName), 0);
+    ASSERT_EQ(session.CR_Init(kSettingsFileName), 0);
     form->btnSaveSettingsClick();
     EXPECT_EQ(form->Status(), "Application Error.");
 }

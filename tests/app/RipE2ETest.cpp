@@ -12,8 +12,8 @@
 #include <QToolButton>
 #include <fstream>
 
-#include "CDRipIntf.h"
 #include "CDRipTest.h"
+#include "CDSession.h"
 #include "DirectoryEdit.h"
 #include "FakeRipControl.h"
 #include "HeldRip.h"
@@ -29,7 +29,9 @@ namespace {
 // recorded, and last a tenth of their time.
 class ExitDuringRipForm : public TCDRipTestForm {
 public:
-    explicit ExitDuringRipForm(TUiServices& services) : TCDRipTestForm(services) {
+    ExitDuringRipForm(TUiServices& services, CDRipIntf::TCDSession& session,
+                      Rip::TEncoders& encoders)
+        : TCDRipTestForm(services, session, encoders) {
         MakeRipControl = [this] {
             auto control = std::make_unique<FakeRipControl>();
             control->log = &pauses;
@@ -74,18 +76,17 @@ protected:
         const std::string cue = home_.file("disc.cue");
         testdisc::writeImage(plan_, cue);
         std::filesystem::create_directories(home_.file("out"));
-        FinalizeCDRip();
         disctest::useDrives({cue});
-        InitializeCDRip(ExecutableDir() + "/libcdrip3.so");
-        ASSERT_TRUE(CDRipReady);
-        form = std::make_unique<ExitDuringRipForm>(services);
+        session.Initialize(ExecutableDir() + "/libcdrip3.so");
+        ASSERT_TRUE(session.Ready());
+        form = std::make_unique<ExitDuringRipForm>(services, session, encoders);
         form->show();
         form->DirectoryEdit1->setText(QString::fromStdString(home_.file("out")));
         form->edtAlbumName->setText("Live");
     }
     void TearDown() override {
         form.reset();
-        FinalizeCDRip();
+        session.Finalize();
         unsetenv("CDRIP3_FAULTS");
     }
     // Runs the event loop until the status line says `text` (the batch's last word).
@@ -119,6 +120,8 @@ protected:
     disctest::TempDir home_;
     testdisc::DiscPlan plan_;
     RecordingServices services;
+    CDRipIntf::TCDSession session;
+    Rip::TEncoders encoders;
     std::unique_ptr<ExitDuringRipForm> form;
 };
 }  // namespace
@@ -210,7 +213,7 @@ TEST_F(RipE2ETest, ClosingTheWindowEndsTheBatchWithTheRunningTrack) {
         SCOPED_TRACE(c.name);
         std::filesystem::remove_all(home_.file("out"));
         std::filesystem::create_directories(home_.file("out"));
-        form = std::make_unique<ExitDuringRipForm>(services);
+        form = std::make_unique<ExitDuringRipForm>(services, session, encoders);
         form->show();
         form->DirectoryEdit1->setText(QString::fromStdString(home_.file("out")));
         form->edtAlbumName->setText("Live");

@@ -4,8 +4,8 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "CDRipIntf.h"
 #include "CDRipTest.h"
+#include "CDSession.h"
 #include "HeldRip.h"
 #include "RecordingServices.h"
 #include "ScriptedCDRip.h"
@@ -21,16 +21,18 @@ protected:
         SetParam(lib.params, 0, 0x41424344);
         SetParam(lib.params, kParamSpeed, 8);
         SetParam(lib.params, kParamParanoiaMode, 0xDF);
-        lib.Install();
-        form = std::make_unique<TCDRipTestForm>(services);
+        lib.Install(session);
+        form = std::make_unique<TCDRipTestForm>(services, session, encoders);
         form->show();
     }
     void TearDown() override {
         form.reset();
-        FinalizeCDRip();
+        session.Finalize();
     }
     RecordingServices services;
     ScriptedCDRip lib;
+    CDRipIntf::TCDSession session;
+    Rip::TEncoders encoders;
     std::unique_ptr<TCDRipTestForm> form;
 };
 }  // namespace
@@ -78,10 +80,11 @@ TEST_F(SettingsAndTrayTest, TrayButtons) {
 }
 
 TEST(SettingsWithoutLibrary, NothingReachesAMissingLibraryAndCloseRunsToItsEnd) {
-    FinalizeCDRip();
-    InitializeCDRip("/nonexistent/libcdrip3.so");
+    CDRipIntf::TCDSession session;
+    session.Initialize("/nonexistent/libcdrip3.so");
+    Rip::TEncoders encoders;
     RecordingServices services;
-    TCDRipTestForm form(services);
+    TCDRipTestForm form(services, session, encoders);
     form.show();
     form.btnSaveSettingsClick();
     EXPECT_EQ(form.Status(), "Sonvale is not Ready.");

@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <QToolButton>
 
-#include "CDRipIntf.h"
 #include "CDRipTest.h"
+#include "CDSession.h"
 #include "HeldRip.h"
 #include "RecordingServices.h"
 #include "ScriptedCDRip.h"
@@ -20,21 +20,22 @@ class StartUpTest : public ::testing::Test {
 protected:
     void TearDown() override {
         form.reset();
-        FinalizeCDRip();
+        session.Finalize();
     }
     void Show() {
-        form = std::make_unique<TCDRipTestForm>(services);
+        form = std::make_unique<TCDRipTestForm>(services, session, encoders);
         form->show();
     }
     RecordingServices services;
     ScriptedCDRip lib;
+    CDRipIntf::TCDSession session;
+    Rip::TEncoders encoders;
     std::unique_ptr<TCDRipTestForm> form;
 };
 }  // namespace
 
 TEST_F(StartUpTest, MissingLibrarySaysNotReadyAndExaminesNothing) {
-    FinalizeCDRip();
-    InitializeCDRip("/nonexistent/libcdrip3.so");
+    session.Initialize("/nonexistent/libcdrip3.so");
     Show();
     EXPECT_EQ(form->Status(), "Sonvale is not Ready.");
     EXPECT_EQ(form->DriveSelBox->count(), 0);
@@ -44,7 +45,7 @@ TEST_F(StartUpTest, MissingLibrarySaysNotReadyAndExaminesNothing) {
 TEST_F(StartUpTest, FailedInitialisationSaysNotReady) {
     lib.drives = {AudioDrive("A", {1000})};
     lib.initResult = 1;
-    lib.Install();
+    lib.Install(session);
     Show();
     EXPECT_EQ(form->Status(), "Sonvale is not Ready.");
     EXPECT_EQ(form->DriveSelBox->count(), 0);
@@ -53,7 +54,7 @@ TEST_F(StartUpTest, FailedInitialisationSaysNotReady) {
 TEST_F(StartUpTest, TwoDrivesWithoutDiscs) {
     lib.drives = {AudioDrive("First drive", {1000}), AudioDrive("Second drive", {1000})};
     lib.drives[0].ready = lib.drives[1].ready = false;
-    lib.Install();
+    lib.Install(session);
     Show();
     EXPECT_EQ(form->Status(), "Found 2 CD/DVD-ROM Drive(s), Disc is not Loaded in Active Drive.");
     ASSERT_EQ(form->DriveSelBox->count(), 2);
@@ -66,7 +67,7 @@ TEST_F(StartUpTest, TwoDrivesWithoutDiscs) {
 
 TEST_F(StartUpTest, AudioDiscIsListedWithTheFirstLineSelected) {
     lib.drives = {AudioDrive("A", {1000, 2000, 3000})};
-    lib.Install();
+    lib.Install(session);
     Show();
     EXPECT_EQ(form->Status(),
               "Found 1 CD/DVD-ROM Drive(s), An Audio Disc is Loaded in (1st) Drive.");
@@ -83,7 +84,7 @@ TEST_F(StartUpTest, DiscTypesPickTheirMessage) {
     ScriptedDrive composite = AudioDrive("A", {1000, 2000});
     composite.tracks[1].data = true;
     lib.drives = {composite};
-    lib.Install();
+    lib.Install(session);
     Show();
     EXPECT_EQ(form->Status(),
               "Found 1 CD/DVD-ROM Drive(s), A Composite Disc is Loaded in (1st) Drive.");
@@ -91,7 +92,7 @@ TEST_F(StartUpTest, DiscTypesPickTheirMessage) {
     ScriptedDrive data = AudioDrive("A", {1000});
     data.tracks[0].data = true;
     lib.drives = {data};
-    lib.Install();
+    lib.Install(session);
     Show();
     EXPECT_EQ(form->Status(), "Found 1 CD/DVD-ROM Drive(s), A Data Disc is Loaded in (1st) Drive.");
 }
@@ -100,7 +101,7 @@ TEST_F(StartUpTest, UnreadableTableListsNothingAndReportsTheTypeLeftBehind) {
     ScriptedDrive d = AudioDrive("A", {1000});
     d.readTocResult = 1;
     lib.drives = {d};
-    lib.Install();
+    lib.Install(session);
     Show();
     EXPECT_EQ(form->Status(), "Found 1 CD/DVD-ROM Drive(s), A Data Disc is Loaded in (1st) Drive.");
     EXPECT_EQ(form->TrackList->count(), 0);
@@ -108,7 +109,7 @@ TEST_F(StartUpTest, UnreadableTableListsNothingAndReportsTheTypeLeftBehind) {
 }
 
 TEST_F(StartUpTest, NoDrivesLeavesTheBoxEmpty) {
-    lib.Install();
+    lib.Install(session);
     Show();
     EXPECT_EQ(form->Status(), "Found 0 CD/DVD-ROM Drive(s), Disc is not Loaded in Active Drive.");
     EXPECT_EQ(form->DriveSelBox->count(), 0);
@@ -117,7 +118,7 @@ TEST_F(StartUpTest, NoDrivesLeavesTheBoxEmpty) {
 
 TEST_F(StartUpTest, ExitDuringARipCancelsItAndEndsTheProgram) {
     lib.drives = {AudioDrive("A", {1000})};
-    lib.Install();
+    lib.Install(session);
     Show();
     const THeldRip rip(*form, lib);
     ASSERT_TRUE(rip.Started());
@@ -133,7 +134,7 @@ TEST_F(StartUpTest, ExitDuringARipCancelsItAndEndsTheProgram) {
 
 TEST_F(StartUpTest, CaptionCloseDuringARipCancelsIt) {
     lib.drives = {AudioDrive("A", {1000})};
-    lib.Install();
+    lib.Install(session);
     Show();
     const THeldRip rip(*form, lib);
     ASSERT_TRUE(rip.Started());

@@ -9,8 +9,8 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "CDRipIntf.h"
 #include "CDRipTest.h"
+#include "CDSession.h"
 #include "HeldRip.h"
 #include "RecordingServices.h"
 #include "ScriptedCDRip.h"
@@ -26,13 +26,13 @@ class TrackListTest : public ::testing::Test {
 protected:
     void Load(const std::vector<ScriptedDrive>& drives) {
         lib.drives = drives;
-        lib.Install();
-        form = std::make_unique<TCDRipTestForm>(services);
+        lib.Install(session);
+        form = std::make_unique<TCDRipTestForm>(services, session, encoders);
         form->show();
     }
     void TearDown() override {
         form.reset();
-        FinalizeCDRip();
+        session.Finalize();
     }
     QStringList Lines() const {
         QStringList lines;
@@ -42,6 +42,8 @@ protected:
     }
     RecordingServices services;
     ScriptedCDRip lib;
+    CDRipIntf::TCDSession session;
+    Rip::TEncoders encoders;
     std::unique_ptr<TCDRipTestForm> form;
 };
 }  // namespace
@@ -151,7 +153,7 @@ TEST_F(TrackListTest, RemovalAndArrivalNotices) {
     form->WMDeviceChange(kDeviceRemoveComplete);
     EXPECT_EQ(form->Status(), "Media is Removed.");
     EXPECT_EQ(form->TrackList->count(), 0);
-    EXPECT_EQ(DiscInfo.TrackCount, 0);
+    EXPECT_EQ(session.Disc().TrackCount, 0);
 
     form->WMDeviceChange(kDeviceArrival);
     EXPECT_EQ(form->Status(), "Media is Loaded.");

@@ -1,40 +1,41 @@
 #include <gtest/gtest.h>
 
-#include "CDRipIntf.h"
+#include "CDSession.h"
 #include "ScriptedCDRip.h"
 
 using namespace CDRipIntf;
 
 TEST(Binding, AMissingLibraryLeavesTheProgramNotReadyButSafe) {
-    FinalizeCDRip();
-    InitializeCDRip("/nonexistent/libcdrip3.so");
-    EXPECT_FALSE(CDRipReady);
-    EXPECT_FALSE(CDRipLibraryLoaded());
+    TCDSession session;
+    session.Initialize("/nonexistent/libcdrip3.so");
+    EXPECT_FALSE(session.Ready());
+    EXPECT_FALSE(session.Loaded());
     // Every call answers as a failed one, without touching a library.
-    EXPECT_EQ(CDRipIntf::CR_GetNumCDROM(), 0);
-    EXPECT_FALSE(CDRipIntf::CR_IsUnitReady());
-    EXPECT_NE(CDRipIntf::CR_ReadToc(), 0);
-    EXPECT_NE(CDRipIntf::CR_SaveSettings(), 0);
-    EXPECT_EQ(CDRipIntf::CR_GetCDROMIDByIndex(0), "");
+    EXPECT_EQ(session.CR_GetNumCDROM(), 0);
+    EXPECT_FALSE(session.CR_IsUnitReady());
+    EXPECT_NE(session.CR_ReadToc(), 0);
+    EXPECT_NE(session.CR_SaveSettings(), 0);
+    EXPECT_EQ(session.CR_GetCDROMIDByIndex(0), "");
     int32_t size = 0;
-    EXPECT_NE(CDRipIntf::CR_OpenRipper(&size, 0, 10), 0);
-    CDRipIntf::CR_EjectCD(1);
-    CDRipIntf::CR_LockCD(0);
+    EXPECT_NE(session.CR_OpenRipper(&size, 0, 10), 0);
+    session.CR_EjectCD(1);
+    session.CR_LockCD(0);
     TDiscInfo info;
-    EXPECT_EQ(ReadDiscInfo(info), 6);
-    SelectCDROM(0);
+    EXPECT_EQ(session.ReadDiscInfo(info), 6);
+    session.SelectCDROM(0);
 }
 
 TEST(Binding, AFailedInitialisationLeavesTheProgramNotReady) {
     ScriptedCDRip lib;
+    TCDSession session;
     lib.initResult = 5;
-    lib.Install();
-    EXPECT_FALSE(CDRipReady);
+    lib.Install(session);
+    EXPECT_FALSE(session.Ready());
     EXPECT_EQ(lib.Count("Init"), 1);
 
     lib.initResult = 0;
-    lib.Install();
-    EXPECT_TRUE(CDRipReady);
+    lib.Install(session);
+    EXPECT_TRUE(session.Ready());
 }
 
 TEST(Binding, OnlyTheLowByteOfUnitReadyCounts) {
@@ -42,12 +43,12 @@ TEST(Binding, OnlyTheLowByteOfUnitReadyCounts) {
     CDRipFunctions f;
     f.Init = [](const char*) { return 0; };
     f.IsUnitReady = [] { return answer; };
-    BindCDRipFunctions(f);
+    TCDSession session;
+    session.BindFunctions(f);
     answer = 0x100;
-    EXPECT_FALSE(CDRipIntf::CR_IsUnitReady());
+    EXPECT_FALSE(session.CR_IsUnitReady());
     answer = 0x101;
-    EXPECT_TRUE(CDRipIntf::CR_IsUnitReady());
-    FinalizeCDRip();
+    EXPECT_TRUE(session.CR_IsUnitReady());
 }
 
 TEST(Binding, DriveParameterFieldsAreLittleEndian) {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "CDRipIntf.h"
+#include "CDSession.h"
 #include "ScriptedCDRip.h"
 #include "ScriptedMci.h"
 
@@ -15,15 +15,15 @@ class DiscInfoTest : public ::testing::Test {
 protected:
     void SetUp() override {
         mci.deviceCount = 0;
-        mci.Install();
+        mci.Install(session);
     }
-    void TearDown() override { ScriptedMci::Uninstall(); }
     void Use(const ScriptedDrive& d) {
         lib.drives = {d};
-        lib.Install();
+        lib.Install(session);
     }
     ScriptedCDRip lib;
     ScriptedMci mci;
+    TCDSession session;
     TDiscInfo info;
 };
 }  // namespace
@@ -31,7 +31,7 @@ protected:
 TEST_F(DiscInfoTest, AudioDiscEntriesFollowTheTable) {
     // 3:05 and 65:00 and a one-second track.
     Use(AudioDrive("d", {75 * 185, 4500 * 65, 75}));
-    ASSERT_EQ(ReadDiscInfo(info), 0);
+    ASSERT_EQ(session.ReadDiscInfo(info), 0);
     EXPECT_EQ(info.TrackCount, 3);
     EXPECT_EQ(info.DiscType, 1);
     EXPECT_EQ(info.FirstTrack, 1);
@@ -53,7 +53,7 @@ TEST_F(DiscInfoTest, DataOnlyDiscHasNoAudioLength) {
     d.tracks[0].data = true;
     Use(d);
     info.AudioLength = 1234;
-    ASSERT_EQ(ReadDiscInfo(info), 0);
+    ASSERT_EQ(session.ReadDiscInfo(info), 0);
     EXPECT_EQ(info.DiscType, 0);
     EXPECT_EQ(info.AudioLength, 0u);
     EXPECT_EQ(info.Entry(1).Audio, 0);
@@ -63,7 +63,7 @@ TEST_F(DiscInfoTest, MixedModeDiscIsComposite) {
     ScriptedDrive d = AudioDrive("d", {3000, 1000, 2000});
     d.tracks[0].data = true;
     Use(d);
-    ASSERT_EQ(ReadDiscInfo(info), 0);
+    ASSERT_EQ(session.ReadDiscInfo(info), 0);
     EXPECT_EQ(info.DiscType, 2);
     EXPECT_EQ(info.AudioLength, FramesToMsf(3000));
     EXPECT_EQ(info.Entry(1).LengthSectors, 3000u);
@@ -73,7 +73,7 @@ TEST_F(DiscInfoTest, DataTrackInTheSameSessionEndsTheAudioAtItsStart) {
     ScriptedDrive d = AudioDrive("d", {1000, 2000, 5000});
     d.tracks[2].data = true;
     Use(d);
-    ASSERT_EQ(ReadDiscInfo(info), 0);
+    ASSERT_EQ(session.ReadDiscInfo(info), 0);
     EXPECT_EQ(info.DiscType, 2);
     EXPECT_EQ(info.Entry(2).LengthSectors, 2000u);
 }
@@ -83,7 +83,7 @@ TEST_F(DiscInfoTest, CdExtraAudioEndsBeforeTheGapBetweenSessions) {
     d.tracks.push_back(ScriptedTrack{3000 + kSessionGapSectors, true, 3, 2});
     d.leadOut = 3000 + kSessionGapSectors + 6000;
     Use(d);
-    ASSERT_EQ(ReadDiscInfo(info), 0);
+    ASSERT_EQ(session.ReadDiscInfo(info), 0);
     EXPECT_EQ(info.DiscType, 2);
     EXPECT_EQ(info.Entry(2).LengthSectors, 2000u);
     EXPECT_EQ(info.Entry(2).Length, FramesToMsf(2000));
@@ -97,7 +97,7 @@ TEST_F(DiscInfoTest, UnknownSessionsLeaveTheAudioUntouched) {
     d.tracks[0].session = 0;
     d.tracks[1].session = 0;
     Use(d);
-    ASSERT_EQ(ReadDiscInfo(info), 0);
+    ASSERT_EQ(session.ReadDiscInfo(info), 0);
     EXPECT_EQ(info.Entry(1).LengthSectors, 1000u);
 }
 
@@ -106,7 +106,7 @@ TEST_F(DiscInfoTest, ReportedTrackNumbersAreKept) {
     d.tracks[0].number = 3;
     d.tracks[1].number = 4;
     Use(d);
-    ASSERT_EQ(ReadDiscInfo(info), 0);
+    ASSERT_EQ(session.ReadDiscInfo(info), 0);
     EXPECT_EQ(info.FirstTrack, 3);
     EXPECT_EQ(info.LastTrack, 4);
     EXPECT_EQ(info.Entry(1).TrackNumber, 3);
@@ -114,12 +114,12 @@ TEST_F(DiscInfoTest, ReportedTrackNumbersAreKept) {
 
 TEST_F(DiscInfoTest, HundredTracksFitNoMore) {
     Use(AudioDrive("d", std::vector<uint32_t>(100, 300)));
-    ASSERT_EQ(ReadDiscInfo(info), 0);
+    ASSERT_EQ(session.ReadDiscInfo(info), 0);
     EXPECT_EQ(info.TrackCount, 100);
     EXPECT_EQ(info.Entry(100).LengthSectors, 300u);
 
     Use(AudioDrive("d", std::vector<uint32_t>(101, 300)));
-    EXPECT_EQ(ReadDiscInfo(info), 1);
+    EXPECT_EQ(session.ReadDiscInfo(info), 1);
     EXPECT_EQ(info.TrackCount, 0);
 }
 
@@ -140,7 +140,7 @@ TEST_F(DiscInfoTest, BrokenTablesAreUnreadable) {
         Use(d);
         info = before;
         info.TrackCount = 5;
-        EXPECT_EQ(ReadDiscInfo(info), 1);
+        EXPECT_EQ(session.ReadDiscInfo(info), 1);
         EXPECT_EQ(info.TrackCount, 0);
         EXPECT_EQ(info.DiscType, 1);  // the rest of the record stays as it was
         EXPECT_EQ(info.LeadOut, 4242u);
@@ -152,29 +152,30 @@ TEST_F(DiscInfoTest, NotReadyAndUnreadableDiscs) {
     d.ready = false;
     Use(d);
     info.TrackCount = 3;
-    EXPECT_EQ(ReadDiscInfo(info), 6);
+    EXPECT_EQ(session.ReadDiscInfo(info), 6);
     EXPECT_EQ(info.TrackCount, 0);
     EXPECT_EQ(lib.Count("ReadToc"), 0);
 
     d.ready = true;
     d.readTocResult = 1;
     Use(d);
-    EXPECT_EQ(ReadDiscInfo(info), 1);
+    EXPECT_EQ(session.ReadDiscInfo(info), 1);
 }
 
 TEST_F(DiscInfoTest, LastTrackLengthComesFromTheMciDevice) {
     Use(AudioDrive("d", {1000, 2000}));
-    MciDeviceOpen = true;  // as after a drive switch
+    mci.deviceCount = 1;
+    session.OpenCDAudioDevice();  // as after a drive switch
+    ASSERT_TRUE(session.MciDeviceOpen());
     mci.tracks = 2;
     mci.lastLength = 0x00001E00;  // MCI MSF: 0 min, 30 s, 0 frames
-    ASSERT_EQ(ReadDiscInfo(info), 0);
+    ASSERT_EQ(session.ReadDiscInfo(info), 0);
     EXPECT_EQ(info.Entry(2).Length, msf(0, 30, 0));
     EXPECT_EQ(info.Entry(2).LengthSectors, 2000u);  // the sector count stays the library's
     EXPECT_EQ(info.DiscEnd, AddMsf(info.Entry(2).Start, msf(0, 30, 0)));
 
     // A device that counts more tracks than the table has cannot point past it.
     mci.tracks = 7;
-    ASSERT_EQ(ReadDiscInfo(info), 0);
+    ASSERT_EQ(session.ReadDiscInfo(info), 0);
     EXPECT_EQ(info.Entry(2).Length, FramesToMsf(2000));
-    MciDeviceOpen = false;
 }

@@ -21,14 +21,14 @@
 #include <ostream>
 #include <string>
 
-#include "CDRipIntf.h"
 #include "CDRipTest.h"
+#include "CDSession.h"
 #include "DirectoryEdit.h"
+#include "Encoders.h"
 #include "FakeRipControl.h"
 #include "RecordingServices.h"
 #include "RipTestSupport.h"
 #include "ToneSignal.h"
-#include "VorbisDll.h"
 #include "devicemonitor.h"
 #include "discfixture.h"
 #include "mp3check.h"
@@ -56,7 +56,8 @@ inline std::string extension(Format f) {
 // The pauses between tracks are short.
 class FaultForm : public TCDRipTestForm {
 public:
-    explicit FaultForm(TUiServices& services) : TCDRipTestForm(services) {
+    FaultForm(TUiServices& services, CDRipIntf::TCDSession& session, Rip::TEncoders& encoders)
+        : TCDRipTestForm(services, session, encoders) {
         MakeRipControl = [] {
             auto control = std::make_unique<FakeRipControl>();
             control->waitMilliseconds = 20;
@@ -126,9 +127,9 @@ protected:
     }
     void TearDown() override {
         form.reset();
-        CDRipIntf::CR_CloseRipper();
-        CDRipIntf::FinalizeCDRip();
-        VorbisDll::UnloadVorbisLibrary();
+        session.CR_CloseRipper();
+        session.Finalize();
+        encoders.UnloadVorbisLibrary();
         unsetenv("CDRIP3_FAULTS");
     }
 
@@ -147,18 +148,18 @@ protected:
     // loads from the program's folder when it is first shown.
     void StartOver(const std::string& cdrip, bool vorbis) {
         form.reset();
-        CDRipIntf::FinalizeCDRip();
-        VorbisDll::UnloadVorbisLibrary();
-        CDRipIntf::DiscInfo = CDRipIntf::TDiscInfo{};
+        session.Finalize();
+        encoders.UnloadVorbisLibrary();
+        session.Disc() = CDRipIntf::TDiscInfo{};
         disctest::useDrives({cue});
-        CDRipIntf::InitializeCDRip(cdrip);
-        form = std::make_unique<FaultForm>(services);
+        session.Initialize(cdrip);
+        form = std::make_unique<FaultForm>(services, session, encoders);
         QObject::connect(&monitor, &svdevmon::DeviceMonitor::deviceChange, form.get(),
                          &TCDRipTestForm::WMDeviceChange);
         form->show();
         // The test's folder holds the library; a program whose folder does not ends up
         // with it unloaded, as here.
-        if (!vorbis) VorbisDll::UnloadVorbisLibrary();
+        if (!vorbis) encoders.UnloadVorbisLibrary();
         form->DirectoryEdit1->setText(QString::fromStdString(outDir_));
         form->edtAlbumName->setText("Live");
         if (!form->chkMulSel->isChecked()) form->chkMulSel->click();
@@ -286,6 +287,8 @@ protected:
     testdisc::ExpectedDisc toc;
     RecordingServices services;
     svdevmon::DeviceMonitor monitor{svdevmon::DeviceMonitor::Options{false, QString()}};
+    CDRipIntf::TCDSession session;
+    Rip::TEncoders encoders;
     std::unique_ptr<FaultForm> form;
 };
 

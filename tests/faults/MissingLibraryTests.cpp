@@ -26,7 +26,7 @@ TEST_F(MissingLibrary, WithoutTheCdLibraryEveryCommandAnswersAndNothingCrashes) 
     cue = home_.file("disc.cue");
     testdisc::writeImage(discPlan, cue);
     StartOver(home_.file("nowhere/libcdrip3.so"), true);
-    EXPECT_FALSE(CDRipIntf::CDRipReady);
+    EXPECT_FALSE(session.Ready());
     EXPECT_EQ(form->Status(), "Sonvale is not Ready.");
     EXPECT_EQ(form->DriveSelBox->count(), 0);
     EXPECT_EQ(form->TrackList->count(), 0);
@@ -63,7 +63,7 @@ TEST_F(MissingLibrary, WithoutTheVorbisLibraryOnlyOggRefuses) {
     toc = testdisc::writeImage(discPlan, cue);
     StartOver(kBin + "/libcdrip3.so", false);
     ASSERT_TRUE(form->DiscInfoLoaded);
-    EXPECT_FALSE(VorbisDll::VorbisLibraryReady());
+    EXPECT_FALSE(encoders.VorbisLibraryReady());
     Select({1});
     ASSERT_TRUE(Rip(Format::Ogg));
     EXPECT_EQ(services.shown, QStringList{"box:OK: Vorbis.DLL is not Ready."});
@@ -82,8 +82,8 @@ TEST_F(MissingLibrary, AnUnloadedCdLibraryLeavesNoListenerBehind) {
     cue = home_.file("disc.cue");
     testdisc::writeImage(discPlan, cue);
     disctest::useDrives({cue});
-    CDRipIntf::InitializeCDRip(kBin + "/libcdrip3.so");
-    ASSERT_TRUE(CDRipIntf::CDRipReady);
+    session.Initialize(kBin + "/libcdrip3.so");
+    ASSERT_TRUE(session.Ready());
     // The program itself hears of trays through the device monitor: ask the library for
     // its listener directly.
     void* library = dlopen((kBin + "/libcdrip3.so").c_str(), RTLD_NOW | RTLD_NOLOAD);
@@ -95,10 +95,10 @@ TEST_F(MissingLibrary, AnUnloadedCdLibraryLeavesNoListenerBehind) {
     static int heard = 0;
     heard = 0;
     setMediaNotify([](int32_t, int32_t, void*) { ++heard; }, nullptr);
-    CDRipIntf::CR_EjectCD(1);
-    CDRipIntf::CR_EjectCD(0);
+    session.CR_EjectCD(1);
+    session.CR_EjectCD(0);
     EXPECT_EQ(heard, 2);
-    CDRipIntf::FinalizeCDRip();
+    session.Finalize();
     svdrives::Drive* drive = svdrives::DriveModel::instance().drive(0);
     ASSERT_NE(drive, nullptr);
     drive->eject(true);

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <vector>
 
-#include "CDRipIntf.h"
+#include "CDSession.h"
 #include "fuzzcheck.h"
 #include "mci.h"
 
@@ -61,6 +61,11 @@ int32_t numDrives() {
 
 uint32_t mciSend(uint32_t, uint32_t message, uintptr_t, uintptr_t params) {
     if (++lib.mciCalls == lib.mciFailsAt) return 1;
+    if (message == MCI_SYSINFO) {  // only while the sessions are set up
+        const uint32_t devices = 1;
+        std::memcpy(reinterpret_cast<MCI_SYSINFO_PARMSA*>(params)->lpstrReturn, &devices,
+                    sizeof devices);
+    }
     if (message == MCI_STATUS) {
         auto* p = reinterpret_cast<MCI_STATUS_PARMS*>(params);
         switch (p->dwItem) {
@@ -149,8 +154,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
     decode(in);
 
+    // Two sessions over the same library, one with its MCI device open and one without,
+    // set up once while the library answers every MCI call.
+    static TCDSession sessions[2];
     static bool bound = false;
     if (!bound) {
+        const Library answers = lib;
+        lib = Library{};
         CDRipFunctions f;
         f.Init = init;
         f.GetNumCDROM = numDrives;
@@ -158,11 +168,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         f.ReadToc = readToc;
         f.GetNumTocEntries = numEntries;
         f.GetTocEntry2 = tocEntry;
-        BindCDRipFunctions(f);
-        MciSend = mciSend;
+        for (TCDSession& s : sessions) {
+            s.SetMciSend(mciSend);
+            s.BindFunctions(f);
+        }
+        sessions[1].OpenCDAudioDevice();
+        CHECK(sessions[1].MciDeviceOpen() && !sessions[0].MciDeviceOpen());
+        lib = answers;
         bound = true;
     }
-    MciDeviceOpen = lib.mciOpen;
+    TCDSession& session = sessions[lib.mciOpen ? 1 : 0];
 
     // A record on the heap with guard bytes on both sides: a write outside it shows.
     constexpr size_t kGuard = 64;
@@ -170,7 +185,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto* info = new (block.data() + kGuard) TDiscInfo();
     std::memset(static_cast<void*>(info), 0x5A, sizeof(TDiscInfo));
 
-    const int32_t rc = ReadDiscInfo(*info);
+    const int32_t rc = session.ReadDiscInfo(*info);
     for (size_t i = 0; i < kGuard; ++i)
         CHECK(block[i] == 0xA5 && block[block.size() - 1 - i] == 0xA5);
 

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <vector>
 
-#include "CDRipIntf.h"
+#include "CDSession.h"
 #include "FakeRipWindow.h"
 #include "PcmChunkReader.h"
 #include "fuzzcheck.h"
@@ -55,13 +55,14 @@ int32_t percent() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static TCDSession session;
     static bool bound = false;
     if (!bound) {
         CDRipFunctions f;
         f.Init = init;
         f.RipChunk = ripChunk;
         f.GetPercentCompleted = percent;
-        BindCDRipFunctions(f);
+        session.BindFunctions(f);
         bound = true;
     }
     FuzzedDataProvider in(data, size);
@@ -126,7 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     FakeRipWindow window;
-    Rip::TPcmChunkReader reader(window, window.control);
+    Rip::TPcmChunkReader reader(window, window.control, session);
     std::vector<uint8_t> rip(static_cast<size_t>(lib.ripSize));
     std::vector<uint8_t> samples(static_cast<size_t>(w));
     reader.Reset(rip.data(), lib.ripSize, samples.data());

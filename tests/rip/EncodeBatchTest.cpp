@@ -4,12 +4,13 @@
 #include <filesystem>
 
 #include "CDRipIntf.h"
+#include "CDSession.h"
 #include "EncodeBatch.h"
+#include "Encoders.h"
 #include "FakeRipWindow.h"
 #include "RipTestSupport.h"
 #include "ScriptedCDRip.h"
 #include "ScriptedEncoders.h"
-#include "VorbisDll.h"
 
 using namespace CDRipIntf;
 using namespace riptest;
@@ -24,13 +25,13 @@ class EncodeBatchTest : public ::testing::TestWithParam<Format> {
 protected:
     void SetUp() override {
         lib.drives = {AudioDrive("A", {300, 400, 500, 600})};
-        lib.Install();
-        ASSERT_EQ(ReadDiscInfo(DiscInfo), 0);
+        lib.Install(session);
+        ASSERT_EQ(session.ReadDiscInfo(session.Disc()), 0);
         lib.ripper.chunks = {{0, kDelivery, 50}, {0, kDelivery, 100}};
         if (Ogg())
-            encoder.InstallVorbis();
+            encoder.InstallVorbis(encoders);
         else
-            encoder.InstallBlade();
+            encoder.InstallBlade(encoders);
         window.choices.Directory = QString::fromStdString(dir.path().string());
         window.choices.Album = "Live";
         window.choices.RecordingName = "Track 1";
@@ -39,9 +40,9 @@ protected:
         lib.calls.clear();
     }
     void TearDown() override {
-        bladedll::RestoreBladeFunctions();
-        VorbisDll::UnloadVorbisLibrary();
-        FinalizeCDRip();
+        encoders.RestoreBladeFunctions();
+        encoders.UnloadVorbisLibrary();
+        session.Finalize();
     }
 
     bool Ogg() const { return GetParam() == Format::Ogg; }
@@ -55,9 +56,9 @@ protected:
     }
     void Run() {
         if (Ogg())
-            Rip::RipTracksToOgg(window, window.control, ripper, window.Plan(DiscInfo));
+            Rip::RipTracksToOgg(window, window.control, ripper, window.Plan(session.Disc()));
         else
-            Rip::RipTracksToMp3(window, window.control, ripper, window.Plan(DiscInfo));
+            Rip::RipTracksToMp3(window, window.control, ripper, window.Plan(session.Disc()));
     }
     std::vector<uint8_t> WholeTrackFile() const {
         std::vector<uint8_t> all;
@@ -92,8 +93,10 @@ protected:
     TempDir dir;
     ScriptedCDRip lib;
     ScriptedEncoder encoder;
+    CDRipIntf::TCDSession session;
+    Rip::TEncoders encoders;
     FakeRipWindow window;
-    Rip::TEncodeRipper ripper{window, window.control};
+    Rip::TEncodeRipper ripper{window, window.control, session, encoders};
 };
 
 }  // namespace
@@ -198,8 +201,8 @@ TEST_P(EncodeBatchTest, DataTrackIsPassedOver) {
     ScriptedDrive d = AudioDrive("A", {300, 400, 500, 600});
     d.tracks[2].data = true;
     lib.drives = {d};
-    lib.Install();
-    ASSERT_EQ(ReadDiscInfo(DiscInfo), 0);
+    lib.Install(session);
+    ASSERT_EQ(session.ReadDiscInfo(session.Disc()), 0);
     lib.calls.clear();
     window.SetLines(4, {1, 2, 3});
     Run();
@@ -308,21 +311,23 @@ TEST_P(EncodeBatchTest, ChoicesAreReadOncePerMp3BatchAndPerOggTrack) {
 
 TEST(OggBatch, RefusesWithoutTheLibrary) {
     ScriptedCDRip lib;
+    CDRipIntf::TCDSession session;
+    Rip::TEncoders encoders;
     lib.drives = {AudioDrive("A", {300, 400})};
-    lib.Install();
-    ASSERT_EQ(ReadDiscInfo(DiscInfo), 0);
+    lib.Install(session);
+    ASSERT_EQ(session.ReadDiscInfo(session.Disc()), 0);
     lib.calls.clear();
-    VorbisDll::UnloadVorbisLibrary();
+    encoders.UnloadVorbisLibrary();
     FakeRipWindow window;
     window.choices.MultipleTracks = true;
     window.SetLines(2, {0, 1});
-    Rip::TEncodeRipper ripper(window, window.control);
-    Rip::RipTracksToOgg(window, window.control, ripper, window.Plan(DiscInfo));
+    Rip::TEncodeRipper ripper(window, window.control, session, encoders);
+    Rip::RipTracksToOgg(window, window.control, ripper, window.Plan(session.Disc()));
     EXPECT_EQ(window.dialogs, QStringList({"box:OK: Vorbis.DLL is not Ready."}));
     EXPECT_TRUE(window.statuses.empty());
     EXPECT_TRUE(window.ripStatuses.empty());
     EXPECT_EQ(window.SelectedLines(), std::vector<int>({0, 1}));
     EXPECT_EQ(window.choices.RecordingName, "Track 1");
     EXPECT_TRUE(lib.calls.empty());
-    FinalizeCDRip();
+    session.Finalize();
 }

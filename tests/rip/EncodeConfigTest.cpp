@@ -7,11 +7,12 @@
 #include <cstring>
 
 #include "CDRipIntf.h"
+#include "CDSession.h"
 #include "EncodeRipper.h"
+#include "Encoders.h"
 #include "FakeRipWindow.h"
 #include "ScriptedCDRip.h"
 #include "ScriptedEncoders.h"
-#include "VorbisDll.h"
 
 using namespace CDRipIntf;
 using Rip::TEncodeRipper;
@@ -69,11 +70,14 @@ TEST(EncodeConfigs, Mp3ConfigFollowsTheChoices) {
                          Case{{true, false}, 3, 192}, Case{{false, true}, 0, 128}}) {
         SCOPED_TRACE(testing::Message() << int(c.mode) << " " << c.kbps);
         FakeRipWindow window;
+        CDRipIntf::TCDSession session;
+        Rip::TEncoders encoders;
         window.choices.Stereo = !c.choice.mono;
         window.choices.Mono = c.choice.mono;
         window.choices.PersonalComputer = !c.choice.device;
         window.choices.PersonalDevice = c.choice.device;
-        const BE_CONFIG config = TEncodeRipper(window, window.control).BuildMp3Config();
+        const BE_CONFIG config =
+            TEncodeRipper(window, window.control, session, encoders).BuildMp3Config();
         const auto b = bytesOf(config);
         ASSERT_EQ(b.size(), 260u);
         EXPECT_EQ(le32(b, 0), 0u);  // the MP3 variant
@@ -95,11 +99,14 @@ TEST(EncodeConfigs, OggConfigFollowsTheChoices) {
                          Case{{true, false}, 1, 0.6f}, Case{{false, true}, 2, 0.4f}}) {
         SCOPED_TRACE(testing::Message() << c.channels << " " << c.quality);
         FakeRipWindow window;
+        CDRipIntf::TCDSession session;
+        Rip::TEncoders encoders;
         window.choices.Stereo = !c.choice.mono;
         window.choices.Mono = c.choice.mono;
         window.choices.PersonalComputer = !c.choice.device;
         window.choices.PersonalDevice = c.choice.device;
-        const auto b = bytesOf(TEncodeRipper(window, window.control).BuildOggConfig());
+        const auto b =
+            bytesOf(TEncodeRipper(window, window.control, session, encoders).BuildOggConfig());
         ASSERT_EQ(b.size(), 260u);
         EXPECT_EQ(le32(b, 0), 1024u);
         EXPECT_EQ(le32(b, 4), 0u);
@@ -126,17 +133,18 @@ TEST(VorbisVersion, TextOfTheVersionRecord) {
 }
 
 TEST(VorbisVersion, AsksTheLibraryAndIsEmptyWithoutOne) {
-    VorbisDll::UnloadVorbisLibrary();
-    EXPECT_EQ(VorbisDll::VorbisVersionText(), "");
+    Rip::TEncoders encoders;
+    encoders.UnloadVorbisLibrary();
+    EXPECT_EQ(encoders.VorbisVersionText(), "");
     ScriptedEncoder encoder;
     encoder.version = version(1, 2, 1, 10, 5, 3, 2003);
-    encoder.InstallVorbis();
-    EXPECT_EQ(VorbisDll::VorbisVersionText(), "Ver 1.02 (Engine Ver : 1.10, Date : 2003-3-5)");
+    encoder.InstallVorbis(encoders);
+    EXPECT_EQ(encoders.VorbisVersionText(), "Ver 1.02 (Engine Ver : 1.10, Date : 2003-3-5)");
     encoder.versionResult = 1;
-    EXPECT_EQ(VorbisDll::VorbisVersionText(), "");
-    VorbisDll::UnloadVorbisLibrary();
-    EXPECT_EQ(VorbisDll::VorbisVersionText(), "");
-    EXPECT_FALSE(VorbisDll::VorbisLibraryReady());
+    EXPECT_EQ(encoders.VorbisVersionText(), "");
+    encoders.UnloadVorbisLibrary();
+    EXPECT_EQ(encoders.VorbisVersionText(), "");
+    EXPECT_FALSE(encoders.VorbisLibraryReady());
 }
 
 class OggTrackInfoTest : public ::testing::Test {
@@ -146,23 +154,25 @@ protected:
         ScriptedDrive d = AudioDrive("A", std::vector<uint32_t>(11, 300));
         d.tracks[10].data = true;
         lib.drives = {d};
-        lib.Install();
+        lib.Install(session);
         encoder.version = version(1, 2, 1, 10, 5, 3, 2003);
-        encoder.InstallVorbis();
+        encoder.InstallVorbis(encoders);
         window.choices.Artist = "The Testers";
         window.choices.Album = "Sine Songs";
         window.choices.RecordingName = "Track 4";
         window.choices.Genre = "Ambient";
     }
     void TearDown() override {
-        VorbisDll::UnloadVorbisLibrary();
-        FinalizeCDRip();
+        encoders.UnloadVorbisLibrary();
+        session.Finalize();
     }
 
     ScriptedCDRip lib;
     ScriptedEncoder encoder;
     FakeRipWindow window;
-    TEncodeRipper ripper{window, window.control};
+    CDRipIntf::TCDSession session;
+    Rip::TEncoders encoders;
+    TEncodeRipper ripper{window, window.control, session, encoders};
 };
 
 TEST_F(OggTrackInfoTest, WordsAndTexts) {
@@ -191,7 +201,7 @@ TEST_F(OggTrackInfoTest, TextsAreReadAtEachCall) {
     window.choices.RecordingName = "Track 7";
     window.choices.Artist.clear();
     lib.tocCountOverride = 3;
-    VorbisDll::UnloadVorbisLibrary();
+    encoders.UnloadVorbisLibrary();
     ripper.FillOggTrackInfo(7);
     const VbTrackInfo& info = ripper.OggTrackInfo();
     EXPECT_STREQ(info.pszTitle, "Track 7");

@@ -11,11 +11,12 @@
 #include <filesystem>
 
 #include "CDRipIntf.h"
+#include "CDSession.h"
 #include "EncodeBatch.h"
+#include "Encoders.h"
 #include "FakeRipWindow.h"
 #include "RipTestSupport.h"
 #include "ToneSignal.h"
-#include "VorbisDll.h"
 #include "WaveBatch.h"
 #include "drivemodel.h"
 #include "mp3check.h"
@@ -40,13 +41,13 @@ protected:
     void SetUp() override {
         setenv("HOME", home.path().c_str(), 1);
         setenv("XDG_CONFIG_HOME", home.file("config").c_str(), 1);
-        ASSERT_TRUE(VorbisDll::LoadVorbisLibrary(kBin + "/libvorbisdll.so"));
+        ASSERT_TRUE(encoders.LoadVorbisLibrary(kBin + "/libvorbisdll.so"));
     }
     void TearDown() override {
         unsetenv("CDRIP3_FAULTS");
-        CDRipIntf::CR_CloseRipper();
-        FinalizeCDRip();
-        VorbisDll::UnloadVorbisLibrary();
+        session.CR_CloseRipper();
+        session.Finalize();
+        encoders.UnloadVorbisLibrary();
     }
 
     void Insert(const testdisc::DiscPlan& disc) {
@@ -56,18 +57,17 @@ protected:
         setenv("CDRIP3_IMAGES", cue.c_str(), 1);
         setenv("CDRIP3_DEVICES", "", 1);
         svdrives::DriveModel::instance().resetForTests();
-        InitializeCDRip(kBin + "/libcdrip3.so");
-        ASSERT_TRUE(CDRipReady);
-        for (int32_t i = 0; i < CDRipIntf::CR_GetNumCDROM(); ++i)
-            if (CDRipIntf::CR_GetCDROMIDByIndex(i) == "Image: disc.cue")
-                CDRipIntf::CR_SetActiveCDROM(i);
-        ASSERT_EQ(ReadDiscInfo(DiscInfo), 0);
+        session.Initialize(kBin + "/libcdrip3.so");
+        ASSERT_TRUE(session.Ready());
+        for (int32_t i = 0; i < session.CR_GetNumCDROM(); ++i)
+            if (session.CR_GetCDROMIDByIndex(i) == "Image: disc.cue") session.CR_SetActiveCDROM(i);
+        ASSERT_EQ(session.ReadDiscInfo(session.Disc()), 0);
         window.choices.Directory = QString::fromStdString(out.path().string());
         window.choices.Album = "Live";
         window.choices.Artist = "The Testers";
         window.choices.Genre = "Ambient";
         window.choices.MultipleTracks = true;
-        window.SetLines(DiscInfo.TrackCount, {});
+        window.SetLines(session.Disc().TrackCount, {});
     }
     void Choose(bool mono, bool device) {
         window.choices.Stereo = !mono;
@@ -165,8 +165,10 @@ protected:
     TempDir home, images, out;
     testdisc::DiscPlan discPlan;
     testdisc::ExpectedDisc toc;
+    CDRipIntf::TCDSession session;
+    Rip::TEncoders encoders;
     FakeRipWindow window;
-    Rip::TEncodeRipper ripper{window, window.control};
+    Rip::TEncodeRipper ripper{window, window.control, session, encoders};
 };
 
 }  // namespace
@@ -174,7 +176,7 @@ protected:
 TEST_F(EncodeRipE2E, Mp3StereoAt192) {
     Insert(testdisc::audioDisc({300, 412, 263}));
     window.SetLines(3, {0, 2});
-    Rip::RipTracksToMp3(window, window.control, ripper, window.Plan(DiscInfo));
+    Rip::RipTracksToMp3(window, window.control, ripper, window.Plan(session.Disc()));
     EXPECT_EQ(window.status, "Ripping and Encoding Completed.");
     EXPECT_TRUE(window.statuses.contains(
         "Successfully Ripped and Encoded Live to Live Track 3.mp3 to MP3 Format."));
@@ -183,14 +185,14 @@ TEST_F(EncodeRipE2E, Mp3StereoAt192) {
     EXPECT_FALSE(std::filesystem::exists(out.file("Live Track 2.mp3")));
     ExpectMp3("Live Track 1.mp3", 0, false, 192);
     ExpectMp3("Live Track 3.mp3", 2, false, 192);
-    EXPECT_NE(CDRipIntf::CR_CloseRipper(), 0);  // the batch closed it
+    EXPECT_NE(session.CR_CloseRipper(), 0);  // the batch closed it
 }
 
 TEST_F(EncodeRipE2E, Mp3MonoAt128) {
     Insert(testdisc::audioDisc({300, 412, 263}));
     Choose(true, true);
     window.SetLines(3, {1});
-    Rip::RipTracksToMp3(window, window.control, ripper, window.Plan(DiscInfo));
+    Rip::RipTracksToMp3(window, window.control, ripper, window.Plan(session.Disc()));
     EXPECT_EQ(window.status, "Ripping and Encoding Completed.");
     ExpectMp3("Live Track 2.mp3", 1, true, 128);
 }
@@ -200,7 +202,7 @@ TEST_F(EncodeRipE2E, OggStereoAtQuality06WithTheNineComments) {
     window.SetLines(3, {0, 1});
     const QDate today(2026, 12, 31);
     ripper.SetToday([&] { return today; });
-    Rip::RipTracksToOgg(window, window.control, ripper, window.Plan(DiscInfo));
+    Rip::RipTracksToOgg(window, window.control, ripper, window.Plan(session.Disc()));
     EXPECT_EQ(window.status, "Ripping and Encoding Completed.");
     EXPECT_TRUE(window.statuses.contains(
         "Successfully Ripped and Encoded Live to Live Track 2.ogg to Ogg Vorbis Format."));
@@ -210,7 +212,7 @@ TEST_F(EncodeRipE2E, OggStereoAtQuality06WithTheNineComments) {
     EXPECT_GE(d.bitrateNominal, 176000);
     EXPECT_LE(d.bitrateNominal, 208000);
 
-    const std::string encoder = "Encoder DLL : " + VorbisDll::VorbisVersionText();
+    const std::string encoder = "Encoder DLL : " + encoders.VorbisVersionText();
     const std::multimap<std::string, std::string> expected = {
         {"ARTIST", "The Testers"},
         {"ALBUM", "Live"},
@@ -229,7 +231,7 @@ TEST_F(EncodeRipE2E, OggMonoAtQuality04) {
     Insert(testdisc::audioDisc({300, 412, 263}));
     Choose(true, true);
     window.SetLines(3, {2});
-    Rip::RipTracksToOgg(window, window.control, ripper, window.Plan(DiscInfo));
+    Rip::RipTracksToOgg(window, window.control, ripper, window.Plan(session.Disc()));
     EXPECT_EQ(window.status, "Ripping and Encoding Completed.");
     const oggcheck::Decoded d = ExpectOgg("Live Track 3.ogg", 2, true);
     EXPECT_GT(d.bitrateNominal, 0);
@@ -243,7 +245,7 @@ TEST_F(EncodeRipE2E, CancelFinishesAPlayableFileAndEndsTheBatch) {
     window.onProgress = [&](int call) {
         if (call == 20) window.control.Cancel();
     };
-    Rip::RipTracksToMp3(window, window.control, ripper, window.Plan(DiscInfo));
+    Rip::RipTracksToMp3(window, window.control, ripper, window.Plan(session.Disc()));
     EXPECT_EQ(window.status, "Ripping and Encoding Canceled.");
     ExpectMp3("Live Track 1.mp3", 0, false, 192, true);
     EXPECT_FALSE(std::filesystem::exists(out.file("Live Track 2.mp3")));
@@ -252,7 +254,7 @@ TEST_F(EncodeRipE2E, CancelFinishesAPlayableFileAndEndsTheBatch) {
     window.statuses.clear();
     window.progress.clear();
     window.control.Reset();
-    Rip::RipTracksToOgg(window, window.control, ripper, window.Plan(DiscInfo));
+    Rip::RipTracksToOgg(window, window.control, ripper, window.Plan(session.Disc()));
     EXPECT_EQ(window.status, "Ripping and Encoding Canceled.");
     ExpectOgg("Live Track 1.ogg", 0, false, true);
     EXPECT_FALSE(std::filesystem::exists(out.file("Live Track 2.ogg")));
@@ -263,7 +265,7 @@ TEST_F(EncodeRipE2E, UnreadableSectorEndsTheTrackAsFailedAndJitterDoesNot) {
     // Track 1 cannot be read from sector 400 on; track 2 (from 900) reports jitter at 1000.
     setenv("CDRIP3_FAULTS", "unreadable=400-420;jitter=1000", 1);
     window.SetLines(2, {0, 1});
-    Rip::RipTracksToOgg(window, window.control, ripper, window.Plan(DiscInfo));
+    Rip::RipTracksToOgg(window, window.control, ripper, window.Plan(session.Disc()));
     unsetenv("CDRIP3_FAULTS");
     EXPECT_EQ(window.dialogs, QStringList({"box:OK: Error : CR_RipChunk"}));
     EXPECT_FALSE(window.statuses.contains(
@@ -282,9 +284,9 @@ TEST_F(EncodeRipE2E, DataTrackOfACdExtraDiscIsPassedOver) {
     testdisc::DiscPlan disc = testdisc::audioDisc({200, 150, 300});
     disc.cdExtra = true;
     Insert(disc);
-    ASSERT_EQ(DiscInfo.TrackCount, 3);
+    ASSERT_EQ(session.Disc().TrackCount, 3);
     window.SetLines(3, {1, 2});
-    Rip::RipTracksToOgg(window, window.control, ripper, window.Plan(DiscInfo));
+    Rip::RipTracksToOgg(window, window.control, ripper, window.Plan(session.Disc()));
     EXPECT_TRUE(window.statuses.contains("Not an Audio Track - Track 3"));
     EXPECT_FALSE(std::filesystem::exists(out.file("Live Track 3.ogg")));
     EXPECT_EQ(window.status,
@@ -300,10 +302,10 @@ TEST_F(EncodeRipE2E, DataTrackOfACdExtraDiscIsPassedOver) {
 
 TEST_F(EncodeRipE2E, OggBatchWithoutTheLibrary) {
     Insert(testdisc::audioDisc({300, 200}));
-    VorbisDll::UnloadVorbisLibrary();
-    EXPECT_FALSE(VorbisDll::LoadVorbisLibrary(kBin + "/no-libvorbisdll-here.so"));
+    encoders.UnloadVorbisLibrary();
+    EXPECT_FALSE(encoders.LoadVorbisLibrary(kBin + "/no-libvorbisdll-here.so"));
     window.SetLines(2, {0, 1});
-    Rip::RipTracksToOgg(window, window.control, ripper, window.Plan(DiscInfo));
+    Rip::RipTracksToOgg(window, window.control, ripper, window.Plan(session.Disc()));
     EXPECT_EQ(window.dialogs, QStringList({"box:OK: Vorbis.DLL is not Ready."}));
     EXPECT_TRUE(window.statuses.empty());
     EXPECT_EQ(window.SelectedLines(), std::vector<int>({0, 1}));

@@ -6,12 +6,13 @@
 #include <filesystem>
 
 #include "CDRipIntf.h"
+#include "CDSession.h"
 #include "EncodeRipper.h"
+#include "Encoders.h"
 #include "FakeRipWindow.h"
 #include "RipTestSupport.h"
 #include "ScriptedCDRip.h"
 #include "ScriptedEncoders.h"
-#include "VorbisDll.h"
 
 using namespace CDRipIntf;
 using namespace riptest;
@@ -30,18 +31,18 @@ class EncodeRipperTest : public ::testing::TestWithParam<Format> {
 protected:
     void SetUp() override {
         lib.drives = {AudioDrive("A", {300, 400, 500})};
-        lib.Install();
-        ASSERT_EQ(ReadDiscInfo(DiscInfo), 0);
+        lib.Install(session);
+        ASSERT_EQ(session.ReadDiscInfo(session.Disc()), 0);
         if (Ogg())
-            encoder.InstallVorbis();
+            encoder.InstallVorbis(encoders);
         else
-            encoder.InstallBlade();
+            encoder.InstallBlade(encoders);
         lib.calls.clear();
     }
     void TearDown() override {
-        bladedll::RestoreBladeFunctions();
-        VorbisDll::UnloadVorbisLibrary();
-        FinalizeCDRip();
+        encoders.RestoreBladeFunctions();
+        encoders.UnloadVorbisLibrary();
+        session.Finalize();
     }
 
     bool Ogg() const { return GetParam() == Format::Ogg; }
@@ -52,8 +53,8 @@ protected:
     std::string Name() const { return Ogg() ? "Live Track 2.ogg" : "Live Track 2.mp3"; }
     QString Path() const { return QString::fromStdString(dir.file(Name())); }
     int32_t Encode(uint8_t n, TEncodeRipper& with) {
-        return Ogg() ? with.EncodeTrackToOgg(DiscInfo, n, Path(), with.BuildOggConfig())
-                     : with.EncodeTrackToMp3(DiscInfo, n, Path(), with.BuildMp3Config());
+        return Ogg() ? with.EncodeTrackToOgg(session.Disc(), n, Path(), with.BuildOggConfig())
+                     : with.EncodeTrackToMp3(session.Disc(), n, Path(), with.BuildMp3Config());
     }
     int32_t Encode(uint8_t n = 2) { return Encode(n, ripper); }
     void Script(std::vector<ScriptedChunk> chunks) { lib.ripper.chunks = std::move(chunks); }
@@ -84,8 +85,10 @@ protected:
     TempDir dir;
     ScriptedCDRip lib;
     ScriptedEncoder encoder;
+    CDRipIntf::TCDSession session;
+    Rip::TEncoders encoders;
     FakeRipWindow window;
-    TEncodeRipper ripper{window, window.control};
+    TEncodeRipper ripper{window, window.control, session, encoders};
 };
 
 // W = 2 * 2304 = 4608 bytes; a delivery of 9408 bytes feeds two chunks and carries 192.
@@ -219,7 +222,7 @@ TEST_P(EncodeRipperTest, FailuresBeforeTheStreamOpens) {
 
     // A library that opens a ripping process with no buffer size is treated alike.
     window.dialogs.clear();
-    TEncodeRipper fresh(window, window.control);
+    TEncodeRipper fresh(window, window.control, session, encoders);
     lib.ripper.bufferSize = 0;
     EXPECT_EQ(Encode(2, fresh), 1);
     EXPECT_EQ(window.dialogs, QStringList({"box:OK: Error : memory allocation (RipBuffer)"}));
@@ -229,7 +232,7 @@ TEST_P(EncodeRipperTest, FailuresBeforeTheStreamOpens) {
     // An entry without sectors never reaches the library.
     window.dialogs.clear();
     lib.calls.clear();
-    DiscInfo.Entry(2).LengthSectors = 0;
+    session.Disc().Entry(2).LengthSectors = 0;
     EXPECT_EQ(Encode(2, fresh), 1);
     EXPECT_EQ(window.dialogs, QStringList({"box:OK: Error : CR_OpenRipper"}));
     EXPECT_EQ(lib.Count("OpenRipper"), 0);
@@ -239,8 +242,8 @@ TEST_P(EncodeRipperTest, OutputFileThatCannotBeCreated) {
     Script({{0, kDelivery, 100}});
     const QString name = QString::fromStdString(dir.file("missing/Live Track 2.x"));
     const int32_t result =
-        Ogg() ? ripper.EncodeTrackToOgg(DiscInfo, 2, name, ripper.BuildOggConfig())
-              : ripper.EncodeTrackToMp3(DiscInfo, 2, name, ripper.BuildMp3Config());
+        Ogg() ? ripper.EncodeTrackToOgg(session.Disc(), 2, name, ripper.BuildOggConfig())
+              : ripper.EncodeTrackToMp3(session.Disc(), 2, name, ripper.BuildMp3Config());
     EXPECT_EQ(result, 1);
     EXPECT_EQ(window.status, "Error : Cannot create file " + name);
     EXPECT_EQ(ripper.LastOutputFailure(), Rip::TOutputFailure::CannotCreateFile);
@@ -326,7 +329,7 @@ TEST_P(EncodeRipperTest, FinishFailureKeepsAllChunksWithoutTheEnding) {
 TEST_P(EncodeRipperTest, ShortWritesOfAChunkAndOfTheEnding) {
     Script({{0, kDelivery, 50}, {0, kDelivery, 100}});
     auto disk = std::make_shared<MemoryDisk>();
-    TEncodeRipper onDisk(window, window.control, memoryOpener(disk));
+    TEncodeRipper onDisk(window, window.control, session, encoders, memoryOpener(disk));
     // Room for one chunk and a half.
     disk->capacity = 4608 + 2304;
     EXPECT_EQ(Encode(2, onDisk), 1);

@@ -4,6 +4,8 @@
 #include <random>
 
 #include "CDRipIntf.h"
+#include "CDSession.h"
+#include "Encoders.h"
 #include "FakeRipWindow.h"
 #include "PcmChunkReader.h"
 #include "ScriptedCDRip.h"
@@ -16,9 +18,9 @@ class PcmChunkReaderTest : public ::testing::Test {
 protected:
     void SetUp() override {
         lib.drives = {AudioDrive("A", {1000})};
-        lib.Install();
+        lib.Install(session);
     }
-    void TearDown() override { FinalizeCDRip(); }
+    void TearDown() override { session.Finalize(); }
 
     // Opens the scripted ripping process with the given deliveries and a rip buffer of its
     // size, and points the reader at it.
@@ -26,7 +28,7 @@ protected:
         lib.ripper.chunks = std::move(chunks);
         lib.ripper.bufferSize = bufferSize;
         int32_t size = 0;
-        ASSERT_EQ(CDRipIntf::CR_OpenRipper(&size, 0, 999), 0);
+        ASSERT_EQ(session.CR_OpenRipper(&size, 0, 999), 0);
         rip.assign(static_cast<size_t>(size), 0);
         samples.assign(1 << 16, 0);
         lib.calls.clear();
@@ -61,8 +63,9 @@ protected:
     }
 
     ScriptedCDRip lib;
+    CDRipIntf::TCDSession session;
     FakeRipWindow window;
-    Rip::TPcmChunkReader reader{window, window.control};
+    Rip::TPcmChunkReader reader{window, window.control, session};
     std::vector<uint8_t> rip, samples;
 };
 

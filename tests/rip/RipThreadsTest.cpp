@@ -6,15 +6,15 @@
 #include <QElapsedTimer>
 
 #include "CDRipIntf.h"
+#include "CDSession.h"
 #include "EncodeBatch.h"
+#include "Encoders.h"
 #include "FakeRipWindow.h"
 #include "RipJob.h"
 #include "RipTestSupport.h"
 #include "ScriptedCDRip.h"
 #include "ScriptedEncoders.h"
-#include "VorbisDll.h"
 #include "WaveBatch.h"
-#include "bladedll.h"
 
 using namespace Rip;
 
@@ -36,11 +36,11 @@ class RipJobTest : public ::testing::TestWithParam<TRipFormat> {
 protected:
     void SetUp() override {
         lib.drives = {AudioDrive("A", {100, 200, 300})};
-        lib.Install();
-        ASSERT_EQ(CDRipIntf::ReadDiscInfo(CDRipIntf::DiscInfo), 0);
+        lib.Install(session);
+        ASSERT_EQ(session.ReadDiscInfo(session.Disc()), 0);
         lib.ripper.chunks = {{0, 2352, 50}, {0, 2352, 100}};
-        encoder.InstallBlade();
-        encoder.InstallVorbis();
+        encoder.InstallBlade(encoders);
+        encoder.InstallVorbis(encoders);
         for (FakeRipWindow* w : {&window, &inPlace}) {
             w->choices.Directory = QString::fromStdString(dir.path().string());
             w->choices.MultipleTracks = true;
@@ -48,9 +48,9 @@ protected:
         }
     }
     void TearDown() override {
-        bladedll::RestoreBladeFunctions();
-        VorbisDll::UnloadVorbisLibrary();
-        CDRipIntf::FinalizeCDRip();
+        encoders.RestoreBladeFunctions();
+        encoders.UnloadVorbisLibrary();
+        session.Finalize();
     }
     // Starts the batch on its launcher with a control that records its pauses; the job ends
     // once the window has taken everything it was told.
@@ -58,22 +58,22 @@ protected:
         auto control = std::make_unique<FakeRipControl>();
         control->onPause = std::move(onPause);
         control_ = control.get();
-        job = std::make_unique<TRipJob>(&context, window, GetParam(),
-                                        window.Plan(CDRipIntf::DiscInfo), std::move(control));
+        job = std::make_unique<TRipJob>(&context, window, GetParam(), window.Plan(session.Disc()),
+                                        session, encoders, std::move(control));
         QObject::connect(job->Thread(), &QThread::finished, &context, [this] { ended = true; });
         job->Start();
     }
     void RunInPlace() {
         if (GetParam() == TRipFormat::Wave) {
-            TWaveRipper ripper(inPlace, inPlace.control);
-            RipTracksToWave(inPlace, inPlace.control, ripper, inPlace.Plan(CDRipIntf::DiscInfo));
+            TWaveRipper ripper(inPlace, inPlace.control, session);
+            RipTracksToWave(inPlace, inPlace.control, ripper, inPlace.Plan(session.Disc()));
             return;
         }
-        TEncodeRipper ripper(inPlace, inPlace.control);
+        TEncodeRipper ripper(inPlace, inPlace.control, session, encoders);
         if (GetParam() == TRipFormat::Mp3)
-            RipTracksToMp3(inPlace, inPlace.control, ripper, inPlace.Plan(CDRipIntf::DiscInfo));
+            RipTracksToMp3(inPlace, inPlace.control, ripper, inPlace.Plan(session.Disc()));
         else
-            RipTracksToOgg(inPlace, inPlace.control, ripper, inPlace.Plan(CDRipIntf::DiscInfo));
+            RipTracksToOgg(inPlace, inPlace.control, ripper, inPlace.Plan(session.Disc()));
     }
     bool LauncherOfItsClass(QThread* thread) const {
         switch (GetParam()) {
@@ -90,6 +90,8 @@ protected:
     riptest::TempDir dir;
     ScriptedCDRip lib;
     ScriptedEncoder encoder;
+    CDRipIntf::TCDSession session;
+    Rip::TEncoders encoders;
     FakeRipWindow window, inPlace;
     QObject context;
     std::unique_ptr<TRipJob> job;

@@ -3,9 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "VorbisDll.h"
-#include "bladedll.h"
-
 namespace {
 
 ScriptedEncoder* g = nullptr;
@@ -146,7 +143,7 @@ ScriptedEncoder& ScriptedEncoder::current() {
     return s();
 }
 
-void ScriptedEncoder::InstallBlade() {
+void ScriptedEncoder::InstallBlade(Rip::TEncoders& encoders) {
     g = this;
     liveHandle = 0;
     bladedll::TBladeFunctions f;
@@ -154,10 +151,10 @@ void ScriptedEncoder::InstallBlade() {
     f.EncodeChunk = beEncode;
     f.DeinitStream = beDeinit;
     f.CloseStream = beClose;
-    bladedll::BindBladeFunctions(f);
+    encoders.BindBladeFunctions(f);
 }
 
-void ScriptedEncoder::InstallVorbis() {
+void ScriptedEncoder::InstallVorbis(Rip::TEncoders& encoders) {
     g = this;
     liveHandle = 0;
     VorbisDll::TVorbisFunctions f;
@@ -166,7 +163,7 @@ void ScriptedEncoder::InstallVorbis() {
     f.vbEncClose = vbClose;
     f.vbDecOpen = vbDecOpenNever;
     f.vbVersion = vbVer;
-    VorbisDll::BindVorbisFunctions(f);
+    encoders.BindVorbisFunctions(f);
 }
 
 int ScriptedEncoder::Count(const std::string& call) const {

@@ -1,4 +1,4 @@
-// Scripted stand-ins for the two encoder libraries, put behind the program's bindings. The
+// Scripted stand-ins for the two encoder libraries, bound into a test's TEncoders. The
 // "encoding" hands the samples back unchanged, so a file written through them holds exactly
 // the audio the ripper fed in, followed by the stream's ending; every call, failure and
 // leaked stream is recorded.
@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Encoders.h"
 #include "bladeenc.h"
 #include "vorbisdll.h"
 
@@ -41,8 +42,8 @@ struct ScriptedEncoder {
 
     static ScriptedEncoder& current();
     // Puts this encoder behind the MP3 binding's cells.
-    void InstallBlade();
+    void InstallBlade(Rip::TEncoders& encoders);
     // Puts it behind the Ogg Vorbis binding (which then counts as loaded).
-    void InstallVorbis();
+    void InstallVorbis(Rip::TEncoders& encoders);
     int Count(const std::string& call) const;
 };

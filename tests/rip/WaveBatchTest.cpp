@@ -4,6 +4,8 @@
 #include <filesystem>
 
 #include "CDRipIntf.h"
+#include "CDSession.h"
+#include "Encoders.h"
 #include "FakeRipWindow.h"
 #include "RipTestSupport.h"
 #include "ScriptedCDRip.h"
@@ -31,11 +33,11 @@ protected:
         Load(AudioDrive("A", {100, 200, 300, 400}));
         window.SetLines(4, {0});
     }
-    void TearDown() override { FinalizeCDRip(); }
+    void TearDown() override { session.Finalize(); }
     void Load(const ScriptedDrive& drive) {
         lib.drives = {drive};
-        lib.Install();
-        ASSERT_EQ(ReadDiscInfo(DiscInfo), 0);
+        lib.Install(session);
+        ASSERT_EQ(session.ReadDiscInfo(session.Disc()), 0);
         lib.ripper.chunks = threeChunks();
     }
     std::vector<uint8_t> Read(const std::string& name) const { return readFile(dir.file(name)); }
@@ -51,12 +53,13 @@ protected:
 
     TempDir dir;
     ScriptedCDRip lib;
+    CDRipIntf::TCDSession session;
     FakeRipWindow window;
-    Rip::TWaveRipper ripper{window, window.control};
+    Rip::TWaveRipper ripper{window, window.control, session};
 
     // A batch of the lines selected now, as a rip command plans it.
     void Rip(Rip::TWaveRipper& with) {
-        RipTracksToWave(window, window.control, with, window.Plan(DiscInfo));
+        RipTracksToWave(window, window.control, with, window.Plan(session.Disc()));
     }
     void Rip() { Rip(ripper); }
 };
@@ -258,7 +261,7 @@ TEST_F(WaveBatchTest, OutputFileThatCannotBeCreatedEndsTheBatch) {
 TEST_F(WaveBatchTest, FullDiskEndsTheBatchWithItsOwnText) {
     auto disk = std::make_shared<MemoryDisk>();
     disk->capacity = 44 + kChunk + 8;
-    Rip::TWaveRipper full(window, window.control, memoryOpener(disk));
+    Rip::TWaveRipper full(window, window.control, session, memoryOpener(disk));
     window.choices.MultipleTracks = true;
     window.SetLines(4, {0, 1});
     Rip(full);
@@ -280,7 +283,7 @@ TEST_F(WaveBatchTest, DiscRemovedBetweenTracks) {
         if (call == 3) {
             window.control.Cancel();
             window.selected.clear();
-            DiscInfo.TrackCount = 0;
+            session.Disc().TrackCount = 0;
         }
     };
     Rip();

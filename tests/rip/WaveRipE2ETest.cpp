@@ -7,6 +7,8 @@
 #include <filesystem>
 
 #include "CDRipIntf.h"
+#include "CDSession.h"
+#include "Encoders.h"
 #include "FakeRipWindow.h"
 #include "RipTestSupport.h"
 #include "WaveBatch.h"
@@ -47,8 +49,8 @@ protected:
         setenv("XDG_CONFIG_HOME", home.file("config").c_str(), 1);
     }
     void TearDown() override {
-        CDRipIntf::CR_CloseRipper();
-        FinalizeCDRip();
+        session.CR_CloseRipper();
+        session.Finalize();
     }
 
     // Writes the image, points the library at it and reads its table of contents, as the
@@ -60,18 +62,16 @@ protected:
         setenv("CDRIP3_IMAGES", cue.c_str(), 1);
         setenv("CDRIP3_DEVICES", "", 1);
         svdrives::DriveModel::instance().resetForTests();
-        InitializeCDRip(std::string(SONVALE_BIN_DIR) + "/libcdrip3.so");
-        ASSERT_TRUE(CDRipReady);
-        for (int32_t i = 0; i < CDRipIntf::CR_GetNumCDROM(); ++i)
-            if (CDRipIntf::CR_GetCDROMIDByIndex(i) == "Image: disc.cue")
-                CDRipIntf::CR_SetActiveCDROM(i);
-        ASSERT_EQ(CDRipIntf::CR_GetCDROMIDByIndex(CDRipIntf::CR_GetActiveCDROM()),
-                  "Image: disc.cue");
-        ASSERT_EQ(ReadDiscInfo(DiscInfo), 0);
+        session.Initialize(std::string(SONVALE_BIN_DIR) + "/libcdrip3.so");
+        ASSERT_TRUE(session.Ready());
+        for (int32_t i = 0; i < session.CR_GetNumCDROM(); ++i)
+            if (session.CR_GetCDROMIDByIndex(i) == "Image: disc.cue") session.CR_SetActiveCDROM(i);
+        ASSERT_EQ(session.CR_GetCDROMIDByIndex(session.CR_GetActiveCDROM()), "Image: disc.cue");
+        ASSERT_EQ(session.ReadDiscInfo(session.Disc()), 0);
         window.choices.Directory = QString::fromStdString(out.path().string());
         window.choices.Album = "Live";
         window.choices.MultipleTracks = true;
-        window.SetLines(DiscInfo.TrackCount, {});
+        window.SetLines(session.Disc().TrackCount, {});
     }
     // The bytes the disc holds for track position i (from 0).
     std::vector<uint8_t> TrackBytes(size_t i) const {
@@ -94,18 +94,19 @@ protected:
     TempDir home, images, out;
     testdisc::DiscPlan discPlan;
     testdisc::ExpectedDisc toc;
+    CDRipIntf::TCDSession session;
     FakeRipWindow window;
-    Rip::TWaveRipper ripper{window, window.control};
+    Rip::TWaveRipper ripper{window, window.control, session};
 };
 
 // What the window does on a removal notice: cancel a running track, forget the disc.
 // What the window does with a removal notice of the drive model.
-void mediaNotice(bool arrived, FakeRipWindow& window) {
+void mediaNotice(bool arrived, FakeRipWindow& window, CDRipIntf::TCDSession& session) {
     if (arrived) return;
     window.control.Cancel();
     window.SetStatus("Media is Removed.");
     window.selected.clear();
-    DiscInfo.TrackCount = 0;
+    session.Disc().TrackCount = 0;
 }
 
 }  // namespace
@@ -113,7 +114,7 @@ void mediaNotice(bool arrived, FakeRipWindow& window) {
 TEST_F(WaveRipE2E, TracksOneAndThreeOfAnImage) {
     Insert(testdisc::audioDisc({300, 180, 260}));
     window.SetLines(3, {0, 2});
-    Rip::RipTracksToWave(window, window.control, ripper, window.Plan(DiscInfo));
+    Rip::RipTracksToWave(window, window.control, ripper, window.Plan(session.Disc()));
 
     EXPECT_EQ(window.status, "Ripping Completed.");
     EXPECT_TRUE(window.SelectedLines().empty());
@@ -134,7 +135,7 @@ TEST_F(WaveRipE2E, CdExtraAudioTrackStopsAtTheSessionEnd) {
     disc.cdExtra = true;
     Insert(disc);
     window.SetLines(3, {1});
-    Rip::RipTracksToWave(window, window.control, ripper, window.Plan(DiscInfo));
+    Rip::RipTracksToWave(window, window.control, ripper, window.Plan(session.Disc()));
     EXPECT_EQ(window.status, "Ripping Completed.");
     const auto f = readFile(out.file("Live Track 2.wav"));
     expectValidWav(f);
@@ -149,14 +150,14 @@ TEST_F(WaveRipE2E, CancelLeavesAPlayablePartialFile) {
     window.onProgress = [&](int call) {
         if (call == 3) window.control.Cancel();
     };
-    Rip::RipTracksToWave(window, window.control, ripper, window.Plan(DiscInfo));
+    Rip::RipTracksToWave(window, window.control, ripper, window.Plan(session.Disc()));
     EXPECT_EQ(window.status, "Ripping and Encoding Canceled.");
     EXPECT_EQ(window.SelectedLines(), std::vector<int>({0, 1}));
     EXPECT_EQ(window.position, 0);
     ExpectPartialTrack("Live Track 1.wav", 0);
     EXPECT_FALSE(std::filesystem::exists(out.file("Live Track 2.wav")));
     // The batch closed the ripping process.
-    EXPECT_NE(CDRipIntf::CR_CloseRipper(), 0);
+    EXPECT_NE(session.CR_CloseRipper(), 0);
 }
 
 TEST_F(WaveRipE2E, TrayOpenedDuringARipCancelsIt) {
@@ -164,26 +165,26 @@ TEST_F(WaveRipE2E, TrayOpenedDuringARipCancelsIt) {
     window.SetLines(2, {0, 1});
     svdrives::DriveModel& drives = svdrives::DriveModel::instance();
     const int listener =
-        drives.addMediaListener([&](int, bool arrived) { mediaNotice(arrived, window); });
+        drives.addMediaListener([&](int, bool arrived) { mediaNotice(arrived, window, session); });
     window.onProgress = [&](int call) {
-        if (call == 3) CDRipIntf::CR_EjectCD(1);
+        if (call == 3) session.CR_EjectCD(1);
     };
-    Rip::RipTracksToWave(window, window.control, ripper, window.Plan(DiscInfo));
+    Rip::RipTracksToWave(window, window.control, ripper, window.Plan(session.Disc()));
     drives.removeMediaListener(listener);
     EXPECT_TRUE(window.statuses.contains("Media is Removed."));
     EXPECT_EQ(window.status, "Ripping and Encoding Canceled.");
     EXPECT_EQ(window.ripStatus, "");
     ExpectPartialTrack("Live Track 1.wav", 0);
-    EXPECT_NE(CDRipIntf::CR_CloseRipper(), 0);
+    EXPECT_NE(session.CR_CloseRipper(), 0);
 }
 
 TEST_F(WaveRipE2E, DiscGoneWithoutNoticeEndsTheBatchAsAnError) {
     Insert(testdisc::audioDisc({400, 200}));
     window.SetLines(2, {0, 1});
     window.onProgress = [&](int call) {
-        if (call == 3) CDRipIntf::CR_EjectCD(1);
+        if (call == 3) session.CR_EjectCD(1);
     };
-    Rip::RipTracksToWave(window, window.control, ripper, window.Plan(DiscInfo));
+    Rip::RipTracksToWave(window, window.control, ripper, window.Plan(session.Disc()));
     EXPECT_EQ(window.status, "Encountered error(s) during Ripping");
     EXPECT_EQ(window.ripStatus, "");
     EXPECT_EQ(window.position, 0);

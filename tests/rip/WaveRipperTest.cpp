@@ -4,6 +4,8 @@
 #include <filesystem>
 
 #include "CDRipIntf.h"
+#include "CDSession.h"
+#include "Encoders.h"
 #include "FakeRipWindow.h"
 #include "RipTestSupport.h"
 #include "ScriptedCDRip.h"
@@ -25,13 +27,13 @@ protected:
         window.choices.Album = "Live";
         window.choices.RecordingName = "Track 1";
     }
-    void TearDown() override { FinalizeCDRip(); }
+    void TearDown() override { session.Finalize(); }
     // Loads a disc into the scripted drive and the disc information record.
     void Load(const ScriptedDrive& drive) {
         lib.drives = {drive};
         lib.calls.clear();
-        lib.Install();
-        ASSERT_EQ(ReadDiscInfo(DiscInfo), 0);
+        lib.Install(session);
+        ASSERT_EQ(session.ReadDiscInfo(session.Disc()), 0);
     }
     void Script(std::vector<ScriptedChunk> chunks) { lib.ripper.chunks = std::move(chunks); }
     std::string File(const std::string& name) const { return dir.file(name); }
@@ -47,8 +49,9 @@ protected:
 
     TempDir dir;
     ScriptedCDRip lib;
+    CDRipIntf::TCDSession session;
     FakeRipWindow window;
-    TWaveRipper ripper{window, window.control};
+    TWaveRipper ripper{window, window.control, session};
 };
 
 }  // namespace
@@ -67,10 +70,10 @@ TEST_F(WaveRipperTest, RefusedTracksTouchNeitherLibraryNorDisk) {
     Load(d);
     for (int n : {0, 4, 200}) {
         SCOPED_TRACE(n);
-        EXPECT_EQ(ripper.RipChunk(DiscInfo, static_cast<uint8_t>(n)), 1);
+        EXPECT_EQ(ripper.RipChunk(session.Disc(), static_cast<uint8_t>(n)), 1);
         EXPECT_EQ(window.status, "Error : Bad Track Number.");
     }
-    EXPECT_EQ(ripper.RipChunk(DiscInfo, 3), 1);
+    EXPECT_EQ(ripper.RipChunk(session.Disc(), 3), 1);
     EXPECT_EQ(window.status, "Error : not an Audio Track.");
     EXPECT_EQ(lib.Count("OpenRipper"), 0);
     EXPECT_TRUE(NoFiles());
@@ -88,7 +91,7 @@ TEST_F(WaveRipperTest, SectorRangesOfTheTracks) {
     };
     for (const Case c : {Case{1, 0, 299}, Case{2, 300, 699}, Case{4, 1200, 1799}}) {
         SCOPED_TRACE(c.n);
-        EXPECT_EQ(ripper.RipChunk(DiscInfo, c.n), 0);
+        EXPECT_EQ(ripper.RipChunk(session.Disc(), c.n), 0);
         EXPECT_EQ(lib.ripper.first, c.first);
         EXPECT_EQ(lib.ripper.last, c.last);
         lib.ripper.open = false;
@@ -101,7 +104,7 @@ TEST_F(WaveRipperTest, CdExtraAudioTrackEndsBeforeTheSessionGap) {
     d.tracks.push_back(ScriptedTrack{700 + kSessionGapSectors, true, 0, 2});
     d.leadOut = 700 + kSessionGapSectors + 1000;
     Load(d);
-    EXPECT_EQ(ripper.RipChunk(DiscInfo, 2), 0);
+    EXPECT_EQ(ripper.RipChunk(session.Disc(), 2), 0);
     EXPECT_EQ(lib.ripper.first, 300);
     EXPECT_EQ(lib.ripper.last, 699);
 }
@@ -113,7 +116,7 @@ TEST_F(WaveRipperTest, CompleteRipWritesEveryChunkAndShowsProgress) {
     std::vector<bool> holding;
     window.onProgress = [&](int) { holding.push_back(ripper.HoldsChunkBuffer()); };
 
-    EXPECT_EQ(ripper.RipChunk(DiscInfo, 2), 0);
+    EXPECT_EQ(ripper.RipChunk(session.Disc(), 2), 0);
 
     const auto f = readFile(File("Live Track 2.wav"));
     expectValidWav(f);
@@ -140,7 +143,7 @@ TEST_F(WaveRipperTest, CompleteRipWritesEveryChunkAndShowsProgress) {
 TEST_F(WaveRipperTest, DoneBeforeOneHundredPercentCountsAsComplete) {
     Load(AudioDrive("A", {100}));
     Script({{0, kChunk, 40}, {4, 0, 40}});
-    EXPECT_EQ(ripper.RipChunk(DiscInfo, 1), 0);
+    EXPECT_EQ(ripper.RipChunk(session.Disc(), 1), 0);
     EXPECT_EQ(window.status, "Ripping Track 1 : 100% Done.");
     EXPECT_EQ(window.progress.back(), 100);
     EXPECT_EQ(audioOf(readFile(File("Live Track 1.wav"))), Delivered({0}));
@@ -158,7 +161,7 @@ TEST_F(WaveRipperTest, AudioStopsBeforeOneHundredPercent) {
         Load(AudioDrive("A", {100}));
         Script({{0, kChunk, 25}, {0, kChunk, 50}, c.end, {0, kChunk, 100}});
         window.statuses.clear();
-        EXPECT_EQ(ripper.RipChunk(DiscInfo, 1), 1);
+        EXPECT_EQ(ripper.RipChunk(session.Disc(), 1), 1);
         // The last progress text stays; the file keeps what came, with its sizes.
         EXPECT_EQ(window.status, "Ripping Track 1 : 50% Done.");
         const auto f = readFile(File("Live Track 1.wav"));
@@ -174,7 +177,7 @@ TEST_F(WaveRipperTest, JitterChunksAreKeptAndReported) {
     // A jitter report with audio is written like any chunk; one without audio changes
     // nothing but the count.
     Script({{0, kChunk, 25}, {3, kChunk, 50}, {3, 0, 50}, {0, kChunk, 75}, {3, 2352, 100}});
-    EXPECT_EQ(ripper.RipChunk(DiscInfo, 1), 3);
+    EXPECT_EQ(ripper.RipChunk(session.Disc(), 1), 3);
     EXPECT_EQ(ripper.LastJitterCount(), 3);
     const auto f = readFile(File("Live Track 1.wav"));
     expectValidWav(f);
@@ -194,7 +197,7 @@ TEST_F(WaveRipperTest, CancelAfterSomeChunks) {
         window.onProgress = [&](int call) {
             if (call == 3) window.control.Cancel();
         };
-        EXPECT_EQ(ripper.RipChunk(DiscInfo, 1), jitter ? 3 : 0);
+        EXPECT_EQ(ripper.RipChunk(session.Disc(), 1), jitter ? 3 : 0);
         EXPECT_EQ(lib.Count("RipChunk"), 2);
         const auto f = readFile(File("Live Track 1.wav"));
         expectValidWav(f);
@@ -208,14 +211,14 @@ TEST_F(WaveRipperTest, CancelAfterSomeChunks) {
 TEST_F(WaveRipperTest, ChunkLargerThanTheBufferIsNotTrusted) {
     Load(AudioDrive("A", {100}));
     Script({{0, kChunk, 50}, {0, kChunk + 1, 100}});
-    EXPECT_EQ(ripper.RipChunk(DiscInfo, 1), 1);
+    EXPECT_EQ(ripper.RipChunk(session.Disc(), 1), 1);
     EXPECT_EQ(audioOf(readFile(File("Live Track 1.wav"))), Delivered({0}));
 }
 
 TEST_F(WaveRipperTest, LibraryRefusesToOpen) {
     Load(AudioDrive("A", {100}));
     lib.ripper.openResult = 1;
-    EXPECT_EQ(ripper.RipChunk(DiscInfo, 1), 1);
+    EXPECT_EQ(ripper.RipChunk(session.Disc(), 1), 1);
     EXPECT_EQ(window.status, "Error : Application Error.");
     EXPECT_TRUE(NoFiles());
     EXPECT_EQ(lib.Count("RipChunk"), 0);
@@ -229,7 +232,7 @@ TEST_F(WaveRipperTest, BufferThatCannotBeAllocated) {
         asked = bytes;
         return std::unique_ptr<uint8_t[]>();
     });
-    EXPECT_EQ(ripper.RipChunk(DiscInfo, 1), 1);
+    EXPECT_EQ(ripper.RipChunk(session.Disc(), 1), 1);
     EXPECT_EQ(asked, size_t(kChunk));
     EXPECT_EQ(window.status, "Error : Memory Allocation Error.");
     EXPECT_EQ(lib.Count("RipChunk"), 0);
@@ -242,7 +245,7 @@ TEST_F(WaveRipperTest, BufferThatCannotBeAllocated) {
 TEST_F(WaveRipperTest, LibraryAnnouncesNoBuffer) {
     Load(AudioDrive("A", {100}));
     lib.ripper.bufferSize = 0;
-    EXPECT_EQ(ripper.RipChunk(DiscInfo, 1), 1);
+    EXPECT_EQ(ripper.RipChunk(session.Disc(), 1), 1);
     EXPECT_EQ(window.status, "Error : Memory Allocation Error.");
     EXPECT_EQ(lib.Count("RipChunk"), 0);
 }
@@ -258,7 +261,7 @@ TEST_F(WaveRipperTest, OutputFileThatCannotBeCreated) {
         Script({{0, kChunk, 100}});
         window.choices.Directory = c.directory;
         window.choices.RecordingName = c.recordingName;
-        EXPECT_EQ(ripper.RipChunk(DiscInfo, 1), 1);
+        EXPECT_EQ(ripper.RipChunk(session.Disc(), 1), 1);
         const QString name = c.directory + "/Live " + c.recordingName + ".wav";
         EXPECT_EQ(window.status, "Error : Cannot create file " + name);
         EXPECT_EQ(ripper.LastOutputFailure(), TOutputFailure::CannotCreateFile);
@@ -275,8 +278,8 @@ TEST_F(WaveRipperTest, FullDiskStopsTheTrackAtOnce) {
     Script({{0, kChunk, 25}, {0, kChunk, 50}, {0, kChunk, 75}, {0, kChunk, 100}});
     auto disk = std::make_shared<MemoryDisk>();
     disk->capacity = 44 + kChunk + 1000;
-    TWaveRipper full(window, window.control, memoryOpener(disk));
-    EXPECT_EQ(full.RipChunk(DiscInfo, 1), 1);
+    TWaveRipper full(window, window.control, session, memoryOpener(disk));
+    EXPECT_EQ(full.RipChunk(session.Disc(), 1), 1);
     const QString name = window.choices.Directory + "/Live Track 1.wav";
     EXPECT_EQ(window.status, "Error : Write error (disk full?) " + name);
     EXPECT_EQ(full.LastOutputFailure(), TOutputFailure::WriteError);
@@ -292,8 +295,8 @@ TEST_F(WaveRipperTest, NoRoomForTheHeaderIsAWriteError) {
     Script({{0, kChunk, 100}});
     auto disk = std::make_shared<MemoryDisk>();
     disk->capacity = 10;
-    TWaveRipper full(window, window.control, memoryOpener(disk));
-    EXPECT_EQ(full.RipChunk(DiscInfo, 1), 1);
+    TWaveRipper full(window, window.control, session, memoryOpener(disk));
+    EXPECT_EQ(full.RipChunk(session.Disc(), 1), 1);
     EXPECT_EQ(full.LastOutputFailure(), TOutputFailure::WriteError);
     EXPECT_EQ(lib.Count("RipChunk"), 0);
 }
@@ -303,8 +306,8 @@ TEST_F(WaveRipperTest, SizeFieldsThatCannotBeWrittenAreAWriteError) {
     Script({{0, kChunk, 100}});
     auto disk = std::make_shared<MemoryDisk>();
     disk->failClose = true;
-    TWaveRipper failing(window, window.control, memoryOpener(disk));
-    EXPECT_EQ(failing.RipChunk(DiscInfo, 1), 1);
+    TWaveRipper failing(window, window.control, session, memoryOpener(disk));
+    EXPECT_EQ(failing.RipChunk(session.Disc(), 1), 1);
     EXPECT_EQ(failing.LastOutputFailure(), TOutputFailure::WriteError);
     EXPECT_TRUE(window.status.startsWith("Error : Write error (disk full?) "));
 }
@@ -317,7 +320,7 @@ TEST_F(WaveRipperTest, FullTmpfsDuringARip) {
     for (int i = 1; i <= 10; ++i) chunks.push_back({0, kChunk, i * 10});
     Script(chunks);
     window.choices.Directory = QString::fromStdString(fs.path());
-    EXPECT_EQ(ripper.RipChunk(DiscInfo, 1), 1);
+    EXPECT_EQ(ripper.RipChunk(session.Disc(), 1), 1);
     EXPECT_EQ(ripper.LastOutputFailure(), TOutputFailure::WriteError);
     const auto f = readFile(fs.file("Live Track 1.wav"));
     expectValidWav(f);

@@ -235,7 +235,9 @@ TEST_F(SkinStyleTest, ButtonPanelsShowEnabledPressedAndDisabled) {
 
 TEST(SkinMainWindow, ButtonsArePicturesWithTheirHintsAndPanelsAreSkinned) {
     RecordingServices services;
-    TCDRipTestForm form(services);
+    CDRipIntf::TCDSession session;
+    Rip::TEncoders encoders;
+    TCDRipTestForm form(services, session, encoders);
     const QList<QAbstractButton*> buttons = form.findChildren<QAbstractButton*>();
     int pictured = 0;
     for (QAbstractButton* b : buttons) {

@@ -195,13 +195,11 @@ bool ScriptedCDRip::Holding() const {
     return ripper.held;
 }
 
-void ScriptedCDRip::Install() {
+void ScriptedCDRip::Install(TCDSession& session) {
     g = this;
-    FinalizeCDRip();
-    MciDeviceOpen = false;
-    MciDeviceID = 0;
-    DiscInfo = TDiscInfo{};
-    DriveParams = TDriveParams{};
+    session.Finalize();
+    session.Disc() = TDiscInfo{};
+    session.Params() = TDriveParams{};
     CDRipFunctions f;
     f.Init = fInit;
     f.GetNumCDROM = fGetNum;
@@ -223,7 +221,7 @@ void ScriptedCDRip::Install() {
     f.RipChunk = fRipChunk;
     f.GetPercentCompleted = fPercent;
     f.CloseRipper = fCloseRipper;
-    BindCDRipFunctions(f);
+    session.BindFunctions(f);
 }
 
 ScriptedDrive AudioDrive(const std::string& name, const std::vector<uint32_t>& lengths) {

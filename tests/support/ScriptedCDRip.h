@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "CDRipIntf.h"
+#include "CDSession.h"
 
 // A scripted CD library: drives, discs and answers set by the test, with a record of
-// what the program asked. Install() puts it behind the program's binding.
+// what the program asked. Install() puts it behind a session the test owns.
 struct ScriptedTrack {
     uint32_t start = 0;
     bool data = false;
@@ -82,8 +82,9 @@ struct ScriptedCDRip {
     ScriptedRipper ripper;
 
     static ScriptedCDRip& current();
-    // Resets the program's binding and MCI state, then binds this library.
-    void Install();
+    // Finalizes session (closing its MCI device), empties its disc record and parameter
+    // block, then binds this library into it.
+    void Install(CDRipIntf::TCDSession& session);
     ScriptedDrive& Active() { return drives.at(static_cast<size_t>(active)); }
     int Count(const std::string& call) const;
     // True while a CR_RipChunk call waits at ripper.holdAt.

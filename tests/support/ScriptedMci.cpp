@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "CDRipIntf.h"
+#include "CDSession.h"
 #include "mci.h"
 
 namespace {
@@ -43,19 +43,15 @@ uint32_t send(uint32_t device, uint32_t message, uintptr_t flags, uintptr_t para
             return 0;
     }
 }
-
-CDRipIntf::MciSendFn original = nullptr;
 }  // namespace
 
-void ScriptedMci::Install() {
-    if (!original) original = CDRipIntf::MciSend;
+void ScriptedMci::Install(CDRipIntf::TCDSession& session) {
     g = this;
-    CDRipIntf::MciSend = send;
+    session.SetMciSend(send);
 }
 
-void ScriptedMci::Uninstall() {
-    if (original) CDRipIntf::MciSend = original;
-    g = nullptr;
+void ScriptedMci::Uninstall(CDRipIntf::TCDSession& session) {
+    session.SetMciSend(CDRipIntf::SendMciCommand);
 }
 
 int ScriptedMci::Count(uint32_t message) const {

@@ -3,8 +3,13 @@
 #include <cstdint>
 #include <vector>
 
-// A scripted MCI layer behind the program's MCI send cell: it answers the CD-audio
-// commands from values the test sets and records every command.
+namespace CDRipIntf {
+class TCDSession;
+}
+
+// A scripted MCI layer behind a session's MCI send function: it answers the CD-audio
+// commands from values the test sets and records every command. It must outlive the
+// sessions it is installed in (a session closes its device when it goes).
 struct MciCommand {
     uint32_t device;
     uint32_t message;
@@ -24,7 +29,8 @@ struct ScriptedMci {
     uint32_t lastLength = 0;      // MCI MSF of the last track's length
     std::vector<MciCommand> commands;
 
-    void Install();  // replaces the program's MCI send cell
-    static void Uninstall();
+    void Install(CDRipIntf::TCDSession& session);  // replaces the session's send function
+    // Gives the session back the MCI layer's own send function.
+    static void Uninstall(CDRipIntf::TCDSession& session);
     int Count(uint32_t message) const;
 };

@@ -9,10 +9,10 @@
 #include <filesystem>
 #include <string>
 
-#include "CDRipIntf.h"
+#include "CDSession.h"
 #include "EncodeBatch.h"
+#include "Encoders.h"
 #include "FakeRipWindow.h"
-#include "VorbisDll.h"
 #include "WaveBatch.h"
 #include "testdisc.h"
 
@@ -39,24 +39,28 @@ int main(int argc, char** argv) {
         setenv("CDRIP3_DEVICES", "", 1);
         std::filesystem::create_directories(dir / "out");
 
-        InitializeCDRip(bin + "/libcdrip3.so");
-        const bool vorbis = VorbisDll::LoadVorbisLibrary(bin + "/libvorbisdll.so");
-        if (CDRipReady && vorbis && ReadDiscInfo(DiscInfo) == 0) {
+        CDRipIntf::TCDSession session;
+        session.Initialize(bin + "/libcdrip3.so");
+        Rip::TEncoders encoders;
+        const bool vorbis = encoders.LoadVorbisLibrary(bin + "/libvorbisdll.so");
+        if (session.Ready() && vorbis && session.ReadDiscInfo(session.Disc()) == 0) {
             FakeRipWindow window;
             window.choices.Directory = QString::fromStdString((dir / "out").string());
             window.choices.MultipleTracks = true;
-            window.SetLines(DiscInfo.TrackCount, {0});
+            window.SetLines(session.Disc().TrackCount, {0});
             QString done;
             if (format == "wav") {
-                Rip::TWaveRipper ripper(window, window.control);
-                Rip::RipTracksToWave(window, window.control, ripper, window.Plan(DiscInfo));
+                Rip::TWaveRipper ripper(window, window.control, session);
+                Rip::RipTracksToWave(window, window.control, ripper, window.Plan(session.Disc()));
                 done = QStringLiteral("Ripping Completed.");
             } else {
-                Rip::TEncodeRipper ripper(window, window.control);
+                Rip::TEncodeRipper ripper(window, window.control, session, encoders);
                 if (format == "mp3")
-                    Rip::RipTracksToMp3(window, window.control, ripper, window.Plan(DiscInfo));
+                    Rip::RipTracksToMp3(window, window.control, ripper,
+                                        window.Plan(session.Disc()));
                 else
-                    Rip::RipTracksToOgg(window, window.control, ripper, window.Plan(DiscInfo));
+                    Rip::RipTracksToOgg(window, window.control, ripper,
+                                        window.Plan(session.Disc()));
                 done = QStringLiteral("Ripping and Encoding Completed.");
             }
             const auto file = dir / "out" / ("Live Track 1." + format);
@@ -69,8 +73,8 @@ int main(int argc, char** argv) {
         } else {
             fprintf(stderr, "the libraries or the disc are not ready\n");
         }
-        VorbisDll::UnloadVorbisLibrary();
-        FinalizeCDRip();
+        encoders.UnloadVorbisLibrary();
+        session.Finalize();
     }
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);

@@ -16,8 +16,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "CDRipIntf.h"
 #include "CDRipTest.h"
+#include "CDSession.h"
 #include "CreateNewDir.h"
 #include "DirectoryEdit.h"
 #include "Skin.h"
@@ -42,12 +42,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: sonvale-screenshot OUT.png [delay-ms] [--dialog|--rip]\n");
         return 2;
     }
-    CDRipIntf::InitializeCDRip();
+    CDRipIntf::TCDSession session;
+    session.Initialize();
+    Rip::TEncoders encoders;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Sonvale"));
     Skin::Install();
     TDesktopServices services;
-    TCDRipTestForm form(services);
+    TCDRipTestForm form(services, session, encoders);
     form.show();
     TfrmNewDir newDir(services, &form);
     if (dialog) {
@@ -85,6 +87,6 @@ int main(int argc, char** argv) {
         QTimer::singleShot(delay, take);
     }
     QApplication::exec();
-    CDRipIntf::FinalizeCDRip();
+    session.Finalize();
     return result;
 }
