@@ -781,17 +781,13 @@ void TCDRipTestForm::startBatch(Rip::TRipFormat format) {
     if (!RipSelectionReady()) return;
     std::optional<Rip::TBatchPlan> plan = planBatch(format);
     if (!plan) return;
-    job_ = std::make_unique<Rip::TRipJob>(this, *this, format, std::move(*plan), session_,
-                                          encoders_, MakeRipControl ? MakeRipControl() : nullptr);
-    // Queued after everything the batch said to the window: when this runs, the window
-    // shows the batch's last word.
-    connect(job_->Thread(), &QThread::finished, this, &TCDRipTestForm::batchEnded,
-            Qt::QueuedConnection);
-    job_->Start();
+    job_ = std::make_unique<Rip::TRipJob>(*this, format, std::move(*plan), session_, encoders_,
+                                          MakeRipControl ? MakeRipControl() : nullptr);
+    job_->Start([this] { batchEnded(); });
 }
 
 void TCDRipTestForm::batchEnded() {
-    if (!job_ || !job_->Finished()) return;
+    if (!job_) return;
     job_.reset();
     // The batch's last word may have come after the notice: what the window shows now, an
     // empty list, is what the status line ends with.
@@ -802,16 +798,11 @@ void TCDRipTestForm::batchEnded() {
 void TCDRipTestForm::EndBatch() {
     if (!job_) return;
     job_->Cancel();
-    if (!job_->Finished()) {
-        // The batch may still ask the window something (its choices, a dialog), so the
-        // window keeps answering while it waits; the user's clicks wait too.
-        QEventLoop loop;
-        connect(job_->Thread(), &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
-        if (!job_->Finished()) loop.exec(QEventLoop::ExcludeUserInputEvents);
-    }
-    // What the batch queued for the window before it ended comes before this.
-    QCoreApplication::sendPostedEvents(this);
-    batchEnded();
+    // The batch may still ask the window something (its choices, a dialog), so the window
+    // keeps answering while it waits; the user's clicks wait too. Its end clears job_.
+    QEventLoop loop;
+    while (job_)
+        loop.processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::ExcludeUserInputEvents);
 }
 
 void TCDRipTestForm::btnRipClick() {

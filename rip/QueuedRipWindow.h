@@ -2,6 +2,11 @@
 #pragma once
 
 #include <QObject>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
 
 #include "RipWindow.h"
 
@@ -12,11 +17,24 @@ namespace Rip {
 // window's thread must keep handling events while a batch runs (it must never block
 // waiting for the rip thread: it runs a local event loop instead). Made on the calling
 // thread of the window itself, every call goes straight through.
+//
+// The calls travel in a queue of our own under a std::mutex; the window's event loop is
+// only woken to take them, through a file it watches. So every hand-over between the
+// threads is one a thread checker can see, whatever the toolkit does inside.
 class TQueuedRipWindow : public TRipWindow {
 public:
-    // window lives on context's thread and outlives every call made through this object;
-    // calls still queued when context is destroyed are dropped with it.
-    TQueuedRipWindow(QObject* context, TRipWindow& window) : context_(context), window_(window) {}
+    // Made on the window's thread. window lives there and outlives this object.
+    explicit TQueuedRipWindow(TRipWindow& window);
+    // Delivers what is still queued; on the window's thread, once no rip thread calls in.
+    ~TQueuedRipWindow() override;
+    TQueuedRipWindow(const TQueuedRipWindow&) = delete;
+    TQueuedRipWindow& operator=(const TQueuedRipWindow&) = delete;
+
+    // Makes the queued calls, one at a time, in order. The window's thread only; a call
+    // may end the job meanwhile.
+    void Deliver() { deliver(shared_); }
+    // Queues call for the window's thread, after the calls made so far. Any thread.
+    void Then(std::function<void()> call) { post(std::move(call)); }
 
     TRipChoices Choices() override;
     void SetRecordingName(const QString& text) override;
@@ -29,13 +47,23 @@ public:
     void ShowDialog(TDialog kind, const QString& text, const QString& title) override;
 
 private:
-    template <typename Call>
-    void post(Call call);
-    template <typename Call>
-    void wait(Call call);
+    // What the two threads share. Kept alive by whoever delivers, so a call that ends the
+    // job (Exit pressed in a progress step) does not pull the queue from under its loop.
+    struct TShared {
+        std::mutex mutex;
+        std::condition_variable answered;
+        std::deque<std::function<void()>> calls;  // under mutex
+        bool wakePending = false;                 // under mutex
+    };
+    class TMailbox;
+    static void deliver(const std::shared_ptr<TShared>& shared);
+    bool onWindowThread() const;
+    void post(std::function<void()> call);
+    void wait(const std::function<void()>& call);
 
-    QObject* context_;
     TRipWindow& window_;
+    std::shared_ptr<TShared> shared_;
+    TMailbox* mailbox_;  // lives on the window's thread, takes the wake-ups; deleted later
 };
 
 }  // namespace Rip

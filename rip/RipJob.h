@@ -2,8 +2,9 @@
 // launcher thread.
 #pragma once
 
-#include <QObject>
+#include <functional>
 #include <memory>
+#include <mutex>
 
 #include "BatchPlan.h"
 #include "CDSession.h"
@@ -20,29 +21,27 @@ enum class TRipFormat { Wave, Mp3, Ogg };
 
 // Owned by the window and made on its thread. The batch runs on a launcher thread of the
 // format's class (TWaveThread, TMP3Thread, TFooThread) and reaches the window through a
-// TQueuedRipWindow; the thread's finished signal tells the window it is over, after every
-// call the batch made to the window has been delivered. Destroy it only once the thread
-// has finished (Finished()).
+// TQueuedRipWindow, which also tells the window when it is over. Destroy it on the window's
+// thread once it has said so (it may be from within that call).
 class TRipJob {
 public:
     // The batch rips through session and encoders, which outlive the job. control: the
     // batch's own by default; tests give one that records its pauses.
-    TRipJob(QObject* context, TRipWindow& window, TRipFormat format, TBatchPlan plan,
-            CDRipIntf::TCDSession& session, TEncoders& encoders,
-            std::unique_ptr<TRipControl> control = nullptr);
+    TRipJob(TRipWindow& window, TRipFormat format, TBatchPlan plan, CDRipIntf::TCDSession& session,
+            TEncoders& encoders, std::unique_ptr<TRipControl> control = nullptr);
     ~TRipJob();
     TRipJob(const TRipJob&) = delete;
     TRipJob& operator=(const TRipJob&) = delete;
 
-    void Start();
+    // ended runs on the window's thread after everything the batch said to the window.
+    void Start(std::function<void()> ended);
     // From any thread; the batch ends with its running track, or its pause.
     void Cancel() { control_->Cancel(); }
     bool Cancelled() const { return control_->Cancelled(); }
-    bool Finished() const;
-    QThread* Thread() const { return thread_.get(); }
 
 private:
     void run();
+    void runBatch();
 
     TRipFormat format_;
     TBatchPlan plan_;
@@ -51,6 +50,9 @@ private:
     std::unique_ptr<TRipControl> control_;
     TQueuedRipWindow window_;
     std::unique_ptr<TRipLauncherThread> thread_;
+    std::function<void()> ended_;
+    // Taken as run() ends: it orders the batch's last steps before the job's destruction.
+    std::mutex endMutex_;
 };
 
 }  // namespace Rip

@@ -253,3 +253,34 @@ TEST_F(RipE2ETest, BackToOneLineRipsOneTrackIntoItsFile) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(home_.file("out")), {}), 1);
     EXPECT_EQ(form->pauses, std::vector<int>({2000}));  // one track, one pause
 }
+
+// A drive that stops answering inside a read: Cancel and Exit end the track at once, not
+// when the drive gives up, and the file holds what was read before.
+TEST_F(RipE2ETest, CancelAndExitEndAStalledRead) {
+    for (const bool exit : {false, true}) {
+        SCOPED_TRACE(exit ? "Exit" : "Cancel");
+        std::filesystem::remove_all(home_.file("out"));
+        std::filesystem::create_directories(home_.file("out"));
+        setenv("CDRIP3_FAULTS", "stall=100:60000", 1);
+        form = std::make_unique<ExitDuringRipForm>(services, session, encoders);
+        form->show();
+        form->DirectoryEdit1->setText(QString::fromStdString(home_.file("out")));
+        form->edtAlbumName->setText("Live");
+        form->btnRip->click();
+        ASSERT_TRUE(pumpUntil([&] { return form->Progress() > 0; }));
+        QElapsedTimer stalled;
+        stalled.start();
+        while (stalled.elapsed() < 300) QCoreApplication::processEvents();
+        QElapsedTimer timer;
+        timer.start();
+        (exit ? static_cast<QAbstractButton*>(form->btnClose) : form->btnCancelCDRip)->click();
+        ASSERT_TRUE(pumpUntil([&] { return !form->BatchRunning(); }));
+        // Far sooner than the drive would give up, a minute on.
+        EXPECT_LT(timer.elapsed(), 10000);
+        EXPECT_TRUE(form->statuses.contains("Ripping and Encoding Canceled."));
+        EXPECT_EQ(form->isVisible(), !exit);
+        const auto audio = WavData("Live Track 1.wav");
+        EXPECT_EQ(audio.size(), 100u * 2352u);
+        EXPECT_TRUE(audio == testdisc::rangeBytes(plan_, 0, 99));
+    }
+}

@@ -58,10 +58,9 @@ protected:
         auto control = std::make_unique<FakeRipControl>();
         control->onPause = std::move(onPause);
         control_ = control.get();
-        job = std::make_unique<TRipJob>(&context, window, GetParam(), window.Plan(session.Disc()),
-                                        session, encoders, std::move(control));
-        QObject::connect(job->Thread(), &QThread::finished, &context, [this] { ended = true; });
-        job->Start();
+        job = std::make_unique<TRipJob>(window, GetParam(), window.Plan(session.Disc()), session,
+                                        encoders, std::move(control));
+        job->Start([this] { ended = true; });
     }
     void RunInPlace() {
         if (GetParam() == TRipFormat::Wave) {
@@ -93,7 +92,6 @@ protected:
     CDRipIntf::TCDSession session;
     Rip::TEncoders encoders;
     FakeRipWindow window, inPlace;
-    QObject context;
     std::unique_ptr<TRipJob> job;
     FakeRipControl* control_ = nullptr;
     bool ended = false;

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+#include <functional>
 
 #include "UiServices.h"
 
@@ -14,6 +15,7 @@ public:
     void ShowDialog(QWidget*, TDialogIcon icon, const QString& title,
                     const QString& text) override {
         titles << title;
+        if (onDialog) onDialog();
         if (icon == TDialogIcon::Information)
             shown << "information: " + text;
         else if (icon == TDialogIcon::Error)
@@ -32,6 +34,7 @@ public:
     void Flash(QWidget*) override { ++flashes; }
     void Sleep(int milliseconds) override { slept += milliseconds; }
 
+    std::function<void()> onDialog;  // while a dialog is up, before it is answered
     QStringList shown;
     QStringList titles;  // of every dialog in `shown`, in the same order
     QList<QUrl> opened;
