@@ -586,8 +586,8 @@ bool TCDRipTestForm::CanPlay() {
 }
 
 void TCDRipTestForm::DriveSelBoxChange(int index) {
-    // A batch rips the lines of the disc it started on: switching drives under it would
-    // empty the list and drop its remaining tracks.
+    // A batch reads from the active drive: switching drives under it would take its disc
+    // away and empty the list it shows its progress in.
     if (BatchRunning()) {
         DriveSelBox->setCurrentIndex(session_.CR_GetActiveCDROM());
         return;
@@ -600,7 +600,7 @@ void TCDRipTestForm::DriveSelBoxChange(int index) {
 }
 
 void TCDRipTestForm::XiButton1Click() {
-    if (BatchRunning()) return;  // relisting would drop the batch's remaining tracks
+    if (BatchRunning()) return;  // the batch's disc stays listed as it started
     if (session_.CR_IsUnitReady()) {
         TrackList->clear();
         QApplication::setOverrideCursor(Qt::WaitCursor);

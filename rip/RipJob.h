@@ -13,8 +13,6 @@
 #include "RipControl.h"
 #include "RipThreads.h"
 
-class QThread;
-
 namespace Rip {
 
 enum class TRipFormat { Wave, Mp3, Ogg };
