@@ -10,7 +10,7 @@ run_packages=(
     build-essential cmake pkg-config ninja-build
     qt6-base-dev qt6-multimedia-dev qt6-svg-dev
     libcdio-dev libcdio-paranoia-dev libcue-dev
-    libmp3lame-dev libvorbis-dev libogg-dev libudev-dev
+    libmp3lame-dev libvorbis-dev libogg-dev libudev-dev zlib1g-dev
     xvfb xauth fonts-dejavu-core
 )
 # The tests, the benchmarks and the tools they compare against; clang for the fuzz targets,
