@@ -116,6 +116,7 @@ struct TDiscInfo {
     uint32_t DiscEnd = 0;          // packed, absolute
     uint32_t AudioLength = 0;      // packed, duration
     uint32_t LeadOut = 0;          // packed, absolute
+    uint32_t LeadOutSector = 0;    // the same as a sector number (no lead-in)
     TTrackEntry Tracks[kMaxTracks];
 
     // Entry N, 1-based (track index N). N must be 1..kMaxTracks.

@@ -252,6 +252,7 @@ int32_t TCDSession::ReadDiscInfo(TDiscInfo& info) {
 
     info.AudioLength = 0;
     info.LeadOut = SectorToMsf(static_cast<int32_t>(toc[n].dwStartSector));
+    info.LeadOutSector = toc[n].dwStartSector;
     for (int32_t k = n - 1; k >= 0; --k) {
         const TTocEntry& t = toc[k];
         const TTocEntry& next = toc[k + 1];

@@ -11,6 +11,7 @@ run_packages=(
     qt6-base-dev qt6-multimedia-dev qt6-svg-dev
     libcdio-dev libcdio-paranoia-dev libcue-dev
     libmp3lame-dev libvorbis-dev libogg-dev libudev-dev zlib1g-dev
+    libdiscid-dev
     xvfb xauth fonts-dejavu-core
 )
 # The tests, the benchmarks and the tools they compare against; clang for the fuzz targets,
