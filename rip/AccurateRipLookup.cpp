@@ -1,0 +1,99 @@
+#include "AccurateRipLookup.h"
+
+#include <QNetworkReply>
+#include <QNetworkRequest>
+
+namespace Rip {
+
+namespace {
+constexpr const char* kDefaultBase = "http://www.accuraterip.com/accuraterip";
+
+TAccurateRipResult notChecked(const QString& reason) {
+    TAccurateRipResult r;
+    r.Reason = reason;
+    return r;
+}
+
+TAccurateRipResult resultOf(QNetworkReply& reply) {
+    const int status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status == 404) {
+        TAccurateRipResult r;
+        r.Kind = TAccurateRipResult::TKind::NotInDatabase;
+        return r;
+    }
+    if (reply.error() == QNetworkReply::OperationCanceledError)
+        return notChecked(QStringLiteral("no answer in time"));
+    if (reply.error() != QNetworkReply::NoError)
+        return notChecked(status != 0 ? QStringLiteral("the database answered %1").arg(status)
+                                      : QStringLiteral("the database could not be reached"));
+    const QByteArray body = reply.readAll();
+    auto blocks = ParseAccurateRipAnswer(std::string(body.constData(), size_t(body.size())));
+    if (!blocks) return notChecked(QStringLiteral("the answer was not the database's"));
+    TAccurateRipResult r;
+    r.Kind = TAccurateRipResult::TKind::Found;
+    r.Blocks = std::move(*blocks);
+    return r;
+}
+}  // namespace
+
+TAccurateRipLookup::TAccurateRipLookup(QString base, int timeoutMs)
+    : base_(std::move(base)), timeoutMs_(timeoutMs) {}
+
+TAccurateRipLookup::~TAccurateRipLookup() {
+    for (QNetworkReply* reply : net_.findChildren<QNetworkReply*>()) {
+        QObject::disconnect(reply, nullptr, nullptr, nullptr);
+        reply->abort();
+    }
+}
+
+QString TAccurateRipLookup::DefaultBase() {
+    const QString set = qEnvironmentVariable("SONVALE_ACCURATERIP_URL");
+    return set.isEmpty() ? QString::fromLatin1(kDefaultBase) : set;
+}
+
+QUrl TAccurateRipLookup::UrlFor(const QString& base, const CDRipIntf::TDiscIds& ids) {
+    const QString id1 = QStringLiteral("%1").arg(ids.AccurateRipId1, 8, 16, QLatin1Char('0'));
+    QString path = base;
+    while (path.endsWith(QLatin1Char('/'))) path.chop(1);
+    path += QLatin1Char('/') + id1.right(1) + QLatin1Char('/') + id1.mid(6, 1) + QLatin1Char('/') +
+            id1.mid(5, 1) + QLatin1Char('/') + QString::fromStdString(ids.AccurateRip) +
+            QStringLiteral(".bin");
+    return QUrl(path);
+}
+
+void TAccurateRipLookup::Look(const CDRipIntf::TDiscIds& ids,
+                              std::function<void(const TAccurateRipResult&)> done) {
+    if (!ids.Valid) {
+        done(notChecked(QStringLiteral("the disc has no audio track")));
+        return;
+    }
+    const auto [it, fresh] = answers_.try_emplace(ids.AccurateRip);
+    TPending& pending = it->second;
+    if (pending.answered) {
+        done(pending.result);
+        return;
+    }
+    pending.waiting.push_back(std::move(done));
+    if (!fresh) return;
+
+    QNetworkRequest request(UrlFor(base_, ids));
+    request.setTransferTimeout(timeoutMs_);
+    request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Sonvale"));
+    QNetworkReply* reply = net_.get(request);
+    const std::string name = ids.AccurateRip;
+    QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply, name] {
+        reply->deleteLater();
+        const auto found = answers_.find(name);
+        if (found == answers_.end()) return;  // forgotten meanwhile
+        TPending& p = found->second;
+        p.result = resultOf(*reply);
+        p.answered = true;
+        // A failed lookup is asked again next time; a disc not in the database is not.
+        auto waiting = std::move(p.waiting);
+        const TAccurateRipResult result = p.result;
+        if (result.Kind == TAccurateRipResult::TKind::NotChecked) answers_.erase(found);
+        for (auto& callback : waiting) callback(result);
+    });
+}
+
+}  // namespace Rip

@@ -1,0 +1,57 @@
+// Looks a disc up in the AccurateRip database over HTTP, in the background of the thread
+// that asks (the window's): the answer comes later, through a callback on that thread.
+#pragma once
+
+#include <QNetworkAccessManager>
+#include <QString>
+#include <QUrl>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "AccurateRip.h"
+#include "DiscIds.h"
+
+namespace Rip {
+
+struct TAccurateRipResult {
+    enum class TKind { Found, NotInDatabase, NotChecked };
+    TKind Kind = TKind::NotChecked;
+    std::vector<TAccurateRipBlock> Blocks;  // Found
+    QString Reason;                         // NotChecked: said plainly, for the report
+};
+
+class TAccurateRipLookup {
+public:
+    // base: the database's address; tests point it at a server of their own.
+    explicit TAccurateRipLookup(QString base = DefaultBase(), int timeoutMs = 10000);
+    // Lookups still out are dropped, their callbacks never run.
+    ~TAccurateRipLookup();
+    TAccurateRipLookup(const TAccurateRipLookup&) = delete;
+    TAccurateRipLookup& operator=(const TAccurateRipLookup&) = delete;
+
+    // SONVALE_ACCURATERIP_URL when set, else the database's own address.
+    static QString DefaultBase();
+    // <base>/<last hex digit of id1>/<the one before>/<the one before that>/<dBAR name>.bin
+    static QUrl UrlFor(const QString& base, const CDRipIntf::TDiscIds& ids);
+
+    // Asks once per disc: a later call for the same ids is answered from the first
+    // (at once when it has come back). done runs on this object's thread.
+    void Look(const CDRipIntf::TDiscIds& ids, std::function<void(const TAccurateRipResult&)> done);
+    // The disc went: its next lookup asks again.
+    void Forget() { answers_.clear(); }
+
+private:
+    struct TPending {
+        bool answered = false;
+        TAccurateRipResult result;
+        std::vector<std::function<void(const TAccurateRipResult&)>> waiting;
+    };
+    QNetworkAccessManager net_;
+    QString base_;
+    int timeoutMs_;
+    std::map<std::string, TPending> answers_;  // by dBAR name
+};
+
+}  // namespace Rip

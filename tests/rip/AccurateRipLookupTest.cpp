@@ -1,0 +1,131 @@
+// The AccurateRip lookup against a server of the test's own on 127.0.0.1: where it asks,
+// what each kind of answer becomes, and that a disc is asked for once.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <map>
+#include <memory>
+
+#include "AccurateRipLookup.h"
+
+namespace {
+
+// Answers GET requests by path: a status and a body, or nothing at all (a hung server).
+class TinyHttpServer {
+public:
+    struct Answer {
+        int status = 404;
+        QByteArray body;
+        bool hang = false;
+    };
+    TinyHttpServer() {
+        server_.listen(QHostAddress::LocalHost);
+        QObject::connect(&server_, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket* socket = server_.nextPendingConnection())
+                QObject::connect(socket, &QTcpSocket::readyRead, [this, socket] { serve(socket); });
+        });
+    }
+    QString Base() const {
+        return QStringLiteral("http://127.0.0.1:%1/db").arg(server_.serverPort());
+    }
+    std::map<QString, Answer> answers;
+    QStringList asked;
+
+private:
+    void serve(QTcpSocket* socket) {
+        const QByteArray request = socket->readAll();
+        const QString path = QString::fromLatin1(request.split(' ').value(1));
+        asked << path;
+        const Answer a = answers.count(path) ? answers[path] : Answer{};
+        if (a.hang) return;
+        socket->write("HTTP/1.1 " + QByteArray::number(a.status) + " X\r\nContent-Length: " +
+                      QByteArray::number(a.body.size()) + "\r\nConnection: close\r\n\r\n" + a.body);
+        socket->disconnectFromHost();
+    }
+    QTcpServer server_;
+};
+
+CDRipIntf::TDiscIds discIds() {
+    CDRipIntf::TDiscIds ids;
+    ids.Valid = true;
+    ids.AudioTracks = 1;
+    ids.AccurateRipId1 = 0x00015f90;
+    ids.AccurateRipId2 = 0x000493e1;
+    ids.CddbId = 0x0c025803;
+    ids.AccurateRip = "dBAR-001-00015f90-000493e1-0c025803";
+    return ids;
+}
+const QString kPath = "/db/0/9/f/dBAR-001-00015f90-000493e1-0c025803.bin";
+
+QByteArray oneBlock() {
+    QByteArray b(1, 1);
+    for (uint32_t v : {0x00015f90u, 0x000493e1u, 0x0c025803u})
+        for (int k = 0; k < 4; ++k) b.append(char(uint8_t(v >> (8 * k))));
+    b.append(char(17));
+    b.append(QByteArray("\x44\x33\x22\x11\0\0\0\0", 8));
+    return b;
+}
+
+Rip::TAccurateRipResult lookUp(Rip::TAccurateRipLookup& lookup) {
+    Rip::TAccurateRipResult result;
+    bool done = false;
+    lookup.Look(discIds(), [&](const Rip::TAccurateRipResult& r) {
+        result = r;
+        done = true;
+    });
+    QElapsedTimer timer;
+    timer.start();
+    while (!done && timer.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_TRUE(done);
+    return result;
+}
+
+}  // namespace
+
+TEST(AccurateRipLookup, AsksWhereTheDiscIsFiledAndReadsTheAnswer) {
+    EXPECT_EQ(Rip::TAccurateRipLookup::UrlFor("http://h/a/", discIds()).toString(),
+              "http://h/a/0/9/f/dBAR-001-00015f90-000493e1-0c025803.bin");
+    TinyHttpServer server;
+    server.answers[kPath] = {200, oneBlock()};
+    Rip::TAccurateRipLookup lookup(server.Base());
+    const auto r = lookUp(lookup);
+    ASSERT_EQ(r.Kind, Rip::TAccurateRipResult::TKind::Found);
+    ASSERT_EQ(r.Blocks.size(), 1u);
+    EXPECT_EQ(r.Blocks[0].Tracks.at(0).Checksum, 0x11223344u);
+    EXPECT_EQ(r.Blocks[0].Tracks.at(0).Confidence, 17);
+    // Asked once while the disc stays: the second answer is the first.
+    EXPECT_EQ(lookUp(lookup).Blocks.size(), 1u);
+    EXPECT_EQ(server.asked, QStringList({kPath}));
+}
+
+TEST(AccurateRipLookup, EveryOtherAnswerIsSaidPlainly) {
+    struct Case {
+        const char* name;
+        TinyHttpServer::Answer answer;
+        Rip::TAccurateRipResult::TKind kind;
+    };
+    using K = Rip::TAccurateRipResult::TKind;
+    for (const Case& c :
+         {Case{"not in the database", {404, {}}, K::NotInDatabase},
+          Case{"server error", {500, "oops"}, K::NotChecked},
+          Case{"a web page", {200, "<html><body>moved</body></html>"}, K::NotChecked},
+          Case{"cut short", {200, oneBlock().left(20)}, K::NotChecked},
+          Case{"no answer", {200, {}, true}, K::NotChecked}}) {
+        SCOPED_TRACE(c.name);
+        TinyHttpServer server;
+        server.answers[kPath] = c.answer;
+        Rip::TAccurateRipLookup lookup(server.Base(), 500);
+        const auto r = lookUp(lookup);
+        EXPECT_EQ(r.Kind, c.kind);
+        EXPECT_EQ(r.Reason.isEmpty(), c.kind != K::NotChecked);
+    }
+    // Nobody listening.
+    Rip::TAccurateRipLookup nowhere("http://127.0.0.1:1/db", 500);
+    const auto r = lookUp(nowhere);
+    EXPECT_EQ(r.Kind, K::NotChecked);
+    EXPECT_EQ(r.Reason, "the database could not be reached");
+}
