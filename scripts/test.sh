@@ -13,6 +13,10 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh --test
 jobs="$(nproc)"
 export QT_QPA_PLATFORM=offscreen
+# The databases the program looks discs up in are asked on 127.0.0.1, where nothing answers
+# unless a test starts a server: no test reaches the real hosts.
+export SONVALE_ACCURATERIP_URL=http://127.0.0.1:9/accuraterip
+export SONVALE_MUSICBRAINZ_URL=http://127.0.0.1:9
 
 # Every target, warnings as errors; run.sh may have left this folder configured for the
 # program alone, so the options are all given.
