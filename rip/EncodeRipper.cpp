@@ -220,6 +220,7 @@ int32_t TEncodeRipper::encodeTrack(const TDiscInfo& disc, uint8_t n, const QStri
                                    TStreamEncoder& encoder) {
     outputFailure_ = TOutputFailure::None;
     cancelled_ = false;
+    checksum_.Start(disc, n);
     const QString okTitle = QStringLiteral("OK");
 
     // The whole track, as the Wave ripper takes it: its length already stops short of the
@@ -289,6 +290,7 @@ int32_t TEncodeRipper::encodeTrack(const TDiscInfo& disc, uint8_t n, const QStri
     while (!control_.Cancelled()) {
         const int32_t bytes = reader_.ReadPcmChunk(w);
         if (bytes <= 0) break;
+        checksum_.Add(raw.get(), static_cast<size_t>(bytes));
         uint32_t produced = 0;
         // Whole stereo frames only: both encoders take an even number of samples.
         const auto count = static_cast<uint32_t>(bytes / 4 * 2);

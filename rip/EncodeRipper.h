@@ -17,6 +17,7 @@
 #include "PcmChunkReader.h"
 #include "RipControl.h"
 #include "RipWindow.h"
+#include "TrackChecksum.h"
 #include "WavWriter.h"
 #include "WaveRipper.h"
 #include "bladedll.h"
@@ -77,6 +78,8 @@ public:
                              VbEncConfig config);
 
     TOutputFailure LastOutputFailure() const { return outputFailure_; }
+    // The checksums of the audio the last track delivered, whole or not.
+    const TTrackChecksum& LastChecksum() const { return checksum_; }
     // True when the last track ended on a cancel with its file finished; the ripper has then
     // said "Ripping and Encoding Canceled." itself.
     bool LastTrackCancelled() const { return cancelled_; }
@@ -107,6 +110,7 @@ private:
     VbTrackInfo trackInfo_{};
     TOutputFailure outputFailure_ = TOutputFailure::None;
     bool cancelled_ = false;
+    TTrackChecksum checksum_;
 };
 
 }  // namespace Rip

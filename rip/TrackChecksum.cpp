@@ -17,6 +17,18 @@ void TTrackChecksum::Start(uint32_t samples, bool firstTrack, bool lastTrack) {
     to_ = lastTrack ? (samples > kSkippedSamples ? samples - kSkippedSamples : 0) : samples;
 }
 
+void TTrackChecksum::Start(const CDRipIntf::TDiscInfo& disc, int n) {
+    int first = 0, last = 0;
+    for (int k = 1; k <= disc.TrackCount && k <= CDRipIntf::kMaxTracks; ++k) {
+        if (disc.Entry(k).Audio != 1) continue;
+        if (first == 0) first = k;
+        last = k;
+    }
+    const uint32_t samples =
+        n >= 1 && n <= CDRipIntf::kMaxTracks ? disc.Entry(n).LengthSectors * 588u : 0;
+    Start(samples, n == first, n == last);
+}
+
 void TTrackChecksum::addSample(uint32_t sample) {
     const uint32_t m = ++position_;
     if (m < from_ || m > to_) return;

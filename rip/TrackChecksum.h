@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "CDRipIntf.h"
+
 namespace Rip {
 
 // Fed the track's audio as the CD library delivers it, in any pieces. The AccurateRip
@@ -14,6 +16,8 @@ class TTrackChecksum {
 public:
     // samples: the track's length in stereo samples (4 bytes each).
     void Start(uint32_t samples, bool firstTrack, bool lastTrack);
+    // For track index n of disc, as long as its entry says, placed among its audio tracks.
+    void Start(const CDRipIntf::TDiscInfo& disc, int n);
     void Add(const uint8_t* bytes, size_t count);
 
     uint32_t Crc32() const { return crc_; }

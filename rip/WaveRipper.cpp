@@ -52,6 +52,7 @@ int32_t TWaveRipper::RipChunk(const TDiscInfo& disc, uint8_t n) {
     fileName_.clear();
     baseName_.clear();
     jitterCount_ = 0;
+    checksum_.Start(disc, n);
 
     if (n < 1 || n > disc.TrackCount || n > kMaxTracks) {
         window_.SetStatus(QStringLiteral("Error : Bad Track Number."));
@@ -107,6 +108,7 @@ int32_t TWaveRipper::RipChunk(const TDiscInfo& disc, uint8_t n) {
                 percent = std::clamp(session_.CR_GetPercentCompleted(), 0, 100);
                 window_.SetProgress(percent);
                 window_.SetStatus(ProgressText(n, percent));
+                checksum_.Add(buffer_.get(), static_cast<size_t>(bytes));
                 if (!writer.Append(buffer_.get(), static_cast<size_t>(bytes))) {
                     writeFailed = true;
                     break;

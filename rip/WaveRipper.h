@@ -12,6 +12,7 @@
 #include "CDSession.h"
 #include "RipControl.h"
 #include "RipWindow.h"
+#include "TrackChecksum.h"
 #include "WavWriter.h"
 
 namespace Rip {
@@ -46,6 +47,8 @@ public:
     // The file name without the directory: "<album> <recording name>.wav".
     QString LastBaseName() const { return baseName_; }
     int LastJitterCount() const { return jitterCount_; }
+    // The checksums of the audio the last track delivered, whole or not.
+    const TTrackChecksum& LastChecksum() const { return checksum_; }
 
     // "<directory>/<album> <recording name>.wav", joined as they stand.
     static QString WaveFileName(const QString& directory, const QString& album,
@@ -74,6 +77,7 @@ private:
     QString fileName_;
     QString baseName_;
     int jitterCount_ = 0;
+    TTrackChecksum checksum_;
 };
 
 }  // namespace Rip

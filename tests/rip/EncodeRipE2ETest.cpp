@@ -4,6 +4,7 @@
 // is compared with the tone the image holds for the track.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <zlib.h>
 
 #include <QDate>
 #include <QLocale>
@@ -186,6 +187,11 @@ TEST_F(EncodeRipE2E, Mp3StereoAt192) {
     ExpectMp3("Live Track 1.mp3", 0, false, 192);
     ExpectMp3("Live Track 3.mp3", 2, false, 192);
     EXPECT_NE(session.CR_CloseRipper(), 0);  // the batch closed it
+    // The sums of the last track are over the audio as delivered, before the encoder.
+    const auto& t = toc.tracks.at(2);
+    const auto audio = testdisc::rangeBytes(discPlan, t.startSector, t.startSector + t.sectors - 1);
+    EXPECT_EQ(ripper.LastChecksum().Samples(), audio.size() / 4);
+    EXPECT_EQ(ripper.LastChecksum().Crc32(), uint32_t(crc32(0, audio.data(), uInt(audio.size()))));
 }
 
 TEST_F(EncodeRipE2E, Mp3MonoAt128) {

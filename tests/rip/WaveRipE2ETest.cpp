@@ -2,6 +2,7 @@
 // generated disc images, with sox as an independent reader of the files written.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -128,6 +129,16 @@ TEST_F(WaveRipE2E, TracksOneAndThreeOfAnImage) {
         EXPECT_EQ(f.size(), 44u + size_t(toc.tracks[i].sectors) * testdisc::kSectorBytes);
         expectSoxReads(out.file(name), f.size() - 44);
     }
+    // The sums of the last track ripped are those of the disc's last track's bytes.
+    const auto audio = TrackBytes(2);
+    Rip::TTrackChecksum expected;
+    expected.Start(uint32_t(audio.size() / 4), false, true);
+    expected.Add(audio.data(), audio.size());
+    const Rip::TTrackChecksum& sums = ripper.LastChecksum();
+    EXPECT_EQ(sums.Samples(), audio.size() / 4);
+    EXPECT_EQ(sums.Crc32(), uint32_t(crc32(0, audio.data(), uInt(audio.size()))));
+    EXPECT_EQ(sums.AccurateRipV1(), expected.AccurateRipV1());
+    EXPECT_EQ(sums.AccurateRipV2(), expected.AccurateRipV2());
 }
 
 TEST_F(WaveRipE2E, CdExtraAudioTrackStopsAtTheSessionEnd) {
