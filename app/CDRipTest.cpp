@@ -27,6 +27,7 @@
 
 #include "CDSession.h"
 #include "CreateNewDir.h"
+#include "DiscIds.h"
 #include "DirectoryEdit.h"
 #include "EncodeBatch.h"
 #include "Genres.h"
@@ -102,6 +103,7 @@ TCDRipTestForm::TCDRipTestForm(TUiServices& services, TCDSession& session, Rip::
 TCDRipTestForm::~TCDRipTestForm() {
     // A batch still running would call a window that is gone.
     EndBatch();
+    flushReports();
     // Closing the device ends its playback, so no notice is sent to a window going away.
     MediaPlayer1.Close();
 }
@@ -258,6 +260,8 @@ void TCDRipTestForm::buildControls() {
     PopupMenu1 = new QMenu(this);
     SelectAll1 = PopupMenu1->addAction(QStringLiteral("Select All"));
     connect(SelectAll1, &QAction::triggered, this, &TCDRipTestForm::SelectAll1Click);
+    Verify1 = PopupMenu1->addAction(QStringLiteral("Verify Selected Tracks"));
+    connect(Verify1, &QAction::triggered, this, &TCDRipTestForm::Verify1Click);
     connect(TrackList, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         PopupMenu1->popup(TrackList->viewport()->mapToGlobal(pos));
     });
@@ -454,6 +458,7 @@ void TCDRipTestForm::FormClose() {
     // its track's clean-up (sizes filled in, streams closed): nothing goes on ripping once
     // the window is gone, and no file is left half written.
     EndBatch();
+    flushReports();
     btnSaveSettingsClick();
     MediaPlayer1.Close();
     QCoreApplication::quit();
@@ -632,6 +637,8 @@ void TCDRipTestForm::WMDeviceChange(unsigned eventCode) {
             job_->Cancel();
             removedDuringBatch_ = true;
         }
+        // Another disc may come next: it is looked up anew.
+        accurateRip_.Forget();
         SetStatus(QStringLiteral("Media is Removed."));
         TrackList->clear();
         DiscInfoLoaded = false;
@@ -752,7 +759,18 @@ std::optional<Rip::TBatchPlan> TCDRipTestForm::planBatch(Rip::TRipFormat format)
         }
         return true;
     };
-    if (format == Rip::TRipFormat::Wave) {
+    if (format == Rip::TRipFormat::Verify) {
+        // Nothing is named after the recording name: only the report is written.
+        if (TrackList->count() == 0) {
+            services_.Information(this, QStringLiteral("Track List is Empty."));
+            return std::nullopt;
+        }
+        if (!session_.Ready()) {
+            SetStatus(QStringLiteral("Sonvale is not ready."));
+            return std::nullopt;
+        }
+        if (!IsAudioCDReady()) return std::nullopt;
+    } else if (format == Rip::TRipFormat::Wave) {
         if (!listed()) return std::nullopt;
         if (!session_.Ready()) {
             SetStatus(QStringLiteral("Sonvale is not ready."));
@@ -781,18 +799,87 @@ void TCDRipTestForm::startBatch(Rip::TRipFormat format) {
     if (!RipSelectionReady()) return;
     std::optional<Rip::TBatchPlan> plan = planBatch(format);
     if (!plan) return;
+    Rip::TBatchRecord record;
+    switch (format) {
+        case Rip::TRipFormat::Wave:
+            record.Action = QStringLiteral("Rip to WAV");
+            break;
+        case Rip::TRipFormat::Mp3:
+            record.Action = QStringLiteral("Rip to MP3");
+            break;
+        case Rip::TRipFormat::Ogg:
+            record.Action = QStringLiteral("Rip to Ogg Vorbis");
+            break;
+        case Rip::TRipFormat::Verify:
+            record.Action = QStringLiteral("Verify");
+            break;
+    }
+    const TRipChoices choices = Choices();
+    record.Directory = choices.Directory;
+    record.Album = choices.Album;
+    record.Drive = QString::fromUtf8(session_.CR_GetCDROMIDByIndex(session_.CR_GetActiveCDROM()));
+    record.Disc = plan->Disc;
+    record.Ids = DiscIdsOf(plan->Disc);
+    record.Started = QDateTime::currentDateTime();
+    // Asked now, the answer is mostly in by the time the batch ends.
+    if (record.Ids.Valid) accurateRip_.Look(record.Ids, [](const Rip::TAccurateRipResult&) {});
     job_ = std::make_unique<Rip::TRipJob>(*this, format, std::move(*plan), session_, encoders_,
                                           MakeRipControl ? MakeRipControl() : nullptr);
+    job_->Record() = std::move(record);
     job_->Start([this] { batchEnded(); });
 }
 
 void TCDRipTestForm::batchEnded() {
     if (!job_) return;
+    Rip::TBatchRecord record = std::move(job_->Record());
     job_.reset();
     // The batch's last word may have come after the notice: what the window shows now, an
     // empty list, is what the status line ends with.
-    if (removedDuringBatch_) SetStatus(QStringLiteral("Media is Removed."));
+    const bool removed = removedDuringBatch_;
+    if (removed) SetStatus(QStringLiteral("Media is Removed."));
     removedDuringBatch_ = false;
+    if (!record.Tracks.empty()) reportBatch(std::move(record), !removed);
+}
+
+void TCDRipTestForm::reportBatch(Rip::TBatchRecord record, bool sayResult) {
+    if (!record.Ids.Valid) {
+        Rip::TAccurateRipResult none;
+        none.Reason = QStringLiteral("the disc has no AccurateRip ID");
+        writeReport(record, none, sayResult);
+        return;
+    }
+    const int number = nextReport_++;
+    const CDRipIntf::TDiscIds ids = record.Ids;
+    waitingReports_.emplace(number, std::move(record));
+    accurateRip_.Look(ids, [this, number, sayResult](const Rip::TAccurateRipResult& database) {
+        const auto waiting = waitingReports_.find(number);
+        if (waiting == waitingReports_.end()) return;
+        const Rip::TBatchRecord done = std::move(waiting->second);
+        waitingReports_.erase(waiting);
+        // A batch that started meanwhile has the status line.
+        writeReport(done, database, sayResult && !BatchRunning());
+    });
+}
+
+void TCDRipTestForm::writeReport(const Rip::TBatchRecord& record,
+                                 const Rip::TAccurateRipResult& database, bool sayResult) {
+    const QString path = Rip::RipReportPath(record);
+    const QString text =
+        Rip::FormatRipReport(record, database, QStringLiteral(SONVALE_VERSION),
+                             QDateTime::currentDateTime());
+    if (!Rip::AppendRipReport(path, text)) {
+        SetStatus(QStringLiteral("Error : Cannot write the rip report ") + path);
+        return;
+    }
+    const QString summary = Rip::AccurateRipSummary(record, database);
+    if (sayResult && !summary.isNull()) SetStatus(summary);
+}
+
+void TCDRipTestForm::flushReports() {
+    Rip::TAccurateRipResult none;
+    none.Reason = QStringLiteral("the program closed before the database answered");
+    for (auto& [number, record] : waitingReports_) writeReport(record, none, false);
+    waitingReports_.clear();
 }
 
 void TCDRipTestForm::EndBatch() {
@@ -849,6 +936,10 @@ void TCDRipTestForm::chkMulSelClick() {
     if (keep < 0) return;
     TrackList->setCurrentRow(keep, QItemSelectionModel::ClearAndSelect);
     TrackListClick();
+}
+
+void TCDRipTestForm::Verify1Click() {
+    startBatch(Rip::TRipFormat::Verify);
 }
 
 void TCDRipTestForm::SelectAll1Click() {

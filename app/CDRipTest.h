@@ -2,9 +2,11 @@
 
 #include <QWidget>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 
+#include "AccurateRipLookup.h"
 #include "CDSession.h"
 #include "Encoders.h"
 #include "Maker.h"
@@ -104,6 +106,7 @@ public:
 
     QMenu* PopupMenu1 = nullptr;
     QAction* SelectAll1 = nullptr;
+    QAction* Verify1 = nullptr;
 
     // The status line: one message at a time.
     void SetStatus(const QString& text) override;
@@ -175,6 +178,7 @@ public slots:
     void TrackListClick();
     void chkMulSelClick();
     void SelectAll1Click();
+    void Verify1Click();
 
     // New folder
     void btnNewDirClick();
@@ -198,6 +202,12 @@ private:
     std::optional<Rip::TBatchPlan> planBatch(Rip::TRipFormat format);
     void startBatch(Rip::TRipFormat format);
     void batchEnded();
+    // The batch's report goes out once the database has answered for its disc.
+    void reportBatch(Rip::TBatchRecord record, bool sayResult);
+    void writeReport(const Rip::TBatchRecord& record, const Rip::TAccurateRipResult& database,
+                     bool sayResult);
+    // Reports still waiting for the database are written without it.
+    void flushReports();
 
     TUiServices& services_;
     CDRipIntf::TCDSession& session_;
@@ -206,4 +216,8 @@ private:
     bool closing_ = false;
     std::unique_ptr<Rip::TRipJob> job_;  // the running batch
     bool removedDuringBatch_ = false;    // its disc went while it ran
+    Rip::TAccurateRipLookup accurateRip_;
+    // Batches that ended before the database answered for their disc, by number.
+    std::map<int, Rip::TBatchRecord> waitingReports_;
+    int nextReport_ = 0;
 };

@@ -84,16 +84,28 @@ void TAccurateRipLookup::Look(const CDRipIntf::TDiscIds& ids,
     QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply, name] {
         reply->deleteLater();
         const auto found = answers_.find(name);
-        if (found == answers_.end()) return;  // forgotten meanwhile
+        if (found == answers_.end()) return;
         TPending& p = found->second;
         p.result = resultOf(*reply);
         p.answered = true;
         // A failed lookup is asked again next time; a disc not in the database is not.
         auto waiting = std::move(p.waiting);
         const TAccurateRipResult result = p.result;
-        if (result.Kind == TAccurateRipResult::TKind::NotChecked) answers_.erase(found);
+        if (result.Kind == TAccurateRipResult::TKind::NotChecked || p.forgotten)
+            answers_.erase(found);
         for (auto& callback : waiting) callback(result);
     });
+}
+
+void TAccurateRipLookup::Forget() {
+    for (auto it = answers_.begin(); it != answers_.end();) {
+        if (it->second.answered) {
+            it = answers_.erase(it);
+        } else {
+            it->second.forgotten = true;
+            ++it;
+        }
+    }
 }
 
 }  // namespace Rip

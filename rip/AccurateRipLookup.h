@@ -39,12 +39,14 @@ public:
     // Asks once per disc: a later call for the same ids is answered from the first
     // (at once when it has come back). done runs on this object's thread.
     void Look(const CDRipIntf::TDiscIds& ids, std::function<void(const TAccurateRipResult&)> done);
-    // The disc went: its next lookup asks again.
-    void Forget() { answers_.clear(); }
+    // The disc went: its next lookup asks again. A lookup still out still answers those
+    // waiting for it.
+    void Forget();
 
 private:
     struct TPending {
         bool answered = false;
+        bool forgotten = false;  // not kept once answered
         TAccurateRipResult result;
         std::vector<std::function<void(const TAccurateRipResult&)>> waiting;
     };

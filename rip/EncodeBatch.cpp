@@ -12,7 +12,7 @@ namespace {
 enum class TFormat { Mp3, Ogg };
 
 void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
-               const TBatchPlan& plan, TFormat format) {
+               const TBatchPlan& plan, TFormat format, TBatchRecord* record) {
     const bool ogg = format == TFormat::Ogg;
     TCDSession& session = ripper.Session();
     // The window refuses first; a batch asked to run without the library still refuses
@@ -63,6 +63,16 @@ void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
                 ogg ? ripper.EncodeTrackToOgg(plan.Disc, index, fileName, oggConfig)
                     : ripper.EncodeTrackToMp3(plan.Disc, index, fileName, mp3Config);
             session.CR_CloseRipper();
+            if (record) {
+                TTrackRecord track;
+                track.Track = n;
+                track.FileName = baseName;
+                track.End = result != 0                     ? TTrackRecord::TEnd::Failed
+                            : ripper.LastJitterCount() != 0 ? TTrackRecord::TEnd::Errors
+                                                            : TTrackRecord::TEnd::Whole;
+                track.Take(ripper.LastChecksum(), plan.Disc, control.Cancelled());
+                record->Tracks.push_back(track);
+            }
             // The cancelled track's line stays selected, as its file is not whole.
             if (control.Cancelled()) {
                 cancelled = true;
@@ -76,6 +86,12 @@ void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
                 ++failed;
         } else {
             window.SetStatus(QStringLiteral("Not an Audio Track - Track ") + QString::number(n));
+            if (record) {
+                TTrackRecord track;
+                track.Track = n;
+                track.End = TTrackRecord::TEnd::NotAudio;
+                record->Tracks.push_back(track);
+            }
             ++failed;
         }
         ++done;
@@ -113,13 +129,13 @@ QString EncodedFileName(const QString& directory, const QString& album,
 }
 
 void RipTracksToMp3(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
-                    const TBatchPlan& plan) {
-    ripTracks(window, control, ripper, plan, TFormat::Mp3);
+                    const TBatchPlan& plan, TBatchRecord* record) {
+    ripTracks(window, control, ripper, plan, TFormat::Mp3, record);
 }
 
 void RipTracksToOgg(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
-                    const TBatchPlan& plan) {
-    ripTracks(window, control, ripper, plan, TFormat::Ogg);
+                    const TBatchPlan& plan, TBatchRecord* record) {
+    ripTracks(window, control, ripper, plan, TFormat::Ogg, record);
 }
 
 }  // namespace Rip

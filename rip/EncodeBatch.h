@@ -7,6 +7,7 @@
 #include "BatchPlan.h"
 #include "EncodeRipper.h"
 #include "RipControl.h"
+#include "RipReport.h"
 #include "RipWindow.h"
 
 namespace Rip {
@@ -15,11 +16,12 @@ namespace Rip {
 // A track that fails ends only itself: the batch goes on with the next line, and ends by
 // saying how many tracks were not ripped. A cancel ends the batch with the current track,
 // whose line stays selected with those not reached. Only a batch that ripped every planned
-// track ends with "Ripping and Encoding Completed.".
+// track ends with "Ripping and Encoding Completed.". Each track begun goes into record
+// when one is given.
 void RipTracksToMp3(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
-                    const TBatchPlan& plan);
+                    const TBatchPlan& plan, TBatchRecord* record = nullptr);
 void RipTracksToOgg(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
-                    const TBatchPlan& plan);
+                    const TBatchPlan& plan, TBatchRecord* record = nullptr);
 
 // "<directory>/<album> <recording name><extension>", joined as they stand.
 QString EncodedFileName(const QString& directory, const QString& album,

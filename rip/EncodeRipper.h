@@ -80,6 +80,8 @@ public:
     TOutputFailure LastOutputFailure() const { return outputFailure_; }
     // The checksums of the audio the last track delivered, whole or not.
     const TTrackChecksum& LastChecksum() const { return checksum_; }
+    // Deliveries of the last track the drive marked as uncertain.
+    int LastJitterCount() const { return reader_.JitterReports(); }
     // True when the last track ended on a cancel with its file finished; the ripper has then
     // said "Ripping and Encoding Canceled." itself.
     bool LastTrackCancelled() const { return cancelled_; }

@@ -18,6 +18,7 @@ void TPcmChunkReader::Reset(uint8_t* ripBuffer, int32_t ripSize, uint8_t* sample
     percent_ = 0;
     ended_ = false;
     ripChunkFailed_ = false;
+    jitterReports_ = 0;
 }
 
 int32_t TPcmChunkReader::ReadPcmChunk(int32_t w) {
@@ -39,6 +40,7 @@ int32_t TPcmChunkReader::ReadPcmChunk(int32_t w) {
         const int32_t rc = session_.CR_RipChunk(rip_, &bytes, control_.AbortFlag());
         if (rc == kRipChunkOk || rc == kRipChunkJitter) {
             // A jitter report still carries the best audio the drive could give.
+            if (rc == kRipChunkJitter) ++jitterReports_;
             if (bytes > ripSize_) {
                 // More than the buffer holds: nothing in it can be trusted.
                 ended_ = true;

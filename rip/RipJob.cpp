@@ -17,6 +17,7 @@ TRipJob::TRipJob(TRipWindow& window, TRipFormat format, TBatchPlan plan,
     auto batch = [this] { run(); };
     switch (format_) {
         case TRipFormat::Wave:
+        case TRipFormat::Verify:
             thread_ = std::make_unique<TWaveThread>(batch);
             break;
         case TRipFormat::Mp3:
@@ -58,16 +59,22 @@ void TRipJob::run() {
 
 void TRipJob::runBatch() {
     // The rippers live on the thread that uses them, for this batch alone.
-    if (format_ == TRipFormat::Wave) {
+    if (format_ == TRipFormat::Wave || format_ == TRipFormat::Verify) {
         TWaveRipper ripper(window_, *control_, session_);
-        RipTracksToWave(window_, *control_, ripper, plan_);
-        return;
+        if (format_ == TRipFormat::Wave)
+            RipTracksToWave(window_, *control_, ripper, plan_, &record_);
+        else
+            VerifyTracks(window_, *control_, ripper, plan_, record_);
+    } else {
+        TEncodeRipper ripper(window_, *control_, session_, encoders_);
+        if (format_ == TRipFormat::Mp3)
+            RipTracksToMp3(window_, *control_, ripper, plan_, &record_);
+        else
+            RipTracksToOgg(window_, *control_, ripper, plan_, &record_);
     }
-    TEncodeRipper ripper(window_, *control_, session_, encoders_);
-    if (format_ == TRipFormat::Mp3)
-        RipTracksToMp3(window_, *control_, ripper, plan_);
-    else
-        RipTracksToOgg(window_, *control_, ripper, plan_);
+    // As the batch left them: the WAV batches set their own.
+    CDRipIntf::TDriveParams params{};
+    if (session_.CR_GetCDROMParameters(&params) == 0) record_.ParanoiaMode = ReadModeText(params);
 }
 
 }  // namespace Rip

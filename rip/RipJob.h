@@ -11,11 +11,13 @@
 #include "Encoders.h"
 #include "QueuedRipWindow.h"
 #include "RipControl.h"
+#include "RipReport.h"
 #include "RipThreads.h"
 
 namespace Rip {
 
-enum class TRipFormat { Wave, Mp3, Ogg };
+// Verify reads the tracks as a WAV batch does, without writing files.
+enum class TRipFormat { Wave, Mp3, Ogg, Verify };
 
 // Owned by the window and made on its thread. The batch runs on a launcher thread of the
 // format's class (TWaveThread, TMP3Thread, TFooThread) and reaches the window through a
@@ -36,6 +38,9 @@ public:
     // From any thread; the batch ends with its running track, or its pause.
     void Cancel() { control_->Cancel(); }
     bool Cancelled() const { return control_->Cancelled(); }
+    // What the batch did to each track. The window fills in the rest before Start and
+    // reads it once the batch has ended; the batch alone touches it in between.
+    TBatchRecord& Record() { return record_; }
 
 private:
     void run();
@@ -46,6 +51,7 @@ private:
     CDRipIntf::TCDSession& session_;
     TEncoders& encoders_;
     std::unique_ptr<TRipControl> control_;
+    TBatchRecord record_;
     TQueuedRipWindow window_;
     std::unique_ptr<TRipLauncherThread> thread_;
     std::function<void()> ended_;

@@ -34,10 +34,23 @@ void endBatch(TRipWindow& window, TCDSession& session, const QString& status) {
     session.CR_LockCD(0);
 }
 
+void recordTrack(TBatchRecord* record, const TWaveRipper& ripper, const TBatchPlan& plan, int n,
+                 int32_t result, bool cancelled) {
+    if (!record) return;
+    TTrackRecord track;
+    track.Track = n;
+    track.FileName = ripper.LastBaseName();
+    track.End = result == 0   ? TTrackRecord::TEnd::Whole
+                : result == 3 ? TTrackRecord::TEnd::Errors
+                              : TTrackRecord::TEnd::Failed;
+    track.Take(ripper.LastChecksum(), plan.Disc, cancelled);
+    record->Tracks.push_back(track);
+}
+
 }  // namespace
 
 void RipTracksToWave(TRipWindow& window, TRipControl& control, TWaveRipper& ripper,
-                     const TBatchPlan& plan) {
+                     const TBatchPlan& plan, TBatchRecord* record) {
     const QString cancelled = QStringLiteral("Ripping and Encoding Canceled.");
     TCDSession& session = ripper.Session();
     session.CR_StopPlayTrack();
@@ -52,6 +65,7 @@ void RipTracksToWave(TRipWindow& window, TRipControl& control, TWaveRipper& ripp
         if (control.Cancelled()) return endBatch(window, session, cancelled);
 
         const int32_t result = ripper.RipChunk(plan.Disc, static_cast<uint8_t>(n));
+        recordTrack(record, ripper, plan, n, result, control.Cancelled());
         if (result == 3) {
             session.CR_CloseRipper();
             return endBatch(window, session,
@@ -83,6 +97,42 @@ void RipTracksToWave(TRipWindow& window, TRipControl& control, TWaveRipper& ripp
     window.Flash();
     window.SetProgress(0);
     session.CR_LockCD(0);
+}
+
+void VerifyTracks(TRipWindow& window, TRipControl& control, TWaveRipper& ripper,
+                  const TBatchPlan& plan, TBatchRecord& record) {
+    TCDSession& session = ripper.Session();
+    session.CR_StopPlayTrack();
+    ripper.SetVerifyOnly(true);
+    window.SetRipStatus(QStringLiteral("Verifying Tracks"));
+    int failed = 0;
+    int read = 0;
+    for (const int line : plan.Lines) {
+        const int n = line + 1;
+        if (n > plan.Disc.TrackCount || n > kMaxTracks || plan.Disc.Entry(n).Audio != 1) {
+            TTrackRecord track;
+            track.Track = n;
+            track.End = TTrackRecord::TEnd::NotAudio;
+            record.Tracks.push_back(track);
+            continue;
+        }
+        setDriveParameters(window, session);
+        if (control.Cancelled()) break;
+        const int32_t result = ripper.RipChunk(plan.Disc, static_cast<uint8_t>(n));
+        session.CR_CloseRipper();
+        recordTrack(&record, ripper, plan, n, result, control.Cancelled());
+        if (control.Cancelled()) break;
+        ++read;
+        if (record.Tracks.back().End != TTrackRecord::TEnd::Whole) ++failed;
+    }
+    if (control.Cancelled())
+        return endBatch(window, session, QStringLiteral("Verification Canceled."));
+    endBatch(window, session,
+             failed == 0 ? QStringLiteral("Verification Completed.")
+                         : QStringLiteral("Verification Ended with Errors - ") +
+                               QString::number(failed) + QStringLiteral(" of ") +
+                               QString::number(read) + QStringLiteral(" Track(s) not Read Whole."));
+    window.Flash();
 }
 
 }  // namespace Rip

@@ -38,6 +38,11 @@ QString TWaveRipper::ProgressText(int trackIndex, int percent) {
            QString::number(percent) + QStringLiteral("% Done.");
 }
 
+QString TWaveRipper::VerifyProgressText(int trackIndex, int percent) {
+    return QStringLiteral("Verifying Track ") + QString::number(trackIndex) +
+           QStringLiteral(" : ") + QString::number(percent) + QStringLiteral("% Done.");
+}
+
 int32_t TWaveRipper::failOutput(TWavWriter& writer, TOutputFailure failure) {
     if (writer.IsOpen()) writer.Finish();
     outputFailure_ = failure;
@@ -75,18 +80,22 @@ int32_t TWaveRipper::RipChunk(const TDiscInfo& disc, uint8_t n) {
         return 1;
     }
 
-    const TRipChoices choices = window_.Choices();
-    fileName_ = WaveFileName(choices.Directory, choices.Album, choices.RecordingName);
-    baseName_ = choices.Album + QLatin1Char(' ') + choices.RecordingName + QStringLiteral(".wav");
     TWavWriter writer(opener_);
-    if (!writer.Create(QFile::encodeName(fileName_).toStdString()))
-        return failOutput(writer, TOutputFailure::CannotCreateFile);
-    if (writer.Failed()) return failOutput(writer, TOutputFailure::WriteError);
+    if (!verifyOnly_) {
+        const TRipChoices choices = window_.Choices();
+        fileName_ = WaveFileName(choices.Directory, choices.Album, choices.RecordingName);
+        baseName_ =
+            choices.Album + QLatin1Char(' ') + choices.RecordingName + QStringLiteral(".wav");
+        if (!writer.Create(QFile::encodeName(fileName_).toStdString()))
+            return failOutput(writer, TOutputFailure::CannotCreateFile);
+        if (writer.Failed()) return failOutput(writer, TOutputFailure::WriteError);
+    }
+    const auto progressText = verifyOnly_ ? VerifyProgressText : ProgressText;
 
     if (bufferSize > 0) buffer_ = allocate_(static_cast<size_t>(bufferSize));
     if (!buffer_) {
         window_.SetStatus(QStringLiteral("Error : Memory Allocation Error."));
-        writer.Finish();
+        if (writer.IsOpen()) writer.Finish();
         return 1;
     }
 
@@ -107,9 +116,9 @@ int32_t TWaveRipper::RipChunk(const TDiscInfo& disc, uint8_t n) {
             } else {
                 percent = std::clamp(session_.CR_GetPercentCompleted(), 0, 100);
                 window_.SetProgress(percent);
-                window_.SetStatus(ProgressText(n, percent));
+                window_.SetStatus(progressText(n, percent));
                 checksum_.Add(buffer_.get(), static_cast<size_t>(bytes));
-                if (!writer.Append(buffer_.get(), static_cast<size_t>(bytes))) {
+                if (!verifyOnly_ && !writer.Append(buffer_.get(), static_cast<size_t>(bytes))) {
                     writeFailed = true;
                     break;
                 }
@@ -119,7 +128,7 @@ int32_t TWaveRipper::RipChunk(const TDiscInfo& disc, uint8_t n) {
             if (control_.Cancelled()) break;
             percent = 100;
             window_.SetProgress(100);
-            window_.SetStatus(ProgressText(n, 100));
+            window_.SetStatus(progressText(n, 100));
         } else {
             break;
         }
@@ -127,7 +136,8 @@ int32_t TWaveRipper::RipChunk(const TDiscInfo& disc, uint8_t n) {
     }
     buffer_.reset();
 
-    if (!writer.Finish() || writeFailed) return failOutput(writer, TOutputFailure::WriteError);
+    if (!verifyOnly_ && (!writer.Finish() || writeFailed))
+        return failOutput(writer, TOutputFailure::WriteError);
     if (percent == 100 || control_.Cancelled()) return jitterCount_ == 0 ? 0 : 3;
     return 1;
 }

@@ -41,6 +41,9 @@ public:
     // CR_OpenRipper succeeded; the caller closes it.
     int32_t RipChunk(const CDRipIntf::TDiscInfo& disc, uint8_t n);
 
+    // Reads the tracks, sums and all, without writing a file: "Verifying Track N : P% Done."
+    void SetVerifyOnly(bool verifyOnly) { verifyOnly_ = verifyOnly; }
+
     CDRipIntf::TCDSession& Session() const { return session_; }
     TOutputFailure LastOutputFailure() const { return outputFailure_; }
     QString LastFileName() const { return fileName_; }
@@ -55,6 +58,8 @@ public:
                                 const QString& recordingName);
     // "Ripping Track N : P% Done."
     static QString ProgressText(int trackIndex, int percent);
+    // "Verifying Track N : P% Done."
+    static QString VerifyProgressText(int trackIndex, int percent);
 
     // The chunk buffer exists only while a track is being ripped.
     bool HoldsChunkBuffer() const { return buffer_ != nullptr; }
@@ -77,6 +82,7 @@ private:
     QString fileName_;
     QString baseName_;
     int jitterCount_ = 0;
+    bool verifyOnly_ = false;
     TTrackChecksum checksum_;
 };
 

@@ -77,6 +77,7 @@ protected:
     bool LauncherOfItsClass(QThread* thread) const {
         switch (GetParam()) {
             case TRipFormat::Wave:
+            case TRipFormat::Verify:
                 return dynamic_cast<TWaveThread*>(thread) != nullptr;
             case TRipFormat::Mp3:
                 return dynamic_cast<TMP3Thread*>(thread) != nullptr;

@@ -1,0 +1,207 @@
+#include "RipReport.h"
+
+#include <QFile>
+#include <QStringList>
+
+#include "AccurateRip.h"
+
+namespace Rip {
+
+using namespace CDRipIntf;
+
+namespace {
+
+QString hex8(uint32_t v) {
+    return QStringLiteral("%1").arg(v, 8, 16, QLatin1Char('0'));
+}
+
+// Among the disc's audio tracks, from 1: how the database numbers them.
+int audioPosition(const TDiscInfo& disc, int n) {
+    int position = 0;
+    for (int k = 1; k <= disc.TrackCount && k <= kMaxTracks; ++k) {
+        if (disc.Entry(k).Audio == 1) ++position;
+        if (k == n) return disc.Entry(k).Audio == 1 ? position : 0;
+    }
+    return 0;
+}
+
+QString endText(const TTrackRecord& t, bool verify) {
+    switch (t.End) {
+        case TTrackRecord::TEnd::Whole:
+            return verify ? QStringLiteral("read") : QStringLiteral("ripped");
+        case TTrackRecord::TEnd::Errors:
+            return verify ? QStringLiteral("read with errors")
+                          : QStringLiteral("ripped with errors");
+        case TTrackRecord::TEnd::Cancelled:
+            return QStringLiteral("cancelled");
+        case TTrackRecord::TEnd::Failed:
+            return QStringLiteral("failed");
+        case TTrackRecord::TEnd::NotAudio:
+            return QStringLiteral("not an audio track");
+    }
+    return {};
+}
+
+// mm:ss.ff, ff in frames of 1/75 s.
+QString discTime(uint32_t sectors) {
+    return QStringLiteral("%1:%2.%3")
+        .arg(sectors / (60 * 75), 2, 10, QLatin1Char('0'))
+        .arg(sectors / 75 % 60, 2, 10, QLatin1Char('0'))
+        .arg(sectors % 75, 2, 10, QLatin1Char('0'));
+}
+
+QString databaseText(const TAccurateRipResult& database) {
+    switch (database.Kind) {
+        case TAccurateRipResult::TKind::Found:
+            return QStringLiteral("answered (%1 pressing(s))").arg(database.Blocks.size());
+        case TAccurateRipResult::TKind::NotInDatabase:
+            return QStringLiteral("disc not in database");
+        case TAccurateRipResult::TKind::NotChecked:
+            break;
+    }
+    return QStringLiteral("not checked (") + database.Reason + QLatin1Char(')');
+}
+
+}  // namespace
+
+void TTrackRecord::Take(const TTrackChecksum& sums, const TDiscInfo& disc, bool cancelled) {
+    Crc32 = sums.Crc32();
+    V1 = sums.AccurateRipV1();
+    V2 = sums.AccurateRipV2();
+    const bool known = Track >= 1 && Track <= disc.TrackCount && Track <= kMaxTracks;
+    const bool cutShort =
+        !known || uint64_t(sums.Samples()) != uint64_t(disc.Entry(Track).LengthSectors) * 588;
+    if (cutShort && cancelled)
+        End = TEnd::Cancelled;
+    else if (cutShort && End == TEnd::Whole)
+        End = TEnd::Errors;
+}
+
+TTrackVerdict VerdictOf(const TTrackRecord& track, const TBatchRecord& batch,
+                        const TAccurateRipResult& database) {
+    TTrackVerdict verdict;
+    switch (track.End) {
+        case TTrackRecord::TEnd::Whole:
+            break;
+        case TTrackRecord::TEnd::Cancelled:
+            verdict.Text = QStringLiteral("not checked (cancelled)");
+            return verdict;
+        case TTrackRecord::TEnd::NotAudio:
+            verdict.Text = QStringLiteral("not checked (not an audio track)");
+            return verdict;
+        default:
+            verdict.Text = QStringLiteral("not verifiable (ripped with errors)");
+            return verdict;
+    }
+    if (database.Kind == TAccurateRipResult::TKind::NotInDatabase) {
+        verdict.Text = QStringLiteral("disc not in database");
+        return verdict;
+    }
+    if (database.Kind == TAccurateRipResult::TKind::NotChecked) {
+        verdict.Text = QStringLiteral("not checked (") + database.Reason + QLatin1Char(')');
+        return verdict;
+    }
+    const TAccurateRipVerdict judged = JudgeTrack(
+        database.Blocks, batch.Ids, audioPosition(batch.Disc, track.Track), track.V1, track.V2);
+    verdict.Checked = true;
+    verdict.Accurate = judged.Accurate;
+    verdict.Text = judged.Accurate
+                       ? QStringLiteral("accurately ripped (confidence %1)").arg(judged.Confidence)
+                       : QStringLiteral("not accurate (%1 results in the database)")
+                             .arg(judged.Results);
+    return verdict;
+}
+
+QString AccurateRipSummary(const TBatchRecord& batch, const TAccurateRipResult& database) {
+    if (database.Kind != TAccurateRipResult::TKind::Found) return {};
+    int tracks = 0, accurate = 0;
+    for (const TTrackRecord& t : batch.Tracks) {
+        if (t.End == TTrackRecord::TEnd::NotAudio) continue;
+        ++tracks;
+        if (VerdictOf(t, batch, database).Accurate) ++accurate;
+    }
+    if (tracks == 0) return {};
+    return QStringLiteral("AccurateRip: %1 of %2 track(s) accurately ripped.")
+        .arg(accurate)
+        .arg(tracks);
+}
+
+QString FormatRipReport(const TBatchRecord& batch, const TAccurateRipResult& database,
+                        const QString& programVersion, const QDateTime& finished) {
+    const bool verify = batch.Action == QStringLiteral("Verify");
+    QStringList out;
+    const QString stamp = QStringLiteral("yyyy-MM-dd HH:mm:ss t");
+    out << QStringLiteral("==== Sonvale %1 ====").arg(programVersion);
+    out << QStringLiteral("Date: ") + finished.toString(stamp);
+    out << QStringLiteral("Started: ") + batch.Started.toString(stamp);
+    out << QStringLiteral("Action: ") + batch.Action;
+    out << QStringLiteral("Drive: ") + batch.Drive;
+    out << QStringLiteral("Paranoia mode: ") + batch.ParanoiaMode;
+    out << QStringLiteral("Read offset: %1 samples").arg(batch.ReadOffset);
+    out << QStringLiteral("AccurateRip disc ID: ") + QString::fromStdString(batch.Ids.AccurateRip);
+    out << QStringLiteral("MusicBrainz disc ID: ") + QString::fromStdString(batch.Ids.MusicBrainz);
+    out << QStringLiteral("AccurateRip database: ") + databaseText(database);
+
+    out << QStringLiteral("Table of contents:");
+    const TDiscInfo& disc = batch.Disc;
+    for (int n = 1; n <= disc.TrackCount && n <= kMaxTracks; ++n) {
+        const TTrackEntry& e = disc.Entry(n);
+        out << QStringLiteral("  Track %1  %2  start %3  length %4 sectors (%5)")
+                   .arg(n, 2)
+                   .arg(e.Audio == 1 ? QStringLiteral("audio") : QStringLiteral("data "))
+                   .arg(e.StartSector, 6)
+                   .arg(e.LengthSectors, 6)
+                   .arg(discTime(e.LengthSectors));
+    }
+    out << QStringLiteral("  Lead-out  %1").arg(disc.LeadOutSector);
+
+    int accurate = 0, inaccurate = 0, unchecked = 0, errors = 0;
+    for (const TTrackRecord& t : batch.Tracks) {
+        QString line = QStringLiteral("Track %1: ").arg(t.Track) + endText(t, verify);
+        if (!t.FileName.isEmpty()) line += QStringLiteral(", file ") + t.FileName;
+        out << line;
+        if (t.End == TTrackRecord::TEnd::NotAudio) continue;
+        const TTrackVerdict v = VerdictOf(t, batch, database);
+        out << QStringLiteral("Track %1: CRC32 %2, AccurateRip v1 %3 v2 %4, %5")
+                   .arg(t.Track)
+                   .arg(hex8(t.Crc32), hex8(t.V1), hex8(t.V2), v.Text);
+        if (v.Accurate)
+            ++accurate;
+        else if (v.Checked)
+            ++inaccurate;
+        else if (t.End == TTrackRecord::TEnd::Whole || t.End == TTrackRecord::TEnd::Cancelled)
+            ++unchecked;
+        else
+            ++errors;
+    }
+    out << QStringLiteral(
+               "Summary: %1 track(s), %2 accurately ripped, %3 not accurate, %4 not checked, "
+               "%5 with errors.")
+               .arg(batch.Tracks.size())
+               .arg(accurate)
+               .arg(inaccurate)
+               .arg(unchecked)
+               .arg(errors);
+    out << QString();
+    return out.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+QString ReadModeText(const TDriveParams& params) {
+    if (GetParam(params, kParamRipMode) == 0) return QStringLiteral("plain reads");
+    return QStringLiteral("paranoia, flags 0x") +
+           QString::number(uint32_t(GetParam(params, kParamParanoiaMode)), 16);
+}
+
+QString RipReportPath(const TBatchRecord& batch) {
+    return batch.Directory + QLatin1Char('/') + batch.Album + QStringLiteral(".log");
+}
+
+bool AppendRipReport(const QString& path, const QString& text) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) return false;
+    const QByteArray bytes = text.toUtf8();
+    const bool written = file.write(bytes) == bytes.size();
+    return file.flush() && written;
+}
+
+}  // namespace Rip

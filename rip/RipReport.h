@@ -1,0 +1,80 @@
+// What a batch did to each track and what the AccurateRip database says of it, and the
+// report the window appends beside the files: "<directory>/<album>.log".
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+#include "AccurateRipLookup.h"
+#include "CDRipIntf.h"
+#include "DiscIds.h"
+#include "TrackChecksum.h"
+
+namespace Rip {
+
+// One track a batch began, filled in by the batch on its thread.
+struct TTrackRecord {
+    enum class TEnd {
+        Whole,      // every sample read without a read error
+        Errors,     // read to its end, but the drive reported errors on the way
+        Cancelled,  // stopped by the user before its end
+        Failed,     // stopped by an error (the drive, the file, the memory)
+        NotAudio,   // a data track: nothing read
+    };
+    int Track = 0;     // track index N
+    QString FileName;  // without the directory; empty when no file was made
+    TEnd End = TEnd::Failed;
+    uint32_t Crc32 = 0;
+    uint32_t V1 = 0;
+    uint32_t V2 = 0;
+
+    // The ripper's sums. A track that delivered less than its length was cut short by the
+    // cancel, or else lost audio on the way.
+    void Take(const TTrackChecksum& sums, const CDRipIntf::TDiscInfo& disc, bool cancelled);
+};
+
+// One batch: the window fills in where and from what it reads before it starts, the batch
+// adds its tracks.
+struct TBatchRecord {
+    QString Action;     // "Rip to WAV", "Verify", ...
+    QString Directory;  // the report goes to <Directory>/<Album>.log
+    QString Album;
+    QString Drive;
+    int ReadOffset = 0;    // samples
+    QString ParanoiaMode;  // as the batch read its drive parameters
+    CDRipIntf::TDiscInfo Disc;
+    CDRipIntf::TDiscIds Ids;
+    QDateTime Started;
+    std::vector<TTrackRecord> Tracks;
+};
+
+// "accurately ripped (confidence 12)", "not accurate (3 results in the database)",
+// "disc not in database", "not checked (<reason>)", "not verifiable (ripped with errors)".
+struct TTrackVerdict {
+    bool Checked = false;  // the sums were compared with the database's
+    bool Accurate = false;
+    QString Text;
+};
+TTrackVerdict VerdictOf(const TTrackRecord& track, const TBatchRecord& batch,
+                        const TAccurateRipResult& database);
+
+// "AccurateRip: <a> of <t> track(s) accurately ripped." when the database answered with
+// results for the disc; a null text otherwise, and the status line is left as it was.
+QString AccurateRipSummary(const TBatchRecord& batch, const TAccurateRipResult& database);
+
+// The report's section for one batch, UTF-8 text, ending in a blank line.
+QString FormatRipReport(const TBatchRecord& batch, const TAccurateRipResult& database,
+                        const QString& programVersion, const QDateTime& finished);
+
+// How the drive was read: "paranoia, flags 0xdf" or "plain reads".
+QString ReadModeText(const CDRipIntf::TDriveParams& params);
+
+// <directory>/<album>.log
+QString RipReportPath(const TBatchRecord& batch);
+// Appends text to the file at path, made if need be; never overwrites. False when the file
+// cannot be opened or written whole.
+bool AppendRipReport(const QString& path, const QString& text);
+
+}  // namespace Rip
