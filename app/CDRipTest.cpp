@@ -27,8 +27,8 @@
 
 #include "CDSession.h"
 #include "CreateNewDir.h"
-#include "DiscIds.h"
 #include "DirectoryEdit.h"
+#include "DiscIds.h"
 #include "EncodeBatch.h"
 #include "Genres.h"
 #include "RbPanel.h"
@@ -864,9 +864,8 @@ void TCDRipTestForm::reportBatch(Rip::TBatchRecord record, bool sayResult) {
 void TCDRipTestForm::writeReport(const Rip::TBatchRecord& record,
                                  const Rip::TAccurateRipResult& database, bool sayResult) {
     const QString path = Rip::RipReportPath(record);
-    const QString text =
-        Rip::FormatRipReport(record, database, QStringLiteral(SONVALE_VERSION),
-                             QDateTime::currentDateTime());
+    const QString text = Rip::FormatRipReport(record, database, QStringLiteral(SONVALE_VERSION),
+                                              QDateTime::currentDateTime());
     if (!Rip::AppendRipReport(path, text)) {
         SetStatus(QStringLiteral("Error : Cannot write the rip report ") + path);
         return;

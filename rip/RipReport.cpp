@@ -105,10 +105,10 @@ TTrackVerdict VerdictOf(const TTrackRecord& track, const TBatchRecord& batch,
         database.Blocks, batch.Ids, audioPosition(batch.Disc, track.Track), track.V1, track.V2);
     verdict.Checked = true;
     verdict.Accurate = judged.Accurate;
-    verdict.Text = judged.Accurate
-                       ? QStringLiteral("accurately ripped (confidence %1)").arg(judged.Confidence)
-                       : QStringLiteral("not accurate (%1 results in the database)")
-                             .arg(judged.Results);
+    verdict.Text =
+        judged.Accurate
+            ? QStringLiteral("accurately ripped (confidence %1)").arg(judged.Confidence)
+            : QStringLiteral("not accurate (%1 results in the database)").arg(judged.Results);
     return verdict;
 }
 

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -15,9 +16,12 @@
 #include "CDRipTest.h"
 #include "CDSession.h"
 #include "DirectoryEdit.h"
+#include "DiscIds.h"
 #include "FakeRipControl.h"
 #include "HeldRip.h"
 #include "RecordingServices.h"
+#include "ReferenceSums.h"
+#include "TinyHttpServer.h"
 #include "discfixture.h"
 #include "testdisc.h"
 
@@ -79,6 +83,9 @@ protected:
         disctest::useDrives({cue});
         session.Initialize(ExecutableDir() + "/libcdrip3.so");
         ASSERT_TRUE(session.Ready());
+        // The window's AccurateRip lookups go to the test's server, which knows no disc
+        // unless told.
+        qputenv("SONVALE_ACCURATERIP_URL", database.Base().toUtf8());
         form = std::make_unique<ExitDuringRipForm>(services, session, encoders);
         form->show();
         form->DirectoryEdit1->setText(QString::fromStdString(home_.file("out")));
@@ -117,8 +124,25 @@ protected:
                                  : std::vector<uint8_t>(bytes.begin() + 44, bytes.end());
     }
 
+    // The audio of track index n as the image holds it.
+    std::vector<uint8_t> TrackAudio(int n) {
+        const auto t = testdisc::expectedToc(plan_).tracks.at(size_t(n - 1));
+        return testdisc::rangeBytes(plan_, t.startSector, t.startSector + t.sectors - 1);
+    }
+    // The report's text once it holds `sections` batches.
+    QString Report(int sections) {
+        QString text;
+        pumpUntil([&] {
+            QFile file(QString::fromStdString(home_.file("out/Live.log")));
+            text = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+            return text.count("==== Sonvale ") >= sections;
+        });
+        return text;
+    }
+
     disctest::TempDir home_;
     testdisc::DiscPlan plan_;
+    TinyHttpServer database;
     RecordingServices services;
     CDRipIntf::TCDSession session;
     Rip::TEncoders encoders;
@@ -283,4 +307,92 @@ TEST_F(RipE2ETest, CancelAndExitEndAStalledRead) {
         EXPECT_EQ(audio.size(), 100u * 2352u);
         EXPECT_TRUE(audio == testdisc::rangeBytes(plan_, 0, 99));
     }
+}
+
+TEST_F(RipE2ETest, EachBatchAppendsItsReportAndSaysWhatTheDatabaseFound) {
+    const TDiscIds ids = DiscIdsOf(form->Session().Disc());
+    ASSERT_TRUE(ids.Valid);
+    const testsums::Sums one = testsums::OfTrack(TrackAudio(1), true, false);
+    const testsums::Sums two = testsums::OfTrack(TrackAudio(2), false, false);
+    const testsums::Sums three = testsums::OfTrack(TrackAudio(3), false, true);
+    // This pressing agrees on track 1 (by v1) and 2 (by v2) but not on 3; a pressing filed
+    // under other ids, which has track 3 right, does not count.
+    const auto block = [](std::vector<uint32_t> head,
+                          std::vector<std::pair<int, uint32_t>> tracks) {
+        QByteArray b(1, char(tracks.size()));
+        const auto put = [&b](uint32_t v) {
+            for (int k = 0; k < 4; ++k) b.append(char(uint8_t(v >> (8 * k))));
+        };
+        for (uint32_t v : head) put(v);
+        for (auto [confidence, sum] : tracks) {
+            b.append(char(confidence));
+            put(sum);
+            put(0);
+        }
+        return b;
+    };
+    TinyHttpServer::Answer found;
+    found.status = 200;
+    found.body = block({ids.AccurateRipId1, ids.AccurateRipId2, ids.CddbId},
+                       {{7, one.v1}, {4, two.v2}, {3, ~three.v2}}) +
+                 block({ids.AccurateRipId1, ids.AccurateRipId2 + 1, ids.CddbId},
+                       {{9, one.v1}, {9, two.v2}, {9, three.v2}});
+    database.answers[Rip::TAccurateRipLookup::UrlFor(database.Base(), ids).path()] = found;
+
+    form->chkMulSel->click();
+    form->TrackList->clearSelection();
+    form->TrackList->item(0)->setSelected(true);
+    form->TrackList->item(2)->setSelected(true);
+    form->TrackList->setCurrentRow(2, QItemSelectionModel::Select);
+    form->btnRip->click();
+    ASSERT_TRUE(WaitForStatus("AccurateRip: 1 of 2 track(s) accurately ripped."))
+        << form->Status().toStdString();
+    EXPECT_GE(form->statuses.indexOf("Ripping Completed."), 0);
+    const QString first = Report(1);
+    const auto hex = [](uint32_t v) { return QString::number(v, 16).rightJustified(8, '0'); };
+    const auto line = [&](int n, const testsums::Sums& s, const QString& verdict) {
+        return QString("Track %1: CRC32 %2, AccurateRip v1 %3 v2 %4, %5\n")
+            .arg(n)
+            .arg(hex(s.crc32), hex(s.v1), hex(s.v2), verdict);
+    };
+    for (const QString& expected :
+         {QString("AccurateRip disc ID: %1\n").arg(QString::fromStdString(ids.AccurateRip)),
+          QString("MusicBrainz disc ID: %1\n").arg(QString::fromStdString(ids.MusicBrainz)),
+          QString("Read offset: 0 samples\n"), QString("Action: Rip to WAV\n"),
+          QString("Track 1: ripped, file Live Track 1.wav\n"),
+          line(1, one, "accurately ripped (confidence 7)"),
+          line(3, three, "not accurate (1 results in the database)")})
+        EXPECT_TRUE(first.contains(expected)) << expected.toStdString() << first.toStdString();
+    EXPECT_FALSE(first.contains("Track 2:"));
+
+    // Verifying track 2 reads it without a file, and adds a section after the first.
+    form->TrackList->clearSelection();
+    form->TrackList->item(1)->setSelected(true);
+    form->TrackList->setCurrentRow(1, QItemSelectionModel::Select);
+    form->Verify1->trigger();
+    ASSERT_TRUE(WaitForStatus("AccurateRip: 1 of 1 track(s) accurately ripped."))
+        << form->Status().toStdString();
+    EXPECT_GE(form->statuses.indexOf("Verification Completed."), 0);
+    const QString both = Report(2);
+    EXPECT_TRUE(both.startsWith(first));
+    EXPECT_TRUE(both.mid(first.size()).contains(line(2, two, "accurately ripped (confidence 4)")));
+    EXPECT_TRUE(both.mid(first.size()).contains("Action: Verify\nDrive: "));
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(home_.file("out/Live Track 2.wav"))));
+    EXPECT_TRUE(form->TrackLineSelected(1));
+    // Asked once for the disc.
+    EXPECT_EQ(database.asked.size(), 1);
+}
+
+TEST_F(RipE2ETest, ADiscTheDatabaseDoesNotKnowLeavesTheStatusAsItWas) {
+    form->btnRip->click();
+    ASSERT_TRUE(WaitForStatus("Ripping Completed.")) << form->Status().toStdString();
+    const QString report = Report(1);
+    const testsums::Sums one = testsums::OfTrack(TrackAudio(1), true, false);
+    EXPECT_TRUE(report.contains(
+        QString("Track 1: CRC32 %1, AccurateRip v1 %2 v2 %3, disc not in database\n")
+            .arg(one.crc32, 8, 16, QChar('0'))
+            .arg(one.v1, 8, 16, QChar('0'))
+            .arg(one.v2, 8, 16, QChar('0'))))
+        << report.toStdString();
+    EXPECT_EQ(form->Status(), "Ripping Completed.");
 }

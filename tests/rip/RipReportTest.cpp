@@ -1,0 +1,116 @@
+// What the report says of each track, however it ended and whatever the database answered,
+// and that a report is only ever added to.
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include "../support/TempDir.h"
+#include "RipReport.h"
+
+using namespace Rip;
+
+namespace {
+
+// Three audio tracks and a data track.
+TBatchRecord batchOfFourTracks() {
+    TBatchRecord batch;
+    batch.Disc.TrackCount = 4;
+    for (int n = 1; n <= 4; ++n) {
+        batch.Disc.Entry(n).Audio = n < 4 ? 1 : 0;
+        batch.Disc.Entry(n).LengthSectors = 10;
+    }
+    batch.Ids.Valid = true;
+    batch.Ids.AccurateRipId1 = 1;
+    batch.Ids.AccurateRipId2 = 2;
+    batch.Ids.CddbId = 3;
+    using E = TTrackRecord::TEnd;
+    for (auto [n, end, v2] : {std::tuple{1, E::Whole, 0x11u}, std::tuple{2, E::Whole, 0x99u},
+                              std::tuple{3, E::Errors, 0x33u}, std::tuple{3, E::Cancelled, 0x33u},
+                              std::tuple{4, E::NotAudio, 0u}}) {
+        TTrackRecord t;
+        t.Track = n;
+        t.End = end;
+        t.V2 = v2;
+        batch.Tracks.push_back(t);
+    }
+    return batch;
+}
+
+QStringList verdicts(const TBatchRecord& batch, const TAccurateRipResult& database) {
+    QStringList out;
+    for (const TTrackRecord& t : batch.Tracks) out << VerdictOf(t, batch, database).Text;
+    return out;
+}
+
+}  // namespace
+
+TEST(RipReport, EachTracksVerdictAndTheStatusSummary) {
+    const TBatchRecord batch = batchOfFourTracks();
+    TAccurateRipResult found;
+    found.Kind = TAccurateRipResult::TKind::Found;
+    // Two pressings under the disc's ids agree on tracks 1 and 3; track 2 matches neither.
+    found.Blocks = {{1, 2, 3, {{5, 0x11}, {2, 0x22}, {4, 0x33}}},
+                    {1, 2, 3, {{8, 0x11}, {1, 0x23}, {4, 0x33}}}};
+    EXPECT_EQ(
+        verdicts(batch, found),
+        QStringList({"accurately ripped (confidence 8)", "not accurate (2 results in the database)",
+                     "not verifiable (ripped with errors)", "not checked (cancelled)",
+                     "not checked (not an audio track)"}));
+    EXPECT_EQ(AccurateRipSummary(batch, found), "AccurateRip: 1 of 4 track(s) accurately ripped.");
+
+    TAccurateRipResult absent;
+    absent.Kind = TAccurateRipResult::TKind::NotInDatabase;
+    EXPECT_EQ(verdicts(batch, absent).mid(0, 3),
+              QStringList({"disc not in database", "disc not in database",
+                           "not verifiable (ripped with errors)"}));
+    TAccurateRipResult unreachable;
+    unreachable.Reason = "no answer within 10 s";
+    EXPECT_EQ(verdicts(batch, unreachable)[0], "not checked (no answer within 10 s)");
+    // Only results for the disc make a summary; the status line is otherwise left alone.
+    EXPECT_TRUE(AccurateRipSummary(batch, absent).isNull());
+    EXPECT_TRUE(AccurateRipSummary(batch, unreachable).isNull());
+
+    const QString report = FormatRipReport(batch, found, "1.2.3", QDateTime::currentDateTime());
+    EXPECT_TRUE(
+        report.contains("\nTrack 2: CRC32 00000000, AccurateRip v1 00000000 v2 00000099, "
+                        "not accurate (2 results in the database)\n"));
+    EXPECT_TRUE(report.contains("\nTrack 4: not an audio track\n"));
+    EXPECT_TRUE(
+        report.contains("Summary: 5 track(s), 1 accurately ripped, 1 not accurate, "
+                        "1 not checked, 1 with errors."));
+}
+
+TEST(RipReport, ATrackCutShortWasCancelledOrLostAudio) {
+    const TBatchRecord batch = batchOfFourTracks();
+    TTrackChecksum sums;
+    sums.Start(10 * 588, false, false);
+    const std::vector<uint8_t> audio(10 * 2352 - 4);
+    sums.Add(audio.data(), audio.size());
+    using E = TTrackRecord::TEnd;
+    for (auto [cancelled, said, expected] :
+         {std::tuple{true, E::Whole, E::Cancelled}, std::tuple{false, E::Whole, E::Errors},
+          std::tuple{false, E::Failed, E::Failed}}) {
+        TTrackRecord t;
+        t.Track = 2;
+        t.End = said;
+        t.Take(sums, batch.Disc, cancelled);
+        EXPECT_EQ(t.End, expected);
+    }
+    sums.Add(audio.data(), 4);
+    TTrackRecord whole;
+    whole.Track = 2;
+    whole.End = E::Whole;
+    whole.Take(sums, batch.Disc, true);
+    EXPECT_EQ(whole.End, E::Whole);
+}
+
+TEST(RipReport, ReportsAreAddedNeverOverwritten) {
+    sonvaletest::TempDir dir;
+    const QString path = QString::fromStdString(dir.file("Album.log"));
+    ASSERT_TRUE(AppendRipReport(path, "first\n"));
+    ASSERT_TRUE(AppendRipReport(path, "zweite – ü\n"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(file.readAll()), "first\nzweite – ü\n");
+    EXPECT_FALSE(AppendRipReport(QString::fromStdString(dir.file("no/such/dir/Album.log")), "x"));
+}
