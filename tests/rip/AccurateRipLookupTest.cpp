@@ -64,6 +64,16 @@ TEST(AccurateRipLookup, AsksWhereTheDiscIsFiledAndReadsTheAnswer) {
     // Asked once while the disc stays: the second answer is the first.
     EXPECT_EQ(lookUp(lookup).Blocks.size(), 1u);
     EXPECT_EQ(server.asked, QStringList({kPath}));
+    // A disc taken out is asked for anew; a lookup still out as it went still answers.
+    lookup.Forget();
+    bool answered = false;
+    lookup.Look(discIds(), [&](const Rip::TAccurateRipResult& later) {
+        answered = later.Kind == Rip::TAccurateRipResult::TKind::Found;
+    });
+    lookup.Forget();
+    EXPECT_EQ(lookUp(lookup).Kind, Rip::TAccurateRipResult::TKind::Found);
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(server.asked.size(), 2);
 }
 
 TEST(AccurateRipLookup, EveryOtherAnswerIsSaidPlainly) {
