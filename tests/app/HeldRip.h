@@ -9,19 +9,9 @@
 
 #include "CDRipTest.h"
 #include "DirectoryEdit.h"
+#include "PumpUntil.h"
 #include "ScriptedCDRip.h"
 #include "TempDir.h"
-
-// Handles the window's events until done() or 10 s; false on the time-out.
-inline bool pumpUntil(const std::function<bool()>& done) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > 10000) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
 
 class THeldRip {
 public:

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "AccurateRipLookup.h"
+#include "PumpUntil.h"
 #include "TinyHttpServer.h"
 
 namespace {
@@ -40,11 +41,7 @@ Rip::TAccurateRipResult lookUp(Rip::TAccurateRipLookup& lookup) {
         result = r;
         done = true;
     });
-    QElapsedTimer timer;
-    timer.start();
-    while (!done && timer.elapsed() < 10000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    EXPECT_TRUE(done);
+    EXPECT_TRUE(pumpUntil([&] { return done; }));
     return result;
 }
 

@@ -10,6 +10,7 @@
 #include "EncodeBatch.h"
 #include "Encoders.h"
 #include "FakeRipWindow.h"
+#include "PumpUntil.h"
 #include "RipJob.h"
 #include "RipTestSupport.h"
 #include "ScriptedCDRip.h"
@@ -19,18 +20,6 @@
 using namespace Rip;
 
 namespace {
-
-// Handles the window's events until done() or 10 s.
-template <typename Done>
-bool pumpUntil(Done done) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > 10000) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
 
 class RipJobTest : public ::testing::TestWithParam<TRipFormat> {
 protected:
