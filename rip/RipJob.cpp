@@ -72,6 +72,7 @@ void TRipJob::runBatch() {
         else
             RipTracksToOgg(window_, *control_, ripper, plan_, &record_);
     }
+    record_.Cancelled = control_->Cancelled();
     // As the batch left them: the WAV batches set their own.
     CDRipIntf::TDriveParams params{};
     if (session_.CR_GetCDROMParameters(&params) == 0) record_.ParanoiaMode = ReadModeText(params);

@@ -113,10 +113,11 @@ TTrackVerdict VerdictOf(const TTrackRecord& track, const TBatchRecord& batch,
 }
 
 QString AccurateRipSummary(const TBatchRecord& batch, const TAccurateRipResult& database) {
-    if (database.Kind != TAccurateRipResult::TKind::Found) return {};
+    if (database.Kind != TAccurateRipResult::TKind::Found || batch.Cancelled) return {};
     int tracks = 0, accurate = 0;
     for (const TTrackRecord& t : batch.Tracks) {
-        if (t.End == TTrackRecord::TEnd::NotAudio) continue;
+        if (t.End == TTrackRecord::TEnd::NotAudio || t.End == TTrackRecord::TEnd::Cancelled)
+            continue;
         ++tracks;
         if (VerdictOf(t, batch, database).Accurate) ++accurate;
     }

@@ -48,6 +48,7 @@ struct TBatchRecord {
     CDRipIntf::TDiscIds Ids;
     QDateTime Started;
     std::vector<TTrackRecord> Tracks;
+    bool Cancelled = false;  // the batch ended on a cancel
 };
 
 // "accurately ripped (confidence 12)", "not accurate (3 results in the database)",
@@ -61,7 +62,8 @@ TTrackVerdict VerdictOf(const TTrackRecord& track, const TBatchRecord& batch,
                         const TAccurateRipResult& database);
 
 // "AccurateRip: <a> of <t> track(s) accurately ripped." when the database answered with
-// results for the disc; a null text otherwise, and the status line is left as it was.
+// results for the disc, t counting the audio tracks read to their end; a null text
+// otherwise, and after a cancel, whose word the status line keeps.
 QString AccurateRipSummary(const TBatchRecord& batch, const TAccurateRipResult& database);
 
 // The report's section for one batch, UTF-8 text, ending in a blank line.

@@ -56,7 +56,11 @@ TEST(RipReport, EachTracksVerdictAndTheStatusSummary) {
         QStringList({"accurately ripped (confidence 8)", "not accurate (2 results in the database)",
                      "not verifiable (ripped with errors)", "not checked (cancelled)",
                      "not checked (not an audio track)"}));
-    EXPECT_EQ(AccurateRipSummary(batch, found), "AccurateRip: 1 of 4 track(s) accurately ripped.");
+    // A track cut short by a cancel was not ripped; a batch cancelled keeps its word.
+    EXPECT_EQ(AccurateRipSummary(batch, found), "AccurateRip: 1 of 3 track(s) accurately ripped.");
+    TBatchRecord cancelled = batch;
+    cancelled.Cancelled = true;
+    EXPECT_TRUE(AccurateRipSummary(cancelled, found).isNull());
 
     TAccurateRipResult absent;
     absent.Kind = TAccurateRipResult::TKind::NotInDatabase;
