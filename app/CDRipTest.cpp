@@ -867,7 +867,12 @@ void TCDRipTestForm::writeReport(const Rip::TBatchRecord& record,
     const QString text = Rip::FormatRipReport(record, database, QStringLiteral(SONVALE_VERSION),
                                               QDateTime::currentDateTime());
     if (!Rip::AppendRipReport(path, text)) {
-        SetStatus(QStringLiteral("Error : Cannot write the rip report ") + path);
+        // A track that failed has said why, mostly the same folder refusing its file: that
+        // word stays.
+        const bool saidFailure = std::any_of(
+            record.Tracks.begin(), record.Tracks.end(),
+            [](const Rip::TTrackRecord& t) { return t.End == Rip::TTrackRecord::TEnd::Failed; });
+        if (!saidFailure) SetStatus(QStringLiteral("Error : Cannot write the rip report ") + path);
         return;
     }
     const QString summary = Rip::AccurateRipSummary(record, database);

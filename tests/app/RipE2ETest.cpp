@@ -36,12 +36,7 @@ public:
     ExitDuringRipForm(TUiServices& services, CDRipIntf::TCDSession& session,
                       Rip::TEncoders& encoders)
         : TCDRipTestForm(services, session, encoders) {
-        MakeRipControl = [this] {
-            auto control = std::make_unique<FakeRipControl>();
-            control->log = &pauses;
-            control->waitMilliseconds = 200;
-            return control;
-        };
+        MakeRipControl = FakeRipControls(200, &pauses);
     }
     void SetStatus(const QString& text) override {
         statuses << text;
@@ -383,6 +378,16 @@ TEST_F(RipE2ETest, EachBatchAppendsItsReportAndSaysWhatTheDatabaseFound) {
 }
 
 TEST_F(RipE2ETest, ADiscTheDatabaseDoesNotKnowLeavesTheStatusAsItWas) {
+    // A report that cannot be written is said, the files being whole.
+    const std::string log = home_.file("out/Live.log");
+    std::filesystem::create_directory(log);
+    form->btnRip->click();
+    ASSERT_TRUE(WaitForStatus("Error : Cannot write the rip report " + QString::fromStdString(log)))
+        << form->Status().toStdString();
+    EXPECT_EQ(WavData("Live Track 1.wav").size(), 400u * 2352);
+    std::filesystem::remove(log);
+
+    form->TrackList->item(0)->setSelected(true);
     form->btnRip->click();
     ASSERT_TRUE(WaitForStatus("Ripping Completed.")) << form->Status().toStdString();
     const QString report = Report(1);

@@ -58,11 +58,7 @@ class FaultForm : public TCDRipTestForm {
 public:
     FaultForm(TUiServices& services, CDRipIntf::TCDSession& session, Rip::TEncoders& encoders)
         : TCDRipTestForm(services, session, encoders) {
-        MakeRipControl = [] {
-            auto control = std::make_unique<FakeRipControl>();
-            control->waitMilliseconds = 20;
-            return control;
-        };
+        MakeRipControl = FakeRipControls(20);
     }
 
     void SetStatus(const QString& text) override {

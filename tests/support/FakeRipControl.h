@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "RipControl.h"
@@ -26,3 +27,15 @@ public:
         onPause = nullptr;
     }
 };
+
+// Makes a window's batch controls whose pauses last waitMilliseconds each, recorded into log
+// when one is given (it outlives the batches).
+inline std::function<std::unique_ptr<Rip::TRipControl>()> FakeRipControls(
+    int waitMilliseconds, std::vector<int>* log = nullptr) {
+    return [waitMilliseconds, log] {
+        auto control = std::make_unique<FakeRipControl>();
+        if (log) control->log = log;
+        control->waitMilliseconds = waitMilliseconds;
+        return control;
+    };
+}
