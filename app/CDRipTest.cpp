@@ -262,6 +262,8 @@ void TCDRipTestForm::buildControls() {
     connect(SelectAll1, &QAction::triggered, this, &TCDRipTestForm::SelectAll1Click);
     Verify1 = PopupMenu1->addAction(QStringLiteral("Verify Selected Tracks"));
     connect(Verify1, &QAction::triggered, this, &TCDRipTestForm::Verify1Click);
+    DriveReadOffset1 = PopupMenu1->addAction(QStringLiteral("Drive Read Offset..."));
+    connect(DriveReadOffset1, &QAction::triggered, this, &TCDRipTestForm::DriveReadOffset1Click);
     connect(TrackList, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         PopupMenu1->popup(TrackList->viewport()->mapToGlobal(pos));
     });
@@ -734,6 +736,31 @@ void TCDRipTestForm::btnSaveSettingsClick() {
                   QStringLiteral(" file)."));
     else
         SetStatus(QStringLiteral("Application Error."));
+}
+
+void TCDRipTestForm::DriveReadOffset1Click() {
+    // A batch opens a ripper per track: a new offset would shift only the tracks after it.
+    if (BatchRunning()) {
+        services_.MessageBox(this, QStringLiteral("Ripping in Progress."), QStringLiteral("OK"));
+        return;
+    }
+    if (!session_.Ready()) {
+        SetStatus(QStringLiteral("Sonvale is not Ready."));
+        return;
+    }
+    const std::optional<int> samples =
+        services_.AskInteger(this, QStringLiteral("Drive Read Offset"),
+                             QStringLiteral("Read offset of the active drive, in samples:"),
+                             session_.CR_GetReadOffset(), -kMaxReadOffset, kMaxReadOffset);
+    if (!samples) return;
+    if (session_.CR_SetReadOffset(*samples) != 0 || session_.CR_SaveSettings() != 0) {
+        SetStatus(QStringLiteral("Application Error."));
+        return;
+    }
+    const int32_t stored = session_.CR_GetReadOffset();
+    SetStatus(QStringLiteral("Drive Read Offset: %1%2 samples.")
+                  .arg(stored > 0 ? QStringLiteral("+") : QString())
+                  .arg(stored));
 }
 
 // ---------------------------------------------------------------------------------------

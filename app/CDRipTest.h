@@ -107,6 +107,7 @@ public:
     QMenu* PopupMenu1 = nullptr;
     QAction* SelectAll1 = nullptr;
     QAction* Verify1 = nullptr;
+    QAction* DriveReadOffset1 = nullptr;
 
     // The status line: one message at a time.
     void SetStatus(const QString& text) override;
@@ -169,6 +170,7 @@ public slots:
 
     // Drive settings
     void btnSaveSettingsClick();
+    void DriveReadOffset1Click();
 
     // Ripping commands
     void btnRipClick();

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QThread>
 
@@ -26,6 +27,15 @@ void TDesktopServices::OpenUrl(const QUrl& url) {
 QString TDesktopServices::BrowseForFolder(QWidget* owner, const QString& caption,
                                           const QString& startFolder) {
     return QFileDialog::getExistingDirectory(owner, caption, startFolder);
+}
+
+std::optional<int> TDesktopServices::AskInteger(QWidget* owner, const QString& title,
+                                                const QString& label, int value, int minimum,
+                                                int maximum) {
+    bool ok = false;
+    const int answer = QInputDialog::getInt(owner, title, label, value, minimum, maximum, 1, &ok);
+    if (!ok) return std::nullopt;
+    return answer;
 }
 
 void TDesktopServices::Flash(QWidget* window) {

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QUrl>
+#include <optional>
 
 class QWidget;
 
@@ -36,6 +37,10 @@ public:
     // Empty when the user cancels.
     virtual QString BrowseForFolder(QWidget* owner, const QString& caption,
                                     const QString& startFolder) = 0;
+    // Asks for a whole number in minimum..maximum, offering value; none when the user cancels.
+    virtual std::optional<int> AskInteger(QWidget* owner, const QString& title,
+                                          const QString& label, int value, int minimum,
+                                          int maximum) = 0;
     virtual void Flash(QWidget* window) = 0;
     virtual void Sleep(int milliseconds) = 0;
 };
@@ -49,6 +54,8 @@ public:
     void OpenUrl(const QUrl& url) override;
     QString BrowseForFolder(QWidget* owner, const QString& caption,
                             const QString& startFolder) override;
+    std::optional<int> AskInteger(QWidget* owner, const QString& title, const QString& label,
+                                  int value, int minimum, int maximum) override;
     void Flash(QWidget* window) override;
     void Sleep(int milliseconds) override;
 };

@@ -44,6 +44,8 @@ struct CDRipFunctions {
     decltype(&::CR_GetCDROMParameters) GetCDROMParameters = nullptr;
     decltype(&::CR_SetCDROMParameters) SetCDROMParameters = nullptr;
     decltype(&::CR_SaveSettings) SaveSettings = nullptr;
+    decltype(&::CR_GetReadOffset) GetReadOffset = nullptr;
+    decltype(&::CR_SetReadOffset) SetReadOffset = nullptr;
     decltype(&::CR_StopPlayTrack) StopPlayTrack = nullptr;
     decltype(&::CR_LockCD) LockCD = nullptr;
     decltype(&::CR_EjectCD) EjectCD = nullptr;
@@ -65,6 +67,9 @@ constexpr int kParamMultiReadCount = CR_OFS_MULTIREAD_COUNT;
 constexpr int kParamLockWhileReading = CR_OFS_LOCK_DURING_READ;
 constexpr int kParamRipMode = CR_OFS_RIP_MODE;
 constexpr int kParamParanoiaMode = CR_OFS_PARANOIA_MODE;
+
+// The drive's read offset in samples goes either way up to this.
+constexpr int32_t kMaxReadOffset = CR_MAX_READ_OFFSET;
 
 constexpr const char* kLibraryFileName = "libcdrip3.so";
 constexpr const char* kSettingsFileName = "Tolvane.ini";

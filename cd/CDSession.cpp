@@ -44,6 +44,8 @@ bool TCDSession::Load(const std::string& path) {
     lookUp(handle_, f.GetCDROMParameters, "CR_GetCDROMParameters");
     lookUp(handle_, f.SetCDROMParameters, "CR_SetCDROMParameters");
     lookUp(handle_, f.SaveSettings, "CR_SaveSettings");
+    lookUp(handle_, f.GetReadOffset, "CR_GetReadOffset");
+    lookUp(handle_, f.SetReadOffset, "CR_SetReadOffset");
     lookUp(handle_, f.StopPlayTrack, "CR_StopPlayTrack");
     lookUp(handle_, f.LockCD, "CR_LockCD");
     lookUp(handle_, f.EjectCD, "CR_EjectCD");
@@ -131,6 +133,12 @@ int32_t TCDSession::CR_SetCDROMParameters(const TDriveParams* params) {
 }
 int32_t TCDSession::CR_SaveSettings() {
     return cells_.SaveSettings ? cells_.SaveSettings() : CDRIP3_ERROR;
+}
+int32_t TCDSession::CR_GetReadOffset() {
+    return cells_.GetReadOffset ? cells_.GetReadOffset() : 0;
+}
+int32_t TCDSession::CR_SetReadOffset(int32_t samples) {
+    return cells_.SetReadOffset ? cells_.SetReadOffset(samples) : CDRIP3_ERROR;
 }
 void TCDSession::CR_StopPlayTrack() {
     if (cells_.StopPlayTrack) cells_.StopPlayTrack();

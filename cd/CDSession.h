@@ -76,6 +76,9 @@ public:
     int32_t CR_GetCDROMParameters(TDriveParams* params);        // also from a rip thread
     int32_t CR_SetCDROMParameters(const TDriveParams* params);  // also from a rip thread
     int32_t CR_SaveSettings();
+    // The active drive's read offset in samples (0 without the library), and setting it.
+    int32_t CR_GetReadOffset();
+    int32_t CR_SetReadOffset(int32_t samples);
     void CR_StopPlayTrack();       // also from a rip thread
     void CR_LockCD(int32_t lock);  // also from a rip thread
     void CR_EjectCD(int32_t open);

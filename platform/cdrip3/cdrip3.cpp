@@ -1,5 +1,6 @@
 #include "cdrip3.h"
 
+#include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <climits>
@@ -20,6 +21,8 @@ using svdrives::DriveModel;
 
 constexpr const char* kImagesSection = "Images";
 constexpr int kDefaultRetries = 20;
+constexpr const char* kReadOffsetKey = "read_offset";
+constexpr int kSampleBytes = 4;  // a stereo sample of two 16-bit channels
 
 struct Field {
     const char* key;
@@ -81,6 +84,10 @@ void clampAndName(CR_DRIVEPARAMS* p, const std::string& name) {
     memcpy(p->bytes, name.data(), std::min<size_t>(name.size(), kFirstField - 1));
 }
 
+long long clampReadOffset(long long samples) {
+    return std::clamp<long long>(samples, -CR_MAX_READ_OFFSET, CR_MAX_READ_OFFSET);
+}
+
 svdrives::ReadSettings readSettings(const CR_DRIVEPARAMS& p) {
     svdrives::ReadSettings s;
     s.sectorsPerRead = getField(p, CR_OFS_SECTORS_PER_READ);
@@ -92,13 +99,126 @@ svdrives::ReadSettings readSettings(const CR_DRIVEPARAMS& p) {
     return s;
 }
 
+constexpr int64_t kSector = svdrives::kSectorBytes;
+
+int64_t floorDiv(int64_t a, int64_t b) {
+    return a / b - (a % b != 0 && (a < 0) != (b < 0) ? 1 : 0);
+}
+
+// The drive's read offset moves every delivered sample by the same number of samples, so
+// the chunks are cut from the disc's bytes at a byte position rather than at a sector
+// boundary. Sectors outside the disc are silence: the reader is opened on the part of the
+// shifted range the disc holds, and the rest is never asked of the drive (a real drive
+// fails on the lead-in and the lead-out, and before a later session).
+class ShiftedRange {
+public:
+    // Delivers the sectors from first on, moved by shiftBytes; the reader covers the disc
+    // sectors readFirst..readLast of them (null: the whole range lies off the disc).
+    ShiftedRange(std::unique_ptr<svdrives::SectorReader> reader, uint32_t first, int64_t shiftBytes,
+                 uint32_t readFirst, uint32_t readLast)
+        : reader_(std::move(reader)),
+          outStart_(int64_t(first) * kSector + shiftBytes),
+          readStart_(int64_t(readFirst) * kSector),
+          readEnd_(reader_ ? (int64_t(readLast) + 1) * kSector : readStart_),
+          pendingStart_(readStart_) {}
+
+    // Fills out with up to sectors shifted sectors; *delivered is how many it holds.
+    svdrives::ReadResult read(uint8_t* out, int sectors, const int32_t* abort, int* delivered) {
+        *delivered = 0;
+        const int64_t outEnd = outStart_ + int64_t(sectors) * kSector;
+        const int64_t target = std::min(outEnd, readEnd_);
+        auto failure = svdrives::ReadResult::Ok;
+        bool stopped = false;  // aborted, or the reader had no more
+        if (reader_) reader_->setAbortFlag(abort);
+        while (covered() < target) {
+            const int need = int((target - covered() + kSector - 1) / kSector);
+            const size_t old = pending_.size();
+            pending_.resize(old + size_t(need) * kSector);
+            int got = 0;
+            const auto result = reader_->read(pending_.data() + old, need, &got);
+            const bool delivering =
+                result == svdrives::ReadResult::Ok || result == svdrives::ReadResult::Jitter;
+            if (!delivering) got = 0;
+            pending_.resize(old + size_t(got) * kSector);
+            if (result == svdrives::ReadResult::Jitter && got > 0) {
+                unverified_.push_back({covered() - int64_t(got) * kSector, covered()});
+            }
+            if (!delivering) {
+                failure = result;
+                break;
+            }
+            if (got == 0) {
+                stopped = true;
+                break;
+            }
+            // A read that stopped short met a fault, or an abort: what it brought is
+            // delivered first, and the next call meets the fault, as without a shift.
+            if (got < need && covered() >= outStart_ + kSector) break;
+        }
+        if (reader_) reader_->setAbortFlag(nullptr);
+
+        const int64_t available = covered() >= readEnd_ ? outEnd : covered();
+        const int whole = int(std::clamp<int64_t>((available - outStart_) / kSector, 0, sectors));
+        if (whole == 0) return stopped ? svdrives::ReadResult::Ok : failure;
+        const int64_t end = outStart_ + int64_t(whole) * kSector;
+        const int64_t lo = std::clamp(readStart_, outStart_, end);
+        const int64_t hi = std::clamp(readEnd_, outStart_, end);
+        memset(out, 0, size_t(end - outStart_));
+        if (lo < hi) {
+            memcpy(out + (lo - outStart_), pending_.data() + (lo - pendingStart_), size_t(hi - lo));
+        }
+        bool jitter = false;
+        for (const Span& span : unverified_)
+            jitter = jitter || (span.first < end && span.end > outStart_);
+        outStart_ = end;
+        // Keep only what later chunks still need.
+        if (outStart_ > pendingStart_) {
+            const int64_t drop =
+                std::min<int64_t>(outStart_ - pendingStart_, int64_t(pending_.size()));
+            pending_.erase(pending_.begin(), pending_.begin() + drop);
+            pendingStart_ += drop;
+        }
+        std::erase_if(unverified_, [this](const Span& span) { return span.end <= outStart_; });
+        *delivered = whole;
+        return jitter ? svdrives::ReadResult::Jitter : svdrives::ReadResult::Ok;
+    }
+
+private:
+    struct Span {
+        int64_t first, end;  // disc bytes of a read the drive could not verify
+    };
+    int64_t covered() const { return pendingStart_ + int64_t(pending_.size()); }
+
+    std::unique_ptr<svdrives::SectorReader> reader_;
+    int64_t outStart_;                   // the disc byte the next delivered byte comes from
+    const int64_t readStart_, readEnd_;  // the disc bytes the reader covers
+    std::vector<uint8_t> pending_;       // disc bytes read, not yet delivered
+    int64_t pendingStart_;               // the disc byte pending_ starts with
+    std::vector<Span> unverified_;
+};
+
+// One past the last sector a read of a range ending at lastSector may reach: the lead-out,
+// or the end of the range's session when a later one follows, since a drive cannot read
+// the gap between sessions any more than the lead-out.
+uint32_t readableEnd(const svdrives::Toc& toc, uint32_t lastSector) {
+    const auto& tracks = toc.tracks;
+    for (size_t i = 1; i < tracks.size(); ++i) {
+        if (tracks[i].startSector <= lastSector) continue;
+        if (tracks[i].session == tracks[i - 1].session) continue;
+        const int64_t end =
+            cdtiming::trackEnd(tracks[i - 1].startSector, tracks[i].startSector, true);
+        return end > int64_t(lastSector) ? uint32_t(end) : toc.leadOut;
+    }
+    return toc.leadOut;
+}
+
 // A chunk is read without the library's lock, so a slow or stalled drive never keeps the
 // other calls waiting (the window asks whether the unit is ready while a rip runs on its
 // own thread). The ripper's own mutex keeps its reads in order; CR_CloseRipper lets go of
 // the ripper at once, and a read still running finishes on the reference it holds.
 struct Ripper {
     std::mutex readMutex;
-    std::unique_ptr<svdrives::SectorReader> reader;  // used under readMutex
+    std::unique_ptr<ShiftedRange> range;  // used under readMutex
     int sectorsPerRead = 0;
     uint64_t total = 0;
     std::atomic<uint64_t> delivered{0};
@@ -110,6 +230,7 @@ struct State {
     std::string settingsDir;
     std::vector<std::string> images;               // the [Images] section, as written
     std::map<std::string, CR_DRIVEPARAMS> params;  // by drive name, also absent drives
+    std::map<std::string, int32_t> readOffsets;    // by drive name; none: 0
     uint64_t modelGeneration = 0;
     int active = 0;
     std::string activeName;
@@ -202,10 +323,16 @@ void loadSettings(State& s, const std::string& text) {
             continue;
         }
         CR_DRIVEPARAMS p = defaultParams();
+        s.readOffsets.erase(sec.name);
         for (const auto& [key, value] : sec.entries) {
             char* end = nullptr;
             const long long v = strtoll(value.c_str(), &end, 0);
-            if (end == value.c_str() || *end != 0 || v < INT32_MIN || v > UINT32_MAX) continue;
+            if (end == value.c_str() || *end != 0) continue;
+            if (key == kReadOffsetKey) {
+                s.readOffsets[sec.name] = int32_t(clampReadOffset(v));
+                continue;
+            }
+            if (v < INT32_MIN || v > UINT32_MAX) continue;
             int offset = -1;
             for (const Field& f : kFields) {
                 if (key == f.key) offset = f.offset;
@@ -245,6 +372,9 @@ std::string settingsText(const State& s) {
                 sec.entries.emplace_back("field_" + std::to_string(o), std::to_string(v));
             }
         }
+        const auto offset = s.readOffsets.find(name);
+        sec.entries.emplace_back(
+            kReadOffsetKey, std::to_string(offset == s.readOffsets.end() ? 0 : offset->second));
         sections.push_back(std::move(sec));
     }
     return cdrip3::formatIni(sections, "CD drive settings");
@@ -273,6 +403,7 @@ int32_t CR_Init(const char* settingsFileName) {
 
     s.images.clear();
     s.params.clear();
+    s.readOffsets.clear();
     const std::string name(settingsFileName);
     if (name[0] == '/') {
         s.settingsPath = name;
@@ -379,10 +510,23 @@ int32_t CR_OpenRipper(int32_t* bufferSize, int32_t firstSector, int32_t lastSect
     svdrives::Toc toc;
     if (!d->readToc(&toc) || uint32_t(lastSector) >= toc.leadOut) return CDRIP3_ERROR;
     const svdrives::ReadSettings settings = readSettings(*p);
-    auto reader = d->openReader(uint32_t(firstSector), uint32_t(lastSector), settings);
-    if (!reader) return CDRIP3_ERROR;
+    const auto offset = s.readOffsets.find(d->name());
+    const int64_t shift =
+        int64_t(offset == s.readOffsets.end() ? 0 : offset->second) * kSampleBytes;
+    const int64_t wantFirst = floorDiv(int64_t(firstSector) * kSector + shift, kSector);
+    const int64_t wantLast = floorDiv((int64_t(lastSector) + 1) * kSector + shift - 1, kSector);
+    const int64_t readFirst = std::max<int64_t>(wantFirst, 0);
+    const int64_t readLast =
+        std::min<int64_t>(wantLast, int64_t(readableEnd(toc, uint32_t(lastSector))) - 1);
+    std::unique_ptr<svdrives::SectorReader> reader;
+    if (readFirst <= readLast) {
+        reader = d->openReader(uint32_t(readFirst), uint32_t(readLast), settings);
+        if (!reader) return CDRIP3_ERROR;
+    }
     auto r = std::make_shared<Ripper>();
-    r->reader = std::move(reader);
+    r->range = std::make_unique<ShiftedRange>(std::move(reader), uint32_t(firstSector), shift,
+                                              uint32_t(std::max(readFirst, int64_t(0))),
+                                              uint32_t(std::max(readLast, int64_t(0))));
     r->sectorsPerRead = settings.sectorsPerRead;
     r->total = uint64_t(lastSector) - uint64_t(firstSector) + 1;
     s.ripper = std::move(r);
@@ -406,11 +550,11 @@ int32_t CR_RipChunk(uint8_t* buffer, int32_t* bytesRead, int32_t* abort) {
     // looks at it between sectors, so a cancel does not wait for a slow chunk to end.
     if (abort && std::atomic_ref<int32_t>(*abort).load(std::memory_order_relaxed) != 0)
         r.finished = true;
+    if (r.delivered == r.total) r.finished = true;
     if (r.finished) return CDRIP3_RIPPING_DONE;
     int sectors = 0;
-    r.reader->setAbortFlag(abort);
-    const svdrives::ReadResult result = r.reader->read(buffer, r.sectorsPerRead, &sectors);
-    r.reader->setAbortFlag(nullptr);
+    const int wanted = int(std::min<uint64_t>(uint64_t(r.sectorsPerRead), r.total - r.delivered));
+    const svdrives::ReadResult result = r.range->read(buffer, wanted, abort, &sectors);
     switch (result) {
         case svdrives::ReadResult::Ok:
         case svdrives::ReadResult::Jitter:
@@ -461,6 +605,24 @@ int32_t CR_SetCDROMParameters(const CR_DRIVEPARAMS* params) {
     CR_DRIVEPARAMS p = *params;
     clampAndName(&p, d->name());
     s.params[d->name()] = p;
+    return CDRIP3_OK;
+}
+
+int32_t CR_GetReadOffset(void) {
+    std::lock_guard lock(g_mutex);
+    State& s = state();
+    svdrives::Drive* d = activeDrive(s);
+    if (!d) return 0;
+    const auto it = s.readOffsets.find(d->name());
+    return it == s.readOffsets.end() ? 0 : it->second;
+}
+
+int32_t CR_SetReadOffset(int32_t samples) {
+    std::lock_guard lock(g_mutex);
+    State& s = state();
+    svdrives::Drive* d = activeDrive(s);
+    if (!d) return CDRIP3_ERROR;
+    s.readOffsets[d->name()] = int32_t(clampReadOffset(samples));
     return CDRIP3_OK;
 }
 

@@ -53,6 +53,7 @@
  *     rip_mode=1                          ; 352
  *     paranoia_mode=223                   ; 356
  *     field_268=5                         ; any other non-zero 32-bit field at 256..356
+ *     read_offset=6                       ; CR_SetReadOffset, in samples
  *
  * Sections of drives that are not present are kept and written back, so a drive that is
  * unplugged for a while keeps its parameters.
@@ -200,8 +201,9 @@ CDRIP3_API int32_t CR_GetTocEntry2(int32_t index, CR_TOCENTRY* entry);
 
 /*
  * Opens a ripper on sectors firstSector..lastSector (inclusive) of the active drive, with
- * the active drive's parameters at the time of the call. On success returns 0 and sets
- * *bufferSize to sectors-per-read * 2352: the size of the buffer CR_RipChunk needs.
+ * the active drive's parameters and read offset at the time of the call. On success
+ * returns 0 and sets *bufferSize to sectors-per-read * 2352: the size of the buffer
+ * CR_RipChunk needs.
  * Fails, leaving *bufferSize untouched, with
  *   CDRIP3_ERROR               null bufferSize, no drive, a negative sector, first > last,
  *                            lastSector at or beyond the lead-out, unreadable table;
@@ -267,9 +269,35 @@ CDRIP3_API int32_t CR_GetCDROMParameters(CR_DRIVEPARAMS* params);
  */
 CDRIP3_API int32_t CR_SetCDROMParameters(const CR_DRIVEPARAMS* params);
 
-/* Writes the settings file (image list and every known drive's parameters) atomically,
- * creating its folder: 0 when written; CDRIP3_FILEOPEN_ERROR when it could not be written
- * or no file is named yet (no successful CR_Init). */
+/*
+ * The active drive's read offset in stereo samples (4 bytes each): 0 by default, and for
+ * no drive. Kept per drive, like the parameters, and stored by CR_SaveSettings.
+ */
+CDRIP3_API int32_t CR_GetReadOffset(void);
+
+/* The largest read offset either way, in samples (some 8.5 sectors). */
+#define CR_MAX_READ_OFFSET 5000
+
+/*
+ * Sets the active drive's read offset in stereo samples; it takes effect at the next
+ * CR_OpenRipper. Values outside -5000..5000 are clamped, never refused. Returns 0, or
+ * CDRIP3_ERROR when there is no drive.
+ *
+ * With an offset of +k, the audio CR_RipChunk delivers for a range starts k samples later
+ * on the disc: delivered sample j of the range is the disc's sample (first * 588 + j + k);
+ * -k moves it as far the other way. Samples before the disc's sector 0 or after its last
+ * sector (before the lead-out, or before the gap to a later session) are delivered as
+ * silence and never read. The range, the number of bytes delivered, the chunks and
+ * CR_GetPercentCompleted stay what they are without an offset. Faults apply to the disc
+ * sectors read and show where their samples are delivered: a rip that stops at a faulty
+ * sector x has delivered every sector holding no sample of x, and a chunk answered
+ * CDRIP3_JITTER_ERROR holds audio of a read that could not be verified.
+ */
+CDRIP3_API int32_t CR_SetReadOffset(int32_t samples);
+
+/* Writes the settings file (image list, every known drive's parameters and read offset)
+ * atomically, creating its folder: 0 when written; CDRIP3_FILEOPEN_ERROR when it could not
+ * be written or no file is named yet (no successful CR_Init). */
 CDRIP3_API int32_t CR_SaveSettings(void);
 
 /* Extension: the full path of the settings file CR_SaveSettings writes (the file named at

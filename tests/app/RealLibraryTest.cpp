@@ -156,6 +156,9 @@ TEST_F(RealLibraryTest, SavedSettingsComeBackAfterARestart) {
     const std::string file = home_.file("config/Tolvane.ini");
     EXPECT_EQ(form->Status().toStdString(), "Saved CD/DVD-ROM Settings! - (" + file + " file).");
     ASSERT_TRUE(std::filesystem::exists(file));
+    services.integerAnswer = -48;  // the menu saves the drive's read offset on its own
+    form->DriveReadOffset1->trigger();
+    EXPECT_EQ(form->Status(), "Drive Read Offset: -48 samples.");
 
     // A fresh library reads the values back from the file.
     session.Finalize();
@@ -169,6 +172,7 @@ TEST_F(RealLibraryTest, SavedSettingsComeBackAfterARestart) {
     EXPECT_NE(GetParam(params, kParamJitterCorrection), 0);
     EXPECT_EQ(GetParam(params, kParamSpeed), 4);
     EXPECT_EQ(GetParam(params, kParamParanoiaMode), 0x1F);
+    EXPECT_EQ(session.CR_GetReadOffset(), -48);
 }
 
 TEST_F(RealLibraryTest, ASaveThatCannotBeWrittenSaysApplicationError) {

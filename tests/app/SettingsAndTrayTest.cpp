@@ -1,4 +1,4 @@
-// Saving the drive settings, and the tray buttons.
+// Saving the drive settings and the read offset, and the tray buttons.
 #include <gtest/gtest.h>
 
 #include <QListWidget>
@@ -62,6 +62,31 @@ TEST_F(SettingsAndTrayTest, AFailingSaveSaysApplicationError) {
 TEST_F(SettingsAndTrayTest, EveryCloseSavesFirst) {
     form->close();
     EXPECT_EQ(lib.Count("SaveSettings"), 1);
+}
+
+TEST_F(SettingsAndTrayTest, TheMenusReadOffsetIsSetAndSavedButNotDuringABatch) {
+    lib.readOffset = -30;
+    services.integerAnswer = 6;
+    form->DriveReadOffset1->trigger();
+    EXPECT_EQ(services.asked, QStringList{"Drive Read Offset: Read offset of the active drive, in "
+                                          "samples: [-30 in -5000..5000]"});
+    EXPECT_EQ(lib.readOffset, 6);
+    const std::vector<std::string> order(lib.calls.end() - 2, lib.calls.end());
+    EXPECT_EQ(order, (std::vector<std::string>{"SetReadOffset", "SaveSettings"}));
+    EXPECT_EQ(form->Status(), "Drive Read Offset: +6 samples.");
+
+    services.integerAnswer.reset();  // cancelled: nothing is set or saved
+    form->DriveReadOffset1->trigger();
+    EXPECT_EQ(lib.Count("SetReadOffset"), 1);
+    EXPECT_EQ(lib.Count("SaveSettings"), 1);
+
+    const THeldRip rip(*form, lib);
+    ASSERT_TRUE(rip.Started());
+    services.integerAnswer = -12;
+    form->DriveReadOffset1->trigger();
+    EXPECT_EQ(services.asked.size(), 2);
+    EXPECT_EQ(lib.readOffset, 6);
+    EXPECT_EQ(services.shown.last(), "box:OK: Ripping in Progress.");
 }
 
 TEST_F(SettingsAndTrayTest, TrayButtons) {

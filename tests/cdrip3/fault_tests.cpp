@@ -329,6 +329,44 @@ TEST_F(Faults, ThePlanIsTakenWhenTheRipperOpens) {
     EXPECT_EQ(CR_RipChunk(buf.data(), &bytes, nullptr), CDRIP3_OK);
 }
 
+// With a read offset a fault meets the audio that comes from its sector: every sector
+// before the one holding it is delivered, shifted, and the rip then fails there.
+TEST_F(Faults, ImageFaultsMeetTheShiftedAudio) {
+    useDisc(testdisc::audioDisc({100, 100}), false);
+    faults("unreadable=120");
+    ASSERT_EQ(CR_SetReadOffset(-1000), CDRIP3_OK);  // 1.7 sectors back
+    const auto r = ripWithFaults(0, int32_t(lastSector()));
+    EXPECT_EQ(r.endCode, CDRIP3_ERROR);
+    // Sector 121 of the rip would hold the first bytes of sector 120.
+    ASSERT_EQ(r.bytes.size(), size_t(121) * testdisc::kSectorBytes);
+    const auto disc = testdisc::rangeBytes(plan_, 0, lastSector());
+    EXPECT_EQ(disctest::firstDifferentSector(r.bytes, cdrip3test::shifted(disc, 0, 120, -1000), 0),
+              -1);
+}
+
+// A CD-Extra disc's audio session ends before the gap to its data session: an offset reads
+// silence there rather than ask the drive for the gap, which a real drive cannot read.
+// Here the gap is unreadable, so a read that reached it would fail the rip.
+TEST_F(Faults, AShiftedLastTrackOfASessionReadsNothingOfTheGap) {
+    auto plan = testdisc::audioDisc({150, 160, 300});
+    plan.tracks[2].data = true;
+    plan.cdExtra = true;
+    useDisc(plan, false);
+    const auto& audio = expected_.tracks[1];
+    const uint32_t sessionEnd = audio.startSector + audio.sectors;
+    faults(("unreadable=" + std::to_string(sessionEnd) + "-" +
+            std::to_string(expected_.tracks[2].startSector - 1))
+               .c_str());
+    ASSERT_EQ(CR_SetReadOffset(1000), CDRIP3_OK);
+    const auto r = ripWithFaults(int32_t(audio.startSector), int32_t(sessionEnd - 1));
+    EXPECT_EQ(r.endCode, CDRIP3_RIPPING_DONE);
+    const auto session = testdisc::rangeBytes(plan, 0, sessionEnd - 1);
+    EXPECT_EQ(disctest::firstDifferentSector(
+                  r.bytes, cdrip3test::shifted(session, audio.startSector, sessionEnd - 1, 1000),
+                  audio.startSector),
+              -1);
+}
+
 // ---------------------------------------------------------------------------------------
 // The libcdio-paranoia backend: the faults reach paranoia as a drive's reads.
 

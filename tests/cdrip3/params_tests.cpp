@@ -2,6 +2,7 @@
 // that carries them (and the image list) from one run to the next.
 #include <sys/stat.h>
 
+#include <climits>
 #include <cstring>
 
 #include "cdrip3_fixture.h"
@@ -131,6 +132,34 @@ TEST_F(Params, SavedSettingsComeBackInAFreshState) {
     CR_SetActiveCDROM(1);
     ASSERT_EQ(CR_GetCDROMParameters(&back), CDRIP3_OK);
     EXPECT_EQ(memcmp(back.bytes + 256, p.bytes + 256, CR_PARAMS_SIZE - 256), 0);
+}
+
+TEST_F(Params, ReadOffsetsAreClampedKeptPerDriveAndComeBackFromTheFile) {
+    EXPECT_EQ(CR_GetReadOffset(), 0);
+    ASSERT_EQ(CR_SetReadOffset(7000), CDRIP3_OK);
+    EXPECT_EQ(CR_GetReadOffset(), 5000);
+    ASSERT_EQ(CR_SetReadOffset(INT32_MIN), CDRIP3_OK);
+    EXPECT_EQ(CR_GetReadOffset(), -5000);
+    ASSERT_EQ(CR_SetReadOffset(-667), CDRIP3_OK);
+    CR_SetActiveCDROM(1);
+    EXPECT_EQ(CR_GetReadOffset(), 0);
+    ASSERT_EQ(CR_SetReadOffset(6), CDRIP3_OK);
+    ASSERT_EQ(CR_SaveSettings(), CDRIP3_OK);
+    const std::string text = readText(settingsPath());
+    EXPECT_NE(text.find("read_offset=-667\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("read_offset=6\n"), std::string::npos) << text;
+
+    // The offsets follow the names into a fresh state with the drives the other way round.
+    disctest::useDrives({b_, a_});
+    ASSERT_EQ(CR_Init(cdrip3test::kSettingsName), 0);
+    EXPECT_EQ(CR_GetReadOffset(), 6);
+    CR_SetActiveCDROM(1);
+    EXPECT_EQ(CR_GetReadOffset(), -667);
+
+    // A hand-edited value out of range is clamped as it is read.
+    disctest::writeText(settingsPath(), "[Image: beta.cue]\nread_offset=-123456789012\n");
+    ASSERT_EQ(CR_Init(cdrip3test::kSettingsName), 0);
+    EXPECT_EQ(CR_GetReadOffset(), -5000);
 }
 
 TEST_F(Params, ImageListOfTheSettingsFileBecomesDrives) {

@@ -1,6 +1,6 @@
 // The library's settings file as someone edited it by hand: the input is the file. The
-// library takes in whatever it can, hands every drive parameters within their ranges,
-// rips an image drive with the parameters the file gave it, and saves a file that reads
+// library takes in whatever it can, hands every drive parameters and a read offset within
+// their ranges, rips an image drive with what the file gave it, and saves a file that reads
 // back as itself: saving what was loaded from a saved file changes nothing.
 #include <sys/stat.h>
 
@@ -107,6 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CHECK(paranoia >= 0 && paranoia <= 0xFF);
         const int32_t retries = field(p, CR_OFS_RETRIES);
         CHECK(retries >= 0 && retries <= 1000);
+        const int32_t offset = CR_GetReadOffset();
+        CHECK(offset >= -CR_MAX_READ_OFFSET && offset <= CR_MAX_READ_OFFSET);
         if (name == "Image: disc.cue") {
             imageSeen = true;
             ripSome(p);

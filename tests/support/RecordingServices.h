@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QUrl>
 #include <functional>
+#include <optional>
 
 #include "UiServices.h"
 
@@ -31,6 +32,16 @@ public:
         browsed << caption + " @ " + start;
         return browseAnswer;
     }
+    // Records "title: label [value in minimum..maximum]" and gives integerAnswer.
+    std::optional<int> AskInteger(QWidget*, const QString& title, const QString& label, int value,
+                                  int minimum, int maximum) override {
+        asked << QStringLiteral("%1: %2 [%3 in %4..%5]")
+                     .arg(title, label)
+                     .arg(value)
+                     .arg(minimum)
+                     .arg(maximum);
+        return integerAnswer;
+    }
     void Flash(QWidget*) override { ++flashes; }
     void Sleep(int milliseconds) override { slept += milliseconds; }
 
@@ -40,6 +51,8 @@ public:
     QList<QUrl> opened;
     QStringList browsed;
     QString browseAnswer;
+    QStringList asked;
+    std::optional<int> integerAnswer;  // none: the user cancels
     int flashes = 0;
     int slept = 0;
 };

@@ -154,6 +154,16 @@ int32_t fSave() {
     note("SaveSettings");
     return s().saveResult;
 }
+int32_t fGetReadOffset() {
+    auto held = lock();
+    return s().readOffset;
+}
+int32_t fSetReadOffset(int32_t samples) {
+    auto held = lock();
+    note("SetReadOffset");
+    s().readOffset = samples;
+    return 0;
+}
 const char* fSettingsFile() {
     auto held = lock();
     return s().settingsFile.c_str();
@@ -213,6 +223,8 @@ void ScriptedCDRip::Install(TCDSession& session) {
     f.GetCDROMParameters = fGetParams;
     f.SetCDROMParameters = fSetParams;
     f.SaveSettings = fSave;
+    f.GetReadOffset = fGetReadOffset;
+    f.SetReadOffset = fSetReadOffset;
     f.GetSettingsFileName = fSettingsFile;
     f.StopPlayTrack = fStop;
     f.LockCD = fLock;

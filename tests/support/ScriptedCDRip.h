@@ -79,6 +79,7 @@ struct ScriptedCDRip {
     CDRipIntf::TDriveParams params{};
     int32_t getParamsResult = 0;
     int32_t setParamsResult = 0;
+    int32_t readOffset = 0;  // CR_SetReadOffset stores what it is given
     ScriptedRipper ripper;
 
     static ScriptedCDRip& current();
