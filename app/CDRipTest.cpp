@@ -845,6 +845,7 @@ void TCDRipTestForm::startBatch(Rip::TRipFormat format) {
     record.Directory = choices.Directory;
     record.Album = choices.Album;
     record.Drive = QString::fromUtf8(session_.CR_GetCDROMIDByIndex(session_.CR_GetActiveCDROM()));
+    record.ReadOffset = session_.CR_GetReadOffset();
     record.Disc = plan->Disc;
     record.Ids = DiscIdsOf(plan->Disc);
     record.Started = QDateTime::currentDateTime();

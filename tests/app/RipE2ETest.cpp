@@ -387,11 +387,17 @@ TEST_F(RipE2ETest, ADiscTheDatabaseDoesNotKnowLeavesTheStatusAsItWas) {
     EXPECT_EQ(WavData("Live Track 1.wav").size(), 400u * 2352);
     std::filesystem::remove(log);
 
+    // With the drive's read offset, the file and its sums are of the audio 6 samples on.
+    ASSERT_EQ(form->Session().CR_SetReadOffset(6), 0);
     form->TrackList->item(0)->setSelected(true);
     form->btnRip->click();
     ASSERT_TRUE(WaitForStatus("Ripping Completed.")) << form->Status().toStdString();
     const QString report = Report(1);
-    const testsums::Sums one = testsums::OfTrack(TrackAudio(1), true, false);
+    const std::vector<uint8_t> disc = testdisc::rangeBytes(plan_, 0, 400);
+    const std::vector<uint8_t> audio(disc.begin() + 24, disc.begin() + 24 + 400 * 2352);
+    EXPECT_TRUE(WavData("Live Track 1.wav") == audio);
+    EXPECT_TRUE(report.contains("\nRead offset: 6 samples\n"));
+    const testsums::Sums one = testsums::OfTrack(audio, true, false);
     EXPECT_TRUE(report.contains(
         QString("Track 1: CRC32 %1, AccurateRip v1 %2 v2 %3, disc not in database\n")
             .arg(one.crc32, 8, 16, QChar('0'))
