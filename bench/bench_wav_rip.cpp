@@ -106,9 +106,10 @@ void benchChecksums(uint64_t totalBytes) {
         best = std::min(best, secondsSince(start));
         crc = sum.Crc32(), v2 = sum.AccurateRipV2();
     }
-    printf("track sums:   %.3f s for %.1f MB, %.0f MB/s (CRC-32 and AccurateRip together; "
-           "best of 3; %08x %08x)\n",
-           best, totalBytes / 1e6, totalBytes / best / 1e6, crc, v2);
+    printf(
+        "track sums:   %.3f s for %.1f MB, %.0f MB/s (CRC-32 and AccurateRip together; "
+        "best of 3; %08x %08x)\n",
+        best, totalBytes / 1e6, totalBytes / best / 1e6, crc, v2);
 }
 
 }  // namespace
