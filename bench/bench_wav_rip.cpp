@@ -85,8 +85,8 @@ int runIn(const fs::path& dir, const std::vector<std::string>& argv) {
 }
 
 // The track sums over as much audio as the rip reads, fed in the library's largest
-// deliveries. These are taken in turn from a buffer larger than the caches, so the figure
-// is not flattered by audio the library has only just written.
+// deliveries. These are taken in turn from a 64 MB buffer rather than one delivery over and
+// over, so the figure is not flattered by audio that stays in the nearest caches.
 void benchChecksums(uint64_t totalBytes) {
     constexpr size_t kDelivery = 200 * size_t(testdisc::kSectorBytes);
     std::vector<uint8_t> audio(size_t(64) << 20);
