@@ -86,7 +86,7 @@ std::vector<uint8_t> randomAudio(size_t bytes, uint32_t seed) {
 }  // namespace
 
 TEST(TrackChecksum, EveryLoopAddsWhatThePlainOneAdds) {
-    const std::vector<uint8_t> audio = randomAudio(4 * 1000 + 3, 12345);
+    const std::vector<uint8_t> audio = randomAudio(4 * 1000 + 64, 12345);
     std::mt19937 random(7);
     for (const auto& loop : Rip::SumLoops::Available()) {
         SCOPED_TRACE(loop.Name);
