@@ -1,13 +1,23 @@
 #include "TrackChecksum.h"
 
-#include <zlib.h>
+#include <libdeflate.h>
 
 #include <algorithm>
 
+#include "TrackChecksumLoops.h"
+
 namespace Rip {
 
+namespace {
+
+// Both sums walk a delivery a block at a time, so the second reads what the first has just
+// brought into the nearest cache rather than a delivery's worth from further away.
+constexpr size_t kBlockSamples = 4096;
+
+}  // namespace
+
 void TTrackChecksum::Start(uint32_t samples, bool firstTrack, bool lastTrack) {
-    crc_ = static_cast<uint32_t>(crc32(0, Z_NULL, 0));
+    crc_ = libdeflate_crc32(0, nullptr, 0);
     v1_ = 0;
     high_ = 0;
     position_ = 0;
@@ -29,32 +39,39 @@ void TTrackChecksum::Start(const CDRipIntf::TDiscInfo& disc, int n) {
     Start(samples, n == first, n == last);
 }
 
-void TTrackChecksum::addSample(uint32_t sample) {
-    const uint32_t m = ++position_;
-    if (m < from_ || m > to_) return;
-    const uint64_t product = uint64_t(sample) * m;
-    v1_ += static_cast<uint32_t>(product);
-    high_ += static_cast<uint32_t>(product >> 32);
+void TTrackChecksum::addSamples(const uint8_t* bytes, size_t count) {
+    // Positions from 1: these samples are position_ + 1 ... position_ + count, of which
+    // [from_, to_] count.
+    const uint64_t firstHere = uint64_t(position_) + 1;
+    const uint64_t lastHere = uint64_t(position_) + count;
+    const uint64_t from = std::max<uint64_t>(firstHere, from_);
+    const uint64_t to = std::min<uint64_t>(lastHere, to_);
+    if (from <= to) {
+        SumLoops::TSums sums{v1_, high_};
+        SumLoops::Best()(bytes + 4 * (from - firstHere), size_t(to - from + 1),
+                         static_cast<uint32_t>(from), sums);
+        v1_ = sums.Low;
+        high_ = sums.High;
+    }
+    position_ += static_cast<uint32_t>(count);
 }
 
 void TTrackChecksum::Add(const uint8_t* bytes, size_t count) {
     if (count == 0) return;
-    // zlib counts in uInt; a delivery is far smaller, but say so rather than trust it.
-    for (size_t done = 0; done < count;) {
-        const auto piece = static_cast<uInt>(std::min<size_t>(count - done, 1u << 30));
-        crc_ = static_cast<uint32_t>(crc32(crc_, bytes + done, piece));
-        done += piece;
-    }
     size_t at = 0;
     while (carried_ > 0 && carried_ < 4 && at < count) carry_[carried_++] = bytes[at++];
     if (carried_ == 4) {
-        addSample(uint32_t(carry_[0]) | uint32_t(carry_[1]) << 8 | uint32_t(carry_[2]) << 16 |
-                  uint32_t(carry_[3]) << 24);
+        addSamples(carry_, 1);
         carried_ = 0;
     }
-    for (; at + 4 <= count; at += 4)
-        addSample(uint32_t(bytes[at]) | uint32_t(bytes[at + 1]) << 8 |
-                  uint32_t(bytes[at + 2]) << 16 | uint32_t(bytes[at + 3]) << 24);
+    crc_ = libdeflate_crc32(crc_, bytes, at);
+    while (count - at >= 4) {
+        const size_t samples = std::min((count - at) / 4, kBlockSamples);
+        crc_ = libdeflate_crc32(crc_, bytes + at, 4 * samples);
+        addSamples(bytes + at, samples);
+        at += 4 * samples;
+    }
+    crc_ = libdeflate_crc32(crc_, bytes + at, count - at);
     while (at < count) carry_[carried_++] = bytes[at++];
 }
 

@@ -29,7 +29,8 @@ public:
     static constexpr uint32_t kSkippedSamples = 2940;  // five sectors less one sample
 
 private:
-    void addSample(uint32_t sample);
+    // count whole samples, those that follow the ones fed so far.
+    void addSamples(const uint8_t* bytes, size_t count);
 
     uint32_t crc_ = 0;
     uint32_t v1_ = 0;

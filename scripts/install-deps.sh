@@ -10,14 +10,16 @@ run_packages=(
     build-essential cmake pkg-config ninja-build
     qt6-base-dev qt6-multimedia-dev qt6-svg-dev
     libcdio-dev libcdio-paranoia-dev libcue-dev
-    libmp3lame-dev libvorbis-dev libogg-dev libudev-dev zlib1g-dev
+    libmp3lame-dev libvorbis-dev libogg-dev libudev-dev libdeflate-dev
     libdiscid-dev
     xvfb xauth fonts-dejavu-core
 )
-# The tests, the benchmarks and the tools they compare against; clang for the fuzz targets,
-# the validators of the desktop entry and the AppStream data.
+# The tests, the benchmarks and the tools they compare against; zlib, whose crc32 the tests
+# hold the tracks' CRC-32 against; clang for the fuzz targets, the validators of the desktop
+# entry and the AppStream data.
 test_packages=(
-    libgtest-dev libgmock-dev libmpg123-dev libcdio-utils sox cd-paranoia lame vorbis-tools
+    libgtest-dev libgmock-dev zlib1g-dev libmpg123-dev libcdio-utils sox cd-paranoia lame
+    vorbis-tools
     valgrind clang-14 libclang-rt-14-dev appstream desktop-file-utils
 )
 case "${1:---test}" in
