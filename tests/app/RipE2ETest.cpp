@@ -91,6 +91,13 @@ protected:
         session.Finalize();
         unsetenv("CDRIP3_FAULTS");
     }
+    // Several lines selected, the last of them current.
+    void SelectLines(std::initializer_list<int> lines) {
+        if (!form->chkMulSel->isChecked()) form->chkMulSel->click();
+        form->TrackList->clearSelection();
+        for (int line : lines) form->TrackList->item(line)->setSelected(true);
+        form->TrackList->setCurrentRow(*(lines.end() - 1), QItemSelectionModel::Select);
+    }
     // Runs the event loop until the status line says `text` (the batch's last word).
     bool WaitForStatus(const QString& text) {
         return pumpUntil([&] { return form->Status() == text && !form->BatchRunning(); }, 20000);
@@ -140,11 +147,7 @@ protected:
 }  // namespace
 
 TEST_F(RipE2ETest, RipToWaveWritesTheSelectedTracks) {
-    form->chkMulSel->click();
-    form->TrackList->clearSelection();
-    form->TrackList->item(0)->setSelected(true);
-    form->TrackList->item(2)->setSelected(true);
-    form->TrackList->setCurrentRow(2, QItemSelectionModel::Select);
+    SelectLines({0, 2});
     form->btnRip->click();
     ASSERT_TRUE(WaitForStatus("Ripping Completed.")) << form->Status().toStdString();
 
@@ -188,11 +191,7 @@ TEST_F(RipE2ETest, RipButtonsWantASelectedCurrentLine) {
 }
 
 TEST_F(RipE2ETest, Mp3AndOggButtonsEncodeTheSelectedTracks) {
-    form->chkMulSel->click();
-    form->TrackList->clearSelection();
-    form->TrackList->item(1)->setSelected(true);
-    form->TrackList->item(2)->setSelected(true);
-    form->TrackList->setCurrentRow(2, QItemSelectionModel::Select);
+    SelectLines({1, 2});
     form->btnMp3->click();
     ASSERT_TRUE(WaitForStatus("Ripping and Encoding Completed."))
         << form->Status().toStdString() << " / " << services.shown.join("; ").toStdString();
@@ -333,11 +332,7 @@ TEST_F(RipE2ETest, EachBatchAppendsItsReportAndSaysWhatTheDatabaseFound) {
                        {{9, one.v1}, {9, two.v2}, {9, three.v2}});
     database.answers[Rip::TAccurateRipLookup::UrlFor(database.Base(), ids).path()] = found;
 
-    form->chkMulSel->click();
-    form->TrackList->clearSelection();
-    form->TrackList->item(0)->setSelected(true);
-    form->TrackList->item(2)->setSelected(true);
-    form->TrackList->setCurrentRow(2, QItemSelectionModel::Select);
+    SelectLines({0, 2});
     form->btnRip->click();
     ASSERT_TRUE(WaitForStatus("AccurateRip: 1 of 2 track(s) accurately ripped."))
         << form->Status().toStdString();
@@ -360,9 +355,7 @@ TEST_F(RipE2ETest, EachBatchAppendsItsReportAndSaysWhatTheDatabaseFound) {
     EXPECT_FALSE(first.contains("Track 2:"));
 
     // Verifying track 2 reads it without a file, and adds a section after the first.
-    form->TrackList->clearSelection();
-    form->TrackList->item(1)->setSelected(true);
-    form->TrackList->setCurrentRow(1, QItemSelectionModel::Select);
+    SelectLines({1});
     form->Verify1->trigger();
     ASSERT_TRUE(WaitForStatus("AccurateRip: 1 of 1 track(s) accurately ripped."))
         << form->Status().toStdString();
