@@ -1,5 +1,5 @@
 // A web server of the test's own on 127.0.0.1, for the database clients: it answers GET
-// requests by path, and records what was asked.
+// requests by path, and records what was asked, with the query and the headers.
 #pragma once
 
 #include <QByteArray>
@@ -9,6 +9,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <map>
+#include <vector>
 
 // Answers GET requests by path: a status and a body, or nothing at all (a hung server).
 class TinyHttpServer {
@@ -28,14 +29,29 @@ public:
     QString Base() const {
         return QStringLiteral("http://127.0.0.1:%1/db").arg(server_.serverPort());
     }
-    std::map<QString, Answer> answers;
-    QStringList asked;
+    struct Request {
+        QString path;
+        QString query;                             // after the '?', as sent
+        std::map<QByteArray, QByteArray> headers;  // by name in lower case
+    };
+    std::map<QString, Answer> answers;  // by path, whatever the query
+    QStringList asked;                  // the paths, in the order asked
+    std::vector<Request> requests;      // the same, in full
 
 private:
     void serve(QTcpSocket* socket) {
-        const QByteArray request = socket->readAll();
-        const QString path = QString::fromLatin1(request.split(' ').value(1));
+        const QList<QByteArray> lines = socket->readAll().split('\n');
+        const QString target = QString::fromLatin1(lines.value(0).split(' ').value(1));
+        Request r{target.section(QLatin1Char('?'), 0, 0), target.section(QLatin1Char('?'), 1), {}};
+        for (qsizetype i = 1; i < lines.size() && !lines[i].trimmed().isEmpty(); ++i) {
+            const qsizetype colon = lines[i].indexOf(':');
+            if (colon > 0)
+                r.headers[lines[i].left(colon).trimmed().toLower()] =
+                    lines[i].mid(colon + 1).trimmed();
+        }
+        const QString path = r.path;
         asked << path;
+        requests.push_back(std::move(r));
         const Answer a = answers.count(path) ? answers[path] : Answer{};
         if (a.hang) return;
         socket->write("HTTP/1.1 " + QByteArray::number(a.status) + " X\r\nContent-Length: " +
