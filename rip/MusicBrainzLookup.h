@@ -1,0 +1,100 @@
+// Looks a disc's names up in the MusicBrainz database over HTTP, in the background of the
+// thread that asks (the window's): the answer comes later, through a callback on that thread.
+#pragma once
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QNetworkAccessManager>
+#include <QString>
+#include <QUrl>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "DiscIds.h"
+
+namespace Rip {
+
+struct TMusicBrainzTrack {
+    int Position = 0;  // on its medium, from 1
+    QString Title;
+    QString Artist;
+    int LengthMs = 0;  // 0: not known
+};
+
+// A release as far as our disc goes: the one medium of it that is this disc.
+struct TMusicBrainzRelease {
+    QString Id;
+    QString Title;
+    QString Artist;
+    QString Date;     // as the database has it: "1999", "1999-03" or "1999-03-22"
+    QString Country;  // e.g. "GB", "XE"
+    QString Format;   // the medium's, e.g. "CD"
+    int MediumPosition = 1;
+    int Media = 1;                          // how many the release has
+    std::vector<TMusicBrainzTrack> Tracks;  // in position order
+
+    // "Artist – Title (date, country, format)", for choosing between releases; empty
+    // parts are left out.
+    QString Label() const;
+};
+
+struct TMusicBrainzResult {
+    enum class TKind { Found, NotFound, Failed };
+    TKind Kind = TKind::Failed;
+    std::vector<TMusicBrainzRelease> Releases;  // Found: at least one
+    QString Reason;                             // Failed: said plainly, for the window
+};
+
+// The releases of a disc-id answer that hold the disc discId, each cut down to that
+// medium. Empty: none holds it. nullopt: the answer is not the database's (not JSON, or
+// no list of releases).
+std::optional<std::vector<TMusicBrainzRelease>> ParseMusicBrainzReleases(const QByteArray& json,
+                                                                         const QString& discId);
+
+class TMusicBrainzLookup {
+public:
+    // base: the database's address; tests point it at a server of their own.
+    explicit TMusicBrainzLookup(QString base = DefaultBase(), int timeoutMs = 10000);
+    // Lookups still out or still waiting their turn are dropped, their callbacks never run.
+    ~TMusicBrainzLookup();
+    TMusicBrainzLookup(const TMusicBrainzLookup&) = delete;
+    TMusicBrainzLookup& operator=(const TMusicBrainzLookup&) = delete;
+
+    // SONVALE_MUSICBRAINZ_URL when set, else the database's own address.
+    static QString DefaultBase();
+    // <base>/ws/2/discid/<id>?inc=recordings+artist-credits&fmt=json
+    static QUrl UrlFor(const QString& base, const std::string& discId);
+    // The database asks every program to name itself and a way to reach its makers.
+    static QString UserAgent();
+
+    // Asks once per disc: a later call for the same disc is answered from the first (at
+    // once when it has come back); a failed lookup is asked again. The database takes at
+    // most one request a second from a program, so a request that comes sooner waits its
+    // turn on a timer. done runs on this object's thread.
+    void Look(const CDRipIntf::TDiscIds& ids, std::function<void(const TMusicBrainzResult&)> done);
+    // The disc went: its next lookup asks again. A lookup still out still answers those
+    // waiting for it.
+    void Forget();
+
+private:
+    struct TPending {
+        bool answered = false;
+        bool forgotten = false;  // not kept once answered
+        TMusicBrainzResult result;
+        std::vector<std::function<void(const TMusicBrainzResult&)>> waiting;
+    };
+    void send(const std::string& discId);
+    void answer(const std::string& discId, const TMusicBrainzResult& result);
+
+    QNetworkAccessManager net_;  // also the timers' context: they die with it
+    QString base_;
+    int timeoutMs_;
+    QElapsedTimer clock_;
+    qint64 nextRequestMs_ = 0;                 // on clock_: when the next may go
+    std::map<std::string, TPending> answers_;  // by MusicBrainz disc id
+};
+
+}  // namespace Rip
