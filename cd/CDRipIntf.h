@@ -51,6 +51,8 @@ struct CDRipFunctions {
     decltype(&::CR_EjectCD) EjectCD = nullptr;
     // Our library's own extension: the full path of the settings file it writes.
     decltype(&::CR_GetSettingsFileName) GetSettingsFileName = nullptr;
+    // The disc's CD-Text; older builds of the library lack it.
+    decltype(&::CR_GetCDText) GetCDText = nullptr;
 };
 
 // Offsets of the drive-parameter fields the program writes.

@@ -50,6 +50,7 @@ bool TCDSession::Load(const std::string& path) {
     lookUp(handle_, f.LockCD, "CR_LockCD");
     lookUp(handle_, f.EjectCD, "CR_EjectCD");
     lookUp(handle_, f.GetSettingsFileName, "CR_GetSettingsFileName");
+    lookUp(handle_, f.GetCDText, "CR_GetCDText");
     return true;
 }
 
@@ -152,6 +153,10 @@ void TCDSession::CR_EjectCD(int32_t open) {
 std::string TCDSession::CR_GetSettingsFileName() {
     const char* name = cells_.GetSettingsFileName ? cells_.GetSettingsFileName() : nullptr;
     return name ? std::string(name) : std::string();
+}
+std::string TCDSession::CR_GetCDText(int32_t track, int32_t field) {
+    const char* text = cells_.GetCDText ? cells_.GetCDText(track, field) : nullptr;
+    return text ? std::string(text) : std::string();
 }
 
 // ---------------------------------------------------------------------------------------

@@ -84,6 +84,9 @@ public:
     void CR_EjectCD(int32_t open);
     // The settings file the library writes; empty when it cannot say.
     std::string CR_GetSettingsFileName();
+    // A field (CR_CDTEXT_*) of the CD-Text the last CR_ReadToc read: track 0 the disc, i the
+    // table's i-th track. UTF-8; empty when absent, and with a library that has no such call.
+    std::string CR_GetCDText(int32_t track, int32_t field);
 
     // 0 = filled; 1 = the table cannot be read, holds no track or is inconsistent;
     // 6 = not ready. Reads through this session's library and MCI device.

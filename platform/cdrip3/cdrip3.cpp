@@ -236,6 +236,7 @@ struct State {
     std::string activeName;
     bool tocValid = false;
     svdrives::Toc toc;
+    svdrives::CdText cdText;  // read with the table, and valid with it
     std::shared_ptr<Ripper> ripper;
     std::string idBuffer;
     int listenerId = 0;
@@ -463,13 +464,31 @@ int32_t CR_ReadToc(void) {
     State& s = state();
     s.tocValid = false;
     s.toc = {};
+    s.cdText.clear();
     svdrives::Drive* d = activeDrive(s);
     if (!d || !d->unitReady()) return CDRIP3_ERROR;
     svdrives::Toc toc;
     if (!d->readToc(&toc) || toc.tracks.empty()) return CDRIP3_ERROR;
+    svdrives::CdText text = d->readCdText();
+    // Text laid out along another table (the disc changed in between) is no text of this one.
+    if (text.size() == toc.tracks.size() + 1) s.cdText = std::move(text);
     s.toc = std::move(toc);
     s.tocValid = true;
     return CDRIP3_OK;
+}
+
+const char* CR_GetCDText(int32_t track, int32_t field) {
+    std::lock_guard lock(g_mutex);
+    State& s = state();
+    static_assert(CR_CDTEXT_TITLE == svdrives::kTextTitle &&
+                  CR_CDTEXT_PERFORMER == svdrives::kTextPerformer &&
+                  CR_CDTEXT_SONGWRITER == svdrives::kTextSongwriter &&
+                  CR_CDTEXT_GENRE == svdrives::kTextGenre && CR_CDTEXT_DATE == svdrives::kTextDate);
+    if (!s.tocValid || track < 0 || size_t(track) >= s.cdText.size() || field < 0 ||
+        field >= svdrives::kTextFields) {
+        return "";
+    }
+    return s.cdText[size_t(track)][size_t(field)].c_str();
 }
 
 int32_t CR_GetNumTocEntries(void) {

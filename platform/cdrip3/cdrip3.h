@@ -199,6 +199,28 @@ CDRIP3_API int32_t CR_GetNumTocEntries(void);
  * outside 0..n (the entry is then zeroed). */
 CDRIP3_API int32_t CR_GetTocEntry2(int32_t index, CR_TOCENTRY* entry);
 
+/* The fields of the disc's CD-Text, for CR_GetCDText. Genre and date are the disc's only. */
+#define CR_CDTEXT_TITLE 0
+#define CR_CDTEXT_PERFORMER 1
+#define CR_CDTEXT_SONGWRITER 2
+#define CR_CDTEXT_GENRE 3
+#define CR_CDTEXT_DATE 4
+
+/*
+ * One field of the CD-Text of the disc of the last successful CR_ReadToc, which reads it
+ * with the table; this call does not touch the drive. track is 0 for the disc, or i for the
+ * table's track at index i-1 (1..n, CR_GetTocEntry2's index + 1). Text is UTF-8 and never
+ * null: "" when the field is absent, the disc has no CD-Text, there is no table (none
+ * read, CR_ReadToc failed, the drive changed or its tray opened), or track or field is
+ * out of range. The library owns the text; it stays valid until the next CR_ReadToc.
+ *
+ * Image drives take TITLE, PERFORMER and SONGWRITER of the disc and its tracks from the cue
+ * sheet, and REM GENRE and REM DATE of the disc; a sheet that is not UTF-8 is read as
+ * Latin-1. Drives read through libcdio give the disc's first language block as libcdio
+ * decodes it, and no date (CD-Text has none).
+ */
+CDRIP3_API const char* CR_GetCDText(int32_t track, int32_t field);
+
 /*
  * Opens a ripper on sectors firstSector..lastSector (inclusive) of the active drive, with
  * the active drive's parameters and read offset at the time of the call. On success

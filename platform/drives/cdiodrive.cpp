@@ -4,6 +4,7 @@
 #include <cdio/cdio.h>
 // after cdio.h, which defines the types it uses
 #include <cdio/audio.h>
+#include <cdio/cdtext.h>
 #include <cdio/mmc.h>
 #include <cdio/mmc_ll_cmds.h>
 #include <cdio/paranoia/cdda.h>
@@ -18,6 +19,7 @@
 
 #include "backends.h"
 #include "faults.h"
+#include "textencoding.h"
 
 namespace svdrives::detail {
 namespace {
@@ -354,6 +356,39 @@ public:
         if (!tocLocked(h->cdio, &t)) return false;
         if (toc) *toc = std::move(t);
         return true;
+    }
+
+    // libcdio reads the disc's CD-Text once per opening and keeps it with the handle. Its
+    // current language block is the disc's first (its default) unless selected otherwise,
+    // which nothing here does. It converts the text to UTF-8 itself where it can; text it
+    // could not convert is taken as Latin-1. cdtext_get_const, not cdtext_get: libcue
+    // exports a function of that name too (see discimage.cpp).
+    CdText readCdText() override {
+        std::lock_guard lock(state_->mutex);
+        Handle* h = readyLocked();
+        Toc toc;
+        if (!h || !tocLocked(h->cdio, &toc)) return {};
+        const cdtext_t* text = cdio_get_cdtext(h->cdio);
+        if (!text) return {};
+        static constexpr cdtext_field_t kFields[kTextFields] = {
+            CDTEXT_FIELD_TITLE, CDTEXT_FIELD_PERFORMER, CDTEXT_FIELD_SONGWRITER,
+            CDTEXT_FIELD_GENRE, CDTEXT_FIELD_INVALID,  // CD-Text has no date
+        };
+        CdText out(toc.tracks.size() + 1);
+        bool any = false;
+        for (size_t i = 0; i < out.size(); ++i) {
+            const track_t number = i == 0 ? 0 : toc.tracks[i - 1].number;
+            for (int f = 0; f < kTextFields; ++f) {
+                // Genre belongs to the disc.
+                if (kFields[f] == CDTEXT_FIELD_INVALID || (i > 0 && f == kTextGenre)) continue;
+                const char* value = cdtext_get_const(text, kFields[f], number);
+                if (!value || !value[0]) continue;
+                out[i][size_t(f)] = asUtf8(value);
+                any = true;
+            }
+        }
+        if (!any) out.clear();
+        return out;
     }
 
     std::unique_ptr<SectorReader> openReader(uint32_t first, uint32_t last,

@@ -1,6 +1,7 @@
 #include "discimage.h"
 
 #include <dirent.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <libcue.h>
 #include <strings.h>
@@ -14,6 +15,7 @@
 #include <optional>
 
 #include "cdtiming.h"
+#include "textencoding.h"
 
 namespace svdrives::detail {
 namespace {
@@ -165,6 +167,62 @@ bool scanSheet(const std::string& text, ScannedSheet* out, std::string* error) {
         }
     }
     return true;
+}
+
+// libcue and libcdio both export a function named cdtext_get, with different arguments,
+// and this library links both. A call by name would run whichever the dynamic linker meets
+// first in the process, which is a matter of load order, not of the header included here:
+// in a program that loads libcdio first, libcue's texts would be handed to libcdio's
+// function. Linking options cannot help (-Bsymbolic binds a library's references to its
+// own definitions, and neither function is ours). So libcue's is looked up in libcue:
+// dlsym on its own handle searches libcue before anything else. libcdio's texts are read
+// with cdtext_get_const, which libcue does not have, so nothing here calls cdtext_get by
+// name.
+using CueTextGetter = const char* (*)(enum Pti, const Cdtext*);
+
+CueTextGetter cueTextGetter() {
+    static const CueTextGetter getter = []() -> CueTextGetter {
+        Dl_info info{};
+        // A function only libcue has tells which file libcue was loaded from.
+        if (!dladdr(reinterpret_cast<void*>(&cd_get_cdtext), &info) || !info.dli_fname) {
+            return nullptr;
+        }
+        void* cue = dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
+        if (!cue) return nullptr;
+        auto fn = reinterpret_cast<CueTextGetter>(dlsym(cue, "cdtext_get"));
+        dlclose(cue);  // only the reference NOLOAD took: we link libcue, so it stays
+        return fn;
+    }();
+    return getter;
+}
+
+// The CD-Text of a parsed sheet along its tracks. latin1: the sheet is not UTF-8.
+CdText cueText(const Cd* cd, int tracks, bool latin1) {
+    const CueTextGetter get = cueTextGetter();
+    if (!get) return {};
+    CdText out(size_t(tracks) + 1);
+    bool any = false;
+    const auto put = [&](std::string* field, const char* value) {
+        if (!value || !value[0]) return;
+        *field = latin1 ? latin1ToUtf8(value) : std::string(value);
+        any = true;
+    };
+    for (int i = 0; i <= tracks; ++i) {
+        const Track* track = i == 0 ? nullptr : cd_get_track(cd, i);
+        const Cdtext* text = i == 0 ? cd_get_cdtext(cd) : track ? track_get_cdtext(track) : nullptr;
+        if (!text) continue;
+        TextFields& f = out[size_t(i)];
+        put(&f[kTextTitle], get(PTI_TITLE, text));
+        put(&f[kTextPerformer], get(PTI_PERFORMER, text));
+        put(&f[kTextSongwriter], get(PTI_SONGWRITER, text));
+        if (i == 0) {
+            put(&f[kTextGenre], get(PTI_GENRE, text));  // libcue files REM GENRE here
+            Rem* rem = cd_get_rem(cd);
+            put(&f[kTextDate], rem ? rem_get(REM_DATE, rem) : nullptr);
+        }
+    }
+    if (!any) out.clear();
+    return out;
 }
 
 bool readWhole(const std::string& path, std::string* text, std::string* error) {
@@ -337,6 +395,7 @@ std::shared_ptr<const DiscImage> DiscImageBuilder::build(const std::string& cueP
         uint64_t postgap = 0;
     };
     std::vector<SheetTrack> tracks;
+    CdText cdText;
     {
         std::lock_guard lock(cueParserMutex());
         Cd* cd = cue_parse_string(text.c_str());
@@ -367,6 +426,7 @@ std::shared_ptr<const DiscImage> DiscImageBuilder::build(const std::string& cueP
             st.postgap = post > 0 ? uint64_t(post) : 0;
             tracks.push_back(std::move(st));
         }
+        cdText = cueText(cd, n, !isUtf8(text));
         cd_delete(cd);
     }
 
@@ -482,6 +542,7 @@ std::shared_ptr<const DiscImage> DiscImageBuilder::build(const std::string& cueP
         }
     }
     img->toc_.leadOut = uint32_t(pos);
+    img->cdText_ = std::move(cdText);
     return img;
 }
 

@@ -25,6 +25,10 @@ public:
     ~DiscImage();
 
     const Toc& toc() const { return toc_; }
+    // The sheet's CD-Text along toc(): TITLE, PERFORMER, SONGWRITER of the disc and of each
+    // track, REM GENRE and REM DATE of the disc. A sheet that is not UTF-8 is taken as
+    // Latin-1.
+    const CdText& cdText() const { return cdText_; }
 
     // Copies sectors [first, first + count) into out (little-endian audio). Sectors past
     // the lead-out read as zeros; false only when a file fails to deliver bytes it had
@@ -56,6 +60,7 @@ private:
     std::vector<File> files_;
     std::vector<Extent> extents_;
     Toc toc_;
+    CdText cdText_;
 
     friend class DiscImageBuilder;
 };

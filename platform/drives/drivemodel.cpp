@@ -32,6 +32,10 @@ bool SectorReader::abortableSleep(int milliseconds) const {
 }
 Drive::~Drive() = default;
 
+CdText Drive::readCdText() {
+    return {};
+}
+
 namespace {
 
 std::vector<std::string> splitPaths(const char* value) {

@@ -4,6 +4,7 @@
 // same drives in the same order and the same tray state.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -30,6 +31,15 @@ struct Toc {
     std::vector<TocTrack> tracks;  // in disc order
     uint32_t leadOut = 0;          // logical sector of the lead-out of the last session
 };
+
+// The CD-Text fields the library hands out, as indices into TextFields. Genre and date are
+// the disc's only.
+enum TextField { kTextTitle, kTextPerformer, kTextSongwriter, kTextGenre, kTextDate, kTextFields };
+using TextFields = std::array<std::string, kTextFields>;  // UTF-8; "" when absent
+
+// A disc's CD-Text: [0] the disc, [i] the table's i-th track (1-based, disc order), so it
+// holds the table's track count + 1 entries; empty when the disc carries no CD-Text.
+using CdText = std::vector<TextFields>;
 
 // Reading parameters taken from the library's drive-parameter block. Only real drives
 // (libcdio-paranoia) act on most of them; image drives read exactly anyway.
@@ -83,6 +93,9 @@ public:
     // short file, a WAVE file not in CD format, or is malformed. A broken image still
     // appears as a drive and may be unitReady.
     virtual bool readToc(Toc* toc) = 0;
+    // The disc's CD-Text, laid out along the table readToc gives; empty when there is no
+    // disc, no readable table or no CD-Text. The base class knows of none.
+    virtual CdText readCdText();
     // Opens a sequential reader on [first, last]; null when not ready or out of range.
     virtual std::unique_ptr<SectorReader> openReader(uint32_t first, uint32_t last,
                                                      const ReadSettings& settings) = 0;

@@ -163,6 +163,12 @@ public:
         return true;
     }
 
+    CdText readCdText() override {
+        std::lock_guard lock(state_->mutex);
+        const DiscImage* image = loadLocked();
+        return image ? image->cdText() : CdText();
+    }
+
     std::unique_ptr<SectorReader> openReader(uint32_t first, uint32_t last,
                                              const ReadSettings&) override {
         std::lock_guard lock(state_->mutex);

@@ -63,6 +63,9 @@ TEST_F(RealLibraryTest, TwoImageDrivesListTheFirstDisc) {
     ASSERT_EQ(lines.size(), 12);
     EXPECT_EQ(lines[0], " Track 1    =  01:01");
     EXPECT_EQ(lines[11], " Track 12  =  01:01");
+    // The disc's own titles come through the binding.
+    EXPECT_EQ(session.CR_GetCDText(0, CR_CDTEXT_TITLE), "Sonvale Test Disc");
+    EXPECT_EQ(session.CR_GetCDText(12, CR_CDTEXT_TITLE), "Tone 12");
 
     // The second drive: the MCI device follows it, and its disc is listed.
     form->DriveSelBoxChange(1);

@@ -16,6 +16,7 @@ TEST(Binding, AMissingLibraryLeavesTheProgramNotReadyButSafe) {
     EXPECT_NE(session.CR_ReadToc(), 0);
     EXPECT_NE(session.CR_SaveSettings(), 0);
     EXPECT_EQ(session.CR_GetCDROMIDByIndex(0), "");
+    EXPECT_EQ(session.CR_GetCDText(0, CR_CDTEXT_TITLE), "");
     int32_t size = 0;
     EXPECT_NE(session.CR_OpenRipper(&size, 0, 10), 0);
     session.CR_EjectCD(1);

@@ -146,7 +146,7 @@ TEST(Cdrip3Exports, EveryEntryPointAndNothingElse) {
                              "CR_OpenRipper",     "CR_RipChunk",           "CR_GetPercentCompleted",
                              "CR_CloseRipper",    "CR_GetCDROMParameters", "CR_SetCDROMParameters",
                              "CR_SaveSettings",   "CR_StopPlayTrack",      "CR_LockCD",
-                             "CR_EjectCD",        "CR_SetMediaNotify"}) {
+                             "CR_EjectCD",        "CR_SetMediaNotify",     "CR_GetCDText"}) {
         EXPECT_NE(dlsym(lib, name), nullptr) << name;
     }
     // Internals stay inside: the settings file helpers are not part of the ABI.

@@ -1,9 +1,10 @@
 // A cue sheet from anywhere, read by an image drive: the input is the sheet, written
 // beside a few small audio files it may name (raw little- and big-endian, a WAVE file
 // with a partial last sector, a file cut mid-sector). Whatever the sheet says, the drive
-// either refuses it or presents a table of contents a drive could have (tracks in order,
-// each with sectors, all before the lead-out), and every sector read from it is either
-// silence or a whole sector of one of the files.
+// either refuses it (and has no CD-Text) or presents a table of contents a drive could
+// have (tracks in order, each with sectors, all before the lead-out) with UTF-8 CD-Text
+// laid out along it, and every sector read from it is either silence or a whole sector of
+// one of the files.
 #include <strings.h>
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 
 #include "backends.h"
 #include "fuzzcheck.h"
+#include "textencoding.h"
 
 using namespace svdrives;
 
@@ -154,7 +156,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Toc toc;
     if (!drive->readToc(&toc)) {
         CHECK(drive->openReader(0, 0, ReadSettings{}) == nullptr);
+        CHECK(drive->readCdText().empty());
         return 0;
+    }
+    const CdText text = drive->readCdText();
+    CHECK(text.empty() || text.size() == toc.tracks.size() + 1);
+    for (const TextFields& entry : text) {
+        for (const std::string& field : entry) CHECK(detail::isUtf8(field));
     }
     CHECK(!toc.tracks.empty() && toc.tracks.size() <= 99);
     for (size_t i = 0; i < toc.tracks.size(); ++i) {

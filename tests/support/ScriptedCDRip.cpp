@@ -164,6 +164,14 @@ int32_t fSetReadOffset(int32_t samples) {
     s().readOffset = samples;
     return 0;
 }
+const char* fCDText(int32_t track, int32_t field) {
+    auto held = lock();
+    if (s().drives.empty()) return "";
+    const auto& text = s().Active().cdText;
+    if (track < 0 || static_cast<size_t>(track) >= text.size() || field < 0 || field >= 5)
+        return "";
+    return text[static_cast<size_t>(track)][static_cast<size_t>(field)].c_str();
+}
 const char* fSettingsFile() {
     auto held = lock();
     return s().settingsFile.c_str();
@@ -226,6 +234,7 @@ void ScriptedCDRip::Install(TCDSession& session) {
     f.GetReadOffset = fGetReadOffset;
     f.SetReadOffset = fSetReadOffset;
     f.GetSettingsFileName = fSettingsFile;
+    f.GetCDText = fCDText;
     f.StopPlayTrack = fStop;
     f.LockCD = fLock;
     f.EjectCD = fEject;

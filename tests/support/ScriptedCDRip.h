@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -22,6 +23,8 @@ struct ScriptedDrive {
     int32_t readTocResult = 0;
     std::vector<ScriptedTrack> tracks;
     uint32_t leadOut = 0;
+    // CR_GetCDText's answers: [0] the disc, [i] track i, indexed by CR_CDTEXT_*; "" beyond.
+    std::vector<std::array<std::string, 5>> cdText;
 };
 
 // A scripted ripping process: CR_OpenRipper answers openResult and bufferSize, then each

@@ -402,11 +402,26 @@ std::vector<std::string> imageFiles(const DiscPlan& discPlan, const std::string&
 std::string cueSheet(const DiscPlan& discPlan, const std::string& cueFileName) {
     const DiscLayout d = buildLayout(discPlan, cueFileName);
     std::string s;
+    const auto line = [&s](const char* indent, const char* key, const std::string& value) {
+        if (!value.empty()) s += std::string(indent) + key + " \"" + value + "\"\n";
+    };
+    const auto textOf = [&discPlan](size_t i) -> const SheetText* {
+        return i < discPlan.cdText->size() ? &(*discPlan.cdText)[i] : nullptr;
+    };
     s += "REM COMMENT \"make-test-disc\"\n";
-    s += "TITLE \"Sonvale Test Disc\"\n";
-    s += "PERFORMER \"Sonvale\"\n";
+    if (!discPlan.cdText) {
+        s += "TITLE \"Sonvale Test Disc\"\n";
+        s += "PERFORMER \"Sonvale\"\n";
+    } else if (const SheetText* t = textOf(0)) {
+        line("", "REM GENRE", t->genre);
+        line("", "REM DATE", t->date);
+        line("", "TITLE", t->title);
+        line("", "PERFORMER", t->performer);
+        line("", "SONGWRITER", t->songwriter);
+    }
     if (discPlan.cdExtra) s += "REM SESSION 01\n";
     int currentFile = -1;
+    size_t position = 0;
     for (const TrackLayout& t : d.tracks) {
         if (t.session == 2) s += "REM SESSION 02\n";
         if (t.file != currentFile) {
@@ -419,9 +434,14 @@ std::string cueSheet(const DiscPlan& discPlan, const std::string& cueFileName) {
             s += "\n";
         }
         s += "  TRACK " + twoDigits(t.number) + (t.data ? " MODE1/2352\n" : " AUDIO\n");
-        if (!t.data) {
-            s += "    TITLE \"Tone " + twoDigits(t.number) + "\"\n";
+        if (!discPlan.cdText) {
+            if (!t.data) s += "    TITLE \"Tone " + twoDigits(t.number) + "\"\n";
+        } else if (const SheetText* text = textOf(position + 1)) {
+            line("    ", "TITLE", text->title);
+            line("    ", "PERFORMER", text->performer);
+            line("    ", "SONGWRITER", text->songwriter);
         }
+        ++position;
         if (t.pregap) s += "    PREGAP " + msf(t.pregap) + "\n";
         if (t.index0) s += "    INDEX 00 " + msf(t.fileIndex0) + "\n";
         s += "    INDEX 01 " + msf(t.fileIndex1) + "\n";

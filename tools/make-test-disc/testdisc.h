@@ -49,6 +49,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,16 @@ struct TrackPlan {
     uint32_t pregap = 0;   // PREGAP command: silence not held in the file (sectors)
 };
 
+// CD-Text of a sheet entry. Written as the bytes given (so a test can write Latin-1), each
+// in double quotes: no quotes or line breaks inside. An empty field leaves its line out.
+struct SheetText {
+    std::string title{};
+    std::string performer{};
+    std::string songwriter{};
+    std::string genre{};  // REM GENRE; the disc's only
+    std::string date{};   // REM DATE; the disc's only
+};
+
 enum class Layout {
     SingleBin,     // one BINARY file for the whole disc
     BinPerTrack,   // one BINARY file per track
@@ -79,6 +90,9 @@ struct DiscPlan {
     bool motorola = false;     // big-endian audio (FILE ... MOTOROLA); SingleBin/BinPerTrack
     bool cdExtra = false;      // the last track is data, in a second session
     bool backslashes = false;  // write FILE names with a Windows-style ".\" prefix
+    // The sheet's CD-Text: [0] the disc, [i] the i-th track (missing entries: none). Unset:
+    // the disc is "Sonvale Test Disc" by "Sonvale", audio tracks "Tone NN".
+    std::optional<std::vector<SheetText>> cdText;
 };
 
 // Where each track lands on the disc, as a drive reports it.
