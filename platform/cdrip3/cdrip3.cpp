@@ -126,6 +126,19 @@ public:
     svdrives::ReadResult read(uint8_t* out, int sectors, const int32_t* abort, int* delivered) {
         *delivered = 0;
         const int64_t outEnd = outStart_ + int64_t(sectors) * kSector;
+        // A shift of whole sectors, none above all, delivers the drive's sectors as they
+        // are: they are read into place, as a rip always was, rather than copied through
+        // the buffer chunk by chunk.
+        if (pending_.empty() && outStart_ == pendingStart_ && outEnd <= readEnd_) {
+            reader_->setAbortFlag(abort);
+            const auto result = reader_->read(out, sectors, delivered);
+            reader_->setAbortFlag(nullptr);
+            if (result == svdrives::ReadResult::Ok || result == svdrives::ReadResult::Jitter) {
+                outStart_ += int64_t(*delivered) * kSector;
+                pendingStart_ = outStart_;
+            }
+            return result;
+        }
         const int64_t target = std::min(outEnd, readEnd_);
         auto failure = svdrives::ReadResult::Ok;
         bool stopped = false;  // aborted, or the reader had no more
