@@ -66,6 +66,10 @@ Button* makeButton(QWidget* parent, const QString& hint, const char* icon, int x
     return button;
 }
 
+// Album, artist and track names; with the album's, a file name stays well within the 255
+// bytes a Linux file system allows.
+constexpr int kNameLength = 60;
+
 // The panel that fills the window is its dark backdrop; the others are raised on it.
 QFrame* makePanel(QWidget* parent, int x, int y, int w, int h) {
     auto* panel = new TRbPanel(
@@ -178,17 +182,18 @@ void TCDRipTestForm::buildControls() {
     Label5 = makeLabel(RbPanel2, QStringLiteral("Recording Album Title"), 24, 111);
     edtAlbumName = new QLineEdit(QStringLiteral("Album Title"), RbPanel2);
     edtAlbumName->setGeometry(24, 126, 273, 19);
-    edtAlbumName->setMaxLength(35);
+    // Room for the names a disc or the database gives, which run longer than typed ones.
+    edtAlbumName->setMaxLength(kNameLength);
 
     Label7 = makeLabel(RbPanel2, QStringLiteral("Recording Artist Name"), 24, 153);
     edtArtistName = new QLineEdit(QStringLiteral("Artist Name"), RbPanel2);
     edtArtistName->setGeometry(24, 168, 129, 19);
-    edtArtistName->setMaxLength(25);
+    edtArtistName->setMaxLength(kNameLength);
 
     Label12 = makeLabel(RbPanel2, QStringLiteral("Recording Name"), 168, 153);
     edtRecName = new QLineEdit(QStringLiteral("Recording Name"), RbPanel2);
     edtRecName->setGeometry(168, 168, 129, 19);
-    edtRecName->setMaxLength(25);
+    edtRecName->setMaxLength(kNameLength);
 
     Label2 = makeLabel(RbPanel2, QStringLiteral("Track Encoding"), 310, 12);
     rdbMono = new QRadioButton(QStringLiteral("Mono   - 1 Channel"), RbPanel2);
@@ -262,6 +267,8 @@ void TCDRipTestForm::buildControls() {
     connect(SelectAll1, &QAction::triggered, this, &TCDRipTestForm::SelectAll1Click);
     Verify1 = PopupMenu1->addAction(QStringLiteral("Verify Selected Tracks"));
     connect(Verify1, &QAction::triggered, this, &TCDRipTestForm::Verify1Click);
+    LookUpDisc1 = PopupMenu1->addAction(QStringLiteral("Look Up Disc Online"));
+    connect(LookUpDisc1, &QAction::triggered, this, &TCDRipTestForm::LookUpDisc1Click);
     DriveReadOffset1 = PopupMenu1->addAction(QStringLiteral("Drive Read Offset..."));
     connect(DriveReadOffset1, &QAction::triggered, this, &TCDRipTestForm::DriveReadOffset1Click);
     connect(TrackList, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
@@ -551,17 +558,99 @@ QString TCDRipTestForm::TrackLine(int trackIndex, bool audio, uint32_t length) {
 
 void TCDRipTestForm::LoadDiscInfo() {
     TDiscInfo& disc = session_.Disc();
+    listedDisc_.clear();
+    listedNames_ = {};
     if (session_.ReadDiscInfo(disc) != 0) return;
     DiscInfoLoaded = true;
     for (int n = 1; n <= disc.TrackCount; ++n) {
         const TTrackEntry& e = disc.Entry(n);
         TrackList->addItem(TrackLine(n, e.Audio == 1, e.Length));
     }
+    // Names found for this disc before (listed again, or back from another drive) stay;
+    // else its CD-Text gives them, if it has any.
+    const TDiscIds ids = DiscIdsOf(disc);
+    if (ids.Valid) listedDisc_ = ids.MusicBrainz;
+    const auto known = names_.find(listedDisc_);
+    Rip::TDiscNames names = known != names_.end()
+                                ? known->second
+                                : Rip::TDiscNames::FromCdText(session_, disc.TrackCount);
+    if (!listedDisc_.empty() && !names.Empty()) names_[listedDisc_] = names;
     if (TrackList->count() > 0) {
         TrackList->setCurrentRow(0);
         TrackList->item(0)->setSelected(true);
     }
+    showNames(names);
     TrackListClick();
+}
+
+void TCDRipTestForm::showNames(const Rip::TDiscNames& names) {
+    listedNames_ = names;
+    for (int i = 0; i < TrackList->count(); ++i) TrackList->item(i)->setToolTip(names.Title(i + 1));
+    const auto propose = [](QLineEdit* edit, QString& proposed, const QString& name,
+                            const QString& none) {
+        if (edit->text() != proposed) return;
+        edit->setText(name.isEmpty() ? none : name);
+        proposed = edit->text();  // as the edit holds it, cut to its length
+    };
+    propose(edtAlbumName, proposedAlbum_, names.Album, QStringLiteral("Album Title"));
+    propose(edtArtistName, proposedArtist_, names.Artist, QStringLiteral("Artist Name"));
+    if (edtRecName->text() == proposedName_ && TrackList->currentRow() >= 0) TrackListClick();
+}
+
+void TCDRipTestForm::LookUpDisc1Click() {
+    if (!IsAudioCDReady()) return;
+    const TDiscIds ids = DiscIdsOf(session_.Disc());
+    if (!ids.Valid) {
+        SetStatus(QStringLiteral("Error : No Audio Track to Look Up."));
+        return;
+    }
+    SetStatus(QStringLiteral("Looking Up Disc Online..."));
+    // A second click while the answer is out waits for the same answer, once.
+    if (!lookupsOut_.insert(ids.MusicBrainz).second) return;
+    musicBrainz_.Look(ids, [this, disc = ids.MusicBrainz](const Rip::TMusicBrainzResult& result) {
+        lookupsOut_.erase(disc);
+        lookedUp(disc, result);
+    });
+}
+
+void TCDRipTestForm::lookedUp(const std::string& disc, const Rip::TMusicBrainzResult& result) {
+    // The disc went, or another is listed: its names would land on the wrong tracks.
+    if (closing_ || disc != listedDisc_) return;
+    using TKind = Rip::TMusicBrainzResult::TKind;
+    if (result.Kind == TKind::Failed) {
+        SetStatus(QStringLiteral("Online Look Up Failed - ") + result.Reason + QLatin1Char('.'));
+        return;
+    }
+    if (result.Kind == TKind::NotFound || result.Releases.empty()) {
+        SetStatus(QStringLiteral("Disc not Found Online."));
+        return;
+    }
+    size_t pick = 0;
+    if (result.Releases.size() > 1) {
+        QStringList labels;
+        for (const Rip::TMusicBrainzRelease& r : result.Releases) labels << r.Label();
+        const std::optional<int> chosen = services_.ChooseItem(
+            this, QStringLiteral("Look Up Disc Online"),
+            QStringLiteral("This disc is part of several releases. Choose yours:"), labels);
+        if (!chosen || *chosen < 0 || *chosen >= labels.size()) {
+            SetStatus(QStringLiteral("Online Look Up Canceled."));
+            return;
+        }
+        // The dialog waited for the user: the disc may have gone meanwhile.
+        if (closing_ || disc != listedDisc_) return;
+        pick = static_cast<size_t>(*chosen);
+    }
+    const Rip::TMusicBrainzRelease& release = result.Releases[pick];
+    Rip::TDiscNames names;
+    names.Album = Rip::TDiscNames::Clean(release.Title);
+    names.Artist = Rip::TDiscNames::Clean(release.Artist);
+    names.Titles.resize(static_cast<size_t>(std::max<int>(session_.Disc().TrackCount, 0)));
+    for (const Rip::TMusicBrainzTrack& t : release.Tracks)
+        if (t.Position >= 1 && t.Position <= static_cast<int>(names.Titles.size()))
+            names.Titles[static_cast<size_t>(t.Position - 1)] = Rip::TDiscNames::Clean(t.Title);
+    names_[disc] = names;
+    showNames(names);
+    SetStatus(QStringLiteral("Disc Found Online: ") + release.Label() + QLatin1Char('.'));
 }
 
 bool TCDRipTestForm::IsAudioCDReady() {
@@ -601,6 +690,8 @@ void TCDRipTestForm::DriveSelBoxChange(int index) {
     }
     session_.SelectCDROM(index);
     DiscInfoLoaded = false;
+    listedDisc_.clear();
+    listedNames_ = {};
     session_.Disc().TrackCount = 0;
     TrackList->clear();
     if (session_.CR_IsUnitReady()) LoadDiscInfo();
@@ -639,8 +730,12 @@ void TCDRipTestForm::WMDeviceChange(unsigned eventCode) {
             job_->Cancel();
             removedDuringBatch_ = true;
         }
-        // Another disc may come next: it is looked up anew.
+        // Another disc may come next: it is looked up anew, and its names are its own.
         accurateRip_.Forget();
+        musicBrainz_.Forget();
+        names_.clear();
+        listedDisc_.clear();
+        listedNames_ = {};
         SetStatus(QStringLiteral("Media is Removed."));
         TrackList->clear();
         DiscInfoLoaded = false;
@@ -819,6 +914,7 @@ std::optional<Rip::TBatchPlan> TCDRipTestForm::planBatch(Rip::TRipFormat format)
     for (int i = 0; i < TrackList->count(); ++i)
         if (TrackLineSelected(i)) plan.Lines.push_back(i);
     plan.Disc = session_.Disc();
+    plan.Names = listedNames_;
     return plan;
 }
 
@@ -943,7 +1039,8 @@ void TCDRipTestForm::btnCancelRipClick() {
 }
 
 void TCDRipTestForm::TrackListClick() {
-    edtRecName->setText(QStringLiteral("Track ") + QString::number(TrackList->currentRow() + 1));
+    edtRecName->setText(listedNames_.TrackName(TrackList->currentRow() + 1));
+    proposedName_ = edtRecName->text();
 }
 
 void TCDRipTestForm::chkMulSelClick() {

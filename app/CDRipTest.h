@@ -5,12 +5,16 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
+#include <string>
 
 #include "AccurateRipLookup.h"
 #include "CDSession.h"
+#include "DiscNames.h"
 #include "Encoders.h"
 #include "Maker.h"
 #include "MediaPlayer.h"
+#include "MusicBrainzLookup.h"
 #include "RipJob.h"
 #include "RipWindow.h"
 #include "UiServices.h"
@@ -107,6 +111,7 @@ public:
     QMenu* PopupMenu1 = nullptr;
     QAction* SelectAll1 = nullptr;
     QAction* Verify1 = nullptr;
+    QAction* LookUpDisc1 = nullptr;
     QAction* DriveReadOffset1 = nullptr;
 
     // The status line: one message at a time.
@@ -181,6 +186,7 @@ public slots:
     void chkMulSelClick();
     void SelectAll1Click();
     void Verify1Click();
+    void LookUpDisc1Click();
 
     // New folder
     void btnNewDirClick();
@@ -210,6 +216,10 @@ private:
                      bool sayResult);
     // Reports still waiting for the database are written without it.
     void flushReports();
+    // Puts the listed disc's names where they show: the lines' tooltips, and the album,
+    // artist and recording name edits that still hold what the window put there.
+    void showNames(const Rip::TDiscNames& names);
+    void lookedUp(const std::string& disc, const Rip::TMusicBrainzResult& result);
 
     TUiServices& services_;
     CDRipIntf::TCDSession& session_;
@@ -222,4 +232,16 @@ private:
     // Batches that ended before the database answered for their disc, by number.
     std::map<int, Rip::TBatchRecord> waitingReports_;
     int nextReport_ = 0;
+    Rip::TMusicBrainzLookup musicBrainz_;
+    std::set<std::string> lookupsOut_;  // discs whose lookup the user is waiting for
+    // The names found for each disc while it stays, by MusicBrainz disc id, and the ones of
+    // the disc listed now (its key empty when it has none).
+    std::map<std::string, Rip::TDiscNames> names_;
+    std::string listedDisc_;
+    Rip::TDiscNames listedNames_;
+    // What the window itself last put in these edits: a text the user typed is never
+    // replaced by a disc's name.
+    QString proposedAlbum_ = QStringLiteral("Album Title");
+    QString proposedArtist_ = QStringLiteral("Artist Name");
+    QString proposedName_;
 };

@@ -1,11 +1,18 @@
 #include "UiServices.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLabel>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QThread>
+#include <QVBoxLayout>
 
 void TDesktopServices::ShowDialog(QWidget* owner, TDialogIcon icon, const QString& title,
                                   const QString& text) {
@@ -36,6 +43,30 @@ std::optional<int> TDesktopServices::AskInteger(QWidget* owner, const QString& t
     const int answer = QInputDialog::getInt(owner, title, label, value, minimum, maximum, 1, &ok);
     if (!ok) return std::nullopt;
     return answer;
+}
+
+std::optional<int> TDesktopServices::ChooseItem(QWidget* owner, const QString& title,
+                                                const QString& label, const QStringList& items) {
+    // A list rather than a combo box: the texts are long and may be alike, and an index,
+    // not a text, says which one was meant.
+    QDialog dialog(owner);
+    dialog.setWindowTitle(title);
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* caption = new QLabel(label, &dialog);
+    caption->setTextFormat(Qt::PlainText);
+    layout->addWidget(caption);
+    auto* list = new QListWidget(&dialog);
+    list->addItems(items);
+    list->setCurrentRow(0);
+    list->setMinimumWidth(std::min(list->sizeHintForColumn(0) + 40, 700));
+    layout->addWidget(list);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    layout->addWidget(buttons);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QObject::connect(list, &QListWidget::itemDoubleClicked, &dialog, &QDialog::accept);
+    if (dialog.exec() != QDialog::Accepted || list->currentRow() < 0) return std::nullopt;
+    return list->currentRow();
 }
 
 void TDesktopServices::Flash(QWidget* window) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <optional>
 
@@ -41,6 +42,10 @@ public:
     virtual std::optional<int> AskInteger(QWidget* owner, const QString& title,
                                           const QString& label, int value, int minimum,
                                           int maximum) = 0;
+    // Asks the user to pick one of items (shown in this order, the first offered); its
+    // index, or none when the user cancels.
+    virtual std::optional<int> ChooseItem(QWidget* owner, const QString& title,
+                                          const QString& label, const QStringList& items) = 0;
     virtual void Flash(QWidget* window) = 0;
     virtual void Sleep(int milliseconds) = 0;
 };
@@ -56,6 +61,8 @@ public:
                             const QString& startFolder) override;
     std::optional<int> AskInteger(QWidget* owner, const QString& title, const QString& label,
                                   int value, int minimum, int maximum) override;
+    std::optional<int> ChooseItem(QWidget* owner, const QString& title, const QString& label,
+                                  const QStringList& items) override;
     void Flash(QWidget* window) override;
     void Sleep(int milliseconds) override;
 };

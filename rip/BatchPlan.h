@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "CDRipIntf.h"
+#include "DiscNames.h"
 
 namespace Rip {
 
@@ -12,6 +13,7 @@ namespace Rip {
 struct TBatchPlan {
     std::vector<int> Lines;
     CDRipIntf::TDiscInfo Disc;
+    TDiscNames Names;  // a batch of several tracks names each file after these
 };
 
 // The pause after each track, in milliseconds.

@@ -43,7 +43,7 @@ void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
         window.SetRipStatus(ogg ? QStringLiteral("Ripping to Ogg Vorbis")
                                 : QStringLiteral("Ripping to MP3 Format"));
         if (window.Choices().MultipleTracks)
-            window.SetRecordingName(QStringLiteral("Track ") + QString::number(n));
+            window.SetRecordingName(plan.Names.TrackName(n));
         const VbEncConfig oggConfig = ogg ? ripper.BuildOggConfig() : VbEncConfig{};
 
         if (n <= plan.Disc.TrackCount && n <= kMaxTracks && plan.Disc.Entry(n).Audio == 1) {

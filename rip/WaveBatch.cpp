@@ -58,7 +58,7 @@ void RipTracksToWave(TRipWindow& window, TRipControl& control, TWaveRipper& ripp
         const int n = line + 1;
         window.SetRipStatus(QStringLiteral("Ripping to Wave Format"));
         if (window.Choices().MultipleTracks)
-            window.SetRecordingName(QStringLiteral("Track ") + QString::number(n));
+            window.SetRecordingName(plan.Names.TrackName(n));
         setDriveParameters(window, session);
         // A cancel that came between two tracks (Exit, a removed disc, the Cancel button in
         // the pause) ends the batch before the next one makes a file.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QLineEdit>
 #include <QListWidget>
 
 #include "CDRipTest.h"
@@ -50,7 +51,9 @@ protected:
 }  // namespace
 
 TEST_F(RealLibraryTest, TwoImageDrivesListTheFirstDisc) {
-    const auto twelve = testdisc::audioDisc(std::vector<uint32_t>(12, 75 * 61));
+    auto twelve = testdisc::audioDisc(std::vector<uint32_t>(12, 75 * 61));
+    twelve.cdText = testdisc::sampleCdText(twelve);
+    (*twelve.cdText)[0].title = "Side A/B";
     const std::string a = Disc("alpha", twelve);
     const std::string b = Disc("beta", testdisc::audioDisc({750, 750}));
     Start({a, b});
@@ -63,15 +66,28 @@ TEST_F(RealLibraryTest, TwoImageDrivesListTheFirstDisc) {
     ASSERT_EQ(lines.size(), 12);
     EXPECT_EQ(lines[0], " Track 1    =  01:01");
     EXPECT_EQ(lines[11], " Track 12  =  01:01");
-    // The disc's own titles come through the binding.
-    EXPECT_EQ(session.CR_GetCDText(0, CR_CDTEXT_TITLE), "Sonvale Test Disc");
-    EXPECT_EQ(session.CR_GetCDText(12, CR_CDTEXT_TITLE), "Tone 12");
+    // The disc's own titles come through the binding into the edits, a "/" made harmless;
+    // the lines keep their text and show the title as a tooltip.
+    EXPECT_EQ(form->edtAlbumName->text(), "Side A-B");
+    EXPECT_EQ(form->edtArtistName->text(), "Sonvale");
+    EXPECT_EQ(form->edtRecName->text(), "Tone 01");
+    EXPECT_EQ(form->TrackList->item(11)->toolTip(), "Tone 12");
+    form->edtArtistName->setText("Mine");
 
-    // The second drive: the MCI device follows it, and its disc is listed.
+    // The second drive: the MCI device follows it, and its disc is listed. It has no
+    // CD-Text, so what came from the first disc goes; what the user typed stays.
     form->DriveSelBoxChange(1);
     EXPECT_TRUE(session.MciDeviceOpen());
     EXPECT_EQ(Lines(), QStringList({" Track 1    =  00:10", " Track 2    =  00:10"}));
     EXPECT_EQ(session.Disc().Entry(2).Length, FramesToMsf(750));
+    EXPECT_EQ(form->edtAlbumName->text(), "Album Title");
+    EXPECT_EQ(form->edtArtistName->text(), "Mine");
+    EXPECT_EQ(form->edtRecName->text(), "Track 1");
+    EXPECT_EQ(form->TrackList->item(0)->toolTip(), "");
+
+    form->DriveSelBoxChange(0);
+    EXPECT_EQ(form->edtAlbumName->text(), "Side A-B");
+    EXPECT_EQ(form->edtArtistName->text(), "Mine");
 }
 
 TEST_F(RealLibraryTest, NoImagesNoDrives) {

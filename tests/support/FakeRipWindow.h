@@ -77,7 +77,7 @@ public:
     }
     // What a rip command would plan now: the selected lines of disc.
     Rip::TBatchPlan Plan(const CDRipIntf::TDiscInfo& disc) const {
-        return Rip::TBatchPlan{SelectedLines(), disc};
+        return Rip::TBatchPlan{SelectedLines(), disc, {}};
     }
 
     TRipChoices Choices() override {

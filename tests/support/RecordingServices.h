@@ -42,6 +42,12 @@ public:
                      .arg(maximum);
         return integerAnswer;
     }
+    // Records "title: label [item | item ...]" and gives choiceAnswer.
+    std::optional<int> ChooseItem(QWidget*, const QString& title, const QString& label,
+                                  const QStringList& items) override {
+        asked << QStringLiteral("%1: %2 [%3]").arg(title, label, items.join(QStringLiteral(" | ")));
+        return choiceAnswer;
+    }
     void Flash(QWidget*) override { ++flashes; }
     void Sleep(int milliseconds) override { slept += milliseconds; }
 
@@ -53,6 +59,7 @@ public:
     QString browseAnswer;
     QStringList asked;
     std::optional<int> integerAnswer;  // none: the user cancels
+    std::optional<int> choiceAnswer;   // none: the user cancels
     int flashes = 0;
     int slept = 0;
 };

@@ -27,6 +27,7 @@ const char kUsage[] =
     "  --layout L        single | bin-per-track | wave-per-track (default single)\n"
     "  --motorola        big-endian audio (FILE ... MOTOROLA)\n"
     "  --backslashes     FILE names with a \".\\\" prefix\n"
+    "  --cd-text         CD-Text: \"Sonvale Test Disc\" by \"Sonvale\", tracks \"Tone NN\"\n"
     "  --print-toc       print the expected TOC: one line per track\n"
     "                    \"number data start sectors session\", then \"leadout N\"\n";
 
@@ -52,7 +53,7 @@ int main(int argc, char** argv) {
     std::vector<uint32_t> lengths;
     int tracks = -1;
     double seconds = -1;
-    bool dataFirst = false, dataLast = false, printToc = false;
+    bool dataFirst = false, dataLast = false, printToc = false, cdText = false;
     uint32_t index0 = 0, pregap = 0;
     testdisc::DiscPlan discPlan;
 
@@ -112,6 +113,8 @@ int main(int argc, char** argv) {
             discPlan.motorola = true;
         } else if (a == "--backslashes") {
             discPlan.backslashes = true;
+        } else if (a == "--cd-text") {
+            cdText = true;
         } else if (a == "--print-toc") {
             printToc = true;
         } else if (!a.empty() && a[0] == '-') {
@@ -162,6 +165,8 @@ int main(int argc, char** argv) {
         discPlan.tracks.back().index0 = 0;
         discPlan.tracks.back().pregap = 0;
     }
+
+    if (cdText) discPlan.cdText = testdisc::sampleCdText(discPlan);
 
     try {
         const testdisc::ExpectedDisc toc = testdisc::writeImage(discPlan, cuePath);

@@ -399,6 +399,18 @@ std::vector<std::string> imageFiles(const DiscPlan& discPlan, const std::string&
     return names;
 }
 
+std::vector<SheetText> sampleCdText(const DiscPlan& discPlan) {
+    std::vector<SheetText> text;
+    text.push_back(SheetText{"Sonvale Test Disc", "Sonvale"});
+    for (size_t i = 0; i < discPlan.tracks.size(); ++i) {
+        SheetText track;
+        if (!discPlan.tracks[i].data)
+            track.title = "Tone " + twoDigits(discPlan.firstTrackNumber + static_cast<int>(i));
+        text.push_back(track);
+    }
+    return text;
+}
+
 std::string cueSheet(const DiscPlan& discPlan, const std::string& cueFileName) {
     const DiscLayout d = buildLayout(discPlan, cueFileName);
     std::string s;
@@ -406,13 +418,10 @@ std::string cueSheet(const DiscPlan& discPlan, const std::string& cueFileName) {
         if (!value.empty()) s += std::string(indent) + key + " \"" + value + "\"\n";
     };
     const auto textOf = [&discPlan](size_t i) -> const SheetText* {
-        return i < discPlan.cdText->size() ? &(*discPlan.cdText)[i] : nullptr;
+        return discPlan.cdText && i < discPlan.cdText->size() ? &(*discPlan.cdText)[i] : nullptr;
     };
     s += "REM COMMENT \"make-test-disc\"\n";
-    if (!discPlan.cdText) {
-        s += "TITLE \"Sonvale Test Disc\"\n";
-        s += "PERFORMER \"Sonvale\"\n";
-    } else if (const SheetText* t = textOf(0)) {
+    if (const SheetText* t = textOf(0)) {
         line("", "REM GENRE", t->genre);
         line("", "REM DATE", t->date);
         line("", "TITLE", t->title);
@@ -434,9 +443,7 @@ std::string cueSheet(const DiscPlan& discPlan, const std::string& cueFileName) {
             s += "\n";
         }
         s += "  TRACK " + twoDigits(t.number) + (t.data ? " MODE1/2352\n" : " AUDIO\n");
-        if (!discPlan.cdText) {
-            if (!t.data) s += "    TITLE \"Tone " + twoDigits(t.number) + "\"\n";
-        } else if (const SheetText* text = textOf(position + 1)) {
+        if (const SheetText* text = textOf(position + 1)) {
             line("    ", "TITLE", text->title);
             line("    ", "PERFORMER", text->performer);
             line("    ", "SONGWRITER", text->songwriter);

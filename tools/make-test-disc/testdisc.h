@@ -91,9 +91,12 @@ struct DiscPlan {
     bool cdExtra = false;      // the last track is data, in a second session
     bool backslashes = false;  // write FILE names with a Windows-style ".\" prefix
     // The sheet's CD-Text: [0] the disc, [i] the i-th track (missing entries: none). Unset:
-    // the disc is "Sonvale Test Disc" by "Sonvale", audio tracks "Tone NN".
+    // none, as most discs have; sampleCdText gives a disc some.
     std::optional<std::vector<SheetText>> cdText;
 };
+
+// "Sonvale Test Disc" by "Sonvale", its audio tracks "Tone NN" (by track number).
+std::vector<SheetText> sampleCdText(const DiscPlan& discPlan);
 
 // Where each track lands on the disc, as a drive reports it.
 struct ExpectedTrack {
