@@ -19,10 +19,12 @@
 #include "DiscIds.h"
 #include "FakeRipControl.h"
 #include "HeldRip.h"
+#include "MusicBrainzAnswers.h"
 #include "RecordingServices.h"
 #include "ReferenceSums.h"
 #include "TinyHttpServer.h"
 #include "discfixture.h"
+#include "oggcheck.h"
 #include "testdisc.h"
 
 using namespace CDRipIntf;
@@ -81,6 +83,7 @@ protected:
         // The window's AccurateRip lookups go to the test's server, which knows no disc
         // unless told.
         qputenv("SONVALE_ACCURATERIP_URL", database.Base().toUtf8());
+        qputenv("SONVALE_MUSICBRAINZ_URL", database.Base().toUtf8());
         form = std::make_unique<ExitDuringRipForm>(services, session, encoders);
         form->show();
         form->DirectoryEdit1->setText(QString::fromStdString(home_.file("out")));
@@ -398,4 +401,60 @@ TEST_F(RipE2ETest, ADiscTheDatabaseDoesNotKnowLeavesTheStatusAsItWas) {
             .arg(one.v2, 8, 16, QChar('0'))))
         << report.toStdString();
     EXPECT_EQ(form->Status(), "Ripping Completed.");
+}
+
+// The names database: a failed lookup says so and changes nothing; a found disc in two
+// releases asks which, and the titles of the one picked name the tracks and their files.
+TEST_F(RipE2ETest, LookedUpTitlesNameTheRippedFiles) {
+    const QString disc = QString::fromStdString(DiscIdsOf(session.Disc()).MusicBrainz);
+    const QString path =
+        Rip::TMusicBrainzLookup::UrlFor(database.Base(), disc.toStdString()).path();
+    const auto lookUp = [&](const QString& prefix) {
+        form->LookUpDisc1->trigger();
+        EXPECT_EQ(form->Status(), "Looking Up Disc Online...");
+        return pumpUntil([&] { return form->Status().startsWith(prefix); });
+    };
+    database.answers[path] = {503, {}};
+    ASSERT_TRUE(lookUp("Online Look Up Failed"));
+    EXPECT_EQ(form->Status(), "Online Look Up Failed - the database is busy, try again later.");
+    EXPECT_EQ(form->edtArtistName->text(), "Artist Name");
+    EXPECT_EQ(form->edtRecName->text(), "Track 1");
+
+    using namespace mbanswers;
+    const auto tracks = [](const QString& first) {
+        return QJsonArray{track(1, first, 5333), track(2, "Second", 4000), track(3, "Third", 6666)};
+    };
+    database.answers[path] = {
+        200, answer(disc, {release("r1", "Songs", credit({{"Band", ""}}), "1999", "GB",
+                                   {medium(1, disc, tracks("Wrong"))}),
+                           release("r2", "Songs", credit({{"Band", " & "}, {"Guest", ""}}), "2004",
+                                   "XE", {medium(1, disc, tracks("Intro/Outro"))})})};
+    services.choiceAnswer = 1;
+    ASSERT_TRUE(lookUp("Disc Found Online"));
+    EXPECT_EQ(services.asked.last(),
+              "Look Up Disc Online: This disc is part of several releases. Choose yours: "
+              "[Band \u2013 Songs (1999, GB, CD) | Band & Guest \u2013 Songs (2004, XE, CD)]");
+    // The album was typed, so it stays; the artist edit held its default.
+    EXPECT_EQ(form->edtAlbumName->text(), "Live");
+    EXPECT_EQ(form->edtArtistName->text(), "Band & Guest");
+    EXPECT_EQ(form->edtRecName->text(), "Intro-Outro");
+    EXPECT_EQ(form->TrackList->item(2)->toolTip(), "Third");
+    EXPECT_EQ(form->TrackList->item(0)->text(), " Track 1    =  00:05");
+
+    SelectLines({0, 2});
+    form->btnOgg->click();
+    ASSERT_TRUE(WaitForStatus("Ripping and Encoding Completed."))
+        << form->Status().toStdString() << " / " << services.shown.join("; ").toStdString();
+    for (const auto& [file, title] :
+         {std::pair<std::string, std::string>{"Live Intro-Outro.ogg", "Intro-Outro"},
+          {"Live Third.ogg", "Third"}}) {
+        std::ifstream in(home_.file("out/" + file), std::ios::binary);
+        const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+        const oggcheck::Decoded d = oggcheck::decode(bytes, "names.ogg");
+        ASSERT_TRUE(d.opened) << file;
+        EXPECT_EQ(d.comments.find("TITLE")->second, title);
+        EXPECT_EQ(d.comments.find("ARTIST")->second, "Band & Guest");
+    }
+    EXPECT_FALSE(std::filesystem::exists(home_.file("out/Live Track 1.ogg")));
+    EXPECT_EQ(database.asked.count(path), 2);
 }

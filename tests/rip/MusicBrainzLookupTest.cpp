@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "MusicBrainzAnswers.h"
 #include "MusicBrainzLookup.h"
 #include "PumpUntil.h"
 #include "TinyHttpServer.h"
@@ -19,37 +20,10 @@ using Kind = Rip::TMusicBrainzResult::TKind;
 const QString kDisc = "lwHl8fGzJyLXQR33ug60E8jhf4k-";
 const QString kOtherDisc = "Wn8eRBtZLDvSQFyS6.MkWZdIZLo-";
 
-// Answers as the database writes them, cut down to the fields the client reads.
-QJsonArray credit(std::initializer_list<std::pair<QString, QString>> nameAndJoin) {
-    QJsonArray a;
-    for (const auto& [name, join] : nameAndJoin)
-        a.append(QJsonObject{{"name", name}, {"joinphrase", join}});
-    return a;
-}
-
-QJsonObject track(int position, const QString& title, QJsonValue length,
-                  QJsonValue artists = QJsonValue::Undefined) {
-    QJsonObject t{{"position", position}, {"title", title}, {"length", length}};
-    if (!artists.isUndefined()) t["artist-credit"] = artists;
-    return t;
-}
-
-QJsonObject medium(int position, const QString& disc, QJsonArray tracks,
-                   const QString& format = "CD") {
-    return QJsonObject{{"position", position},
-                       {"format", format},
-                       {"discs", QJsonArray{QJsonObject{{"id", disc}}}},
-                       {"tracks", tracks}};
-}
-
-QJsonObject release(const QString& id, const QString& title, QJsonArray artists, QJsonValue date,
-                    QJsonValue country, QJsonArray media) {
-    return QJsonObject{{"id", id},     {"title", title},     {"artist-credit", artists},
-                       {"date", date}, {"country", country}, {"media", media}};
-}
+using namespace mbanswers;
 
 QByteArray answer(QJsonArray releases) {
-    return QJsonDocument(QJsonObject{{"id", kDisc}, {"releases", releases}}).toJson();
+    return mbanswers::answer(kDisc, std::move(releases));
 }
 
 // One release of a single CD holding kDisc.
