@@ -338,6 +338,13 @@ void TCDRipTestForm::setTabOrders() {
 
 void TCDRipTestForm::SetStatus(const QString& text) {
     lblStatus->setText(text);
+    // A message longer than the line's two rows (long names make them) shows from its
+    // start, the rest in its tooltip, rather than spilling over the buttons above.
+    const QRect needed = lblStatus->fontMetrics().boundingRect(
+        QRect(0, 0, lblStatus->width(), 1000), Qt::TextWordWrap, text);
+    const bool overflows = needed.height() > lblStatus->height();
+    lblStatus->setAlignment(Qt::AlignLeft | (overflows ? Qt::AlignTop : Qt::AlignVCenter));
+    lblStatus->setToolTip(overflows ? text : QString());
 }
 QString TCDRipTestForm::Status() const {
     return lblStatus->text();
@@ -590,7 +597,8 @@ void TCDRipTestForm::showNames(const Rip::TDiscNames& names) {
                             const QString& none) {
         if (edit->text() != proposed) return;
         edit->setText(name.isEmpty() ? none : name);
-        proposed = edit->text();  // as the edit holds it, cut to its length
+        edit->setCursorPosition(0);  // a long name shows its start
+        proposed = edit->text();     // as the edit holds it, cut to its length
     };
     propose(edtAlbumName, proposedAlbum_, names.Album, QStringLiteral("Album Title"));
     propose(edtArtistName, proposedArtist_, names.Artist, QStringLiteral("Artist Name"));
@@ -1040,6 +1048,7 @@ void TCDRipTestForm::btnCancelRipClick() {
 
 void TCDRipTestForm::TrackListClick() {
     edtRecName->setText(listedNames_.TrackName(TrackList->currentRow() + 1));
+    edtRecName->setCursorPosition(0);
     proposedName_ = edtRecName->text();
 }
 

@@ -58,7 +58,10 @@ std::optional<int> TDesktopServices::ChooseItem(QWidget* owner, const QString& t
     auto* list = new QListWidget(&dialog);
     list->addItems(items);
     list->setCurrentRow(0);
+    // As wide as the longest text and as high as the items, up to a screenful's part.
     list->setMinimumWidth(std::min(list->sizeHintForColumn(0) + 40, 700));
+    list->setFixedHeight(std::min(list->sizeHintForRow(0) * static_cast<int>(items.size()), 240) +
+                         2 * list->frameWidth() + 4);
     layout->addWidget(list);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     layout->addWidget(buttons);
