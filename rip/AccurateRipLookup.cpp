@@ -67,45 +67,23 @@ void TAccurateRipLookup::Look(const CDRipIntf::TDiscIds& ids,
         done(notChecked(QStringLiteral("the disc has no audio track")));
         return;
     }
-    const auto [it, fresh] = answers_.try_emplace(ids.AccurateRip);
-    TPending& pending = it->second;
-    if (pending.answered) {
-        done(pending.result);
-        return;
-    }
-    pending.waiting.push_back(std::move(done));
-    if (!fresh) return;
+    if (!answers_.Look(ids.AccurateRip, std::move(done))) return;
 
     QNetworkRequest request(UrlFor(base_, ids));
     request.setTransferTimeout(timeoutMs_);
     request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Sonvale"));
     QNetworkReply* reply = net_.get(request);
-    const std::string name = ids.AccurateRip;
-    QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply, name] {
+    QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply, name = ids.AccurateRip] {
         reply->deleteLater();
-        const auto found = answers_.find(name);
-        if (found == answers_.end()) return;
-        TPending& p = found->second;
-        p.result = resultOf(*reply);
-        p.answered = true;
+        TAccurateRipResult result = resultOf(*reply);
         // A failed lookup is asked again next time; a disc not in the database is not.
-        auto waiting = std::move(p.waiting);
-        const TAccurateRipResult result = p.result;
-        if (result.Kind == TAccurateRipResult::TKind::NotChecked || p.forgotten)
-            answers_.erase(found);
-        for (auto& callback : waiting) callback(result);
+        const bool keep = result.Kind != TAccurateRipResult::TKind::NotChecked;
+        answers_.Answer(name, std::move(result), keep);
     });
 }
 
 void TAccurateRipLookup::Forget() {
-    for (auto it = answers_.begin(); it != answers_.end();) {
-        if (it->second.answered) {
-            it = answers_.erase(it);
-        } else {
-            it->second.forgotten = true;
-            ++it;
-        }
-    }
+    answers_.Forget();
 }
 
 }  // namespace Rip

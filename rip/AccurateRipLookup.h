@@ -6,12 +6,11 @@
 #include <QString>
 #include <QUrl>
 #include <functional>
-#include <map>
-#include <string>
 #include <vector>
 
 #include "AccurateRip.h"
 #include "DiscIds.h"
+#include "OncePerDisc.h"
 
 namespace Rip {
 
@@ -44,16 +43,10 @@ public:
     void Forget();
 
 private:
-    struct TPending {
-        bool answered = false;
-        bool forgotten = false;  // not kept once answered
-        TAccurateRipResult result;
-        std::vector<std::function<void(const TAccurateRipResult&)>> waiting;
-    };
     QNetworkAccessManager net_;
     QString base_;
     int timeoutMs_;
-    std::map<std::string, TPending> answers_;  // by dBAR name
+    TOncePerDisc<TAccurateRipResult> answers_;  // by dBAR name
 };
 
 }  // namespace Rip

@@ -64,14 +64,11 @@ void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
                     : ripper.EncodeTrackToMp3(plan.Disc, index, fileName, mp3Config);
             session.CR_CloseRipper();
             if (record) {
-                TTrackRecord track;
-                track.Track = n;
-                track.FileName = baseName;
-                track.End = result != 0                     ? TTrackRecord::TEnd::Failed
-                            : ripper.LastJitterCount() != 0 ? TTrackRecord::TEnd::Errors
-                                                            : TTrackRecord::TEnd::Whole;
-                track.Take(ripper.LastChecksum(), plan.Disc, control.Cancelled());
-                record->Tracks.push_back(track);
+                const auto end = result != 0                     ? TTrackRecord::TEnd::Failed
+                                 : ripper.LastJitterCount() != 0 ? TTrackRecord::TEnd::Errors
+                                                                 : TTrackRecord::TEnd::Whole;
+                record->Add(n, baseName, end, &ripper.LastChecksum(), plan.Disc,
+                            control.Cancelled());
             }
             // The cancelled track's line stays selected, as its file is not whole.
             if (control.Cancelled()) {
@@ -86,12 +83,8 @@ void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
                 ++failed;
         } else {
             window.SetStatus(QStringLiteral("Not an Audio Track - Track ") + QString::number(n));
-            if (record) {
-                TTrackRecord track;
-                track.Track = n;
-                track.End = TTrackRecord::TEnd::NotAudio;
-                record->Tracks.push_back(track);
-            }
+            if (record)
+                record->Add(n, QString(), TTrackRecord::TEnd::NotAudio, nullptr, plan.Disc, false);
             ++failed;
         }
         ++done;

@@ -160,14 +160,7 @@ void TMusicBrainzLookup::Look(const CDRipIntf::TDiscIds& ids,
         done(failed(QStringLiteral("the disc has no audio track")));
         return;
     }
-    const auto [it, fresh] = answers_.try_emplace(ids.MusicBrainz);
-    TPending& pending = it->second;
-    if (pending.answered) {
-        done(pending.result);
-        return;
-    }
-    pending.waiting.push_back(std::move(done));
-    if (!fresh) return;
+    if (!answers_.Look(ids.MusicBrainz, std::move(done))) return;
 
     // Each request takes the next free second; one that has to wait goes on a timer, so
     // the window goes on meanwhile.
@@ -189,31 +182,15 @@ void TMusicBrainzLookup::send(const std::string& discId) {
     QNetworkReply* reply = net_.get(request);
     QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply, discId] {
         reply->deleteLater();
-        answer(discId, resultOf(*reply, QString::fromStdString(discId)));
+        TMusicBrainzResult result = resultOf(*reply, QString::fromStdString(discId));
+        // A failed lookup is asked again next time; a disc the database does not know is not.
+        const bool keep = result.Kind != TMusicBrainzResult::TKind::Failed;
+        answers_.Answer(discId, std::move(result), keep);
     });
 }
 
-void TMusicBrainzLookup::answer(const std::string& discId, const TMusicBrainzResult& result) {
-    const auto found = answers_.find(discId);
-    if (found == answers_.end()) return;
-    TPending& p = found->second;
-    p.result = result;
-    p.answered = true;
-    // A failed lookup is asked again next time; a disc the database does not know is not.
-    auto waiting = std::move(p.waiting);
-    if (result.Kind == TMusicBrainzResult::TKind::Failed || p.forgotten) answers_.erase(found);
-    for (auto& callback : waiting) callback(result);
-}
-
 void TMusicBrainzLookup::Forget() {
-    for (auto it = answers_.begin(); it != answers_.end();) {
-        if (it->second.answered) {
-            it = answers_.erase(it);
-        } else {
-            it->second.forgotten = true;
-            ++it;
-        }
-    }
+    answers_.Forget();
 }
 
 }  // namespace Rip

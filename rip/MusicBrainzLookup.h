@@ -8,12 +8,12 @@
 #include <QString>
 #include <QUrl>
 #include <functional>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "DiscIds.h"
+#include "OncePerDisc.h"
 
 namespace Rip {
 
@@ -80,21 +80,14 @@ public:
     void Forget();
 
 private:
-    struct TPending {
-        bool answered = false;
-        bool forgotten = false;  // not kept once answered
-        TMusicBrainzResult result;
-        std::vector<std::function<void(const TMusicBrainzResult&)>> waiting;
-    };
     void send(const std::string& discId);
-    void answer(const std::string& discId, const TMusicBrainzResult& result);
 
     QNetworkAccessManager net_;  // also the timers' context: they die with it
     QString base_;
     int timeoutMs_;
     QElapsedTimer clock_;
-    qint64 nextRequestMs_ = 0;                 // on clock_: when the next may go
-    std::map<std::string, TPending> answers_;  // by MusicBrainz disc id
+    qint64 nextRequestMs_ = 0;                  // on clock_: when the next may go
+    TOncePerDisc<TMusicBrainzResult> answers_;  // by MusicBrainz disc id
 };
 
 }  // namespace Rip

@@ -77,6 +77,15 @@ void TTrackRecord::Take(const TTrackChecksum& sums, const TDiscInfo& disc, bool 
         End = TEnd::Errors;
 }
 
+void TBatchRecord::Add(int track, QString fileName, TTrackRecord::TEnd end,
+                       const TTrackChecksum* sums, const TDiscInfo& disc, bool cancelled) {
+    TTrackRecord& added = Tracks.emplace_back();
+    added.Track = track;
+    added.FileName = std::move(fileName);
+    added.End = end;
+    if (sums) added.Take(*sums, disc, cancelled);
+}
+
 TTrackVerdict VerdictOf(const TTrackRecord& track, const TBatchRecord& batch,
                         const TAccurateRipResult& database) {
     TTrackVerdict verdict;

@@ -49,6 +49,11 @@ struct TBatchRecord {
     QDateTime Started;
     std::vector<TTrackRecord> Tracks;
     bool Cancelled = false;  // the batch ended on a cancel
+
+    // The track as its batch ended it. sums: what was read of it, null when nothing was (a
+    // data track); a track they find cut short is made Cancelled or Errors, see Take.
+    void Add(int track, QString fileName, TTrackRecord::TEnd end, const TTrackChecksum* sums,
+             const CDRipIntf::TDiscInfo& disc, bool cancelled);
 };
 
 // "accurately ripped (confidence 12)", "not accurate (3 results in the database)",

@@ -34,17 +34,11 @@ void endBatch(TRipWindow& window, TCDSession& session, const QString& status) {
     session.CR_LockCD(0);
 }
 
-void recordTrack(TBatchRecord* record, const TWaveRipper& ripper, const TBatchPlan& plan, int n,
-                 int32_t result, bool cancelled) {
-    if (!record) return;
-    TTrackRecord track;
-    track.Track = n;
-    track.FileName = ripper.LastBaseName();
-    track.End = result == 0   ? TTrackRecord::TEnd::Whole
-                : result == 3 ? TTrackRecord::TEnd::Errors
-                              : TTrackRecord::TEnd::Failed;
-    track.Take(ripper.LastChecksum(), plan.Disc, cancelled);
-    record->Tracks.push_back(track);
+// The end of a track as the ripper's result says it; the sums may yet cut it short.
+TTrackRecord::TEnd endOf(int32_t result) {
+    return result == 0   ? TTrackRecord::TEnd::Whole
+           : result == 3 ? TTrackRecord::TEnd::Errors
+                         : TTrackRecord::TEnd::Failed;
 }
 
 }  // namespace
@@ -65,7 +59,9 @@ void RipTracksToWave(TRipWindow& window, TRipControl& control, TWaveRipper& ripp
         if (control.Cancelled()) return endBatch(window, session, cancelled);
 
         const int32_t result = ripper.RipChunk(plan.Disc, static_cast<uint8_t>(n));
-        recordTrack(record, ripper, plan, n, result, control.Cancelled());
+        if (record)
+            record->Add(n, ripper.LastBaseName(), endOf(result), &ripper.LastChecksum(), plan.Disc,
+                        control.Cancelled());
         if (result == 3) {
             session.CR_CloseRipper();
             return endBatch(window, session,
@@ -110,17 +106,15 @@ void VerifyTracks(TRipWindow& window, TRipControl& control, TWaveRipper& ripper,
     for (const int line : plan.Lines) {
         const int n = line + 1;
         if (n > plan.Disc.TrackCount || n > kMaxTracks || plan.Disc.Entry(n).Audio != 1) {
-            TTrackRecord track;
-            track.Track = n;
-            track.End = TTrackRecord::TEnd::NotAudio;
-            record.Tracks.push_back(track);
+            record.Add(n, QString(), TTrackRecord::TEnd::NotAudio, nullptr, plan.Disc, false);
             continue;
         }
         setDriveParameters(window, session);
         if (control.Cancelled()) break;
         const int32_t result = ripper.RipChunk(plan.Disc, static_cast<uint8_t>(n));
         session.CR_CloseRipper();
-        recordTrack(&record, ripper, plan, n, result, control.Cancelled());
+        record.Add(n, ripper.LastBaseName(), endOf(result), &ripper.LastChecksum(), plan.Disc,
+                   control.Cancelled());
         if (control.Cancelled()) break;
         ++read;
         if (record.Tracks.back().End != TTrackRecord::TEnd::Whole) ++failed;

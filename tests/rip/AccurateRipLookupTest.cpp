@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "AccurateRipLookup.h"
 #include "PumpUntil.h"
@@ -71,6 +72,41 @@ TEST(AccurateRipLookup, AsksWhereTheDiscIsFiledAndReadsTheAnswer) {
     EXPECT_EQ(lookUp(lookup).Kind, Rip::TAccurateRipResult::TKind::Found);
     EXPECT_TRUE(answered);
     EXPECT_EQ(server.asked.size(), 2);
+}
+
+// The window's callbacks look the disc up again, or forget it, as they are answered.
+TEST(AccurateRipLookup, ACallbackMayLookAgainOrForgetTheDisc) {
+    using K = Rip::TAccurateRipResult::TKind;
+    TinyHttpServer server;
+    server.answers[kPath] = {500, "oops"};
+    Rip::TAccurateRipLookup lookup(server.Base());
+    QStringList said;
+    std::optional<K> again;
+    lookup.Look(discIds(), [&](const Rip::TAccurateRipResult& first) {
+        said << "first";
+        EXPECT_EQ(first.Kind, K::NotChecked);
+        server.answers[kPath] = {200, oneBlock()};
+        // Not kept, so asked anew from within the answer.
+        lookup.Look(discIds(), [&](const Rip::TAccurateRipResult& r) { again = r.Kind; });
+    });
+    lookup.Look(discIds(), [&](const Rip::TAccurateRipResult& second) {
+        said << "second";
+        EXPECT_EQ(second.Kind, K::NotChecked);
+    });
+    ASSERT_TRUE(pumpUntil([&] { return again.has_value(); }));
+    EXPECT_EQ(said, QStringList({"first", "second"}));
+    EXPECT_EQ(*again, K::Found);
+    EXPECT_EQ(server.asked.size(), 2);
+
+    // Answered at once from the kept answer, which the callback's Forget must not take away.
+    size_t blocks = 0;
+    lookup.Look(discIds(), [&](const Rip::TAccurateRipResult& kept) {
+        lookup.Forget();
+        blocks = kept.Blocks.size();
+    });
+    EXPECT_EQ(blocks, 1u);
+    EXPECT_EQ(lookUp(lookup).Kind, K::Found);
+    EXPECT_EQ(server.asked.size(), 3);
 }
 
 TEST(AccurateRipLookup, EveryOtherAnswerIsSaidPlainly) {
