@@ -51,8 +51,7 @@ void RipTracksToWave(TRipWindow& window, TRipControl& control, TWaveRipper& ripp
     for (const int line : plan.Lines) {
         const int n = line + 1;
         window.SetRipStatus(QStringLiteral("Ripping to Wave Format"));
-        if (window.Choices().MultipleTracks)
-            window.SetRecordingName(plan.Names.TrackName(n));
+        if (window.Choices().MultipleTracks) window.SetRecordingName(plan.Names.TrackName(n));
         setDriveParameters(window, session);
         // A cancel that came between two tracks (Exit, a removed disc, the Cancel button in
         // the pause) ends the batch before the next one makes a file.
@@ -113,7 +112,8 @@ void VerifyTracks(TRipWindow& window, TRipControl& control, TWaveRipper& ripper,
         if (control.Cancelled()) break;
         const int32_t result = ripper.RipChunk(plan.Disc, static_cast<uint8_t>(n));
         session.CR_CloseRipper();
-        record.Add(n, ripper.LastBaseName(), endOf(result), &ripper.LastChecksum(), plan.Disc,
+        // A verify makes no file.
+        record.Add(n, QString(), endOf(result), &ripper.LastChecksum(), plan.Disc,
                    control.Cancelled());
         if (control.Cancelled()) break;
         ++read;
