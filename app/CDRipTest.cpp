@@ -606,6 +606,12 @@ void TCDRipTestForm::showNames(const Rip::TDiscNames& names) {
 }
 
 void TCDRipTestForm::LookUpDisc1Click() {
+    // New names in the edits halfway through a batch would split its files between two
+    // albums.
+    if (BatchRunning()) {
+        services_.MessageBox(this, QStringLiteral("Ripping in Progress."), QStringLiteral("OK"));
+        return;
+    }
     if (!IsAudioCDReady()) return;
     const TDiscIds ids = DiscIdsOf(session_.Disc());
     if (!ids.Valid) {
@@ -657,6 +663,8 @@ void TCDRipTestForm::lookedUp(const std::string& disc, const Rip::TMusicBrainzRe
         if (t.Position >= 1 && t.Position <= static_cast<int>(names.Titles.size()))
             names.Titles[static_cast<size_t>(t.Position - 1)] = Rip::TDiscNames::Clean(t.Title);
     names_[disc] = names;
+    // A batch started while the answer was out: the names wait for its end.
+    if (BatchRunning()) return;
     showNames(names);
     SetStatus(QStringLiteral("Disc Found Online: ") + release.Label() + QLatin1Char('.'));
 }
@@ -970,6 +978,9 @@ void TCDRipTestForm::batchEnded() {
     const bool removed = removedDuringBatch_;
     if (removed) SetStatus(QStringLiteral("Media is Removed."));
     removedDuringBatch_ = false;
+    // Names that came while the batch ran show now.
+    if (const auto found = names_.find(listedDisc_); DiscInfoLoaded && found != names_.end())
+        showNames(found->second);
     if (!record.Tracks.empty()) reportBatch(std::move(record), !removed);
 }
 
