@@ -42,8 +42,7 @@ void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
         const int n = line + 1;
         window.SetRipStatus(ogg ? QStringLiteral("Ripping to Ogg Vorbis")
                                 : QStringLiteral("Ripping to MP3 Format"));
-        if (window.Choices().MultipleTracks)
-            window.SetRecordingName(plan.Names.TrackName(n));
+        if (window.Choices().MultipleTracks) window.SetRecordingName(plan.Names.TrackName(n));
         const VbEncConfig oggConfig = ogg ? ripper.BuildOggConfig() : VbEncConfig{};
 
         if (n <= plan.Disc.TrackCount && n <= kMaxTracks && plan.Disc.Entry(n).Audio == 1) {
