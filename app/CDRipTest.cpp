@@ -658,10 +658,14 @@ void TCDRipTestForm::lookedUp(const std::string& disc, const Rip::TMusicBrainzRe
     Rip::TDiscNames names;
     names.Album = Rip::TDiscNames::Clean(release.Title);
     names.Artist = Rip::TDiscNames::Clean(release.Artist);
-    names.Titles.resize(static_cast<size_t>(std::max<int>(session_.Disc().TrackCount, 0)));
-    for (const Rip::TMusicBrainzTrack& t : release.Tracks)
-        if (t.Position >= 1 && t.Position <= static_cast<int>(names.Titles.size()))
-            names.Titles[static_cast<size_t>(t.Position - 1)] = Rip::TDiscNames::Clean(t.Title);
+    const auto tracks = static_cast<size_t>(std::max<int>(session_.Disc().TrackCount, 0));
+    names.Titles.resize(tracks);
+    names.Artists.resize(tracks);
+    for (const Rip::TMusicBrainzTrack& t : release.Tracks) {
+        if (t.Position < 1 || t.Position > static_cast<int>(tracks)) continue;
+        names.Titles[static_cast<size_t>(t.Position - 1)] = Rip::TDiscNames::Clean(t.Title);
+        names.Artists[static_cast<size_t>(t.Position - 1)] = Rip::TDiscNames::Clean(t.Artist);
+    }
     names_[disc] = names;
     // A batch started while the answer was out: the names wait for its end.
     if (BatchRunning()) return;
@@ -931,6 +935,7 @@ std::optional<Rip::TBatchPlan> TCDRipTestForm::planBatch(Rip::TRipFormat format)
         if (TrackLineSelected(i)) plan.Lines.push_back(i);
     plan.Disc = session_.Disc();
     plan.Names = listedNames_;
+    plan.TrackArtists = chkMulSel->isChecked() && edtArtistName->text() == proposedArtist_;
     return plan;
 }
 

@@ -14,6 +14,9 @@ struct TBatchPlan {
     std::vector<int> Lines;
     CDRipIntf::TDiscInfo Disc;
     TDiscNames Names;  // a batch of several tracks names each file after these
+    // Each track's own artist, where it has one, goes in its tags rather than the artist
+    // edit's: the edit holds the disc's artist, not one the user typed.
+    bool TrackArtists = false;
 };
 
 // The pause after each track, in milliseconds.

@@ -12,9 +12,19 @@ bool TDiscNames::Empty() const {
            std::all_of(Titles.begin(), Titles.end(), [](const QString& t) { return t.isEmpty(); });
 }
 
+namespace {
+QString at(const std::vector<QString>& texts, int n) {
+    if (n < 1 || n > static_cast<int>(texts.size())) return {};
+    return texts[static_cast<size_t>(n - 1)];
+}
+}  // namespace
+
 QString TDiscNames::Title(int n) const {
-    if (n < 1 || n > static_cast<int>(Titles.size())) return {};
-    return Titles[static_cast<size_t>(n - 1)];
+    return at(Titles, n);
+}
+
+QString TDiscNames::TrackArtist(int n) const {
+    return at(Artists, n);
 }
 
 QString TDiscNames::TrackName(int n) const {
@@ -39,7 +49,10 @@ TDiscNames TDiscNames::FromCdText(CDRipIntf::TCDSession& session, int trackCount
     TDiscNames names;
     names.Album = text(0, CR_CDTEXT_TITLE);
     names.Artist = text(0, CR_CDTEXT_PERFORMER);
-    for (int n = 1; n <= trackCount; ++n) names.Titles.push_back(text(n, CR_CDTEXT_TITLE));
+    for (int n = 1; n <= trackCount; ++n) {
+        names.Titles.push_back(text(n, CR_CDTEXT_TITLE));
+        names.Artists.push_back(text(n, CR_CDTEXT_PERFORMER));
+    }
     return names;
 }
 

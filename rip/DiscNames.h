@@ -14,13 +14,16 @@ namespace Rip {
 struct TDiscNames {
     QString Album;
     QString Artist;
-    std::vector<QString> Titles;  // [n - 1] is track n's; empty: not known
+    std::vector<QString> Titles;   // [n - 1] is track n's; empty: not known
+    std::vector<QString> Artists;  // the same for each track's own artist (compilations)
 
     bool Empty() const;
     // Track n's title, or "" when it has none.
     QString Title(int n) const;
     // What track n's file is called after: its title, else "Track N".
     QString TrackName(int n) const;
+    // Track n's own artist, or "" when it has none of its own.
+    QString TrackArtist(int n) const;
 
     // A name from outside the program: a "/" in it would make a folder of part of the file
     // name, so it becomes "-"; spaces at the ends and line breaks go.

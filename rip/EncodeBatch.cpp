@@ -57,6 +57,7 @@ void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
                 cancelled = true;
                 break;
             }
+            ripper.SetTrackArtist(plan.TrackArtists ? plan.Names.TrackArtist(n) : QString());
             const auto index = static_cast<uint8_t>(n);
             const int32_t result =
                 ogg ? ripper.EncodeTrackToOgg(plan.Disc, index, fileName, oggConfig)

@@ -186,7 +186,7 @@ void TEncodeRipper::FillOggTrackInfo(uint8_t n) {
     trackInfo_.dwReserved4 = 1;
     CopyOggText(oggTexts_.Title, choices.RecordingName);
     trackInfo_.pszTitle = oggTexts_.Title;
-    CopyOggText(oggTexts_.Artist, choices.Artist);
+    CopyOggText(oggTexts_.Artist, trackArtist_.isEmpty() ? choices.Artist : trackArtist_);
     trackInfo_.pszArtist = oggTexts_.Artist;
     CopyOggText(oggTexts_.Album, choices.Album);
     trackInfo_.pszAlbum = oggTexts_.Album;

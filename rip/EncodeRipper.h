@@ -60,6 +60,8 @@ public:
     // Today's date, for the Ogg DATE comment; tests give a fixed one.
     using TToday = std::function<QDate()>;
     void SetToday(TToday today) { today_ = std::move(today); }
+    // The ARTIST of the tracks encoded next; empty: the window's artist.
+    void SetTrackArtist(QString artist) { trackArtist_ = std::move(artist); }
     // Fills the track information of track index n and the texts it points at.
     void FillOggTrackInfo(uint8_t n);
     const VbTrackInfo& OggTrackInfo() const { return trackInfo_; }
@@ -108,6 +110,7 @@ private:
     TBufferAllocator allocate_;
     TToday today_ = &QDate::currentDate;
     TPcmChunkReader reader_;
+    QString trackArtist_;
     TOggTexts oggTexts_{};
     VbTrackInfo trackInfo_{};
     TOutputFailure outputFailure_ = TOutputFailure::None;
