@@ -307,6 +307,7 @@ void TCDRipTestForm::buildControls() {
     lblStatus->setGeometry(24, 264, 417, 30);
     lblStatus->setWordWrap(true);
     lblStatus->setAttribute(Qt::WA_TranslucentBackground);
+    lblStatus->installEventFilter(this);
     {
         QFont f = lblStatus->font();
         f.setBold(true);
@@ -338,12 +339,18 @@ void TCDRipTestForm::setTabOrders() {
 
 void TCDRipTestForm::SetStatus(const QString& text) {
     lblStatus->setText(text);
+}
+
+void TCDRipTestForm::fitStatus() {
     // A message longer than the line's two rows (long names make them) shows from its
-    // start, the rest in its tooltip, rather than spilling over the buttons above.
+    // start, the rest in its tooltip, rather than spilling over the buttons above. Measured
+    // when painted, not when set: a rip sets a progress message with every chunk.
+    const QString text = lblStatus->text();
     const QRect needed = lblStatus->fontMetrics().boundingRect(
         QRect(0, 0, lblStatus->width(), 1000), Qt::TextWordWrap, text);
     const bool overflows = needed.height() > lblStatus->height();
-    lblStatus->setAlignment(Qt::AlignLeft | (overflows ? Qt::AlignTop : Qt::AlignVCenter));
+    const Qt::Alignment alignment = Qt::AlignLeft | (overflows ? Qt::AlignTop : Qt::AlignVCenter);
+    if (lblStatus->alignment() != alignment) lblStatus->setAlignment(alignment);
     lblStatus->setToolTip(overflows ? text : QString());
 }
 QString TCDRipTestForm::Status() const {
@@ -535,6 +542,7 @@ bool TCDRipTestForm::eventFilter(QObject* watched, QEvent* event) {
         }
         return QWidget::eventFilter(watched, event);
     }
+    if (watched == lblStatus && event->type() == QEvent::Paint) fitStatus();
     if (event->type() == QEvent::MouseButtonPress &&
         (watched == RbPanel1 || watched == Label1 || watched == RbPanel2 || watched == RbPanel3)) {
         FormMouseDown();
@@ -655,17 +663,7 @@ void TCDRipTestForm::lookedUp(const std::string& disc, const Rip::TMusicBrainzRe
         pick = static_cast<size_t>(*chosen);
     }
     const Rip::TMusicBrainzRelease& release = result.Releases[pick];
-    Rip::TDiscNames names;
-    names.Album = Rip::TDiscNames::Clean(release.Title);
-    names.Artist = Rip::TDiscNames::Clean(release.Artist);
-    const auto tracks = static_cast<size_t>(std::max<int>(session_.Disc().TrackCount, 0));
-    names.Titles.resize(tracks);
-    names.Artists.resize(tracks);
-    for (const Rip::TMusicBrainzTrack& t : release.Tracks) {
-        if (t.Position < 1 || t.Position > static_cast<int>(tracks)) continue;
-        names.Titles[static_cast<size_t>(t.Position - 1)] = Rip::TDiscNames::Clean(t.Title);
-        names.Artists[static_cast<size_t>(t.Position - 1)] = Rip::TDiscNames::Clean(t.Artist);
-    }
+    const Rip::TDiscNames names = Rip::TDiscNames::FromRelease(release, session_.Disc().TrackCount);
     names_[disc] = names;
     // A batch started while the answer was out: the names wait for its end.
     if (BatchRunning()) return;
@@ -709,12 +707,16 @@ void TCDRipTestForm::DriveSelBoxChange(int index) {
         return;
     }
     session_.SelectCDROM(index);
+    clearListing();
+    if (session_.CR_IsUnitReady()) LoadDiscInfo();
+}
+
+void TCDRipTestForm::clearListing() {
     DiscInfoLoaded = false;
     listedDisc_.clear();
     listedNames_ = {};
     session_.Disc().TrackCount = 0;
     TrackList->clear();
-    if (session_.CR_IsUnitReady()) LoadDiscInfo();
 }
 
 void TCDRipTestForm::XiButton1Click() {
@@ -754,12 +756,8 @@ void TCDRipTestForm::WMDeviceChange(unsigned eventCode) {
         accurateRip_.Forget();
         musicBrainz_.Forget();
         names_.clear();
-        listedDisc_.clear();
-        listedNames_ = {};
         SetStatus(QStringLiteral("Media is Removed."));
-        TrackList->clear();
-        DiscInfoLoaded = false;
-        session_.Disc().TrackCount = 0;
+        clearListing();
     }
 }
 

@@ -219,6 +219,10 @@ private:
     // Puts the listed disc's names where they show: the lines' tooltips, and the album,
     // artist and recording name edits that still hold what the window put there.
     void showNames(const Rip::TDiscNames& names);
+    // Empties the track list and forgets the disc it showed: its table and its names.
+    void clearListing();
+    // The status line's alignment and tooltip for the text it paints.
+    void fitStatus();
     void lookedUp(const std::string& disc, const Rip::TMusicBrainzResult& result);
 
     TUiServices& services_;

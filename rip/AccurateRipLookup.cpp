@@ -3,6 +3,8 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 
+#include "DatabaseRequest.h"
+
 namespace Rip {
 
 namespace {
@@ -21,11 +23,7 @@ TAccurateRipResult resultOf(QNetworkReply& reply) {
         r.Kind = TAccurateRipResult::TKind::NotInDatabase;
         return r;
     }
-    if (reply.error() == QNetworkReply::OperationCanceledError)
-        return notChecked(QStringLiteral("no answer in time"));
-    if (reply.error() != QNetworkReply::NoError)
-        return notChecked(status != 0 ? QStringLiteral("the database answered %1").arg(status)
-                                      : QStringLiteral("the database could not be reached"));
+    if (const QString failure = ReplyFailure(reply); !failure.isNull()) return notChecked(failure);
     const QByteArray body = reply.readAll();
     auto blocks = ParseAccurateRipAnswer(std::string(body.constData(), size_t(body.size())));
     if (!blocks) return notChecked(QStringLiteral("the answer was not the database's"));
@@ -40,21 +38,16 @@ TAccurateRipLookup::TAccurateRipLookup(QString base, int timeoutMs)
     : base_(std::move(base)), timeoutMs_(timeoutMs) {}
 
 TAccurateRipLookup::~TAccurateRipLookup() {
-    for (QNetworkReply* reply : net_.findChildren<QNetworkReply*>()) {
-        QObject::disconnect(reply, nullptr, nullptr, nullptr);
-        reply->abort();
-    }
+    DropReplies(net_);
 }
 
 QString TAccurateRipLookup::DefaultBase() {
-    const QString set = qEnvironmentVariable("SONVALE_ACCURATERIP_URL");
-    return set.isEmpty() ? QString::fromLatin1(kDefaultBase) : set;
+    return DatabaseBase("SONVALE_ACCURATERIP_URL", kDefaultBase);
 }
 
 QUrl TAccurateRipLookup::UrlFor(const QString& base, const CDRipIntf::TDiscIds& ids) {
     const QString id1 = QStringLiteral("%1").arg(ids.AccurateRipId1, 8, 16, QLatin1Char('0'));
-    QString path = base;
-    while (path.endsWith(QLatin1Char('/'))) path.chop(1);
+    QString path = WithoutTrailingSlashes(base);
     path += QLatin1Char('/') + id1.right(1) + QLatin1Char('/') + id1.mid(6, 1) + QLatin1Char('/') +
             id1.mid(5, 1) + QLatin1Char('/') + QString::fromStdString(ids.AccurateRip) +
             QStringLiteral(".bin");

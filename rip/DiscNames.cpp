@@ -3,21 +3,25 @@
 #include <algorithm>
 
 #include "CDSession.h"
+#include "MusicBrainzLookup.h"
 #include "cdrip3.h"
 
 namespace Rip {
 
-bool TDiscNames::Empty() const {
-    return Album.isEmpty() && Artist.isEmpty() &&
-           std::all_of(Titles.begin(), Titles.end(), [](const QString& t) { return t.isEmpty(); });
+namespace {
+bool allEmpty(const std::vector<QString>& texts) {
+    return std::all_of(texts.begin(), texts.end(), [](const QString& t) { return t.isEmpty(); });
 }
 
-namespace {
 QString at(const std::vector<QString>& texts, int n) {
     if (n < 1 || n > static_cast<int>(texts.size())) return {};
     return texts[static_cast<size_t>(n - 1)];
 }
 }  // namespace
+
+bool TDiscNames::Empty() const {
+    return Album.isEmpty() && Artist.isEmpty() && allEmpty(Titles) && allEmpty(Artists);
+}
 
 QString TDiscNames::Title(int n) const {
     return at(Titles, n);
@@ -52,6 +56,21 @@ TDiscNames TDiscNames::FromCdText(CDRipIntf::TCDSession& session, int trackCount
     for (int n = 1; n <= trackCount; ++n) {
         names.Titles.push_back(text(n, CR_CDTEXT_TITLE));
         names.Artists.push_back(text(n, CR_CDTEXT_PERFORMER));
+    }
+    return names;
+}
+
+TDiscNames TDiscNames::FromRelease(const TMusicBrainzRelease& release, int trackCount) {
+    TDiscNames names;
+    names.Album = Clean(release.Title);
+    names.Artist = Clean(release.Artist);
+    const auto tracks = static_cast<size_t>(std::max(trackCount, 0));
+    names.Titles.resize(tracks);
+    names.Artists.resize(tracks);
+    for (const TMusicBrainzTrack& t : release.Tracks) {
+        if (t.Position < 1 || t.Position > trackCount) continue;
+        names.Titles[static_cast<size_t>(t.Position - 1)] = Clean(t.Title);
+        names.Artists[static_cast<size_t>(t.Position - 1)] = Clean(t.Artist);
     }
     return names;
 }

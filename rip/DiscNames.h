@@ -11,6 +11,8 @@ class TCDSession;
 
 namespace Rip {
 
+struct TMusicBrainzRelease;
+
 struct TDiscNames {
     QString Album;
     QString Artist;
@@ -30,6 +32,8 @@ struct TDiscNames {
     static QString Clean(const QString& text);
     // The disc's CD-Text as the last table read found it, for its trackCount tracks.
     static TDiscNames FromCdText(CDRipIntf::TCDSession& session, int trackCount);
+    // A release's names for a disc of trackCount tracks, each track by its position.
+    static TDiscNames FromRelease(const TMusicBrainzRelease& release, int trackCount);
 };
 
 }  // namespace Rip

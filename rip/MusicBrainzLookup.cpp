@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "DatabaseRequest.h"
 #include "Maker.h"
 
 #ifndef SONVALE_VERSION
@@ -86,12 +87,9 @@ std::optional<TMusicBrainzRelease> releaseOf(const QJsonObject& release, const Q
 TMusicBrainzResult resultOf(QNetworkReply& reply, const QString& discId) {
     const int status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status == 404) return notFound();
-    if (reply.error() == QNetworkReply::OperationCanceledError)
-        return failed(QStringLiteral("no answer in time"));
-    if (status == 503) return failed(QStringLiteral("the database is busy, try again later"));
-    if (reply.error() != QNetworkReply::NoError)
-        return failed(status != 0 ? QStringLiteral("the database answered %1").arg(status)
-                                  : QStringLiteral("the database could not be reached"));
+    if (status == 503 && reply.error() != QNetworkReply::OperationCanceledError)
+        return failed(QStringLiteral("the database is busy, try again later"));
+    if (const QString failure = ReplyFailure(reply); !failure.isNull()) return failed(failure);
     auto releases = ParseMusicBrainzReleases(reply.readAll(), discId);
     if (!releases) return failed(QStringLiteral("the answer was not the database's"));
     if (releases->empty()) return notFound();
@@ -131,21 +129,16 @@ TMusicBrainzLookup::TMusicBrainzLookup(QString base, int timeoutMs)
 }
 
 TMusicBrainzLookup::~TMusicBrainzLookup() {
-    for (QNetworkReply* reply : net_.findChildren<QNetworkReply*>()) {
-        QObject::disconnect(reply, nullptr, nullptr, nullptr);
-        reply->abort();
-    }
+    DropReplies(net_);
 }
 
 QString TMusicBrainzLookup::DefaultBase() {
-    const QString set = qEnvironmentVariable("SONVALE_MUSICBRAINZ_URL");
-    return set.isEmpty() ? QString::fromLatin1(kDefaultBase) : set;
+    return DatabaseBase("SONVALE_MUSICBRAINZ_URL", kDefaultBase);
 }
 
 QUrl TMusicBrainzLookup::UrlFor(const QString& base, const std::string& discId) {
-    QString url = base;
-    while (url.endsWith(QLatin1Char('/'))) url.chop(1);
-    return QUrl(url + QStringLiteral("/ws/2/discid/") + QString::fromStdString(discId) +
+    return QUrl(WithoutTrailingSlashes(base) + QStringLiteral("/ws/2/discid/") +
+                QString::fromStdString(discId) +
                 QStringLiteral("?inc=recordings+artist-credits&fmt=json"));
 }
 

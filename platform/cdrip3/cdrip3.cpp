@@ -253,6 +253,11 @@ struct State {
     std::shared_ptr<Ripper> ripper;
     std::string idBuffer;
     int listenerId = 0;
+
+    int32_t readOffsetOf(const std::string& drive) const {
+        const auto it = readOffsets.find(drive);
+        return it == readOffsets.end() ? 0 : it->second;
+    }
 };
 
 // Calls may come from more than one thread (a window and a rip of its own), and the media
@@ -386,9 +391,7 @@ std::string settingsText(const State& s) {
                 sec.entries.emplace_back("field_" + std::to_string(o), std::to_string(v));
             }
         }
-        const auto offset = s.readOffsets.find(name);
-        sec.entries.emplace_back(
-            kReadOffsetKey, std::to_string(offset == s.readOffsets.end() ? 0 : offset->second));
+        sec.entries.emplace_back(kReadOffsetKey, std::to_string(s.readOffsetOf(name)));
         sections.push_back(std::move(sec));
     }
     return cdrip3::formatIni(sections, "CD drive settings");
@@ -542,9 +545,7 @@ int32_t CR_OpenRipper(int32_t* bufferSize, int32_t firstSector, int32_t lastSect
     svdrives::Toc toc;
     if (!d->readToc(&toc) || uint32_t(lastSector) >= toc.leadOut) return CDRIP3_ERROR;
     const svdrives::ReadSettings settings = readSettings(*p);
-    const auto offset = s.readOffsets.find(d->name());
-    const int64_t shift =
-        int64_t(offset == s.readOffsets.end() ? 0 : offset->second) * kSampleBytes;
+    const int64_t shift = int64_t(s.readOffsetOf(d->name())) * kSampleBytes;
     const int64_t wantFirst = floorDiv(int64_t(firstSector) * kSector + shift, kSector);
     const int64_t wantLast = floorDiv((int64_t(lastSector) + 1) * kSector + shift - 1, kSector);
     const int64_t readFirst = std::max<int64_t>(wantFirst, 0);
@@ -557,7 +558,7 @@ int32_t CR_OpenRipper(int32_t* bufferSize, int32_t firstSector, int32_t lastSect
     }
     auto r = std::make_shared<Ripper>();
     r->range = std::make_unique<ShiftedRange>(std::move(reader), uint32_t(firstSector), shift,
-                                              uint32_t(std::max(readFirst, int64_t(0))),
+                                              uint32_t(readFirst),
                                               uint32_t(std::max(readLast, int64_t(0))));
     r->sectorsPerRead = settings.sectorsPerRead;
     r->total = uint64_t(lastSector) - uint64_t(firstSector) + 1;
@@ -645,8 +646,7 @@ int32_t CR_GetReadOffset(void) {
     State& s = state();
     svdrives::Drive* d = activeDrive(s);
     if (!d) return 0;
-    const auto it = s.readOffsets.find(d->name());
-    return it == s.readOffsets.end() ? 0 : it->second;
+    return s.readOffsetOf(d->name());
 }
 
 int32_t CR_SetReadOffset(int32_t samples) {

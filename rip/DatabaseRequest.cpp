@@ -1,0 +1,35 @@
+#include "DatabaseRequest.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+
+namespace Rip {
+
+QString DatabaseBase(const char* variable, const char* fallback) {
+    const QString set = qEnvironmentVariable(variable);
+    return WithoutTrailingSlashes(set.isEmpty() ? QString::fromLatin1(fallback) : set);
+}
+
+QString WithoutTrailingSlashes(QString base) {
+    while (base.endsWith(QLatin1Char('/'))) base.chop(1);
+    return base;
+}
+
+QString ReplyFailure(const QNetworkReply& reply) {
+    if (reply.error() == QNetworkReply::OperationCanceledError)
+        return QStringLiteral("no answer in time");
+    if (reply.error() == QNetworkReply::NoError) return {};
+    const int status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    return status != 0 ? QStringLiteral("the database answered %1").arg(status)
+                       : QStringLiteral("the database could not be reached");
+}
+
+void DropReplies(QNetworkAccessManager& net) {
+    for (QNetworkReply* reply : net.findChildren<QNetworkReply*>()) {
+        QObject::disconnect(reply, nullptr, nullptr, nullptr);
+        reply->abort();
+    }
+}
+
+}  // namespace Rip
