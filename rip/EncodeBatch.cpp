@@ -2,6 +2,7 @@
 
 #include "CDSession.h"
 #include "Encoders.h"
+#include "FileNames.h"
 
 namespace Rip {
 
@@ -33,6 +34,8 @@ void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
     int failed = 0;
     int done = 0;
     bool cancelled = false;
+    // Two tracks whose names repeat must not write one file.
+    TBatchFileNames names;
     bool saidCancelled = false;
     for (const int line : plan.Lines) {
         if (control.Cancelled()) {
@@ -48,27 +51,33 @@ void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
         if (n <= plan.Disc.TrackCount && n <= kMaxTracks && plan.Disc.Entry(n).Audio == 1) {
             // Named as they stand now, the track's own name included.
             const TRipChoices choices = window.Choices();
-            const QString baseName =
-                choices.Album + QLatin1Char(' ') + choices.RecordingName + extension;
-            const QString fileName =
-                EncodedFileName(choices.Directory, choices.Album, choices.RecordingName, extension);
-            // A cancel that came as the track began: no file is begun for nothing.
+            // A cancel that came as the track began: no file is begun (or named) for nothing.
             if (control.Cancelled()) {
                 cancelled = true;
                 break;
             }
+            const QString baseName =
+                names.Take(choices.Directory, choices.Album, choices.RecordingName, extension, n);
+            const QString fileName = choices.Directory + QLatin1Char('/') + baseName;
             ripper.SetTrackArtist(plan.TrackArtists ? plan.Names.TrackArtist(n) : QString());
             const auto index = static_cast<uint8_t>(n);
             const int32_t result =
                 ogg ? ripper.EncodeTrackToOgg(plan.Disc, index, fileName, oggConfig)
                     : ripper.EncodeTrackToMp3(plan.Disc, index, fileName, mp3Config);
             session.CR_CloseRipper();
+            const bool removed = ripper.LastDiscRemoved() || control.DiscRemoved();
             if (record) {
                 const auto end = result != 0                     ? TTrackRecord::TEnd::Failed
                                  : ripper.LastJitterCount() != 0 ? TTrackRecord::TEnd::Errors
                                                                  : TTrackRecord::TEnd::Whole;
                 record->Add(n, baseName, end, &ripper.LastChecksum(), plan.Disc,
-                            control.Cancelled());
+                            control.Cancelled(), removed);
+            }
+            // With the disc gone every later track would fail the same way: none is read.
+            if (removed && !control.Cancelled()) {
+                ++failed;
+                ++done;
+                break;
             }
             // The cancelled track's line stays selected, as its file is not whole.
             if (control.Cancelled()) {
@@ -99,6 +108,7 @@ void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
         }
     }
     window.SetRipStatus(QString());
+    if (record) record->Completed = !cancelled && failed == 0;
     // The last word names the outcome: "Completed" only when every planned track was.
     if (cancelled) {
         if (!saidCancelled) window.SetStatus(QStringLiteral("Ripping and Encoding Canceled."));
@@ -115,11 +125,6 @@ void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
 }
 
 }  // namespace
-
-QString EncodedFileName(const QString& directory, const QString& album,
-                        const QString& recordingName, const QString& extension) {
-    return directory + QLatin1Char('/') + album + QLatin1Char(' ') + recordingName + extension;
-}
 
 void RipTracksToMp3(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
                     const TBatchPlan& plan, TBatchRecord* record) {

@@ -23,8 +23,4 @@ void RipTracksToMp3(TRipWindow& window, TRipControl& control, TEncodeRipper& rip
 void RipTracksToOgg(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
                     const TBatchPlan& plan, TBatchRecord* record = nullptr);
 
-// "<directory>/<album> <recording name><extension>", joined as they stand.
-QString EncodedFileName(const QString& directory, const QString& album,
-                        const QString& recordingName, const QString& extension);
-
 }  // namespace Rip

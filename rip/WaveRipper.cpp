@@ -57,6 +57,7 @@ int32_t TWaveRipper::RipChunk(const TDiscInfo& disc, uint8_t n) {
     fileName_.clear();
     baseName_.clear();
     jitterCount_ = 0;
+    discRemoved_ = false;
     checksum_.Start(disc, n);
 
     if (n < 1 || n > disc.TrackCount || n > kMaxTracks) {
@@ -83,9 +84,12 @@ int32_t TWaveRipper::RipChunk(const TDiscInfo& disc, uint8_t n) {
     TWavWriter writer(opener_);
     if (!verifyOnly_) {
         const TRipChoices choices = window_.Choices();
-        fileName_ = WaveFileName(choices.Directory, choices.Album, choices.RecordingName);
-        baseName_ =
-            choices.Album + QLatin1Char(' ') + choices.RecordingName + QStringLiteral(".wav");
+        const QString extension = QStringLiteral(".wav");
+        baseName_ = batchNames_ ? batchNames_->Take(choices.Directory, choices.Album,
+                                                    choices.RecordingName, extension, n)
+                                : FitFileName(choices.Album, choices.RecordingName, extension,
+                                              TFolderRules::Of(choices.Directory));
+        fileName_ = choices.Directory + QLatin1Char('/') + baseName_;
         if (!writer.Create(QFile::encodeName(fileName_).toStdString()))
             return failOutput(writer, TOutputFailure::CannotCreateFile);
         if (writer.Failed()) return failOutput(writer, TOutputFailure::WriteError);
@@ -130,6 +134,7 @@ int32_t TWaveRipper::RipChunk(const TDiscInfo& disc, uint8_t n) {
             window_.SetProgress(100);
             window_.SetStatus(progressText(n, 100));
         } else {
+            discRemoved_ = rc == kRipChunkNotReady;
             break;
         }
         if (percent == 100 || control_.Cancelled()) break;

@@ -10,6 +10,7 @@
 
 #include "CDRipIntf.h"
 #include "CDSession.h"
+#include "FileNames.h"
 #include "RipControl.h"
 #include "RipWindow.h"
 #include "TrackChecksum.h"
@@ -41,15 +42,22 @@ public:
     // CR_OpenRipper succeeded; the caller closes it.
     int32_t RipChunk(const CDRipIntf::TDiscInfo& disc, uint8_t n);
 
+    // The batch's names, which keep its tracks from writing one file twice; none: each file is
+    // named on its own. The batch owns them and sets them back to none before they go.
+    void SetBatchNames(TBatchFileNames* names) { batchNames_ = names; }
+
     // Reads the tracks, sums and all, without writing a file: "Verifying Track N : P% Done."
     void SetVerifyOnly(bool verifyOnly) { verifyOnly_ = verifyOnly; }
 
     CDRipIntf::TCDSession& Session() const { return session_; }
     TOutputFailure LastOutputFailure() const { return outputFailure_; }
     QString LastFileName() const { return fileName_; }
-    // The file name without the directory: "<album> <recording name>.wav".
+    // The file name without the directory: "<album> <recording name>.wav", cut to fit the
+    // folder and made unique within the batch.
     QString LastBaseName() const { return baseName_; }
     int LastJitterCount() const { return jitterCount_; }
+    // The drive said the disc was gone while the last track was read.
+    bool LastDiscRemoved() const { return discRemoved_; }
     // The checksums of the audio the last track delivered, whole or not.
     const TTrackChecksum& LastChecksum() const { return checksum_; }
 
@@ -82,7 +90,9 @@ private:
     QString fileName_;
     QString baseName_;
     int jitterCount_ = 0;
+    bool discRemoved_ = false;
     bool verifyOnly_ = false;
+    TBatchFileNames* batchNames_ = nullptr;
     TTrackChecksum checksum_;
 };
 
