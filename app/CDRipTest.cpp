@@ -749,7 +749,7 @@ void TCDRipTestForm::WMDeviceChange(unsigned eventCode) {
         // The batch ends with its running track; it rips from its own copy of the disc's
         // table, so forgetting the disc here takes nothing from under it.
         if (job_) {
-            job_->Cancel();
+            job_->CancelForRemoval();
             removedDuringBatch_ = true;
         }
         // Another disc may come next: it is looked up anew, and its names are its own.
@@ -963,19 +963,45 @@ void TCDRipTestForm::startBatch(Rip::TRipFormat format) {
     record.ReadOffset = session_.CR_GetReadOffset();
     record.Disc = plan->Disc;
     record.Ids = DiscIdsOf(plan->Disc);
+    record.Selected = static_cast<int>(plan->Lines.size());
     record.Started = QDateTime::currentDateTime();
     // Asked now, the answer is mostly in by the time the batch ends.
     if (record.Ids.Valid) accurateRip_.Look(record.Ids, [](const Rip::TAccurateRipResult&) {});
     job_ = std::make_unique<Rip::TRipJob>(*this, format, std::move(*plan), session_, encoders_,
                                           MakeRipControl ? MakeRipControl() : nullptr);
     job_->Record() = std::move(record);
+    lockBatchChoices();
     job_->Start([this] { batchEnded(); });
+}
+
+void TCDRipTestForm::lockBatchChoices() {
+    // What names a batch's files, where they go and how they are encoded is read at each
+    // track's turn: changed halfway, later tracks would go under other names than the
+    // report's, or over an earlier track's file.
+    lockedChoices_.clear();
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             DirectoryEdit1, btnNewDir, edtAlbumName, edtArtistName, edtRecName, ComboBox1,
+             chkMulSel, rdbMono, rdbStereo, rdbPC, rdbPLD}) {
+        lockedChoices_.emplace_back(w, w->isEnabled());
+        w->setEnabled(false);
+    }
+    // The browse button is an action of the edit's, which a shortcut could still trigger.
+    browseWasEnabled_ = DirectoryEdit1->BrowseButton()->isEnabled();
+    DirectoryEdit1->BrowseButton()->setEnabled(false);
+}
+
+void TCDRipTestForm::unlockBatchChoices() {
+    if (lockedChoices_.empty()) return;
+    for (const auto& [w, enabled] : lockedChoices_) w->setEnabled(enabled);
+    lockedChoices_.clear();
+    DirectoryEdit1->BrowseButton()->setEnabled(browseWasEnabled_);
 }
 
 void TCDRipTestForm::batchEnded() {
     if (!job_) return;
     Rip::TBatchRecord record = std::move(job_->Record());
     job_.reset();
+    unlockBatchChoices();
     // The batch's last word may have come after the notice: what the window shows now, an
     // empty list, is what the status line ends with.
     const bool removed = removedDuringBatch_;
@@ -1013,16 +1039,15 @@ void TCDRipTestForm::writeReport(const Rip::TBatchRecord& record,
     const QString text = Rip::FormatRipReport(record, database, QStringLiteral(SONVALE_VERSION),
                                               QDateTime::currentDateTime());
     if (!Rip::AppendRipReport(path, text)) {
-        // A track that failed has said why, mostly the same folder refusing its file: that
-        // word stays.
-        const bool saidFailure = std::any_of(
-            record.Tracks.begin(), record.Tracks.end(),
-            [](const Rip::TTrackRecord& t) { return t.End == Rip::TTrackRecord::TEnd::Failed; });
-        if (!saidFailure) SetStatus(QStringLiteral("Error : Cannot write the rip report ") + path);
+        // Said even after a track's own failure: the proof of the tracks that were ripped
+        // is lost with it, which that failure's text does not tell.
+        SetStatus(QStringLiteral("Error : Cannot write the rip report ") + path);
         return;
     }
+    // A batch that ended early keeps its own last word (an error, the tracks not ripped):
+    // the summary of the tracks it did read would pass for the whole batch's.
     const QString summary = Rip::AccurateRipSummary(record, database);
-    if (sayResult && !summary.isNull()) SetStatus(summary);
+    if (sayResult && record.Completed && !summary.isNull()) SetStatus(summary);
 }
 
 void TCDRipTestForm::flushReports() {

@@ -7,6 +7,8 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "AccurateRipLookup.h"
 #include "CDSession.h"
@@ -209,6 +211,10 @@ private:
     // The checks a rip command makes before a batch; the plan, or none after saying why.
     std::optional<Rip::TBatchPlan> planBatch(Rip::TRipFormat format);
     void startBatch(Rip::TRipFormat format);
+    // The controls that decide a batch's files take no input while it runs, and are put
+    // back as they were when it ends.
+    void lockBatchChoices();
+    void unlockBatchChoices();
     void batchEnded();
     // The batch's report goes out once the database has answered for its disc.
     void reportBatch(Rip::TBatchRecord record, bool sayResult);
@@ -230,8 +236,10 @@ private:
     Rip::TEncoders& encoders_;
     bool shown_ = false;
     bool closing_ = false;
-    std::unique_ptr<Rip::TRipJob> job_;  // the running batch
-    bool removedDuringBatch_ = false;    // its disc went while it ran
+    std::unique_ptr<Rip::TRipJob> job_;                     // the running batch
+    bool removedDuringBatch_ = false;                       // its disc went while it ran
+    std::vector<std::pair<QWidget*, bool>> lockedChoices_;  // and whether each was enabled
+    bool browseWasEnabled_ = true;
     Rip::TAccurateRipLookup accurateRip_;
     // Batches that ended before the database answered for their disc, by number.
     std::map<int, Rip::TBatchRecord> waitingReports_;

@@ -87,6 +87,7 @@ void* OpenProgramLibrary(const std::string& path, const char* fileName);
 constexpr int32_t kRipChunkOk = CDRIP3_OK;
 constexpr int32_t kRipChunkJitter = CDRIP3_JITTER_ERROR;
 constexpr int32_t kRipChunkDone = CDRIP3_RIPPING_DONE;
+constexpr int32_t kRipChunkNotReady = CDRIP3_NOT_READY;  // the disc went
 
 // ---------------------------------------------------------------------------------------
 // MCI CD-audio device following the library's active drive

@@ -18,6 +18,7 @@ void TPcmChunkReader::Reset(uint8_t* ripBuffer, int32_t ripSize, uint8_t* sample
     percent_ = 0;
     ended_ = false;
     ripChunkFailed_ = false;
+    discRemoved_ = false;
     jitterReports_ = 0;
 }
 
@@ -59,6 +60,7 @@ int32_t TPcmChunkReader::ReadPcmChunk(int32_t w) {
         } else {
             ended_ = true;
             ripChunkFailed_ = true;
+            discRemoved_ = rc == kRipChunkNotReady;
             window_.ShowMessageBox(QStringLiteral("Error : CR_RipChunk"), QStringLiteral("OK"));
         }
     }

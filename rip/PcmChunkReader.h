@@ -31,6 +31,8 @@ public:
     int32_t Percent() const { return percent_; }
     // True once the library answered CR_RipChunk with an error for this track.
     bool RipChunkFailed() const { return ripChunkFailed_; }
+    // True once the library said the disc was gone while this track was read.
+    bool DiscRemoved() const { return discRemoved_; }
     // Deliveries of this track the drive marked as uncertain.
     int JitterReports() const { return jitterReports_; }
 
@@ -46,6 +48,7 @@ private:
     int32_t percent_ = 0;
     bool ended_ = false;  // the library has no more audio for this track
     bool ripChunkFailed_ = false;
+    bool discRemoved_ = false;
     int jitterReports_ = 0;
 };
 

@@ -13,6 +13,12 @@ void TRipControl::Cancel() {
     wake_.notify_all();
 }
 
+void TRipControl::CancelForRemoval() {
+    // Before the cancel, so a batch that sees the cancel also sees why.
+    removed_.store(true);
+    Cancel();
+}
+
 bool TRipControl::Cancelled() const {
     return std::atomic_ref<int32_t>(const_cast<int32_t&>(abort_)).load() != 0;
 }

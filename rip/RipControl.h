@@ -18,6 +18,9 @@ public:
 
     void Cancel();
     bool Cancelled() const;
+    // A cancel because the batch's disc went: the track it cuts short is reported as such.
+    void CancelForRemoval();
+    bool DiscRemoved() const { return removed_.load(); }
     // For CR_RipChunk's abort argument. Owned here; the library only loads it atomically.
     int32_t* AbortFlag() { return &abort_; }
 
@@ -27,10 +30,14 @@ public:
 
 protected:
     // For a control that stands for several batches in a row (tests).
-    void Rearm() { std::atomic_ref<int32_t>(abort_).store(0); }
+    void Rearm() {
+        std::atomic_ref<int32_t>(abort_).store(0);
+        removed_.store(false);
+    }
 
 private:
     alignas(std::atomic_ref<int32_t>::required_alignment) int32_t abort_ = 0;
+    std::atomic<bool> removed_{false};
     std::mutex mutex_;
     std::condition_variable wake_;
 };

@@ -37,6 +37,8 @@ public:
     void Start(std::function<void()> ended);
     // From any thread; the batch ends with its running track, or its pause.
     void Cancel() { control_->Cancel(); }
+    // The disc went: the track it cuts short is "not checked (the disc was removed)".
+    void CancelForRemoval() { control_->CancelForRemoval(); }
     bool Cancelled() const { return control_->Cancelled(); }
     // What the batch did to each track. The window fills in the rest before Start and
     // reads it once the batch has ended; the batch alone touches it in between.

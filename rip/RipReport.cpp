@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include "AccurateRip.h"
+#include "FileNames.h"
 
 namespace Rip {
 
@@ -38,8 +39,22 @@ QString endText(const TTrackRecord& t, bool verify) {
             return QStringLiteral("failed");
         case TTrackRecord::TEnd::NotAudio:
             return QStringLiteral("not an audio track");
+        case TTrackRecord::TEnd::Removed:
+            return QStringLiteral("disc removed");
     }
     return {};
+}
+
+// An answer none of whose blocks is filed under the disc's ids says nothing of this disc:
+// it is not in the database, rather than every track "not accurate (0 results ...)".
+TAccurateRipResult forDisc(const TAccurateRipResult& database, const TDiscIds& ids) {
+    if (database.Kind != TAccurateRipResult::TKind::Found) return database;
+    for (const TAccurateRipBlock& b : database.Blocks)
+        if (b.Id1 == ids.AccurateRipId1 && b.Id2 == ids.AccurateRipId2 && b.Id3 == ids.CddbId)
+            return database;
+    TAccurateRipResult absent;
+    absent.Kind = TAccurateRipResult::TKind::NotInDatabase;
+    return absent;
 }
 
 // mm:ss.ff, ff in frames of 1/75 s.
@@ -64,30 +79,35 @@ QString databaseText(const TAccurateRipResult& database) {
 
 }  // namespace
 
-void TTrackRecord::Take(const TTrackChecksum& sums, const TDiscInfo& disc, bool cancelled) {
+void TTrackRecord::Take(const TTrackChecksum& sums, const TDiscInfo& disc, bool cancelled,
+                        bool removed) {
     Crc32 = sums.Crc32();
     V1 = sums.AccurateRipV1();
     V2 = sums.AccurateRipV2();
     const bool known = Track >= 1 && Track <= disc.TrackCount && Track <= kMaxTracks;
     const bool cutShort =
         !known || uint64_t(sums.Samples()) != uint64_t(disc.Entry(Track).LengthSectors) * 588;
-    if (cutShort && cancelled)
+    if (End == TEnd::NotAudio) return;
+    if (cutShort && removed)
+        End = TEnd::Removed;
+    else if (cutShort && cancelled)
         End = TEnd::Cancelled;
     else if (cutShort && End == TEnd::Whole)
         End = TEnd::Errors;
 }
 
 void TBatchRecord::Add(int track, QString fileName, TTrackRecord::TEnd end,
-                       const TTrackChecksum* sums, const TDiscInfo& disc, bool cancelled) {
+                       const TTrackChecksum* sums, const TDiscInfo& disc, bool cancelled,
+                       bool removed) {
     TTrackRecord& added = Tracks.emplace_back();
     added.Track = track;
     added.FileName = std::move(fileName);
     added.End = end;
-    if (sums) added.Take(*sums, disc, cancelled);
+    if (sums) added.Take(*sums, disc, cancelled, removed);
 }
 
 TTrackVerdict VerdictOf(const TTrackRecord& track, const TBatchRecord& batch,
-                        const TAccurateRipResult& database) {
+                        const TAccurateRipResult& answer) {
     TTrackVerdict verdict;
     switch (track.End) {
         case TTrackRecord::TEnd::Whole:
@@ -98,10 +118,14 @@ TTrackVerdict VerdictOf(const TTrackRecord& track, const TBatchRecord& batch,
         case TTrackRecord::TEnd::NotAudio:
             verdict.Text = QStringLiteral("not checked (not an audio track)");
             return verdict;
+        case TTrackRecord::TEnd::Removed:
+            verdict.Text = QStringLiteral("not checked (the disc was removed)");
+            return verdict;
         default:
             verdict.Text = QStringLiteral("not verifiable (ripped with errors)");
             return verdict;
     }
+    const TAccurateRipResult database = forDisc(answer, batch.Ids);
     if (database.Kind == TAccurateRipResult::TKind::NotInDatabase) {
         verdict.Text = QStringLiteral("disc not in database");
         return verdict;
@@ -121,11 +145,13 @@ TTrackVerdict VerdictOf(const TTrackRecord& track, const TBatchRecord& batch,
     return verdict;
 }
 
-QString AccurateRipSummary(const TBatchRecord& batch, const TAccurateRipResult& database) {
+QString AccurateRipSummary(const TBatchRecord& batch, const TAccurateRipResult& answer) {
+    const TAccurateRipResult database = forDisc(answer, batch.Ids);
     if (database.Kind != TAccurateRipResult::TKind::Found || batch.Cancelled) return {};
     int tracks = 0, accurate = 0;
     for (const TTrackRecord& t : batch.Tracks) {
-        if (t.End == TTrackRecord::TEnd::NotAudio || t.End == TTrackRecord::TEnd::Cancelled)
+        if (t.End == TTrackRecord::TEnd::NotAudio || t.End == TTrackRecord::TEnd::Cancelled ||
+            t.End == TTrackRecord::TEnd::Removed)
             continue;
         ++tracks;
         if (VerdictOf(t, batch, database).Accurate) ++accurate;
@@ -136,8 +162,9 @@ QString AccurateRipSummary(const TBatchRecord& batch, const TAccurateRipResult& 
         .arg(tracks);
 }
 
-QString FormatRipReport(const TBatchRecord& batch, const TAccurateRipResult& database,
+QString FormatRipReport(const TBatchRecord& batch, const TAccurateRipResult& answer,
                         const QString& programVersion, const QDateTime& finished) {
+    const TAccurateRipResult database = forDisc(answer, batch.Ids);
     const bool verify = batch.Action == QStringLiteral("Verify");
     QStringList out;
     const QString stamp = QStringLiteral("yyyy-MM-dd HH:mm:ss t");
@@ -170,8 +197,13 @@ QString FormatRipReport(const TBatchRecord& batch, const TAccurateRipResult& dat
         QString line = QStringLiteral("Track %1: ").arg(t.Track) + endText(t, verify);
         if (!t.FileName.isEmpty()) line += QStringLiteral(", file ") + t.FileName;
         out << line;
-        if (t.End == TTrackRecord::TEnd::NotAudio) continue;
         const TTrackVerdict v = VerdictOf(t, batch, database);
+        if (t.End == TTrackRecord::TEnd::NotAudio) {
+            // Nothing was read: no sums to show, and nothing the database could judge.
+            out << QStringLiteral("Track %1: ").arg(t.Track) + v.Text;
+            ++unchecked;
+            continue;
+        }
         out << QStringLiteral("Track %1: CRC32 %2, AccurateRip v1 %3 v2 %4, %5")
                    .arg(t.Track)
                    .arg(hex8(t.Crc32), hex8(t.V1), hex8(t.V2), v.Text);
@@ -179,19 +211,24 @@ QString FormatRipReport(const TBatchRecord& batch, const TAccurateRipResult& dat
             ++accurate;
         else if (v.Checked)
             ++inaccurate;
-        else if (t.End == TTrackRecord::TEnd::Whole || t.End == TTrackRecord::TEnd::Cancelled)
+        else if (t.End == TTrackRecord::TEnd::Whole || t.End == TTrackRecord::TEnd::Cancelled ||
+                 t.End == TTrackRecord::TEnd::Removed)
             ++unchecked;
         else
             ++errors;
     }
+    // Tracks selected but never begun: the batch ended early (an error, a cancel, the disc).
+    const qsizetype notRead = batch.Selected - qsizetype(batch.Tracks.size());
     out << QStringLiteral(
                "Summary: %1 track(s), %2 accurately ripped, %3 not accurate, %4 not checked, "
-               "%5 with errors.")
-               .arg(batch.Tracks.size())
-               .arg(accurate)
-               .arg(inaccurate)
-               .arg(unchecked)
-               .arg(errors);
+               "%5 with errors")
+                   .arg(batch.Tracks.size())
+                   .arg(accurate)
+                   .arg(inaccurate)
+                   .arg(unchecked)
+                   .arg(errors) +
+               (notRead > 0 ? QStringLiteral(", %1 selected track(s) not read.").arg(notRead)
+                            : QStringLiteral("."));
     out << QString();
     return out.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
@@ -203,15 +240,26 @@ QString ReadModeText(const TDriveParams& params) {
 }
 
 QString RipReportPath(const TBatchRecord& batch) {
-    return batch.Directory + QLatin1Char('/') + batch.Album + QStringLiteral(".log");
+    return batch.Directory + QLatin1Char('/') +
+           AlbumFileName(batch.Album, QStringLiteral(".log"), TFolderRules::Of(batch.Directory));
 }
 
 bool AppendRipReport(const QString& path, const QString& text) {
     QFile file(path);
+    const bool existed = file.exists();
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) return false;
+    const qint64 before = file.size();
     const QByteArray bytes = text.toUtf8();
     const bool written = file.write(bytes) == bytes.size();
-    return file.flush() && written;
+    if (file.flush() && written) return true;
+    // Half a section would read as a batch that ended there, and could be taken for one.
+    if (!existed) {
+        file.close();
+        file.remove();
+    } else {
+        file.resize(before);
+    }
+    return false;
 }
 
 }  // namespace Rip

@@ -22,6 +22,7 @@ struct TTrackRecord {
         Cancelled,  // stopped by the user before its end
         Failed,     // stopped by an error (the drive, the file, the memory)
         NotAudio,   // a data track: nothing read
+        Removed,    // cut short because the disc went
     };
     int Track = 0;     // track index N
     QString FileName;  // without the directory; empty when no file was made
@@ -31,8 +32,9 @@ struct TTrackRecord {
     uint32_t V2 = 0;
 
     // The ripper's sums. A track that delivered less than its length was cut short by the
-    // cancel, or else lost audio on the way.
-    void Take(const TTrackChecksum& sums, const CDRipIntf::TDiscInfo& disc, bool cancelled);
+    // disc's removal, by the cancel, or else lost audio on the way.
+    void Take(const TTrackChecksum& sums, const CDRipIntf::TDiscInfo& disc, bool cancelled,
+              bool removed = false);
 };
 
 // One batch: the window fills in where and from what it reads before it starts, the batch
@@ -48,16 +50,22 @@ struct TBatchRecord {
     CDRipIntf::TDiscIds Ids;
     QDateTime Started;
     std::vector<TTrackRecord> Tracks;
+    int Selected = 0;        // the tracks the batch was to read
     bool Cancelled = false;  // the batch ended on a cancel
+    // Every selected track was done and the batch ended with its "Completed" text: only
+    // then may the database's summary take the status line's place.
+    bool Completed = false;
 
     // The track as its batch ended it. sums: what was read of it, null when nothing was (a
-    // data track); a track they find cut short is made Cancelled or Errors, see Take.
+    // data track); a track they find cut short is made Removed, Cancelled or Errors, see
+    // Take.
     void Add(int track, QString fileName, TTrackRecord::TEnd end, const TTrackChecksum* sums,
-             const CDRipIntf::TDiscInfo& disc, bool cancelled);
+             const CDRipIntf::TDiscInfo& disc, bool cancelled, bool removed = false);
 };
 
 // "accurately ripped (confidence 12)", "not accurate (3 results in the database)",
-// "disc not in database", "not checked (<reason>)", "not verifiable (ripped with errors)".
+// "disc not in database" (also when none of the answer's blocks is filed under the disc's
+// ids), "not checked (<reason>)", "not verifiable (ripped with errors)".
 struct TTrackVerdict {
     bool Checked = false;  // the sums were compared with the database's
     bool Accurate = false;
@@ -68,7 +76,8 @@ TTrackVerdict VerdictOf(const TTrackRecord& track, const TBatchRecord& batch,
 
 // "AccurateRip: <a> of <t> track(s) accurately ripped." when the database answered with
 // results for the disc, t counting the audio tracks read to their end; a null text
-// otherwise, and after a cancel, whose word the status line keeps.
+// otherwise, and after a cancel, whose word the status line keeps. It takes the status
+// line's place only after a batch that Completed.
 QString AccurateRipSummary(const TBatchRecord& batch, const TAccurateRipResult& database);
 
 // The report's section for one batch, UTF-8 text, ending in a blank line.
@@ -78,10 +87,12 @@ QString FormatRipReport(const TBatchRecord& batch, const TAccurateRipResult& dat
 // How the drive was read: "paranoia, flags 0xdf" or "plain reads".
 QString ReadModeText(const CDRipIntf::TDriveParams& params);
 
-// <directory>/<album>.log
+// <directory>/<album>.log, the album's part cut to fit the folder as the files' names are;
+// "Untitled Album.log" for an empty album.
 QString RipReportPath(const TBatchRecord& batch);
-// Appends text to the file at path, made if need be; never overwrites. False when the file
-// cannot be opened or written whole.
+// Appends text to the file at path, made if need be; never overwrites. Whole or not at all:
+// when it cannot be written whole (a full disk), the file is put back as it was, and a file
+// this call made is removed. False then, or when the file cannot be opened.
 bool AppendRipReport(const QString& path, const QString& text);
 
 }  // namespace Rip

@@ -48,19 +48,36 @@ void RipTracksToWave(TRipWindow& window, TRipControl& control, TWaveRipper& ripp
     const QString cancelled = QStringLiteral("Ripping and Encoding Canceled.");
     TCDSession& session = ripper.Session();
     session.CR_StopPlayTrack();
+    // Two tracks whose names repeat must not write one file.
+    TBatchFileNames names;
+    ripper.SetBatchNames(&names);
+    struct TForget {
+        TWaveRipper& ripper;
+        ~TForget() { ripper.SetBatchNames(nullptr); }
+    } forget{ripper};
     for (const int line : plan.Lines) {
         const int n = line + 1;
+        // A cancel that came between two tracks (Exit, a removed disc, the Cancel button in
+        // the pause) ends the batch before the next one makes a file, or names it.
+        if (control.Cancelled()) return endBatch(window, session, cancelled);
         window.SetRipStatus(QStringLiteral("Ripping to Wave Format"));
         if (window.Choices().MultipleTracks) window.SetRecordingName(plan.Names.TrackName(n));
         setDriveParameters(window, session);
-        // A cancel that came between two tracks (Exit, a removed disc, the Cancel button in
-        // the pause) ends the batch before the next one makes a file.
         if (control.Cancelled()) return endBatch(window, session, cancelled);
 
         const int32_t result = ripper.RipChunk(plan.Disc, static_cast<uint8_t>(n));
-        if (record)
-            record->Add(n, ripper.LastBaseName(), endOf(result), &ripper.LastChecksum(), plan.Disc,
-                        control.Cancelled());
+        if (record) {
+            // A data track makes no file and has nothing to sum: the batch ends there, as
+            // with any track it cannot rip.
+            const bool audio =
+                n <= plan.Disc.TrackCount && n <= kMaxTracks && plan.Disc.Entry(n).Audio == 1;
+            if (!audio)
+                record->Add(n, QString(), TTrackRecord::TEnd::NotAudio, nullptr, plan.Disc, false);
+            else
+                record->Add(n, ripper.LastBaseName(), endOf(result), &ripper.LastChecksum(),
+                            plan.Disc, control.Cancelled(),
+                            ripper.LastDiscRemoved() || control.DiscRemoved());
+        }
         if (result == 3) {
             session.CR_CloseRipper();
             return endBatch(window, session,
@@ -87,6 +104,7 @@ void RipTracksToWave(TRipWindow& window, TRipControl& control, TWaveRipper& ripp
         control.Pause(kPauseBetweenTracks);
     }
     // Every track was ripped: a cancel in the last pause took nothing away.
+    if (record) record->Completed = true;
     window.SetRipStatus(QString());
     window.SetStatus(QStringLiteral("Ripping Completed."));
     window.Flash();
@@ -102,6 +120,7 @@ void VerifyTracks(TRipWindow& window, TRipControl& control, TWaveRipper& ripper,
     window.SetRipStatus(QStringLiteral("Verifying Tracks"));
     int failed = 0;
     int read = 0;
+    bool removed = false;
     for (const int line : plan.Lines) {
         const int n = line + 1;
         if (n > plan.Disc.TrackCount || n > kMaxTracks || plan.Disc.Entry(n).Audio != 1) {
@@ -113,14 +132,18 @@ void VerifyTracks(TRipWindow& window, TRipControl& control, TWaveRipper& ripper,
         const int32_t result = ripper.RipChunk(plan.Disc, static_cast<uint8_t>(n));
         session.CR_CloseRipper();
         // A verify makes no file.
+        removed = ripper.LastDiscRemoved() || control.DiscRemoved();
         record.Add(n, QString(), endOf(result), &ripper.LastChecksum(), plan.Disc,
-                   control.Cancelled());
-        if (control.Cancelled()) break;
+                   control.Cancelled(), removed);
+        // With the disc gone every later track would fail the same way: none is read.
+        if (control.Cancelled() && !removed) break;
         ++read;
         if (record.Tracks.back().End != TTrackRecord::TEnd::Whole) ++failed;
+        if (removed) break;
     }
-    if (control.Cancelled())
+    if (control.Cancelled() && !removed)
         return endBatch(window, session, QStringLiteral("Verification Canceled."));
+    record.Completed = failed == 0 && !removed;
     endBatch(window, session,
              failed == 0 ? QStringLiteral("Verification Completed.")
                          : QStringLiteral("Verification Ended with Errors - ") +

@@ -4,13 +4,16 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QToolButton>
+#include <filesystem>
 #include <fstream>
 #include <tuple>
 
@@ -372,6 +375,16 @@ TEST_F(RipE2ETest, EachBatchAppendsItsReportAndSaysWhatTheDatabaseFound) {
     EXPECT_TRUE(form->TrackLineSelected(1));
     // Asked once for the disc.
     EXPECT_EQ(database.asked.size(), 1);
+
+    // A batch a jitter report stops after track 2 keeps its own last word, which the
+    // database's word on the two tracks it read would hide; the report counts the third.
+    setenv("CDRIP3_FAULTS", "slow=600;jitter=450", 1);
+    SelectLines({0, 1, 2});
+    form->btnRip->click();
+    ASSERT_TRUE(WaitForStatus("Encountered Jitter error(s) during Ripping"))
+        << form->Status().toStdString();
+    EXPECT_TRUE(Report(3).contains(", 1 selected track(s) not read.\n"));
+    EXPECT_EQ(form->Status(), "Encountered Jitter error(s) during Ripping");
 }
 
 TEST_F(RipE2ETest, ADiscTheDatabaseDoesNotKnowLeavesTheStatusAsItWas) {
@@ -461,4 +474,65 @@ TEST_F(RipE2ETest, LookedUpTitlesNameTheRippedFiles) {
     }
     EXPECT_FALSE(std::filesystem::exists(home_.file("out/Live Track 1.ogg")));
     EXPECT_EQ(database.asked.count(path), 2);
+}
+
+// Titles that repeat and names too long for the folder: every track of a batch gets a file
+// of its own that the folder takes, the texts and the report name the files really written,
+// and nothing that decides them can change while the batch runs.
+TEST_F(RipE2ETest, EachTrackOfABatchGetsAFileOfItsOwn) {
+    const QString disc = QString::fromStdString(DiscIdsOf(session.Disc()).MusicBrainz);
+    const QString path =
+        Rip::TMusicBrainzLookup::UrlFor(database.Base(), disc.toStdString()).path();
+    // 60 characters of a 3-byte script each: 365 bytes as one file name.
+    const QString album(60, QChar(0x97F3));
+    const QString title(60, QChar(0x697D));
+    using namespace mbanswers;
+    database.answers[path] = {
+        200, answer(disc, {release("r1", "Songs", credit({{"Band", ""}}), "1999", "GB",
+                                   {medium(1, disc,
+                                           {track(1, "Untitled", 5333), track(2, title, 4000),
+                                            track(3, "Untitled", 6666)})})})};
+    form->LookUpDisc1->trigger();
+    ASSERT_TRUE(pumpUntil([&] { return form->Status().startsWith("Disc Found Online"); }));
+    form->edtAlbumName->setText(album);
+
+    SelectLines({0, 1, 2});
+    form->btnRip->click();
+    ASSERT_TRUE(form->BatchRunning());
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             form->DirectoryEdit1, form->btnNewDir, form->edtAlbumName, form->edtArtistName,
+             form->edtRecName, form->ComboBox1, form->chkMulSel, form->rdbMono, form->rdbStereo,
+             form->rdbPC, form->rdbPLD})
+        EXPECT_FALSE(w->isEnabled()) << w->metaObject()->className();
+    form->chkMulSel->click();
+    EXPECT_TRUE(form->chkMulSel->isChecked());
+    ASSERT_TRUE(WaitForStatus("Ripping Completed.")) << form->Status().toStdString();
+    // Back as they were: the edits "Rip Multiple Tracks" keeps disabled stay so.
+    EXPECT_TRUE(form->edtAlbumName->isEnabled());
+    EXPECT_TRUE(form->chkMulSel->isEnabled());
+    EXPECT_TRUE(form->DirectoryEdit1->BrowseButton()->isEnabled());
+    EXPECT_FALSE(form->edtRecName->isEnabled());
+
+    const std::string first = (album + " Untitled.wav").toStdString();
+    const std::string third = (album + " Untitled (3).wav").toStdString();
+    EXPECT_TRUE(WavData(first) == TrackAudio(1));
+    EXPECT_TRUE(WavData(third) == TrackAudio(3));
+    std::string second;
+    for (const auto& entry : std::filesystem::directory_iterator(home_.file("out")))
+        if (entry.path().filename().string().find(title.left(1).toStdString() + ".wav") !=
+            std::string::npos)
+            second = entry.path().filename().string();
+    EXPECT_LE(second.size(), 255u);
+    EXPECT_TRUE(QString::fromStdString(second).startsWith(album + ' ' + title.left(20)));
+    EXPECT_TRUE(WavData(second) == TrackAudio(2));
+    EXPECT_TRUE(form->statuses.contains("Ripping Successfully Ended - Audio Data is Saved as " +
+                                        QString::fromStdString(third) + " File."));
+    QString report;
+    ASSERT_TRUE(pumpUntil([&] {
+        QFile file(QString::fromStdString(home_.file("out/")) + album + ".log");
+        report = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        return report.contains("Summary:");
+    }));
+    EXPECT_TRUE(report.contains("\nTrack 3: ripped, file " + QString::fromStdString(third) + "\n"));
+    EXPECT_TRUE(report.contains("\nTrack 2: ripped, file " + QString::fromStdString(second) + "\n"));
 }

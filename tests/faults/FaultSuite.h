@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -193,6 +194,28 @@ protected:
             }
         }
         return false;
+    }
+    // Runs the event loop until the status line says text: a word said once the database
+    // has answered for the batch's report comes after the batch's end.
+    bool WaitForStatus(const QString& text, int timeoutMs = 10000) {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < timeoutMs && form->Status() != text)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        return form->Status() == text;
+    }
+    // Section `number` (from 1) of the report in the output folder, once it is there.
+    QString ReportSection(int number, int timeoutMs = 10000) {
+        QElapsedTimer timer;
+        timer.start();
+        QStringList sections;
+        do {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            QFile file(QString::fromStdString(outDir_ + "/Live.log"));
+            if (file.open(QIODevice::ReadOnly))
+                sections = QString::fromUtf8(file.readAll()).split("==== Sonvale ");
+        } while (sections.size() <= number && timer.elapsed() < timeoutMs);
+        return sections.size() > number ? sections[number] : QString();
     }
     // Lets queued notices (the device monitor's) reach the window.
     void Settle() {

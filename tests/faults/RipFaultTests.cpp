@@ -2,7 +2,9 @@
 // library's CDRIP3_FAULTS, and the user's Cancel at the first, a middle and the last chunk:
 // for each output format the program neither crashes nor hangs, the file is playable up to
 // where the audio stopped, the window says what happened, and the next batch works.
+#include <QAction>
 #include <QElapsedTimer>
+#include <QRegularExpression>
 
 #include "FaultSuite.h"
 
@@ -86,8 +88,19 @@ TEST_P(RipFaults, AStallingDriveEndsTheTrackAfterItsTimeout) {
 
 TEST_P(RipFaults, ADiscTakenOutMidTrackEmptiesTheListAndKeepsTheAudioBefore) {
     setenv("CDRIP3_FAULTS", "remove=200", 1);
-    Select({0});
+    Select({0, 1});
     ASSERT_TRUE(Rip(format())) << "the batch hangs";
+    // The track cut short is not judged, and nothing after it is read or logged.
+    const auto expectRemovedDuringTrack1 = [](const QString& report) {
+        EXPECT_TRUE(report.contains(QRegularExpression(
+            "\nTrack 1: CRC32 [0-9a-f]{8}, AccurateRip v1 [0-9a-f]{8} v2 [0-9a-f]{8}, "
+            "not checked \\(the disc was removed\\)\n")))
+            << report.toStdString();
+        EXPECT_FALSE(report.contains("Track 2:"));
+        EXPECT_TRUE(report.contains(", 1 selected track(s) not read.\n"));
+    };
+    expectRemovedDuringTrack1(ReportSection(1));
+    EXPECT_TRUE(form->TrackList->count() == 0);
     EXPECT_TRUE(form->statuses.contains("Media is Removed."));
     if (Wav()) {
         EXPECT_TRUE(form->statuses.contains("Encountered error(s) during Ripping"));
@@ -106,6 +119,13 @@ TEST_P(RipFaults, ADiscTakenOutMidTrackEmptiesTheListAndKeepsTheAudioBefore) {
     form->btnRip->click();
     EXPECT_EQ(services.shown.last(), "information: Please select track(s) to Rip.");
     ExpectNextBatchWorks(format());
+    if (!Wav()) return;
+    // A verify stops there too, rather than read and log the next track as failed.
+    setenv("CDRIP3_FAULTS", "remove=200", 1);
+    Select({0, 1});
+    form->Verify1->trigger();
+    ASSERT_TRUE(WaitForBatch(60000));
+    expectRemovedDuringTrack1(ReportSection(3));
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, RipFaults,

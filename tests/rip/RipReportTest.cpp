@@ -6,6 +6,7 @@
 
 #include "../support/TempDir.h"
 #include "RipReport.h"
+#include "RipTestSupport.h"
 
 using namespace Rip;
 
@@ -78,10 +79,43 @@ TEST(RipReport, EachTracksVerdictAndTheStatusSummary) {
     EXPECT_TRUE(
         report.contains("\nTrack 2: CRC32 00000000, AccurateRip v1 00000000 v2 00000099, "
                         "not accurate (2 results in the database)\n"));
-    EXPECT_TRUE(report.contains("\nTrack 4: not an audio track\n"));
+    // A data track has no sums to show and counts as not checked.
+    EXPECT_TRUE(report.contains(
+        "\nTrack 4: not an audio track\nTrack 4: not checked (not an audio track)\n"));
     EXPECT_TRUE(
         report.contains("Summary: 5 track(s), 1 accurately ripped, 1 not accurate, "
-                        "1 not checked, 1 with errors."));
+                        "2 not checked, 1 with errors.\n"));
+}
+
+TEST(RipReport, AnswersOfOtherDiscsARemovedDiscAndTracksNeverRead) {
+    TBatchRecord batch = batchOfFourTracks();
+    // Blocks filed under other ids only: the database does not know this disc.
+    TAccurateRipResult others;
+    others.Kind = TAccurateRipResult::TKind::Found;
+    others.Blocks = {{1, 2, 4, {{5, 0x11}, {2, 0x99}, {4, 0x33}}}};
+    EXPECT_EQ(verdicts(batch, others)[0], "disc not in database");
+    EXPECT_TRUE(AccurateRipSummary(batch, others).isNull());
+    QString report = FormatRipReport(batch, others, "1", QDateTime::currentDateTime());
+    EXPECT_TRUE(report.contains("\nAccurateRip database: disc not in database\n"));
+    EXPECT_FALSE(report.contains("results in the database"));
+
+    // The disc went during track 3 of five selected: that track is not judged, and the two
+    // never begun are counted.
+    batch.Tracks.resize(2);
+    TTrackChecksum sums;
+    sums.Start(10 * 588, false, false);
+    const std::vector<uint8_t> half(5 * 2352);
+    sums.Add(half.data(), half.size());
+    batch.Add(3, "Live Track 3.wav", TTrackRecord::TEnd::Failed, &sums, batch.Disc, true, true);
+    batch.Selected = 5;
+    EXPECT_EQ(batch.Tracks.back().End, TTrackRecord::TEnd::Removed);
+    EXPECT_EQ(verdicts(batch, others)[2], "not checked (the disc was removed)");
+    report = FormatRipReport(batch, others, "1", QDateTime::currentDateTime());
+    EXPECT_TRUE(report.contains("\nTrack 3: disc removed, file Live Track 3.wav\n"));
+    EXPECT_TRUE(
+        report.contains("Summary: 3 track(s), 0 accurately ripped, 0 not accurate, "
+                        "3 not checked, 0 with errors, 2 selected track(s) not read.\n"))
+        << report.toStdString();
 }
 
 TEST(RipReport, ATrackCutShortWasCancelledOrLostAudio) {
@@ -117,4 +151,19 @@ TEST(RipReport, ReportsAreAddedNeverOverwritten) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(file.readAll()), "first\nzweite – ü\n");
     EXPECT_FALSE(AppendRipReport(QString::fromStdString(dir.file("no/such/dir/Album.log")), "x"));
+
+    // A full folder takes no part of a section: the earlier one stays as it was, and a
+    // report begun there is not left behind empty.
+    riptest::SmallTmpfs disk(8 * 1024);
+    if (!disk.Mounted()) GTEST_SKIP() << "this process may not mount a small file system";
+    const QString kept = QString::fromStdString(disk.file("Album.log"));
+    ASSERT_TRUE(AppendRipReport(kept, "first\n"));
+    const QString section(20000, QLatin1Char('x'));
+    EXPECT_FALSE(AppendRipReport(kept, section));
+    QFile again(kept);
+    ASSERT_TRUE(again.open(QIODevice::ReadOnly));
+    EXPECT_EQ(again.readAll(), "first\n");
+    const QString fresh = QString::fromStdString(disk.file("Other.log"));
+    EXPECT_FALSE(AppendRipReport(fresh, section));
+    EXPECT_FALSE(QFile::exists(fresh));
 }

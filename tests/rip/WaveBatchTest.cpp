@@ -130,7 +130,8 @@ TEST_F(WaveBatchTest, DataTrackEndsTheBatch) {
     Load(d);
     window.choices.MultipleTracks = true;
     window.SetLines(4, {0, 1, 2});
-    Rip();
+    Rip::TBatchRecord record;
+    RipTracksToWave(window, window.control, ripper, window.Plan(session.Disc()), &record);
     EXPECT_EQ(window.status, "Encountered error(s) during Ripping");
     EXPECT_TRUE(Exists("Live Track 1.wav"));
     EXPECT_FALSE(Exists("Live Track 3.wav"));
@@ -138,6 +139,12 @@ TEST_F(WaveBatchTest, DataTrackEndsTheBatch) {
     EXPECT_EQ(lib.Count("CloseRipper"), 2);  // also for the track that opened nothing
     EXPECT_EQ(window.flashes, 0);
     ExpectCleanEnd();
+    // The data track is not a failed rip the database could judge, and the batch did not
+    // complete.
+    ASSERT_EQ(record.Tracks.size(), 2u);
+    EXPECT_EQ(record.Tracks[1].End, Rip::TTrackRecord::TEnd::NotAudio);
+    EXPECT_TRUE(record.Tracks[1].FileName.isEmpty());
+    EXPECT_FALSE(record.Completed);
 }
 
 TEST_F(WaveBatchTest, JitterOnTheSecondOfThreeTracks) {
@@ -205,6 +212,10 @@ TEST_F(WaveBatchTest, CancelInThePauseEndsTheBatch) {
     Rip();
     EXPECT_TRUE(Exists("Live Track 1.wav"));
     EXPECT_FALSE(Exists("Live Track 2.wav"));
+    // Seen before the next track is named or its drive set up: the edit keeps the name of
+    // the track ripped last.
+    EXPECT_EQ(window.choices.RecordingName, "Track 1");
+    EXPECT_EQ(window.statuses.count("Set CDROM Parameters OK"), 1);
     EXPECT_EQ(window.status, "Ripping and Encoding Canceled.");
     EXPECT_EQ(window.SelectedLines(), std::vector<int>({1, 2}));
     EXPECT_EQ(window.control.pauses, std::vector<int>({2000}));
