@@ -1,6 +1,8 @@
 #include "CDRipTest.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <system_error>
 
 #include <QAction>
 #include <QApplication>
@@ -11,6 +13,7 @@
 #include <QEventLoop>
 #include <QFontDatabase>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -255,6 +258,10 @@ void TCDRipTestForm::buildControls() {
                   metrics.height() + 2));
     }
     TrackList->setContextMenuPolicy(Qt::CustomContextMenu);
+    // The right button's press is kept from the list (see eventFilter); Shift+F10 opens the
+    // menu as the Menu key does.
+    TrackList->viewport()->installEventFilter(this);
+    TrackList->installEventFilter(this);
     connect(TrackList, &QListWidget::itemClicked, this, &TCDRipTestForm::TrackListClick);
     // A list box's click event also comes when the keyboard moves the current line: the
     // proposed name must follow the line a rip will take.
@@ -271,9 +278,7 @@ void TCDRipTestForm::buildControls() {
     connect(LookUpDisc1, &QAction::triggered, this, &TCDRipTestForm::LookUpDisc1Click);
     DriveReadOffset1 = PopupMenu1->addAction(QStringLiteral("Drive Read Offset..."));
     connect(DriveReadOffset1, &QAction::triggered, this, &TCDRipTestForm::DriveReadOffset1Click);
-    connect(TrackList, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        PopupMenu1->popup(TrackList->viewport()->mapToGlobal(pos));
-    });
+    connect(TrackList, &QWidget::customContextMenuRequested, this, &TCDRipTestForm::openTrackMenu);
 
     btnOpenCD = makeButton<QPushButton>(RbPanel3, QStringLiteral("Open Tray"), "tray-open", 24, 153,
                                         75, 33);
@@ -338,6 +343,7 @@ void TCDRipTestForm::setTabOrders() {
 // Status line
 
 void TCDRipTestForm::SetStatus(const QString& text) {
+    ++statusSets_;
     lblStatus->setText(text);
 }
 
@@ -542,6 +548,25 @@ bool TCDRipTestForm::eventFilter(QObject* watched, QEvent* event) {
         }
         return QWidget::eventFilter(watched, event);
     }
+    if (watched == TrackList->viewport()) {
+        // A list view selects on any button's press; a right-click only opens the pop-up
+        // menu, which works on the selection as the user made it.
+        const QEvent::Type type = event->type();
+        if ((type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
+             type == QEvent::MouseButtonDblClick) &&
+            static_cast<QMouseEvent*>(event)->button() == Qt::RightButton)
+            return true;
+        return QWidget::eventFilter(watched, event);
+    }
+    if (watched == TrackList && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier) {
+            const QListWidgetItem* current = TrackList->currentItem();
+            openTrackMenu(current ? TrackList->visualItemRect(current).center() : QPoint());
+            return true;
+        }
+        return QWidget::eventFilter(watched, event);
+    }
     if (watched == lblStatus && event->type() == QEvent::Paint) fitStatus();
     if (event->type() == QEvent::MouseButtonPress &&
         (watched == RbPanel1 || watched == Label1 || watched == RbPanel2 || watched == RbPanel3)) {
@@ -573,8 +598,9 @@ QString TCDRipTestForm::TrackLine(int trackIndex, bool audio, uint32_t length) {
 
 void TCDRipTestForm::LoadDiscInfo() {
     TDiscInfo& disc = session_.Disc();
-    listedDisc_.clear();
-    listedNames_ = {};
+    // A table that cannot be read lists nothing, and the window knows it: a later arrival
+    // lists the disc.
+    clearListing();
     if (session_.ReadDiscInfo(disc) != 0) return;
     DiscInfoLoaded = true;
     for (int n = 1; n <= disc.TrackCount; ++n) {
@@ -628,16 +654,33 @@ void TCDRipTestForm::LookUpDisc1Click() {
     }
     SetStatus(QStringLiteral("Looking Up Disc Online..."));
     // A second click while the answer is out waits for the same answer, once.
-    if (!lookupsOut_.insert(ids.MusicBrainz).second) return;
+    const auto [out, fresh] = lookupsOut_.try_emplace(ids.MusicBrainz, statusSets_);
+    out->second = statusSets_;
+    if (!fresh) return;
     musicBrainz_.Look(ids, [this, disc = ids.MusicBrainz](const Rip::TMusicBrainzResult& result) {
-        lookupsOut_.erase(disc);
-        lookedUp(disc, result);
+        int said = -1;
+        if (const auto waiting = lookupsOut_.find(disc); waiting != lookupsOut_.end()) {
+            said = waiting->second;
+            lookupsOut_.erase(waiting);
+        }
+        lookedUp(disc, result, said);
     });
 }
 
-void TCDRipTestForm::lookedUp(const std::string& disc, const Rip::TMusicBrainzResult& result) {
-    // The disc went, or another is listed: its names would land on the wrong tracks.
-    if (closing_ || disc != listedDisc_) return;
+void TCDRipTestForm::lookedUp(const std::string& disc, const Rip::TMusicBrainzResult& result,
+                              int said) {
+    // The disc went, or another is listed: its names would land on the wrong tracks. A
+    // status line still saying the lookup is out says it ended, unless it has said
+    // something newer since (the disc's removal, another listing).
+    const auto dropped = [this, said] {
+        if (statusSets_ == said)
+            SetStatus(QStringLiteral("Online Look Up Dropped - the disc is no longer listed."));
+    };
+    if (closing_) return;
+    if (disc != listedDisc_) {
+        dropped();
+        return;
+    }
     using TKind = Rip::TMusicBrainzResult::TKind;
     if (result.Kind == TKind::Failed) {
         SetStatus(QStringLiteral("Online Look Up Failed - ") + result.Reason + QLatin1Char('.'));
@@ -659,7 +702,11 @@ void TCDRipTestForm::lookedUp(const std::string& disc, const Rip::TMusicBrainzRe
             return;
         }
         // The dialog waited for the user: the disc may have gone meanwhile.
-        if (closing_ || disc != listedDisc_) return;
+        if (closing_) return;
+        if (disc != listedDisc_) {
+            dropped();
+            return;
+        }
         pick = static_cast<size_t>(*chosen);
     }
     const Rip::TMusicBrainzRelease& release = result.Releases[pick];
@@ -711,6 +758,10 @@ void TCDRipTestForm::DriveSelBoxChange(int index) {
     if (session_.CR_IsUnitReady()) LoadDiscInfo();
 }
 
+void TCDRipTestForm::openTrackMenu(const QPoint& at) {
+    PopupMenu1->popup(TrackList->viewport()->mapToGlobal(at));
+}
+
 void TCDRipTestForm::clearListing() {
     DiscInfoLoaded = false;
     listedDisc_.clear();
@@ -733,8 +784,17 @@ void TCDRipTestForm::XiButton1Click() {
     }
 }
 
-void TCDRipTestForm::WMDeviceChange(unsigned eventCode) {
-    if (eventCode == kDeviceArrival) {
+bool TCDRipTestForm::noticeOfActiveDrive(const svdevmon::DeviceNotice& notice) {
+    const int32_t active = session_.CR_GetActiveCDROM();
+    if (notice.driveIndex >= 0) return notice.driveIndex == active;
+    return session_.DriveIsDevice(active, notice.deviceNode);
+}
+
+void TCDRipTestForm::WMDeviceChange(const svdevmon::DeviceNotice& notice) {
+    // The listing, its names and a batch are all the active drive's: a disc coming to or
+    // going from another drive changes none of them.
+    if (!noticeOfActiveDrive(notice)) return;
+    if (notice.code == svdevmon::kDeviceArrival) {
         if (DiscInfoLoaded) return;
         bool ready = session_.CR_IsUnitReady();
         if (!ready) {
@@ -745,7 +805,7 @@ void TCDRipTestForm::WMDeviceChange(unsigned eventCode) {
             SetStatus(QStringLiteral("Media is Loaded."));
             LoadDiscInfo();
         }
-    } else if (eventCode == kDeviceRemoveComplete) {
+    } else if (notice.code == svdevmon::kDeviceRemoveComplete) {
         // The batch ends with its running track; it rips from its own copy of the disc's
         // table, so forgetting the disc here takes nothing from under it.
         if (job_) {
@@ -829,8 +889,9 @@ void TCDRipTestForm::btnSaveSettingsClick() {
         return;
     }
     // Start from the drive's own parameters, so the fields we do not set are stored as
-    // the library knows them rather than as zeros.
-    TDriveParams& params = session_.Params();
+    // the library knows them rather than as zeros. A block of its own: the button works
+    // during a batch too.
+    TDriveParams params{};
     session_.CR_GetCDROMParameters(&params);
     SetParam(params, kParamSectorsPerRead, 26);
     SetParam(params, kParamOverlap, 7);
@@ -843,12 +904,25 @@ void TCDRipTestForm::btnSaveSettingsClick() {
     SetParam(params, kParamMultiReadCount, 0);
     SetParam(params, kParamLockWhileReading, 0);
     session_.CR_SetCDROMParameters(&params);
-    if (session_.CR_SaveSettings() == 0)
+    errno = 0;
+    if (session_.CR_SaveSettings() == 0) {
         SetStatus(QStringLiteral("Saved CD/DVD-ROM Settings! - (") +
                   QString::fromStdString(session_.CR_GetSettingsFileName()) +
                   QStringLiteral(" file)."));
-    else
-        SetStatus(QStringLiteral("Application Error."));
+        return;
+    }
+    // The library leaves why in errno.
+    const int error = errno;
+    const QString reason = error != 0
+                               ? QString::fromStdString(std::generic_category().message(error))
+                               : QStringLiteral("it cannot be written");
+    SetStatus(QStringLiteral("Cannot Save CD/DVD-ROM Settings! - (%1: %2).")
+                  .arg(settingsFileName(), reason));
+}
+
+QString TCDRipTestForm::settingsFileName() {
+    const std::string name = session_.CR_GetSettingsFileName();
+    return name.empty() ? QStringLiteral("the settings file") : QString::fromStdString(name);
 }
 
 void TCDRipTestForm::DriveReadOffset1Click() {
@@ -866,23 +940,29 @@ void TCDRipTestForm::DriveReadOffset1Click() {
                              QStringLiteral("Read offset of the active drive, in samples:"),
                              session_.CR_GetReadOffset(), -kMaxReadOffset, kMaxReadOffset);
     if (!samples) return;
-    if (session_.CR_SetReadOffset(*samples) != 0 || session_.CR_SaveSettings() != 0) {
+    if (session_.CR_SetReadOffset(*samples) != 0) {
         SetStatus(QStringLiteral("Application Error."));
         return;
     }
+    // Set, the offset applies to the rips until the program ends, saved or not.
+    const bool saved = session_.CR_SaveSettings() == 0;
     const int32_t stored = session_.CR_GetReadOffset();
-    SetStatus(QStringLiteral("Drive Read Offset: %1%2 samples.")
-                  .arg(stored > 0 ? QStringLiteral("+") : QString())
-                  .arg(stored));
+    const QString offset = QStringLiteral("Drive Read Offset: %1%2 samples")
+                               .arg(stored > 0 ? QStringLiteral("+") : QString())
+                               .arg(stored);
+    SetStatus(
+        saved ? offset + QLatin1Char('.')
+              : offset +
+                    QStringLiteral(" (not saved: %1 cannot be written).").arg(settingsFileName()));
 }
 
 // ---------------------------------------------------------------------------------------
 // Ripping commands
 
-bool TCDRipTestForm::RipSelectionReady() {
+bool TCDRipTestForm::RipSelectionReady(const QString& command) {
     const int current = TrackList->currentRow();
     if (current != -1 && TrackLineSelected(current)) return true;
-    services_.Information(this, QStringLiteral("Please select track(s) to Rip."));
+    services_.Information(this, QStringLiteral("Please select track(s) to %1.").arg(command));
     return false;
 }
 
@@ -1003,9 +1083,9 @@ void TCDRipTestForm::batchEnded() {
     job_.reset();
     unlockBatchChoices();
     // The batch's last word may have come after the notice: what the window shows now, an
-    // empty list, is what the status line ends with.
+    // empty list, is what the status line ends with, unless the disc is back already.
     const bool removed = removedDuringBatch_;
-    if (removed) SetStatus(QStringLiteral("Media is Removed."));
+    if (removed && !session_.CR_IsUnitReady()) SetStatus(QStringLiteral("Media is Removed."));
     removedDuringBatch_ = false;
     // Names that came while the batch ran show now.
     if (const auto found = names_.find(listedDisc_); DiscInfoLoaded && found != names_.end())
@@ -1116,6 +1196,7 @@ void TCDRipTestForm::chkMulSelClick() {
 }
 
 void TCDRipTestForm::Verify1Click() {
+    if (!RipSelectionReady(QStringLiteral("Verify"))) return;
     startBatch(Rip::TRipFormat::Verify);
 }
 

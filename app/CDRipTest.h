@@ -5,7 +5,6 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,6 +19,7 @@
 #include "RipJob.h"
 #include "RipWindow.h"
 #include "UiServices.h"
+#include "devicenotice.h"
 
 class QCheckBox;
 class QComboBox;
@@ -35,10 +35,6 @@ class QRadioButton;
 class QToolButton;
 class TDirectoryEdit;
 class TfrmNewDir;
-
-// Device-change event codes, as the device monitor hands them to WMDeviceChange.
-constexpr unsigned kDeviceArrival = 0x8000;
-constexpr unsigned kDeviceRemoveComplete = 0x8004;
 
 // The main window.
 class TCDRipTestForm : public QWidget, public TRipWindow {
@@ -164,7 +160,8 @@ public slots:
     // Disc and track listing
     void DriveSelBoxChange(int index);
     void XiButton1Click();
-    void WMDeviceChange(unsigned eventCode);
+    // A medium arrived in or left a drive; the window acts on those of the active drive.
+    void WMDeviceChange(const svdevmon::DeviceNotice& notice);
 
     // Playback and tray
     void btnEjectCDClick();
@@ -206,8 +203,14 @@ private:
     void buildControls();
     void setTabOrders();
     QString discTypeMessage() const;
-    // The rip commands' first check: the current line is selected; else says so.
-    bool RipSelectionReady();
+    // The rip commands' first check: the current line is selected; else asks to select
+    // tracks for the command ("Rip", "Verify").
+    bool RipSelectionReady(const QString& command = QStringLiteral("Rip"));
+    // The track list's pop-up menu, at a point of its viewport.
+    void openTrackMenu(const QPoint& at);
+    bool noticeOfActiveDrive(const svdevmon::DeviceNotice& notice);
+    // The settings file the library writes, or words for it when it cannot say.
+    QString settingsFileName();
     // The checks a rip command makes before a batch; the plan, or none after saying why.
     std::optional<Rip::TBatchPlan> planBatch(Rip::TRipFormat format);
     void startBatch(Rip::TRipFormat format);
@@ -229,7 +232,8 @@ private:
     void clearListing();
     // The status line's alignment and tooltip for the text it paints.
     void fitStatus();
-    void lookedUp(const std::string& disc, const Rip::TMusicBrainzResult& result);
+    // said: the status line's count when it said the lookup went out.
+    void lookedUp(const std::string& disc, const Rip::TMusicBrainzResult& result, int said);
 
     TUiServices& services_;
     CDRipIntf::TCDSession& session_;
@@ -245,7 +249,10 @@ private:
     std::map<int, Rip::TBatchRecord> waitingReports_;
     int nextReport_ = 0;
     Rip::TMusicBrainzLookup musicBrainz_;
-    std::set<std::string> lookupsOut_;  // discs whose lookup the user is waiting for
+    // The discs whose lookup the user is waiting for, each with the status line's count when
+    // it last said so.
+    std::map<std::string, int> lookupsOut_;
+    int statusSets_ = 0;  // messages the status line has shown
     // The names found for each disc while it stays, by MusicBrainz disc id, and the ones of
     // the disc listed now (its key empty when it has none).
     std::map<std::string, Rip::TDiscNames> names_;

@@ -2,7 +2,11 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
+#include <cctype>
 #include <climits>
+#include <filesystem>
+#include <system_error>
 
 #include "mci.h"
 
@@ -238,6 +242,37 @@ void TCDSession::SelectCDROM(int32_t index) {
     CR_SetActiveCDROM(index);
     CloseCDAudioDevice();
     if (static_cast<uint32_t>(index) < GetCDAudioDeviceCount()) OpenCDAudioDevice();
+}
+
+namespace {
+// The path a link leads to, or the path itself when it leads nowhere (a node already gone).
+std::string resolvedPath(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, error);
+    return error ? path : resolved.string();
+}
+}  // namespace
+
+bool TCDSession::DriveIsDevice(int32_t index, const std::string& node) {
+    if (node.empty()) return false;
+    std::string name = CR_GetCDROMIDByIndex(index);
+    if (name.empty() || name.rfind("Image: ", 0) == 0) return false;
+    // " #2", " #3", ... after a name that was taken.
+    if (const size_t hash = name.rfind(" #"); hash != std::string::npos) {
+        const std::string digits = name.substr(hash + 2);
+        if (!digits.empty() && std::all_of(digits.begin(), digits.end(),
+                                           [](unsigned char c) { return std::isdigit(c) != 0; }))
+            name.erase(hash);
+    }
+    if (name.empty() || name.back() != ')') return false;
+    const std::string wanted = resolvedPath(node);
+    // A vendor, a model or a path may hold " (" itself: every place it could start is tried.
+    for (size_t open = name.find(" ("); open != std::string::npos;
+         open = name.find(" (", open + 1)) {
+        const std::string device = name.substr(open + 2, name.size() - open - 3);
+        if (!device.empty() && (device == node || resolvedPath(device) == wanted)) return true;
+    }
+    return false;
 }
 
 // ---------------------------------------------------------------------------------------

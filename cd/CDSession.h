@@ -88,6 +88,12 @@ public:
     // table's i-th track. UTF-8; empty when absent, and with a library that has no such call.
     std::string CR_GetCDText(int32_t track, int32_t field);
 
+    // Whether drive index is the device at node, as udev names it. A real drive's name ends
+    // with its device path, "<vendor> <model> (<device>)" (then " #2" when the name was
+    // taken), and that path may be a symlink to node (CDRIP3_DEVICES naming /dev/cdrom, udev
+    // /dev/sr0). Image drives are no device.
+    bool DriveIsDevice(int32_t index, const std::string& node);
+
     // 0 = filled; 1 = the table cannot be read, holds no track or is inconsistent;
     // 6 = not ready. Reads through this session's library and MCI device.
     int32_t ReadDiscInfo(TDiscInfo& info);

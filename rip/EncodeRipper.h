@@ -21,7 +21,7 @@
 #include "WavWriter.h"
 #include "WaveRipper.h"
 #include "bladedll.h"
-#include "vorbisdll.h"
+#include "libvorbisdll.h"
 
 namespace Rip {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "vorbisdll.h"
+#include "libvorbisdll.h"
 
 namespace VorbisDll {
 

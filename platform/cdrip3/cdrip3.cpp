@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <charconv>
 #include <climits>
 #include <cstdlib>
@@ -661,7 +662,10 @@ int32_t CR_SetReadOffset(int32_t samples) {
 int32_t CR_SaveSettings(void) {
     std::lock_guard lock(g_mutex);
     State& s = state();
-    if (s.settingsPath.empty()) return CDRIP3_FILEOPEN_ERROR;
+    if (s.settingsPath.empty()) {
+        errno = ENOENT;
+        return CDRIP3_FILEOPEN_ERROR;
+    }
     return cdrip3::writeFileAtomically(s.settingsPath, settingsText(s)) ? CDRIP3_OK
                                                                         : CDRIP3_FILEOPEN_ERROR;
 }

@@ -3,7 +3,22 @@
  *
  * One process-wide state: a list of drives (real drives found by libcdio, then
  * disc-image drives), one active drive, one table of contents of the active drive,
- * and at most one open ripping process. Not thread-safe: call from one thread.
+ * and at most one open ripping process.
+ *
+ * Threads: every call takes the library's one lock, so calls may come from more than one
+ * thread; CR_RipChunk alone reads its chunk without it, and the other calls answer while
+ * a chunk is read, without waiting for the drive. The program rips on a thread of its own
+ * (CR_OpenRipper, CR_RipChunk, CR_GetPercentCompleted, CR_CloseRipper,
+ * CR_GetCDROMParameters, CR_SetCDROMParameters, CR_GetNumTocEntries, CR_LockCD,
+ * CR_StopPlayTrack) while its window's thread calls CR_IsUnitReady, CR_GetNumCDROM,
+ * CR_GetActiveCDROM, CR_GetCDROMIDByIndex, CR_GetReadOffset, CR_GetSettingsFileName, the
+ * save button's CR_GetCDROMParameters, CR_SetCDROMParameters and CR_SaveSettings, and,
+ * once the disc went, CR_ReadToc, CR_GetTocEntry2 and CR_GetCDText:
+ * all of these may run during a chunk. Two limits: one ripper's chunks are read one after
+ * the other (a second CR_RipChunk waits for the first), and a text a call hands out
+ * (CR_GetCDROMIDByIndex, CR_GetCDText, CR_GetSettingsFileName) stays valid only until the
+ * next call that replaces it, from whichever thread, so each of those is called from one
+ * thread only.
  *
  * Results: 0 means success unless a call says otherwise. Sectors are logical sector
  * numbers (sector 0 is MSF 00:02:00). Indices are 0-based, 32-bit signed.
@@ -32,7 +47,9 @@
  * Settings file: $XDG_CONFIG_HOME/<name>, or $HOME/.config/<name> when XDG_CONFIG_HOME is
  * unset or not absolute; <name> is CR_Init's argument (an absolute path is used as it is).
  * Plain text, UTF-8, one "key=value" per line under "[section]" headers; lines starting
- * with '#' or ';' are comments; unknown sections and keys are ignored:
+ * with '#' or ';' are comments, and so is the rest of a line from a ';' or '#' that follows
+ * a blank (a value cannot hold " ;" or " #"; "a;b" is a value); unknown sections and keys
+ * are ignored:
  *
  *     [Images]
  *     image1=/home/me/discs/demo.cue      ; relative paths are taken from the file's folder
@@ -319,7 +336,9 @@ CDRIP3_API int32_t CR_SetReadOffset(int32_t samples);
 
 /* Writes the settings file (image list, every known drive's parameters and read offset)
  * atomically, creating its folder: 0 when written; CDRIP3_FILEOPEN_ERROR when it could not
- * be written or no file is named yet (no successful CR_Init). */
+ * be written or no file is named yet (no successful CR_Init). On failure the calling
+ * thread's errno says why: ENOENT for no file named, else the failing step's (ENOTDIR when
+ * a folder on the way is a plain file, EISDIR when the file is a folder, ...). */
 CDRIP3_API int32_t CR_SaveSettings(void);
 
 /* Extension: the full path of the settings file CR_SaveSettings writes (the file named at

@@ -21,12 +21,34 @@ std::string trim(const std::string& s) {
 bool makeFolders(const std::string& dir) {
     if (dir.empty()) return true;
     struct stat st {};
-    if (stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+    if (stat(dir.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return true;
+        errno = ENOTDIR;
+        return false;
+    }
     const size_t slash = dir.find_last_of('/');
     if (slash != std::string::npos && slash > 0 && !makeFolders(dir.substr(0, slash))) {
         return false;
     }
     return mkdir(dir.c_str(), 0755) == 0 || errno == EEXIST;
+}
+
+bool blank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// A ';' or '#' after a blank starts a comment, so a value may be followed by one; one
+// without a blank before it is part of the value (paths hold them).
+std::string withoutComment(const std::string& line) {
+    for (size_t i = 1; i < line.size(); ++i) {
+        if ((line[i] == ';' || line[i] == '#') && blank(line[i - 1])) return line.substr(0, i);
+    }
+    return line;
+}
+
+// Whether what follows a header's ']' leaves it a header: nothing, or a comment.
+bool endsHeader(const std::string& rest) {
+    return trim(withoutComment(rest)).empty();
 }
 
 }  // namespace
@@ -42,15 +64,21 @@ std::vector<IniSection> parseIni(const std::string& text) {
         const std::string line = trim(raw);
         if (line.empty() || line[0] == '#' || line[0] == ';') continue;
         if (line[0] == '[') {
-            const size_t close = line.find_last_of(']');
+            // The name runs to the first ']' that only a comment follows, else to the last
+            // one, so it may hold brackets (and a drive's " #2").
+            size_t close = line.find(']');
+            while (close != std::string::npos && !endsHeader(line.substr(close + 1)))
+                close = line.find(']', close + 1);
+            if (close == std::string::npos) close = line.find_last_of(']');
             std::string name = close == std::string::npos ? "" : trim(line.substr(1, close - 1));
             inSection = !name.empty();
             if (inSection) out.push_back({std::move(name), {}});
             continue;
         }
-        const size_t eq = line.find('=');
+        const std::string entry = withoutComment(line);
+        const size_t eq = entry.find('=');
         if (!inSection || eq == std::string::npos) continue;
-        out.back().entries.emplace_back(trim(line.substr(0, eq)), trim(line.substr(eq + 1)));
+        out.back().entries.emplace_back(trim(entry.substr(0, eq)), trim(entry.substr(eq + 1)));
     }
     return out;
 }
@@ -82,22 +110,24 @@ bool writeFileAtomically(const std::string& path, const std::string& text) {
     const int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return false;
     size_t done = 0;
-    bool ok = true;
+    int error = 0;  // the first failure's errno
     while (done < text.size()) {
         const ssize_t n = write(fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            ok = false;
+            error = n < 0 ? errno : ENOSPC;
             break;
         }
         done += size_t(n);
     }
     // The rename must not publish a file whose bytes are still only in the page cache.
-    ok = ok && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    ok = ok && rename(tmp.c_str(), path.c_str()) == 0;
-    if (!ok) unlink(tmp.c_str());
-    return ok;
+    if (error == 0 && fsync(fd) != 0) error = errno;
+    if (close(fd) != 0 && error == 0) error = errno;
+    if (error == 0 && rename(tmp.c_str(), path.c_str()) != 0) error = errno;
+    if (error == 0) return true;
+    unlink(tmp.c_str());
+    errno = error;  // the caller says why
+    return false;
 }
 
 }  // namespace cdrip3

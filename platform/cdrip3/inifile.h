@@ -15,15 +15,18 @@ struct IniSection {
 };
 
 // Lenient: blank lines and lines starting with '#' or ';' are skipped, so are lines
-// outside any section and lines without '='. Keys and values are trimmed of blanks.
-// A section header is "[name]"; the name runs to the last ']' so it may hold brackets.
+// outside any section and lines without '='. A ';' or '#' after a blank starts a comment
+// that runs to the end of the line, also after a value or a header; one without a blank
+// before it is kept ("a;b" is a value). Keys and values are trimmed of blanks.
+// A section header is "[name]"; the name runs to the first ']' that only blanks or a
+// comment follow, else to the last ']', so it may hold brackets.
 // A header without ']' or with a blank name starts no section, and the lines under it
 // are skipped up to the next header.
 std::vector<IniSection> parseIni(const std::string& text);
 std::string formatIni(const std::vector<IniSection>& sections, const std::string& comment);
 
 // Writes the file atomically (a temporary beside it, then rename), creating missing
-// folders. False on any failure; the old file then stays as it was.
+// folders. False on any failure, errno then saying why; the old file stays as it was.
 bool writeFileAtomically(const std::string& path, const std::string& text);
 bool readFile(const std::string& path, std::string* text);
 

@@ -72,6 +72,7 @@ DeviceMonitor::DeviceMonitor(QObject* parent) : DeviceMonitor(Options{}, parent)
 
 DeviceMonitor::DeviceMonitor(const Options& options, QObject* parent)
     : QObject(parent), guard_(std::make_shared<ListenerGuard>()) {
+    qRegisterMetaType<DeviceNotice>();
     guard_->monitor = this;
     if (options.watchUdev) startUdev(options);
     std::weak_ptr<ListenerGuard> weak = guard_;
@@ -124,7 +125,7 @@ void DeviceMonitor::readUdev() {
     while (udev_device* device = udev_monitor_receive_device(udev_->monitor)) {
         const UdevEvent event = eventOf(device);
         udev_device_unref(device);
-        if (auto code = udev_->tracker.feed(event)) emit deviceChange(*code);
+        if (auto notice = udev_->tracker.feed(event)) emit deviceChange(*notice);
     }
 }
 
@@ -134,7 +135,8 @@ void DeviceMonitor::mediaChanged(int driveIndex, bool arrived) {
         svdrives::Drive* drive = svdrives::DriveModel::instance().drive(driveIndex);
         if (drive && !drive->isImage()) return;
     }
-    emit deviceChange(arrived ? kDeviceArrival : kDeviceRemoveComplete);
+    emit deviceChange(
+        DeviceNotice::OfDrive(arrived ? kDeviceArrival : kDeviceRemoveComplete, driveIndex));
 }
 
 }  // namespace svdevmon

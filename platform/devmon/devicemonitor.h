@@ -1,14 +1,16 @@
-// Tells the program when a disc arrives in or leaves a drive, as the device-change codes
-// it already knows: kDeviceArrival (0x8000) and kDeviceRemoveComplete (0x8004).
+// Tells the program when a disc arrives in or leaves a drive, as a DeviceNotice
+// (devicenotice.h): kDeviceArrival (0x8000) or kDeviceRemoveComplete (0x8004), and the drive
+// it concerns.
 //
 // Two sources, both delivered on the monitor's own thread (the one it was created on,
 // which must run a Qt event loop):
 //  - real drives: udev's block-device events (see udevevents.h), read from a netlink
-//    socket watched by the event loop. Where there is no udev (a container without
-//    /run/udev, or the monitor socket cannot be had) this source stays silent and the
-//    monitor works on with the other one.
+//    socket watched by the event loop; the notice names the drive's device node. Where there is no
+//    udev (a container without /run/udev, or the monitor socket cannot be had) this source stays
+//    silent and the monitor works on with the other one.
 //  - image drives: the drive model's media listeners, which fire on whatever thread moved
-//    the tray and are passed on to the monitor's thread.
+//    the tray and are passed on to the monitor's thread; the notice names the drive's
+//    index in the model (the CD library's index of it).
 // Each tray movement gives one signal: a real drive is heard through udev only, unless
 // udev is not there. The monitor covers what libcdrip3's CR_SetMediaNotify reports, so a
 // program using it should not feed that callback into the same handler as well.
@@ -17,6 +19,8 @@
 #include <QObject>
 #include <QString>
 #include <memory>
+
+#include "devicenotice.h"
 
 class QSocketNotifier;
 
@@ -39,7 +43,7 @@ public:
     bool watchingRealDrives() const { return udev_ != nullptr; }
 
 signals:
-    void deviceChange(unsigned eventCode);
+    void deviceChange(const svdevmon::DeviceNotice& notice);
 
 private:
     struct Udev;

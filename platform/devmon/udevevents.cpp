@@ -49,7 +49,7 @@ UdevTranslation translateUdevEvent(const UdevEvent& event, std::optional<bool> h
     return out;
 }
 
-std::optional<unsigned> UdevMediaTracker::feed(const UdevEvent& event) {
+std::optional<DeviceNotice> UdevMediaTracker::feed(const UdevEvent& event) {
     const std::string key = udevDeviceKey(event);
     std::optional<bool> had;
     if (auto it = media_.find(key); it != media_.end()) had = it->second;
@@ -59,7 +59,8 @@ std::optional<unsigned> UdevMediaTracker::feed(const UdevEvent& event) {
     } else {
         media_.erase(key);
     }
-    return t.code;
+    if (!t.code) return std::nullopt;
+    return DeviceNotice::OfDevice(*t.code, property(event, "DEVNAME"));
 }
 
 }  // namespace svdevmon

@@ -6,10 +6,9 @@
 #include <optional>
 #include <string>
 
-namespace svdevmon {
+#include "devicenotice.h"
 
-constexpr unsigned kDeviceArrival = 0x8000;
-constexpr unsigned kDeviceRemoveComplete = 0x8004;
+namespace svdevmon {
 
 struct UdevEvent {
     std::string action;                             // "add", "remove", "change", ...
@@ -40,7 +39,8 @@ class UdevMediaTracker {
 public:
     // What a scan of the drives at start-up found.
     void seed(const std::string& deviceKey, bool media) { media_[deviceKey] = media; }
-    std::optional<unsigned> feed(const UdevEvent& event);
+    // The notice to give, naming the drive by its device node (DEVNAME), if any.
+    std::optional<DeviceNotice> feed(const UdevEvent& event);
 
 private:
     std::map<std::string, bool> media_;

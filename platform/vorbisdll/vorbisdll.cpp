@@ -1,4 +1,4 @@
-#include "vorbisdll.h"
+#include "libvorbisdll.h"
 
 #include <ogg/ogg.h>
 #include <vorbis/codec.h>

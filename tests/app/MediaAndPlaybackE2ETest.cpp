@@ -1,15 +1,21 @@
 // Media notices and playback over the real libraries: image-drive trays moved through the
 // library reach the window through the device monitor, and Play delivers the disc's audio.
+// A second image drive stands by, its tray moved through the drive model.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <filesystem>
 
 #include "CDRipTest.h"
 #include "CDSession.h"
+#include "DirectoryEdit.h"
+#include "PumpUntil.h"
 #include "RecordingServices.h"
+#include "TinyHttpServer.h"
 #include "captureoutput.h"
 #include "devicemonitor.h"
 #include "discfixture.h"
@@ -26,9 +32,14 @@ protected:
         plan_ = testdisc::audioDisc({300, 450, 600, 150});
         cue_ = home_.file("disc.cue");
         testdisc::writeImage(plan_, cue_);
-        disctest::useDrives({cue_});
+        const std::string other = home_.file("other.cue");
+        testdisc::writeImage(testdisc::audioDisc({200, 200}), other);
+        disctest::useDrives({cue_, other});
         session.Initialize(ExecutableDir() + "/libcdrip3.so");
         ASSERT_TRUE(session.Ready());
+        // A batch asks the database about its disc: the test's server, which knows none.
+        qputenv("SONVALE_ACCURATERIP_URL", database.Base().toUtf8());
+        qputenv("SONVALE_MUSICBRAINZ_URL", database.Base().toUtf8());
         form = std::make_unique<TCDRipTestForm>(services, session, encoders);
         QObject::connect(&monitor, &svdevmon::DeviceMonitor::deviceChange, form.get(),
                          &TCDRipTestForm::WMDeviceChange);
@@ -38,6 +49,7 @@ protected:
         form.reset();
         mciSetAudioOutputForTests(nullptr);
         session.Finalize();
+        unsetenv("CDRIP3_FAULTS");
     }
     // The monitor hands notices over through the event queue.
     void Settle() {
@@ -47,6 +59,7 @@ protected:
     disctest::TempDir home_;
     testdisc::DiscPlan plan_;
     std::string cue_;
+    TinyHttpServer database;
     RecordingServices services;
     svdevmon::DeviceMonitor monitor{svdevmon::DeviceMonitor::Options{false, QString()}};
     CDRipIntf::TCDSession session;
@@ -71,6 +84,33 @@ TEST_F(MediaE2ETest, OpeningAndClosingTheImageTrayEmptiesAndRelistsTheDisc) {
     EXPECT_EQ(form->Status(), "Media is Loaded.");
     EXPECT_EQ(form->TrackList->count(), 4);
     EXPECT_TRUE(form->DiscInfoLoaded);
+}
+
+// The tray of a drive that is not the active one: the batch on the active drive goes on to
+// its end, and the listing stays as it was.
+TEST_F(MediaE2ETest, AnotherDrivesTrayLeavesTheBatchAndTheListingAlone) {
+    setenv("CDRIP3_FAULTS", "slow=600", 1);  // still reading when the tray opens
+    const std::string out = home_.file("out");
+    std::filesystem::create_directories(out);
+    form->DirectoryEdit1->setText(QString::fromStdString(out));
+    const QString name = form->edtRecName->text();
+    form->btnRip->click();
+    ASSERT_TRUE(pumpUntil([&] { return form->Progress() > 0; }));
+    svdrives::DriveModel::instance().drive(1)->eject(true);
+    Settle();
+    EXPECT_TRUE(form->BatchRunning());
+    EXPECT_NE(form->Status(), "Media is Removed.");
+    EXPECT_EQ(form->TrackList->count(), 4);
+    ASSERT_TRUE(pumpUntil(
+        [&] { return form->Status() == "Ripping Completed." && !form->BatchRunning(); }, 20000))
+        << form->Status().toStdString();
+    EXPECT_EQ(form->TrackList->count(), 4);
+    EXPECT_EQ(form->edtRecName->text(), name);
+    // The track's whole audio behind the header.
+    std::vector<uintmax_t> sizes;
+    for (const auto& file : std::filesystem::directory_iterator(out))
+        if (file.path().extension() == ".wav") sizes.push_back(file.file_size());
+    EXPECT_EQ(sizes, std::vector<uintmax_t>{44 + 300 * 2352});
 }
 
 TEST_F(MediaE2ETest, PlayDeliversTheDiscFromTheTracksFirstSector) {

@@ -194,12 +194,29 @@ TEST_F(RealLibraryTest, SavedSettingsComeBackAfterARestart) {
     EXPECT_EQ(session.CR_GetReadOffset(), -48);
 }
 
-TEST_F(RealLibraryTest, ASaveThatCannotBeWrittenSaysApplicationError) {
+TEST_F(RealLibraryTest, ASaveThatCannotBeWrittenSaysWhereAndWhy) {
     Start({Disc("alpha", testdisc::audioDisc({750}))});
     // Root writes anywhere, but not below a regular file.
     disctest::writeText(home_.file("blocker"), "x");
     setenv("XDG_CONFIG_HOME", home_.file("blocker/config").c_str(), 1);
     ASSERT_EQ(session.CR_Init(kSettingsFileName), 0);
+    const QString file = QString::fromStdString(home_.file("blocker/config/Tolvane.ini"));
     form->btnSaveSettingsClick();
-    EXPECT_EQ(form->Status(), "Application Error.");
+    EXPECT_EQ(form->Status(),
+              "Cannot Save CD/DVD-ROM Settings! - (" + file + ": Not a directory).");
+    // The offset applies to the next rips all the same.
+    services.integerAnswer = 30;
+    form->DriveReadOffset1->trigger();
+    EXPECT_EQ(form->Status(),
+              "Drive Read Offset: +30 samples (not saved: " + file + " cannot be written).");
+    EXPECT_EQ(session.CR_GetReadOffset(), 30);
+
+    // The settings file a folder.
+    setenv("XDG_CONFIG_HOME", home_.file("config").c_str(), 1);
+    std::filesystem::create_directories(home_.file("config/Tolvane.ini"));
+    ASSERT_EQ(session.CR_Init(kSettingsFileName), 0);
+    form->btnSaveSettingsClick();
+    EXPECT_EQ(form->Status(), "Cannot Save CD/DVD-ROM Settings! - (" +
+                                  QString::fromStdString(home_.file("config/Tolvane.ini")) +
+                                  ": Is a directory).");
 }

@@ -74,6 +74,9 @@ TEST_F(RipCommandTest, ACommandWantsItsCurrentLineSelected) {
     form->TrackList->setCurrentRow(2, QItemSelectionModel::Deselect);
     for (int format = 0; format < 3; ++format) Button(format)->click();
     EXPECT_EQ(services.shown, QStringList(3, "information: Please select track(s) to Rip."));
+    form->Verify1->trigger();
+    EXPECT_EQ(services.shown.size(), 4);
+    EXPECT_EQ(services.shown.last(), "information: Please select track(s) to Verify.");
     EXPECT_TRUE(NothingStarted());
 }
 

@@ -53,10 +53,20 @@ TEST_F(SettingsAndTrayTest, SaveStoresTheTenValuesOverTheDrivesOwn) {
     EXPECT_EQ(GetParam(p, kParamParanoiaMode), 0xDF);
 }
 
-TEST_F(SettingsAndTrayTest, AFailingSaveSaysApplicationError) {
+// A save that fails names the file and why; the read offset set from the menu applies all
+// the same, and the status line says it was not saved.
+TEST_F(SettingsAndTrayTest, AFailingSaveNamesTheFileAndWhy) {
     lib.saveResult = 2;
     form->btnSaveSettingsClick();
-    EXPECT_EQ(form->Status(), "Application Error.");
+    EXPECT_EQ(form->Status(),
+              "Cannot Save CD/DVD-ROM Settings! - "
+              "(/home/user/.config/Tolvane.ini: Permission denied).");
+    services.integerAnswer = 6;
+    form->DriveReadOffset1->trigger();
+    EXPECT_EQ(lib.readOffset, 6);
+    EXPECT_EQ(form->Status(),
+              "Drive Read Offset: +6 samples (not saved: "
+              "/home/user/.config/Tolvane.ini cannot be written).");
 }
 
 TEST_F(SettingsAndTrayTest, EveryCloseSavesFirst) {

@@ -1,25 +1,41 @@
 // The track list and the commands that read it.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <filesystem>
+#include <fstream>
 
 #include "CDRipTest.h"
 #include "CDSession.h"
 #include "HeldRip.h"
 #include "RecordingServices.h"
 #include "ScriptedCDRip.h"
+#include "TempDir.h"
+#include "TinyHttpServer.h"
 
 using namespace CDRipIntf;
+using svdevmon::DeviceNotice;
 
 namespace {
 constexpr uint32_t msf(uint32_t m, uint32_t s) {
     return (m << 16) + (s << 8);
+}
+
+// Notices of a drive by its index, as the device monitor gives them for image drives.
+DeviceNotice Arrived(int drive = 0) {
+    return DeviceNotice::OfDrive(svdevmon::kDeviceArrival, drive);
+}
+DeviceNotice Removed(int drive = 0) {
+    return DeviceNotice::OfDrive(svdevmon::kDeviceRemoveComplete, drive);
 }
 
 class TrackListTest : public ::testing::Test {
@@ -150,29 +166,29 @@ TEST_F(TrackListTest, ABatchKeepsItsDiscAndItsList) {
 
 TEST_F(TrackListTest, RemovalAndArrivalNotices) {
     Load({AudioDrive("A", {1000, 1000})});
-    form->WMDeviceChange(kDeviceRemoveComplete);
+    form->WMDeviceChange(Removed());
     EXPECT_EQ(form->Status(), "Media is Removed.");
     EXPECT_EQ(form->TrackList->count(), 0);
     EXPECT_EQ(session.Disc().TrackCount, 0);
 
-    form->WMDeviceChange(kDeviceArrival);
+    form->WMDeviceChange(Arrived());
     EXPECT_EQ(form->Status(), "Media is Loaded.");
     EXPECT_EQ(form->TrackList->count(), 2);
 
     // While a disc is listed, arrivals are ignored.
     form->SetStatus("listed");
-    form->WMDeviceChange(kDeviceArrival);
+    form->WMDeviceChange(Arrived());
     EXPECT_EQ(form->Status(), "listed");
     EXPECT_EQ(form->TrackList->count(), 2);
-    form->WMDeviceChange(0x8001);
+    form->WMDeviceChange(DeviceNotice::OfDrive(0x8001, 0));
     EXPECT_EQ(form->Status(), "listed");
 }
 
 TEST_F(TrackListTest, ArrivalWaitsOnceForASlowDrive) {
     Load({AudioDrive("A", {1000})});
-    form->WMDeviceChange(kDeviceRemoveComplete);
+    form->WMDeviceChange(Removed());
     lib.Active().ready = false;
-    form->WMDeviceChange(kDeviceArrival);
+    form->WMDeviceChange(Arrived());
     EXPECT_EQ(services.slept, 300);
     EXPECT_EQ(form->Status(), "Media is Removed.");
     EXPECT_EQ(form->TrackList->count(), 0);
@@ -182,11 +198,99 @@ TEST_F(TrackListTest, RemovalDuringARipCancelsIt) {
     Load({AudioDrive("A", {1000})});
     const THeldRip rip(*form, lib);
     ASSERT_TRUE(rip.Started());
-    form->WMDeviceChange(kDeviceRemoveComplete);
+    lib.Active().ready = false;
+    form->WMDeviceChange(Removed());
     ASSERT_TRUE(rip.Ended());
     EXPECT_EQ(lib.Count("CloseRipper"), 1);
     // The batch's own last word does not hide that the disc went.
     EXPECT_EQ(form->Status(), "Media is Removed.");
+}
+
+// The disc was put back before the batch had ended: it is listed, and the status line does
+// not say the drive is empty.
+TEST_F(TrackListTest, ADiscBackBeforeItsBatchEndedIsNotSaidRemoved) {
+    Load({AudioDrive("A", {1000, 1000})});
+    const THeldRip rip(*form, lib);
+    ASSERT_TRUE(rip.Started());
+    lib.Active().ready = false;
+    form->WMDeviceChange(Removed());
+    lib.Active().ready = true;
+    form->WMDeviceChange(Arrived());
+    ASSERT_TRUE(rip.Ended());
+    EXPECT_EQ(Lines().size(), 2);
+    EXPECT_NE(form->Status(), "Media is Removed.");
+    EXPECT_EQ(form->Status(), "Ripping and Encoding Canceled.");
+}
+
+// Real drives as the library names them, the first by a link as CDRIP3_DEVICES may give
+// it; udev names the node. Only the active drive's notices reach the listing and a batch.
+TEST_F(TrackListTest, NoticesOfAnotherDriveChangeNothing) {
+    sonvaletest::TempDir dev;
+    std::ofstream(dev.file("sr0")).put('x');
+    std::ofstream(dev.file("sr1")).put('x');
+    std::filesystem::create_symlink(dev.file("sr0"), dev.file("cdrom"));
+    Load({AudioDrive("HL-DT-ST DVDRAM GH24NSB0 (" + dev.file("cdrom") + ")", {1000, 1000}),
+          AudioDrive("CD drive (" + dev.file("sr1") + ")", {500})});
+    ASSERT_EQ(Lines().size(), 2);
+    const QString album = form->edtAlbumName->text();
+    const THeldRip rip(*form, lib);
+    ASSERT_TRUE(rip.Started());
+    form->SetStatus("ripping");
+    lib.drives[1].ready = false;
+    for (const DeviceNotice& notice :
+         {Removed(1), DeviceNotice::OfDevice(svdevmon::kDeviceRemoveComplete, dev.file("sr1")),
+          DeviceNotice::OfDevice(svdevmon::kDeviceRemoveComplete, "/dev/no-such-drive"),
+          Arrived(1)}) {
+        form->WMDeviceChange(notice);
+        EXPECT_TRUE(lib.Holding());  // the batch reads on
+        EXPECT_EQ(form->Status(), "ripping");
+        EXPECT_EQ(Lines().size(), 2);
+        EXPECT_EQ(form->edtAlbumName->text(), album);
+    }
+    // udev's node of the active drive, which the library lists by the link.
+    lib.Active().ready = false;
+    form->WMDeviceChange(DeviceNotice::OfDevice(svdevmon::kDeviceRemoveComplete, dev.file("sr0")));
+    ASSERT_TRUE(rip.Ended());
+    EXPECT_EQ(form->Status(), "Media is Removed.");
+    EXPECT_TRUE(Lines().isEmpty());
+}
+
+// Get Disc Info on a table that cannot be read lists nothing, and a later arrival lists the
+// disc.
+TEST_F(TrackListTest, AFailedGetDiscInfoLeavesTheNextArrivalToListTheDisc) {
+    Load({AudioDrive("A", {1000, 1000})});
+    lib.Active().readTocResult = 1;
+    form->XiButton1Click();
+    EXPECT_TRUE(Lines().isEmpty());
+    lib.Active().readTocResult = 0;
+    form->WMDeviceChange(Arrived());
+    EXPECT_EQ(form->Status(), "Media is Loaded.");
+    EXPECT_EQ(Lines().size(), 2);
+}
+
+// An answer to a disc no longer listed is dropped, and the status line says so unless it
+// has said something newer.
+TEST_F(TrackListTest, ALookupOvertakenByADriveChangeSaysItWasDropped) {
+    TinyHttpServer database;
+    const QByteArray before = qgetenv("SONVALE_MUSICBRAINZ_URL");
+    qputenv("SONVALE_MUSICBRAINZ_URL", database.Base().toUtf8());
+    Load({AudioDrive("A", {1000, 1000}), AudioDrive("B", {500, 500, 500})});
+    qputenv("SONVALE_MUSICBRAINZ_URL", before);
+    form->LookUpDisc1->trigger();
+    ASSERT_EQ(form->Status(), "Looking Up Disc Online...");
+    form->DriveSelBoxChange(1);
+    ASSERT_TRUE(pumpUntil([&] { return form->Status() != "Looking Up Disc Online..."; }));
+    EXPECT_EQ(form->Status(), "Online Look Up Dropped - the disc is no longer listed.");
+    EXPECT_EQ(Lines().size(), 3);
+
+    // The disc's removal said something newer, which stays.
+    form->LookUpDisc1->trigger();
+    ASSERT_EQ(form->Status(), "Looking Up Disc Online...");
+    lib.Active().ready = false;
+    form->WMDeviceChange(Removed(1));
+    ASSERT_TRUE(pumpUntil([&] { return database.asked.size() == 2; }));
+    EXPECT_FALSE(pumpUntil([&] { return form->Status() != "Media is Removed."; }, 1000))
+        << form->Status().toStdString();
 }
 
 TEST_F(TrackListTest, GetDiscInfo) {
@@ -202,6 +306,35 @@ TEST_F(TrackListTest, GetDiscInfo) {
     EXPECT_EQ(form->Status(), "Disc is not Loaded in Active Drive.");
     EXPECT_EQ(form->TrackList->count(), 2);  // the list keeps what it had
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// A right-click opens the pop-up menu over the selection as it is; Shift+F10 opens it from
+// the keyboard.
+TEST_F(TrackListTest, ARightClickOpensTheMenuAndChangesNoSelection) {
+    Load({AudioDrive("A", {500, 500, 500})});
+    form->chkMulSel->click();
+    form->TrackList->clearSelection();
+    form->TrackList->item(0)->setSelected(true);
+    form->TrackList->item(2)->setSelected(true);
+    form->TrackList->setCurrentRow(2, QItemSelectionModel::NoUpdate);
+    form->edtRecName->setText("Typed");
+    QWidget* viewport = form->TrackList->viewport();
+    const QPoint line2 = form->TrackList->visualItemRect(form->TrackList->item(1)).center();
+    QTest::mousePress(viewport, Qt::RightButton, {}, line2);
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, line2, viewport->mapToGlobal(line2));
+    QApplication::sendEvent(viewport, &menu);
+    QTest::mouseRelease(viewport, Qt::RightButton, {}, line2);
+    EXPECT_TRUE(form->PopupMenu1->isVisible());
+    EXPECT_TRUE(form->TrackLineSelected(0));
+    EXPECT_FALSE(form->TrackLineSelected(1));
+    EXPECT_TRUE(form->TrackLineSelected(2));
+    EXPECT_EQ(form->TrackList->currentRow(), 2);
+    EXPECT_EQ(form->edtRecName->text(), "Typed");
+    form->PopupMenu1->close();
+
+    QTest::keyClick(form->TrackList, Qt::Key_F10, Qt::ShiftModifier);
+    EXPECT_TRUE(form->PopupMenu1->isVisible());
+    form->PopupMenu1->close();
 }
 
 TEST_F(TrackListTest, ClickingATrackProposesItsName) {

@@ -2,6 +2,7 @@
 // that carries them (and the image list) from one run to the next.
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstring>
 
@@ -210,8 +211,42 @@ TEST_F(Params, SaveFailsWhereNoFileCanBe) {
     disctest::writeText(home_.file("blocker"), "x");
     setenv("XDG_CONFIG_HOME", home_.file("blocker/config").c_str(), 1);
     ASSERT_EQ(CR_Init(cdrip3test::kSettingsName), 0);  // no file to read is fine
+    errno = 0;
     EXPECT_NE(CR_SaveSettings(), CDRIP3_OK);
+    EXPECT_EQ(errno, ENOTDIR);       // the program says why
     EXPECT_EQ(CR_GetNumCDROM(), 2);  // the library still works
+
+    // A folder where the file should be.
+    setenv("XDG_CONFIG_HOME", home_.file("config").c_str(), 1);
+    std::filesystem::create_directories(settingsPath());
+    ASSERT_EQ(CR_Init(cdrip3test::kSettingsName), 0);
+    errno = 0;
+    EXPECT_NE(CR_SaveSettings(), CDRIP3_OK);
+    EXPECT_EQ(errno, EISDIR);
+}
+
+// As the header's example writes them: a comment after a value or a header, led by a
+// blank; a ';' within a value (a path) stays.
+TEST_F(Params, CommentsAfterValuesAreLeftOut) {
+    const std::string gamma = home_.file("config/sonvale/gam;ma.cue");
+    testdisc::writeImage(testdisc::audioDisc({40, 40}), gamma);
+    disctest::writeText(settingsPath(),
+                        "[Images]\nimage1=gam;ma.cue      ; relative paths are taken from the "
+                        "file's folder\n\n[Image: gam;ma.cue]   ; one section per drive ]\n"
+                        "sectors_per_read=3\t# block offset 256\nread_offset=6 ; samples\n"
+                        "speed=4;5\n");
+    disctest::useDrives({a_});
+    ASSERT_EQ(CR_Init(cdrip3test::kSettingsName), 0);
+    ASSERT_EQ(CR_GetNumCDROM(), 2);
+    ASSERT_STREQ(CR_GetCDROMIDByIndex(1), "Image: gam;ma.cue");
+    CR_SetActiveCDROM(1);
+    EXPECT_EQ(CR_IsUnitReady(), 1);
+    EXPECT_EQ(CR_ReadToc(), CDRIP3_OK);
+    CR_DRIVEPARAMS p;
+    ASSERT_EQ(CR_GetCDROMParameters(&p), CDRIP3_OK);
+    EXPECT_EQ(field(p, CR_OFS_SECTORS_PER_READ), 3);
+    EXPECT_EQ(field(p, CR_OFS_SPEED), 0);  // "4;5" is no number
+    EXPECT_EQ(CR_GetReadOffset(), 6);
 }
 
 TEST_F(Params, HomeFolderIsUsedWithoutXdgConfigHome) {

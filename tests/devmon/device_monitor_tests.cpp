@@ -70,7 +70,11 @@ void settle() {
 }
 
 unsigned code(const QSignalSpy& spy, int i) {
-    return spy.at(i).at(0).value<unsigned>();
+    return spy.at(i).at(0).value<svdevmon::DeviceNotice>().code;
+}
+// The drive model's index the notice names.
+int drive(const QSignalSpy& spy, int i) {
+    return spy.at(i).at(0).value<svdevmon::DeviceNotice>().driveIndex;
 }
 
 class Monitor : public ::testing::Test {
@@ -112,6 +116,10 @@ TEST_F(Monitor, EachMovementIsToldOnce) {
     EXPECT_EQ(code(spy, 0), svdevmon::kDeviceRemoveComplete);
     EXPECT_EQ(code(spy, 1), svdevmon::kDeviceRemoveComplete);
     EXPECT_EQ(code(spy, 2), svdevmon::kDeviceArrival);
+    // Each names its drive.
+    EXPECT_EQ(drive(spy, 0), gFirstImage);
+    EXPECT_EQ(drive(spy, 1), gFirstImage + 1);
+    EXPECT_EQ(drive(spy, 2), gFirstImage + 1);
 }
 
 TEST_F(Monitor, TraysMovedOnOtherThreadsArriveOnTheMonitorsThread) {
@@ -120,7 +128,9 @@ TEST_F(Monitor, TraysMovedOnOtherThreadsArriveOnTheMonitorsThread) {
     std::vector<QThread*> emitters;
     QObject::connect(
         &monitor, &DeviceMonitor::deviceChange, &monitor,
-        [&emitters](unsigned) { emitters.push_back(QThread::currentThread()); },
+        [&emitters](const svdevmon::DeviceNotice&) {
+            emitters.push_back(QThread::currentThread());
+        },
         Qt::DirectConnection);
     std::thread worker([] {
         for (int i = 0; i < 3; ++i) {
@@ -141,7 +151,8 @@ TEST_F(Monitor, TraysMovedOnOtherThreadsArriveOnTheMonitorsThread) {
 TEST_F(Monitor, NothingArrivesAfterTheMonitorIsGone) {
     auto monitor = std::make_unique<DeviceMonitor>(withoutUdev());
     int heard = 0;
-    QObject::connect(monitor.get(), &DeviceMonitor::deviceChange, [&heard](unsigned) { ++heard; });
+    QObject::connect(monitor.get(), &DeviceMonitor::deviceChange,
+                     [&heard](const svdevmon::DeviceNotice&) { ++heard; });
     image(1)->eject(true);  // queued, not yet delivered
     monitor.reset();
     image(1)->eject(false);

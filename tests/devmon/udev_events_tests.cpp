@@ -108,7 +108,13 @@ TEST(UdevEvents, TrackerFollowsEachDriveThroughASequence) {
     };
     int i = 0;
     for (const Step& s : steps) {
-        EXPECT_EQ(tracker.feed(s.event), s.code) << "step " << i;
+        // The notice names the drive the event is about.
+        const std::optional<DeviceNotice> notice = tracker.feed(s.event);
+        EXPECT_EQ(notice ? std::optional<unsigned>(notice->code) : std::nullopt, s.code)
+            << "step " << i;
+        if (notice) {
+            EXPECT_EQ(notice->deviceNode, s.event.properties.at("DEVNAME")) << i;
+        }
         ++i;
     }
 }

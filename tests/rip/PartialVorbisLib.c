@@ -1,6 +1,6 @@
 /* A Vorbis library that lacks most of its entry points: only the version and the opening
  * of an encoder stream. The binding must leave the other cells empty and never call them. */
-#include "vorbisdll.h"
+#include "libvorbisdll.h"
 
 VORBISDLL_API VbResult vbVersion(VbVersionInfo* info) {
     if (!info) return VB_ERR_INVALID_ARGUMENT;

@@ -10,7 +10,7 @@
 
 #include "Encoders.h"
 #include "bladeenc.h"
-#include "vorbisdll.h"
+#include "libvorbisdll.h"
 
 struct ScriptedEncoder {
     // Answers.

@@ -1,5 +1,7 @@
 #include "ScriptedCDRip.h"
 
+#include <cerrno>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -152,6 +154,8 @@ int32_t fCloseRipper() {
 int32_t fSave() {
     auto held = lock();
     note("SaveSettings");
+    // As the library does: a failed save leaves why in errno.
+    if (s().saveResult != 0) errno = s().saveErrno;
     return s().saveResult;
 }
 int32_t fGetReadOffset() {

@@ -76,6 +76,7 @@ struct ScriptedCDRip {
     int32_t active = 0;
     int32_t initResult = 0;
     int32_t saveResult = 0;
+    int saveErrno = 13;  // errno a failing save leaves (EACCES)
     std::string settingsFile = "/home/user/.config/Tolvane.ini";
     int32_t tocCountOverride = -1;   // report this track count instead of the real one
     std::vector<std::string> calls;  // names of the calls made, in order

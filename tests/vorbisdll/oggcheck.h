@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "vorbisdll.h"
+#include "libvorbisdll.h"
 
 namespace oggcheck {
 

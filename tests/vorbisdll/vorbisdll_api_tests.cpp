@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "ToneSignal.h"
+#include "libvorbisdll.h"
 #include "oggcheck.h"
-#include "vorbisdll.h"
 
 namespace {
 
