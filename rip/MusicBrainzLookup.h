@@ -13,33 +13,10 @@
 #include <vector>
 
 #include "DiscIds.h"
+#include "MusicBrainzAnswer.h"
 #include "OncePerDisc.h"
 
 namespace Rip {
-
-struct TMusicBrainzTrack {
-    int Position = 0;  // on its medium, from 1
-    QString Title;
-    QString Artist;
-    int LengthMs = 0;  // 0: not known
-};
-
-// A release as far as our disc goes: the one medium of it that is this disc.
-struct TMusicBrainzRelease {
-    QString Id;
-    QString Title;
-    QString Artist;
-    QString Date;     // as the database has it: "1999", "1999-03" or "1999-03-22"
-    QString Country;  // e.g. "GB", "XE"
-    QString Format;   // the medium's, e.g. "CD"
-    int MediumPosition = 1;
-    int Media = 1;                          // how many the release has
-    std::vector<TMusicBrainzTrack> Tracks;  // in position order
-
-    // "Artist – Title (date, country, format)", for choosing between releases; empty
-    // parts are left out.
-    QString Label() const;
-};
 
 struct TMusicBrainzResult {
     enum class TKind { Found, NotFound, Failed };
@@ -47,12 +24,6 @@ struct TMusicBrainzResult {
     std::vector<TMusicBrainzRelease> Releases;  // Found: at least one
     QString Reason;                             // Failed: said plainly, for the window
 };
-
-// The releases of a disc-id answer that hold the disc discId, each cut down to that
-// medium. Empty: none holds it. nullopt: the answer is not the database's (not JSON, or
-// no list of releases).
-std::optional<std::vector<TMusicBrainzRelease>> ParseMusicBrainzReleases(const QByteArray& json,
-                                                                         const QString& discId);
 
 class TMusicBrainzLookup {
 public:
