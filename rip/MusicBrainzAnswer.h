@@ -10,7 +10,7 @@
 namespace Rip {
 
 struct TMusicBrainzTrack {
-    int Position = 0;  // on its medium, from 1
+    int Position = 0;  // on its medium, from 1 to 99
     QString Title;
     QString Artist;
     int LengthMs = 0;  // 0: not known
@@ -26,7 +26,7 @@ struct TMusicBrainzRelease {
     QString Format;   // the medium's, e.g. "CD"
     int MediumPosition = 1;
     int Media = 1;                          // how many the release has
-    std::vector<TMusicBrainzTrack> Tracks;  // in position order
+    std::vector<TMusicBrainzTrack> Tracks;  // in position order, one per position
 
     // "Artist – Title (date, country, format)", for choosing between releases; empty
     // parts are left out.
@@ -35,7 +35,9 @@ struct TMusicBrainzRelease {
 
 // The releases of a disc-id answer that hold the disc discId, each cut down to that
 // medium. Empty: none holds it. nullopt: the answer is not the database's (not JSON, or
-// no list of releases).
+// no list of releases). Whoever sent the answer, its texts come out as one line each of
+// whole characters (no control characters, line breaks or halves of surrogate pairs), and
+// its numbers within the ranges above.
 std::optional<std::vector<TMusicBrainzRelease>> ParseMusicBrainzReleases(const QByteArray& json,
                                                                          const QString& discId);
 

@@ -126,6 +126,41 @@ TEST(MusicBrainzReleases, KeepsOfEachReleaseOnlyTheMediumThatIsThisDisc) {
     EXPECT_TRUE(none->empty());
 }
 
+// Anyone may answer in the database's name: what it says goes to the status line, the
+// release list and the file names, so it comes out as the reader's header promises.
+TEST(MusicBrainzReleases, WhatAnAnswerMaySayComesOutAsTheHeaderPromises) {
+    const QByteArray json = R"({"releases": [{"id": "r\u0000", "title": "Two\nLines\u2028",
+        "artist-credit": [{"name": "Half \ud800 pair \udc00", "joinphrase": "\u0007"}],
+        "date": "1999\r", "country": "\u001bGB", "media": [
+          {"position": 1, "discs": [{"id": "other"}]},
+          {"position": 0, "format": "C\u0085D", "discs": [{"id": ")" +
+                            kDisc.toUtf8() + R"("}], "tracks": [
+            {"position": 2, "title": "Second", "length": -5},
+            {"position": 1, "title": "First", "length": 1000},
+            {"position": 0, "title": "Nought"}, {"position": -3, "title": "Below"},
+            {"position": 100, "title": "Past a disc"},
+            {"position": 1, "title": "First again"},
+            {"position": 3, "title": "Whole \ud83c\udfb5 pair"}]}]}]})";
+    const auto releases = Rip::ParseMusicBrainzReleases(json, kDisc);
+    ASSERT_TRUE(releases);
+    ASSERT_EQ(releases->size(), 1u);
+    const Rip::TMusicBrainzRelease& r = releases->front();
+    EXPECT_EQ(r.Id, "r ");
+    EXPECT_EQ(r.Title, "Two Lines ");
+    EXPECT_EQ(r.Artist, "Half \uFFFD pair \uFFFD ");
+    EXPECT_EQ(r.Label(), "Half \uFFFD pair \uFFFD  \u2013 Two Lines  (1999 ,  GB, C D)");
+    // A medium numbered below 1 is numbered by its place among the release's.
+    EXPECT_EQ(r.MediumPosition, 2);
+    EXPECT_EQ(r.Media, 2);
+    // One track per position a disc can have, the first the answer gives; no length below 0.
+    ASSERT_EQ(r.Tracks.size(), 3u);
+    EXPECT_EQ(r.Tracks[0].Title, "First");
+    EXPECT_EQ(r.Tracks[0].LengthMs, 1000);
+    EXPECT_EQ(r.Tracks[1].Position, 2);
+    EXPECT_EQ(r.Tracks[1].LengthMs, 0);
+    EXPECT_EQ(r.Tracks[2].Title, "Whole \U0001F3B5 pair");
+}
+
 TEST(MusicBrainzReleases, AnswersThatAreNotTheDatabasesAreRefused) {
     for (const char* body :
          {"", "<html><body>moved</body></html>", "[]", R"({"error": "Invalid discid."})",
