@@ -92,9 +92,7 @@ void TMusicBrainzLookup::Look(const CDRipIntf::TDiscIds& ids,
 }
 
 void TMusicBrainzLookup::send(const std::string& discId) {
-    QNetworkRequest request(UrlFor(base_, discId));
-    request.setTransferTimeout(timeoutMs_);
-    request.setHeader(QNetworkRequest::UserAgentHeader, UserAgent());
+    QNetworkRequest request = DatabaseRequest(UrlFor(base_, discId), timeoutMs_, UserAgent(), tls_);
     request.setRawHeader("Accept", "application/json");
     QNetworkReply* reply = net_.get(request);
     QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply, discId] {
@@ -104,6 +102,12 @@ void TMusicBrainzLookup::send(const std::string& discId) {
         const bool keep = result.Kind != TMusicBrainzResult::TKind::Failed;
         answers_.Answer(discId, std::move(result), keep);
     });
+}
+
+void TMusicBrainzLookup::TrustOnly(const QList<QSslCertificate>& authorities) {
+    tls_.setCaCertificates(authorities);
+    // A connection made before keeps the authorities it was made with.
+    net_.clearConnectionCache();
 }
 
 void TMusicBrainzLookup::Forget() {

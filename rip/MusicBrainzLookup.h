@@ -1,10 +1,13 @@
-// Looks a disc's names up in the MusicBrainz database over HTTP, in the background of the
+// Looks a disc's names up in the MusicBrainz database over HTTPS, in the background of the
 // thread that asks (the window's): the answer comes later, through a callback on that thread.
 #pragma once
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QList>
 #include <QNetworkAccessManager>
+#include <QSslCertificate>
+#include <QSslConfiguration>
 #include <QString>
 #include <QUrl>
 #include <functional>
@@ -49,6 +52,9 @@ public:
     // The disc went: its next lookup asks again. A lookup still out still answers those
     // waiting for it.
     void Forget();
+    // The authorities the database's certificate is checked against over HTTPS, in place of
+    // the system's (a test trusts the certificate its own server made).
+    void TrustOnly(const QList<QSslCertificate>& authorities);
 
 private:
     void send(const std::string& discId);
@@ -56,6 +62,7 @@ private:
     QNetworkAccessManager net_;  // also the timers' context: they die with it
     QString base_;
     int timeoutMs_;
+    QSslConfiguration tls_ = QSslConfiguration::defaultConfiguration();
     QElapsedTimer clock_;
     qint64 nextRequestMs_ = 0;                  // on clock_: when the next may go
     TOncePerDisc<TMusicBrainzResult> answers_;  // by MusicBrainz disc id

@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSslSocket>
 
 #include "MusicBrainzAnswers.h"
 #include "MusicBrainzLookup.h"
@@ -265,4 +266,32 @@ TEST(MusicBrainzLookup, KeepsASecondBetweenRequestsWithoutHoldingTheThread) {
     EXPECT_EQ(server.asked, QStringList({pathOf(server, kDisc), pathOf(server, kOtherDisc),
                                          pathOf(server, kDisc)}));
     EXPECT_GE(clock.elapsed(), 2000);
+}
+
+// The database is asked over HTTPS. A certificate the machine cannot check (one made here,
+// as a fresh machine without the authorities' certificates sees the real one) is said as
+// such, and the server's answer behind it, a good one, is not taken; trusted, it is.
+TEST(MusicBrainzLookup, AnAnswerBehindACertificateThatCannotBeCheckedIsNotTaken) {
+    ASSERT_TRUE(QSslSocket::supportsSsl()) << "no TLS backend";
+    const TestCertificate tls = TestCertificate::Make();
+    ASSERT_FALSE(tls.certificate.isNull());
+    ASSERT_FALSE(tls.key.isNull());
+    TinyHttpServer server(tls);
+    server.answers[pathOf(server, kDisc)] = {200, ourSingle()};
+    const QByteArray before = qgetenv("SONVALE_MUSICBRAINZ_URL");
+    qputenv("SONVALE_MUSICBRAINZ_URL", server.Base().toUtf8());
+    Rip::TMusicBrainzLookup lookup;
+    qputenv("SONVALE_MUSICBRAINZ_URL", before);
+
+    const auto r = lookUp(lookup);
+    EXPECT_EQ(r.Kind, Kind::Failed);
+    EXPECT_EQ(r.Reason, "the database's certificate could not be checked");
+    EXPECT_TRUE(r.Releases.empty());
+    EXPECT_TRUE(server.asked.isEmpty());
+
+    lookup.TrustOnly({tls.certificate});
+    const auto trusted = lookUp(lookup);
+    ASSERT_EQ(trusted.Kind, Kind::Found);
+    EXPECT_EQ(trusted.Releases.at(0).Tracks.at(0).Title, "One");
+    EXPECT_EQ(server.asked, QStringList({pathOf(server, kDisc)}));
 }
