@@ -62,10 +62,8 @@ void TAccurateRipLookup::Look(const CDRipIntf::TDiscIds& ids,
     }
     if (!answers_.Look(ids.AccurateRip, std::move(done))) return;
 
-    QNetworkRequest request(UrlFor(base_, ids));
-    request.setTransferTimeout(timeoutMs_);
-    request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Sonvale"));
-    QNetworkReply* reply = net_.get(request);
+    QNetworkReply* reply =
+        net_.get(DatabaseRequest(UrlFor(base_, ids), timeoutMs_, QStringLiteral("Sonvale"), tls_));
     QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply, name = ids.AccurateRip] {
         reply->deleteLater();
         TAccurateRipResult result = resultOf(*reply);
@@ -73,6 +71,12 @@ void TAccurateRipLookup::Look(const CDRipIntf::TDiscIds& ids,
         const bool keep = result.Kind != TAccurateRipResult::TKind::NotChecked;
         answers_.Answer(name, std::move(result), keep);
     });
+}
+
+void TAccurateRipLookup::TrustOnly(const QList<QSslCertificate>& authorities) {
+    tls_.setCaCertificates(authorities);
+    // A connection made before keeps the authorities it was made with.
+    net_.clearConnectionCache();
 }
 
 void TAccurateRipLookup::Forget() {

@@ -2,7 +2,10 @@
 // that asks (the window's): the answer comes later, through a callback on that thread.
 #pragma once
 
+#include <QList>
 #include <QNetworkAccessManager>
+#include <QSslCertificate>
+#include <QSslConfiguration>
 #include <QString>
 #include <QUrl>
 #include <functional>
@@ -41,11 +44,15 @@ public:
     // The disc went: its next lookup asks again. A lookup still out still answers those
     // waiting for it.
     void Forget();
+    // The authorities the database's certificate is checked against over HTTPS, in place of
+    // the system's (a test trusts the certificate its own server made).
+    void TrustOnly(const QList<QSslCertificate>& authorities);
 
 private:
     QNetworkAccessManager net_;
     QString base_;
     int timeoutMs_;
+    QSslConfiguration tls_ = QSslConfiguration::defaultConfiguration();
     TOncePerDisc<TAccurateRipResult> answers_;  // by dBAR name
 };
 

@@ -3,6 +3,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QUrl>
 
 namespace Rip {
 
@@ -16,10 +17,23 @@ QString WithoutTrailingSlashes(QString base) {
     return base;
 }
 
+QNetworkRequest DatabaseRequest(const QUrl& url, int timeoutMs, const QString& userAgent,
+                                const QSslConfiguration& tls) {
+    QNetworkRequest request(url);
+    request.setTransferTimeout(timeoutMs);
+    request.setHeader(QNetworkRequest::UserAgentHeader, userAgent);
+    request.setSslConfiguration(tls);
+    return request;
+}
+
 QString ReplyFailure(const QNetworkReply& reply) {
     if (reply.error() == QNetworkReply::OperationCanceledError)
         return QStringLiteral("no answer in time");
     if (reply.error() == QNetworkReply::NoError) return {};
+    // Said apart from an unreachable database: a machine without the authorities'
+    // certificates fails every lookup this way, and another address would not help.
+    if (reply.error() == QNetworkReply::SslHandshakeFailedError)
+        return QStringLiteral("the database's certificate could not be checked");
     const int status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     return status != 0 ? QStringLiteral("the database answered %1").arg(status)
                        : QStringLiteral("the database could not be reached");

@@ -1,11 +1,15 @@
-// What the program's database clients share of asking over HTTP: where they ask, how a
-// failed answer is said to the user, and letting go of requests still out.
+// What the program's database clients share of asking over HTTP(S): where they ask, the
+// request they send, how a failed answer is said to the user, and letting go of requests
+// still out.
 #pragma once
 
+#include <QNetworkRequest>
+#include <QSslConfiguration>
 #include <QString>
 
 class QNetworkAccessManager;
 class QNetworkReply;
+class QUrl;
 
 namespace Rip {
 
@@ -14,9 +18,16 @@ namespace Rip {
 QString DatabaseBase(const char* variable, const char* fallback);
 QString WithoutTrailingSlashes(QString base);
 
+// A GET of url that gives up after timeoutMs, naming the program as userAgent. Over HTTPS
+// the database's certificate is checked against tls's authorities (the system's, unless a
+// client was given others); one that does not check out fails the request, never taken.
+QNetworkRequest DatabaseRequest(const QUrl& url, int timeoutMs, const QString& userAgent,
+                                const QSslConfiguration& tls);
+
 // Why a reply brought no usable answer, said plainly ("no answer in time", "the database
-// could not be reached", "the database answered 500"); null when it came back whole.
-// Statuses a client reads itself (404) it checks first.
+// could not be reached", "the database's certificate could not be checked", "the database
+// answered 500"); null when it came back whole. Statuses a client reads itself (404) it
+// checks first.
 QString ReplyFailure(const QNetworkReply& reply);
 
 // Aborts the requests of net still out without running what waits on them: the client

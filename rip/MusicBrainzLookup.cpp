@@ -1,12 +1,7 @@
 #include "MusicBrainzLookup.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QJsonValue>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QStringList>
 #include <QTimer>
 #include <algorithm>
 
@@ -36,54 +31,6 @@ TMusicBrainzResult notFound() {
     return r;
 }
 
-// The names of an artist credit, each followed by the words that join it to the next
-// ("Artist A feat. Artist B").
-QString artistOf(const QJsonValue& credit) {
-    QString text;
-    for (const QJsonValue& v : credit.toArray()) {
-        const QJsonObject part = v.toObject();
-        const QString artistName = part.value("artist").toObject().value("name").toString();
-        text += part.value("name").toString(artistName) + part.value("joinphrase").toString();
-    }
-    return text;
-}
-
-bool holdsDisc(const QJsonObject& medium, const QString& discId) {
-    const QJsonArray discs = medium.value("discs").toArray();
-    return std::any_of(discs.begin(), discs.end(), [&](const QJsonValue& disc) {
-        return disc.toObject().value("id").toString() == discId;
-    });
-}
-
-std::optional<TMusicBrainzRelease> releaseOf(const QJsonObject& release, const QString& discId) {
-    const QJsonArray media = release.value("media").toArray();
-    const auto ours = std::find_if(media.begin(), media.end(), [&](const QJsonValue& medium) {
-        return holdsDisc(medium.toObject(), discId);
-    });
-    if (ours == media.end()) return std::nullopt;
-    const QJsonObject medium = ours->toObject();
-
-    TMusicBrainzRelease r;
-    r.Id = release.value("id").toString();
-    r.Title = release.value("title").toString();
-    r.Artist = artistOf(release.value("artist-credit"));
-    r.Date = release.value("date").toString();
-    r.Country = release.value("country").toString();
-    r.Format = medium.value("format").toString();
-    r.MediumPosition = medium.value("position").toInt(1);
-    r.Media = int(media.size());
-    for (const QJsonValue& v : medium.value("tracks").toArray()) {
-        const QJsonObject track = v.toObject();
-        const QJsonValue credit = track.value("artist-credit");
-        r.Tracks.push_back({track.value("position").toInt(), track.value("title").toString(),
-                            credit.isArray() ? artistOf(credit) : r.Artist,
-                            track.value("length").toInt()});
-    }
-    std::stable_sort(r.Tracks.begin(), r.Tracks.end(),
-                     [](const auto& a, const auto& b) { return a.Position < b.Position; });
-    return r;
-}
-
 TMusicBrainzResult resultOf(QNetworkReply& reply, const QString& discId) {
     const int status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status == 404) return notFound();
@@ -99,29 +46,6 @@ TMusicBrainzResult resultOf(QNetworkReply& reply, const QString& discId) {
     return r;
 }
 }  // namespace
-
-QString TMusicBrainzRelease::Label() const {
-    QString label = Title;
-    if (!Artist.isEmpty()) label = Artist + QStringLiteral(" \u2013 ") + Title;
-    QStringList details;
-    for (const QString& part : {Date, Country, Format})
-        if (!part.isEmpty()) details << part;
-    if (!details.isEmpty()) label += QStringLiteral(" (") + details.join(", ") + QLatin1Char(')');
-    return label;
-}
-
-std::optional<std::vector<TMusicBrainzRelease>> ParseMusicBrainzReleases(const QByteArray& json,
-                                                                         const QString& discId) {
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject()) return std::nullopt;
-    const QJsonValue releases = doc.object().value("releases");
-    if (!releases.isArray()) return std::nullopt;
-    std::vector<TMusicBrainzRelease> found;
-    for (const QJsonValue& v : releases.toArray())
-        if (auto release = releaseOf(v.toObject(), discId)) found.push_back(std::move(*release));
-    return found;
-}
 
 TMusicBrainzLookup::TMusicBrainzLookup(QString base, int timeoutMs)
     : base_(std::move(base)), timeoutMs_(timeoutMs) {
@@ -168,9 +92,7 @@ void TMusicBrainzLookup::Look(const CDRipIntf::TDiscIds& ids,
 }
 
 void TMusicBrainzLookup::send(const std::string& discId) {
-    QNetworkRequest request(UrlFor(base_, discId));
-    request.setTransferTimeout(timeoutMs_);
-    request.setHeader(QNetworkRequest::UserAgentHeader, UserAgent());
+    QNetworkRequest request = DatabaseRequest(UrlFor(base_, discId), timeoutMs_, UserAgent(), tls_);
     request.setRawHeader("Accept", "application/json");
     QNetworkReply* reply = net_.get(request);
     QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply, discId] {
@@ -180,6 +102,12 @@ void TMusicBrainzLookup::send(const std::string& discId) {
         const bool keep = result.Kind != TMusicBrainzResult::TKind::Failed;
         answers_.Answer(discId, std::move(result), keep);
     });
+}
+
+void TMusicBrainzLookup::TrustOnly(const QList<QSslCertificate>& authorities) {
+    tls_.setCaCertificates(authorities);
+    // A connection made before keeps the authorities it was made with.
+    net_.clearConnectionCache();
 }
 
 void TMusicBrainzLookup::Forget() {

@@ -1,10 +1,13 @@
-// Looks a disc's names up in the MusicBrainz database over HTTP, in the background of the
+// Looks a disc's names up in the MusicBrainz database over HTTPS, in the background of the
 // thread that asks (the window's): the answer comes later, through a callback on that thread.
 #pragma once
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QList>
 #include <QNetworkAccessManager>
+#include <QSslCertificate>
+#include <QSslConfiguration>
 #include <QString>
 #include <QUrl>
 #include <functional>
@@ -13,33 +16,10 @@
 #include <vector>
 
 #include "DiscIds.h"
+#include "MusicBrainzAnswer.h"
 #include "OncePerDisc.h"
 
 namespace Rip {
-
-struct TMusicBrainzTrack {
-    int Position = 0;  // on its medium, from 1
-    QString Title;
-    QString Artist;
-    int LengthMs = 0;  // 0: not known
-};
-
-// A release as far as our disc goes: the one medium of it that is this disc.
-struct TMusicBrainzRelease {
-    QString Id;
-    QString Title;
-    QString Artist;
-    QString Date;     // as the database has it: "1999", "1999-03" or "1999-03-22"
-    QString Country;  // e.g. "GB", "XE"
-    QString Format;   // the medium's, e.g. "CD"
-    int MediumPosition = 1;
-    int Media = 1;                          // how many the release has
-    std::vector<TMusicBrainzTrack> Tracks;  // in position order
-
-    // "Artist – Title (date, country, format)", for choosing between releases; empty
-    // parts are left out.
-    QString Label() const;
-};
 
 struct TMusicBrainzResult {
     enum class TKind { Found, NotFound, Failed };
@@ -47,12 +27,6 @@ struct TMusicBrainzResult {
     std::vector<TMusicBrainzRelease> Releases;  // Found: at least one
     QString Reason;                             // Failed: said plainly, for the window
 };
-
-// The releases of a disc-id answer that hold the disc discId, each cut down to that
-// medium. Empty: none holds it. nullopt: the answer is not the database's (not JSON, or
-// no list of releases).
-std::optional<std::vector<TMusicBrainzRelease>> ParseMusicBrainzReleases(const QByteArray& json,
-                                                                         const QString& discId);
 
 class TMusicBrainzLookup {
 public:
@@ -78,6 +52,9 @@ public:
     // The disc went: its next lookup asks again. A lookup still out still answers those
     // waiting for it.
     void Forget();
+    // The authorities the database's certificate is checked against over HTTPS, in place of
+    // the system's (a test trusts the certificate its own server made).
+    void TrustOnly(const QList<QSslCertificate>& authorities);
 
 private:
     void send(const std::string& discId);
@@ -85,6 +62,7 @@ private:
     QNetworkAccessManager net_;  // also the timers' context: they die with it
     QString base_;
     int timeoutMs_;
+    QSslConfiguration tls_ = QSslConfiguration::defaultConfiguration();
     QElapsedTimer clock_;
     qint64 nextRequestMs_ = 0;                  // on clock_: when the next may go
     TOncePerDisc<TMusicBrainzResult> answers_;  // by MusicBrainz disc id

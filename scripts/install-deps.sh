@@ -5,22 +5,24 @@
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 # The program, its libraries and the demo disc; xvfb and xauth for the virtual display
-# run-demo.sh points to when there is none, and a font so the window has text.
+# run-demo.sh points to when there is none, and a font so the window has text;
+# ca-certificates, without which no HTTPS database's certificate can be checked.
 run_packages=(
     build-essential cmake pkg-config ninja-build
     qt6-base-dev qt6-multimedia-dev qt6-svg-dev
     libcdio-dev libcdio-paranoia-dev libcue-dev
     libmp3lame-dev libvorbis-dev libogg-dev libudev-dev libdeflate-dev
     libdiscid-dev
-    xvfb xauth fonts-dejavu-core
+    xvfb xauth fonts-dejavu-core ca-certificates
 )
 # The tests, the benchmarks and the tools they compare against; zlib, whose crc32 the tests
 # hold the tracks' CRC-32 against; clang for the fuzz targets, the validators of the desktop
-# entry and the AppStream data.
+# entry and the AppStream data; openssl, which makes the certificate of the tests' own HTTPS
+# server.
 test_packages=(
     libgtest-dev libgmock-dev zlib1g-dev libmpg123-dev libcdio-utils sox cd-paranoia lame
     vorbis-tools
-    valgrind clang-14 libclang-rt-14-dev appstream desktop-file-utils
+    valgrind clang-14 libclang-rt-14-dev appstream desktop-file-utils openssl
 )
 case "${1:---test}" in
 --run) packages=("${run_packages[@]}") ;;

@@ -55,13 +55,16 @@ done
 
 CC=clang-14 CXX=clang++-14 cmake -S tests/fuzz -B build-fuzz -G Ninja -DSONVALE_WERROR=ON
 cmake --build build-fuzz -j"$jobs"
-for target in fuzz_readdiscinfo fuzz_readpcmchunk fuzz_wavheader fuzz_cuesheet fuzz_settings; do
+for target in fuzz_readdiscinfo fuzz_readpcmchunk fuzz_wavheader fuzz_cuesheet fuzz_settings \
+    fuzz_accuraterip fuzz_musicbrainz; do
     # Sheets and settings files are a few hundred bytes; longer inputs only slow the search,
     # and their words (tests/fuzz/<target>.dict) are hard to come by through mutation.
-    # The sheets go through libcue, whose leaks the same suppression as above covers.
+    # The sheets go through libcue, whose leaks the same suppression as above covers. The
+    # database answers' JSON keys and escapes come from tests/fuzz/fuzz_musicbrainz.dict.
     extra=()
     case "$target" in
         fuzz_cuesheet | fuzz_settings) extra=(-max_len=4096 "-dict=tests/fuzz/$target.dict") ;;
+        fuzz_musicbrainz) extra=("-dict=tests/fuzz/$target.dict") ;;
     esac
     # New inputs go to the build folder; the committed seeds are only read.
     mkdir -p "build-fuzz/corpus/$target"

@@ -136,3 +136,19 @@ TEST(AccurateRipLookup, EveryOtherAnswerIsSaidPlainly) {
     EXPECT_EQ(r.Kind, K::NotChecked);
     EXPECT_EQ(r.Reason, "the database could not be reached");
 }
+
+// The classification is the lookups' shared one: a database given as https:// whose
+// certificate cannot be checked is said as such, its answer not taken; trusted, it is.
+TEST(AccurateRipLookup, OverHttpsACertificateThatCannotBeCheckedIsSaid) {
+    const TestCertificate tls = TestCertificate::Make();
+    ASSERT_FALSE(tls.certificate.isNull());
+    TinyHttpServer server(tls);
+    server.answers[kPath] = {200, oneBlock()};
+    Rip::TAccurateRipLookup lookup(server.Base());
+    const auto r = lookUp(lookup);
+    EXPECT_EQ(r.Kind, Rip::TAccurateRipResult::TKind::NotChecked);
+    EXPECT_EQ(r.Reason, "the database's certificate could not be checked");
+    EXPECT_TRUE(r.Blocks.empty());
+    lookup.TrustOnly({tls.certificate});
+    EXPECT_EQ(lookUp(lookup).Kind, Rip::TAccurateRipResult::TKind::Found);
+}

@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSslSocket>
 
 #include "MusicBrainzAnswers.h"
 #include "MusicBrainzLookup.h"
@@ -126,6 +127,41 @@ TEST(MusicBrainzReleases, KeepsOfEachReleaseOnlyTheMediumThatIsThisDisc) {
     EXPECT_TRUE(none->empty());
 }
 
+// Anyone may answer in the database's name: what it says goes to the status line, the
+// release list and the file names, so it comes out as the reader's header promises.
+TEST(MusicBrainzReleases, WhatAnAnswerMaySayComesOutAsTheHeaderPromises) {
+    const QByteArray json = R"({"releases": [{"id": "r\u0000", "title": "Two\nLines\u2028",
+        "artist-credit": [{"name": "Half \ud800 pair \udc00", "joinphrase": "\u0007"}],
+        "date": "1999\r", "country": "\u001bGB", "media": [
+          {"position": 1, "discs": [{"id": "other"}]},
+          {"position": 0, "format": "C\u0085D", "discs": [{"id": ")" +
+                            kDisc.toUtf8() + R"("}], "tracks": [
+            {"position": 2, "title": "Second", "length": -5},
+            {"position": 1, "title": "First", "length": 1000},
+            {"position": 0, "title": "Nought"}, {"position": -3, "title": "Below"},
+            {"position": 100, "title": "Past a disc"},
+            {"position": 1, "title": "First again"},
+            {"position": 3, "title": "Whole \ud83c\udfb5 pair"}]}]}]})";
+    const auto releases = Rip::ParseMusicBrainzReleases(json, kDisc);
+    ASSERT_TRUE(releases);
+    ASSERT_EQ(releases->size(), 1u);
+    const Rip::TMusicBrainzRelease& r = releases->front();
+    EXPECT_EQ(r.Id, "r ");
+    EXPECT_EQ(r.Title, "Two Lines ");
+    EXPECT_EQ(r.Artist, "Half \uFFFD pair \uFFFD ");
+    EXPECT_EQ(r.Label(), "Half \uFFFD pair \uFFFD  \u2013 Two Lines  (1999 ,  GB, C D)");
+    // A medium numbered below 1 is numbered by its place among the release's.
+    EXPECT_EQ(r.MediumPosition, 2);
+    EXPECT_EQ(r.Media, 2);
+    // One track per position a disc can have, the first the answer gives; no length below 0.
+    ASSERT_EQ(r.Tracks.size(), 3u);
+    EXPECT_EQ(r.Tracks[0].Title, "First");
+    EXPECT_EQ(r.Tracks[0].LengthMs, 1000);
+    EXPECT_EQ(r.Tracks[1].Position, 2);
+    EXPECT_EQ(r.Tracks[1].LengthMs, 0);
+    EXPECT_EQ(r.Tracks[2].Title, "Whole \U0001F3B5 pair");
+}
+
 TEST(MusicBrainzReleases, AnswersThatAreNotTheDatabasesAreRefused) {
     for (const char* body :
          {"", "<html><body>moved</body></html>", "[]", R"({"error": "Invalid discid."})",
@@ -230,4 +266,32 @@ TEST(MusicBrainzLookup, KeepsASecondBetweenRequestsWithoutHoldingTheThread) {
     EXPECT_EQ(server.asked, QStringList({pathOf(server, kDisc), pathOf(server, kOtherDisc),
                                          pathOf(server, kDisc)}));
     EXPECT_GE(clock.elapsed(), 2000);
+}
+
+// The database is asked over HTTPS. A certificate the machine cannot check (one made here,
+// as a fresh machine without the authorities' certificates sees the real one) is said as
+// such, and the server's answer behind it, a good one, is not taken; trusted, it is.
+TEST(MusicBrainzLookup, AnAnswerBehindACertificateThatCannotBeCheckedIsNotTaken) {
+    ASSERT_TRUE(QSslSocket::supportsSsl()) << "no TLS backend";
+    const TestCertificate tls = TestCertificate::Make();
+    ASSERT_FALSE(tls.certificate.isNull());
+    ASSERT_FALSE(tls.key.isNull());
+    TinyHttpServer server(tls);
+    server.answers[pathOf(server, kDisc)] = {200, ourSingle()};
+    const QByteArray before = qgetenv("SONVALE_MUSICBRAINZ_URL");
+    qputenv("SONVALE_MUSICBRAINZ_URL", server.Base().toUtf8());
+    Rip::TMusicBrainzLookup lookup;
+    qputenv("SONVALE_MUSICBRAINZ_URL", before);
+
+    const auto r = lookUp(lookup);
+    EXPECT_EQ(r.Kind, Kind::Failed);
+    EXPECT_EQ(r.Reason, "the database's certificate could not be checked");
+    EXPECT_TRUE(r.Releases.empty());
+    EXPECT_TRUE(server.asked.isEmpty());
+
+    lookup.TrustOnly({tls.certificate});
+    const auto trusted = lookUp(lookup);
+    ASSERT_EQ(trusted.Kind, Kind::Found);
+    EXPECT_EQ(trusted.Releases.at(0).Tracks.at(0).Title, "One");
+    EXPECT_EQ(server.asked, QStringList({pathOf(server, kDisc)}));
 }

@@ -1,15 +1,21 @@
 // A web server of the test's own on 127.0.0.1, for the database clients: it answers GET
-// requests by path, and records what was asked, with the query and the headers.
+// requests by path, and records what was asked, with the query and the headers. Over
+// HTTPS when given a certificate.
 #pragma once
 
 #include <QByteArray>
 #include <QHostAddress>
+#include <QSslConfiguration>
+#include <QSslServer>
 #include <QString>
 #include <QStringList>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <map>
+#include <memory>
 #include <vector>
+
+#include "TestCertificate.h"
 
 // Answers GET requests by path: a status and a body, or nothing at all (a hung server).
 class TinyHttpServer {
@@ -19,15 +25,22 @@ public:
         QByteArray body;
         bool hang = false;
     };
-    TinyHttpServer() {
-        server_.listen(QHostAddress::LocalHost);
-        QObject::connect(&server_, &QTcpServer::newConnection, [this] {
-            while (QTcpSocket* socket = server_.nextPendingConnection())
-                QObject::connect(socket, &QTcpSocket::readyRead, [this, socket] { serve(socket); });
-        });
+    TinyHttpServer() : server_(std::make_unique<QTcpServer>()) { listen(); }
+    // Over HTTPS, showing tls's certificate; a connection comes to serve() once its
+    // handshake is done.
+    explicit TinyHttpServer(const TestCertificate& tls) : tls_(true) {
+        auto server = std::make_unique<QSslServer>();
+        QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+        config.setLocalCertificate(tls.certificate);
+        config.setPrivateKey(tls.key);
+        server->setSslConfiguration(config);
+        server_ = std::move(server);
+        listen();
     }
     QString Base() const {
-        return QStringLiteral("http://127.0.0.1:%1/db").arg(server_.serverPort());
+        return QStringLiteral("%1://127.0.0.1:%2/db")
+            .arg(tls_ ? "https" : "http")
+            .arg(server_->serverPort());
     }
     struct Request {
         QString path;
@@ -39,6 +52,13 @@ public:
     std::vector<Request> requests;      // the same, in full
 
 private:
+    void listen() {
+        server_->listen(QHostAddress::LocalHost);
+        QObject::connect(server_.get(), &QTcpServer::pendingConnectionAvailable, [this] {
+            while (QTcpSocket* socket = server_->nextPendingConnection())
+                QObject::connect(socket, &QTcpSocket::readyRead, [this, socket] { serve(socket); });
+        });
+    }
     void serve(QTcpSocket* socket) {
         const QList<QByteArray> lines = socket->readAll().split('\n');
         const QString target = QString::fromLatin1(lines.value(0).split(' ').value(1));
@@ -58,5 +78,6 @@ private:
                       QByteArray::number(a.body.size()) + "\r\nConnection: close\r\n\r\n" + a.body);
         socket->disconnectFromHost();
     }
-    QTcpServer server_;
+    std::unique_ptr<QTcpServer> server_;
+    bool tls_ = false;
 };
