@@ -812,10 +812,14 @@ void TCDRipTestForm::WMDeviceChange(const svdevmon::DeviceNotice& notice) {
             job_->CancelForRemoval();
             removedDuringBatch_ = true;
         }
-        // Another disc may come next: it is looked up anew, and its names are its own.
-        accurateRip_.Forget();
-        musicBrainz_.Forget();
-        names_.clear();
+        // Another disc may come next: it is looked up anew, and its names are its own. The
+        // discs in the other drives keep theirs.
+        if (DiscInfoLoaded) {
+            const TDiscIds gone = DiscIdsOf(session_.Disc());
+            accurateRip_.Forget(gone);
+            musicBrainz_.Forget(gone);
+        }
+        names_.erase(listedDisc_);
         SetStatus(QStringLiteral("Media is Removed."));
         clearListing();
     }

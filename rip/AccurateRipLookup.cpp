@@ -79,8 +79,8 @@ void TAccurateRipLookup::TrustOnly(const QList<QSslCertificate>& authorities) {
     net_.clearConnectionCache();
 }
 
-void TAccurateRipLookup::Forget() {
-    answers_.Forget();
+void TAccurateRipLookup::Forget(const CDRipIntf::TDiscIds& ids) {
+    answers_.Forget(ids.AccurateRip);
 }
 
 }  // namespace Rip

@@ -42,8 +42,8 @@ public:
     // (at once when it has come back). done runs on this object's thread.
     void Look(const CDRipIntf::TDiscIds& ids, std::function<void(const TAccurateRipResult&)> done);
     // The disc went: its next lookup asks again. A lookup still out still answers those
-    // waiting for it.
-    void Forget();
+    // waiting for it. Other discs' answers stay while their discs stay in their drives.
+    void Forget(const CDRipIntf::TDiscIds& ids);
     // The authorities the database's certificate is checked against over HTTPS, in place of
     // the system's (a test trusts the certificate its own server made).
     void TrustOnly(const QList<QSslCertificate>& authorities);

@@ -110,8 +110,8 @@ void TMusicBrainzLookup::TrustOnly(const QList<QSslCertificate>& authorities) {
     net_.clearConnectionCache();
 }
 
-void TMusicBrainzLookup::Forget() {
-    answers_.Forget();
+void TMusicBrainzLookup::Forget(const CDRipIntf::TDiscIds& ids) {
+    answers_.Forget(ids.MusicBrainz);
 }
 
 }  // namespace Rip

@@ -54,17 +54,15 @@ public:
         for (auto& callback : waiting) callback(result);
     }
 
-    // The disc went: every key is asked for anew. A lookup still out still answers those
-    // waiting for it, but its answer is not kept.
-    void Forget() {
-        for (auto it = entries_.begin(); it != entries_.end();) {
-            if (it->second.answered) {
-                it = entries_.erase(it);
-            } else {
-                it->second.forgotten = true;
-                ++it;
-            }
-        }
+    // The disc went: its key is asked for anew. A lookup still out still answers those
+    // waiting for it, but its answer is not kept. The other discs' answers stay.
+    void Forget(const std::string& key) {
+        const auto it = entries_.find(key);
+        if (it == entries_.end()) return;
+        if (it->second.answered)
+            entries_.erase(it);
+        else
+            it->second.forgotten = true;
     }
 
 private:

@@ -3,6 +3,7 @@
 // A second image drive stands by, its tray moved through the drive model.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -13,6 +14,8 @@
 #include "CDRipTest.h"
 #include "CDSession.h"
 #include "DirectoryEdit.h"
+#include "DiscIds.h"
+#include "MusicBrainzAnswers.h"
 #include "PumpUntil.h"
 #include "RecordingServices.h"
 #include "TinyHttpServer.h"
@@ -84,6 +87,29 @@ TEST_F(MediaE2ETest, OpeningAndClosingTheImageTrayEmptiesAndRelistsTheDisc) {
     EXPECT_EQ(form->Status(), "Media is Loaded.");
     EXPECT_EQ(form->TrackList->count(), 4);
     EXPECT_TRUE(form->DiscInfoLoaded);
+}
+
+// A disc taken out takes its own names and answers with it, not those of the disc that stays
+// in the other drive.
+TEST_F(MediaE2ETest, ADiscTakenOutForgetsItsNamesOnly) {
+    const QString disc = QString::fromStdString(DiscIdsOf(session.Disc()).MusicBrainz);
+    using namespace mbanswers;
+    database.answers[Rip::TMusicBrainzLookup::UrlFor(database.Base(), disc.toStdString()).path()] =
+        {200, answer(disc, {release("r1", "Found Album", credit({{"Band", ""}}), "1999", "GB",
+                                    {medium(1, disc, {track(1, "First", 4000)})})})};
+    form->LookUpDisc1->trigger();
+    ASSERT_TRUE(pumpUntil([&] { return form->Status().startsWith("Disc Found Online"); }));
+    ASSERT_EQ(form->edtAlbumName->text(), "Found Album");
+
+    form->DriveSelBoxChange(1);
+    EXPECT_EQ(form->edtAlbumName->text(), "Album Title");
+    form->btnOpenCD->click();
+    Settle();
+    EXPECT_EQ(form->Status(), "Media is Removed.");
+    form->DriveSelBoxChange(0);
+    EXPECT_EQ(form->edtAlbumName->text(), "Found Album");
+    EXPECT_EQ(form->edtRecName->text(), "First");
+    EXPECT_EQ(database.asked.size(), 1);
 }
 
 // The tray of a drive that is not the active one: the batch on the active drive goes on to

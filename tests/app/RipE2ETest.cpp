@@ -534,5 +534,6 @@ TEST_F(RipE2ETest, EachTrackOfABatchGetsAFileOfItsOwn) {
         return report.contains("Summary:");
     }));
     EXPECT_TRUE(report.contains("\nTrack 3: ripped, file " + QString::fromStdString(third) + "\n"));
-    EXPECT_TRUE(report.contains("\nTrack 2: ripped, file " + QString::fromStdString(second) + "\n"));
+    EXPECT_TRUE(
+        report.contains("\nTrack 2: ripped, file " + QString::fromStdString(second) + "\n"));
 }

@@ -63,12 +63,12 @@ TEST(AccurateRipLookup, AsksWhereTheDiscIsFiledAndReadsTheAnswer) {
     EXPECT_EQ(lookUp(lookup).Blocks.size(), 1u);
     EXPECT_EQ(server.asked, QStringList({kPath}));
     // A disc taken out is asked for anew; a lookup still out as it went still answers.
-    lookup.Forget();
+    lookup.Forget(discIds());
     bool answered = false;
     lookup.Look(discIds(), [&](const Rip::TAccurateRipResult& later) {
         answered = later.Kind == Rip::TAccurateRipResult::TKind::Found;
     });
-    lookup.Forget();
+    lookup.Forget(discIds());
     EXPECT_EQ(lookUp(lookup).Kind, Rip::TAccurateRipResult::TKind::Found);
     EXPECT_TRUE(answered);
     EXPECT_EQ(server.asked.size(), 2);
@@ -101,7 +101,7 @@ TEST(AccurateRipLookup, ACallbackMayLookAgainOrForgetTheDisc) {
     // Answered at once from the kept answer, which the callback's Forget must not take away.
     size_t blocks = 0;
     lookup.Look(discIds(), [&](const Rip::TAccurateRipResult& kept) {
-        lookup.Forget();
+        lookup.Forget(discIds());
         blocks = kept.Blocks.size();
     });
     EXPECT_EQ(blocks, 1u);

@@ -191,10 +191,12 @@ TEST(MusicBrainzLookup, AsksForTheDiscNamingItselfAndReadsTheAnswer) {
     EXPECT_EQ(QString::fromUtf8(sent.headers.at("user-agent")),
               "Sonvale/" SONVALE_VERSION " ( https://www.sonvale.example/ )");
 
-    // Asked once while the disc stays; asked anew once it went.
+    // Asked once while the disc stays, whatever other disc goes; asked anew once it went.
+    EXPECT_EQ(lookUp(lookup).Kind, Kind::Found);
+    lookup.Forget(idsOf("another-disc"));
     EXPECT_EQ(lookUp(lookup).Kind, Kind::Found);
     EXPECT_EQ(server.asked.size(), 1);
-    lookup.Forget();
+    lookup.Forget(idsOf(kDisc));
     EXPECT_EQ(lookUp(lookup).Kind, Kind::Found);
     EXPECT_EQ(server.asked.size(), 2);
 }
