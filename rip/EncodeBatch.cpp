@@ -70,7 +70,7 @@ void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
                 const auto end = result != 0                     ? TTrackRecord::TEnd::Failed
                                  : ripper.LastJitterCount() != 0 ? TTrackRecord::TEnd::Errors
                                                                  : TTrackRecord::TEnd::Whole;
-                record->Add(n, baseName, end, &ripper.LastChecksum(), plan.Disc,
+                record->Add(n, baseName, end, ripper.LastChecksum().Sums(), plan.Disc,
                             control.Cancelled(), removed);
             }
             // With the disc gone every later track would fail the same way: none is read.
@@ -93,7 +93,8 @@ void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
         } else {
             window.SetStatus(QStringLiteral("Not an Audio Track - Track ") + QString::number(n));
             if (record)
-                record->Add(n, QString(), TTrackRecord::TEnd::NotAudio, nullptr, plan.Disc, false);
+                record->Add(n, QString(), TTrackRecord::TEnd::NotAudio, std::nullopt, plan.Disc,
+                            false);
             ++failed;
         }
         ++done;

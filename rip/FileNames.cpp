@@ -77,6 +77,11 @@ QString AlbumFileName(const QString& album, const QString& extension, const TFol
                        extension, rules);
 }
 
+QString RipReportPath(const TBatchRecord& batch) {
+    return batch.Directory + QLatin1Char('/') +
+           AlbumFileName(batch.Album, QStringLiteral(".log"), TFolderRules::Of(batch.Directory));
+}
+
 bool TBatchFileNames::taken(const QString& directory, const QString& name) const {
     for (const TTaken& t : taken_)
         if (t.Directory == directory &&

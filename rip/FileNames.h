@@ -5,6 +5,8 @@
 #include <QString>
 #include <vector>
 
+#include "RipReport.h"
+
 namespace Rip {
 
 // What the folder's file system allows in a name.
@@ -24,6 +26,10 @@ struct TFolderRules {
 // FAT the characters it refuses become "-". An empty name leaves "<album><tail>".
 QString FitFileName(const QString& album, const QString& name, const QString& tail,
                     const TFolderRules& rules);
+
+// <directory>/<album>.log, cut to fit the folder as the files' names are; "Untitled
+// Album.log" for an empty album.
+QString RipReportPath(const TBatchRecord& batch);
 
 // The report and the other files named after the album alone: "<album><extension>",
 // "Untitled Album<extension>" for an empty album.

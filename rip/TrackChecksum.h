@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "CDRipIntf.h"
+#include "TrackSums.h"
 
 namespace Rip {
 
@@ -25,6 +26,8 @@ public:
     uint32_t AccurateRipV2() const { return v1_ + high_; }
     // Samples fed so far; the sums are the track's once this is its length.
     uint32_t Samples() const { return position_; }
+    // All of them, as a batch's record keeps them.
+    TTrackSums Sums() const { return {Crc32(), AccurateRipV1(), AccurateRipV2(), Samples()}; }
 
     static constexpr uint32_t kSkippedSamples = 2940;  // five sectors less one sample
 

@@ -72,9 +72,10 @@ void RipTracksToWave(TRipWindow& window, TRipControl& control, TWaveRipper& ripp
             const bool audio =
                 n <= plan.Disc.TrackCount && n <= kMaxTracks && plan.Disc.Entry(n).Audio == 1;
             if (!audio)
-                record->Add(n, QString(), TTrackRecord::TEnd::NotAudio, nullptr, plan.Disc, false);
+                record->Add(n, QString(), TTrackRecord::TEnd::NotAudio, std::nullopt, plan.Disc,
+                            false);
             else
-                record->Add(n, ripper.LastBaseName(), endOf(result), &ripper.LastChecksum(),
+                record->Add(n, ripper.LastBaseName(), endOf(result), ripper.LastChecksum().Sums(),
                             plan.Disc, control.Cancelled(),
                             ripper.LastDiscRemoved() || control.DiscRemoved());
         }
@@ -124,7 +125,7 @@ void VerifyTracks(TRipWindow& window, TRipControl& control, TWaveRipper& ripper,
     for (const int line : plan.Lines) {
         const int n = line + 1;
         if (n > plan.Disc.TrackCount || n > kMaxTracks || plan.Disc.Entry(n).Audio != 1) {
-            record.Add(n, QString(), TTrackRecord::TEnd::NotAudio, nullptr, plan.Disc, false);
+            record.Add(n, QString(), TTrackRecord::TEnd::NotAudio, std::nullopt, plan.Disc, false);
             continue;
         }
         setDriveParameters(window, session);
@@ -133,7 +134,7 @@ void VerifyTracks(TRipWindow& window, TRipControl& control, TWaveRipper& ripper,
         session.CR_CloseRipper();
         // A verify makes no file.
         removed = ripper.LastDiscRemoved() || control.DiscRemoved();
-        record.Add(n, QString(), endOf(result), &ripper.LastChecksum(), plan.Disc,
+        record.Add(n, QString(), endOf(result), ripper.LastChecksum().Sums(), plan.Disc,
                    control.Cancelled(), removed);
         // With the disc gone every later track would fail the same way: none is read.
         if (control.Cancelled() && !removed) break;

@@ -1,9 +1,8 @@
 // Files for the rip tests: temp folders, WAV files read back, an in-memory disk that fills
-// up, and a small tmpfs when the test may mount one.
+// up, and the small tmpfs of tests/support.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/mount.h>
 
 #include <cstdint>
 #include <cstring>
@@ -14,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/SmallTmpfs.h"
 #include "../support/TempDir.h"
 #include "WavWriter.h"
 
@@ -107,25 +107,6 @@ inline Rip::TWavFileOpener memoryOpener(std::shared_ptr<MemoryDisk> disk) {
     };
 }
 
-// A tmpfs of the given size, mounted for the life of the object when the process may
-// mount (root); Mounted() tells.
-class SmallTmpfs {
-public:
-    explicit SmallTmpfs(size_t bytes) {
-        const std::string options = "size=" + std::to_string(bytes);
-        mounted_ = ::mount("tmpfs", dir_.path().c_str(), "tmpfs", MS_NOSUID | MS_NODEV,
-                           options.c_str()) == 0;
-    }
-    ~SmallTmpfs() {
-        if (mounted_) ::umount2(dir_.path().c_str(), MNT_DETACH);
-    }
-    bool Mounted() const { return mounted_; }
-    std::string file(const std::string& name) const { return dir_.file(name); }
-    std::string path() const { return dir_.path().string(); }
-
-private:
-    TempDir dir_;
-    bool mounted_ = false;
-};
+using SmallTmpfs = sonvaletest::SmallTmpfs;
 
 }  // namespace riptest

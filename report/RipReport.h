@@ -5,12 +5,13 @@
 #include <QDateTime>
 #include <QString>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "AccurateRipLookup.h"
 #include "CDRipIntf.h"
 #include "DiscIds.h"
-#include "TrackChecksum.h"
+#include "TrackSums.h"
 
 namespace Rip {
 
@@ -33,7 +34,7 @@ struct TTrackRecord {
 
     // The ripper's sums. A track that delivered less than its length was cut short by the
     // disc's removal, by the cancel, or else lost audio on the way.
-    void Take(const TTrackChecksum& sums, const CDRipIntf::TDiscInfo& disc, bool cancelled,
+    void Take(const TTrackSums& sums, const CDRipIntf::TDiscInfo& disc, bool cancelled,
               bool removed = false);
 };
 
@@ -59,7 +60,7 @@ struct TBatchRecord {
     // The track as its batch ended it. sums: what was read of it, null when nothing was (a
     // data track); a track they find cut short is made Removed, Cancelled or Errors, see
     // Take.
-    void Add(int track, QString fileName, TTrackRecord::TEnd end, const TTrackChecksum* sums,
+    void Add(int track, QString fileName, TTrackRecord::TEnd end, std::optional<TTrackSums> sums,
              const CDRipIntf::TDiscInfo& disc, bool cancelled, bool removed = false);
 };
 
@@ -87,9 +88,6 @@ QString FormatRipReport(const TBatchRecord& batch, const TAccurateRipResult& dat
 // How the drive was read: "paranoia, flags 0xdf" or "plain reads".
 QString ReadModeText(const CDRipIntf::TDriveParams& params);
 
-// <directory>/<album>.log, the album's part cut to fit the folder as the files' names are;
-// "Untitled Album.log" for an empty album.
-QString RipReportPath(const TBatchRecord& batch);
 // Appends text to the file at path, made if need be; never overwrites. Whole or not at all:
 // when it cannot be written whole (a full disk), the file is put back as it was, and a file
 // this call made is removed. False then, or when the file cannot be opened.

@@ -4,9 +4,9 @@
 
 #include <QFile>
 
-#include "../support/TempDir.h"
 #include "RipReport.h"
-#include "RipTestSupport.h"
+#include "SmallTmpfs.h"
+#include "TempDir.h"
 
 using namespace Rip;
 
@@ -102,11 +102,9 @@ TEST(RipReport, AnswersOfOtherDiscsARemovedDiscAndTracksNeverRead) {
     // The disc went during track 3 of five selected: that track is not judged, and the two
     // never begun are counted.
     batch.Tracks.resize(2);
-    TTrackChecksum sums;
-    sums.Start(10 * 588, false, false);
-    const std::vector<uint8_t> half(5 * 2352);
-    sums.Add(half.data(), half.size());
-    batch.Add(3, "Live Track 3.wav", TTrackRecord::TEnd::Failed, &sums, batch.Disc, true, true);
+    TTrackSums half;
+    half.Samples = 5 * 588;
+    batch.Add(3, "Live Track 3.wav", TTrackRecord::TEnd::Failed, half, batch.Disc, true, true);
     batch.Selected = 5;
     EXPECT_EQ(batch.Tracks.back().End, TTrackRecord::TEnd::Removed);
     EXPECT_EQ(verdicts(batch, others)[2], "not checked (the disc was removed)");
@@ -120,10 +118,9 @@ TEST(RipReport, AnswersOfOtherDiscsARemovedDiscAndTracksNeverRead) {
 
 TEST(RipReport, ATrackCutShortWasCancelledOrLostAudio) {
     const TBatchRecord batch = batchOfFourTracks();
-    TTrackChecksum sums;
-    sums.Start(10 * 588, false, false);
-    const std::vector<uint8_t> audio(10 * 2352 - 4);
-    sums.Add(audio.data(), audio.size());
+    // One sample short of the track's ten sectors.
+    TTrackSums sums;
+    sums.Samples = 10 * 588 - 1;
     using E = TTrackRecord::TEnd;
     for (auto [cancelled, said, expected] :
          {std::tuple{true, E::Whole, E::Cancelled}, std::tuple{false, E::Whole, E::Errors},
@@ -134,7 +131,7 @@ TEST(RipReport, ATrackCutShortWasCancelledOrLostAudio) {
         t.Take(sums, batch.Disc, cancelled);
         EXPECT_EQ(t.End, expected);
     }
-    sums.Add(audio.data(), 4);
+    sums.Samples += 1;
     TTrackRecord whole;
     whole.Track = 2;
     whole.End = E::Whole;
@@ -154,7 +151,7 @@ TEST(RipReport, ReportsAreAddedNeverOverwritten) {
 
     // A full folder takes no part of a section: the earlier one stays as it was, and a
     // report begun there is not left behind empty.
-    riptest::SmallTmpfs disk(8 * 1024);
+    sonvaletest::SmallTmpfs disk(8 * 1024);
     if (!disk.Mounted()) GTEST_SKIP() << "this process may not mount a small file system";
     const QString kept = QString::fromStdString(disk.file("Album.log"));
     ASSERT_TRUE(AppendRipReport(kept, "first\n"));

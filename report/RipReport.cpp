@@ -4,7 +4,6 @@
 #include <QStringList>
 
 #include "AccurateRip.h"
-#include "FileNames.h"
 
 namespace Rip {
 
@@ -79,14 +78,14 @@ QString databaseText(const TAccurateRipResult& database) {
 
 }  // namespace
 
-void TTrackRecord::Take(const TTrackChecksum& sums, const TDiscInfo& disc, bool cancelled,
+void TTrackRecord::Take(const TTrackSums& sums, const TDiscInfo& disc, bool cancelled,
                         bool removed) {
-    Crc32 = sums.Crc32();
-    V1 = sums.AccurateRipV1();
-    V2 = sums.AccurateRipV2();
+    Crc32 = sums.Crc32;
+    V1 = sums.V1;
+    V2 = sums.V2;
     const bool known = Track >= 1 && Track <= disc.TrackCount && Track <= kMaxTracks;
     const bool cutShort =
-        !known || uint64_t(sums.Samples()) != uint64_t(disc.Entry(Track).LengthSectors) * 588;
+        !known || uint64_t(sums.Samples) != uint64_t(disc.Entry(Track).LengthSectors) * 588;
     if (End == TEnd::NotAudio) return;
     if (cutShort && removed)
         End = TEnd::Removed;
@@ -97,7 +96,7 @@ void TTrackRecord::Take(const TTrackChecksum& sums, const TDiscInfo& disc, bool 
 }
 
 void TBatchRecord::Add(int track, QString fileName, TTrackRecord::TEnd end,
-                       const TTrackChecksum* sums, const TDiscInfo& disc, bool cancelled,
+                       std::optional<TTrackSums> sums, const TDiscInfo& disc, bool cancelled,
                        bool removed) {
     TTrackRecord& added = Tracks.emplace_back();
     added.Track = track;
@@ -237,11 +236,6 @@ QString ReadModeText(const TDriveParams& params) {
     if (GetParam(params, kParamRipMode) == 0) return QStringLiteral("plain reads");
     return QStringLiteral("paranoia, flags 0x") +
            QString::number(uint32_t(GetParam(params, kParamParanoiaMode)), 16);
-}
-
-QString RipReportPath(const TBatchRecord& batch) {
-    return batch.Directory + QLatin1Char('/') +
-           AlbumFileName(batch.Album, QStringLiteral(".log"), TFolderRules::Of(batch.Directory));
 }
 
 bool AppendRipReport(const QString& path, const QString& text) {
