@@ -1,8 +1,6 @@
 #include "CDRipTest.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <system_error>
 
 #include <QAction>
 #include <QApplication>
@@ -32,6 +30,7 @@
 #include "CreateNewDir.h"
 #include "DirectoryEdit.h"
 #include "DiscIds.h"
+#include "DriveSettings.h"
 #include "EncodeBatch.h"
 #include "Genres.h"
 #include "RbPanel.h"
@@ -892,41 +891,7 @@ void TCDRipTestForm::btnSaveSettingsClick() {
         SetStatus(QStringLiteral("Sonvale is not Ready."));
         return;
     }
-    // Start from the drive's own parameters, so the fields we do not set are stored as
-    // the library knows them rather than as zeros. A block of its own: the button works
-    // during a batch too.
-    TDriveParams params{};
-    session_.CR_GetCDROMParameters(&params);
-    SetParam(params, kParamSectorsPerRead, 26);
-    SetParam(params, kParamOverlap, 7);
-    SetParam(params, kParamCompare, 1);
-    SetParam(params, kParamJitterCorrection, -1);
-    SetParam(params, kParamRetries, 0);
-    SetParam(params, kParamTimeout, 30);
-    SetParam(params, kParamMultiRead, 0);
-    SetParam(params, kParamMultiReadFirst, 0);
-    SetParam(params, kParamMultiReadCount, 0);
-    SetParam(params, kParamLockWhileReading, 0);
-    session_.CR_SetCDROMParameters(&params);
-    errno = 0;
-    if (session_.CR_SaveSettings() == 0) {
-        SetStatus(QStringLiteral("Saved CD/DVD-ROM Settings! - (") +
-                  QString::fromStdString(session_.CR_GetSettingsFileName()) +
-                  QStringLiteral(" file)."));
-        return;
-    }
-    // The library leaves why in errno.
-    const int error = errno;
-    const QString reason = error != 0
-                               ? QString::fromStdString(std::generic_category().message(error))
-                               : QStringLiteral("it cannot be written");
-    SetStatus(QStringLiteral("Cannot Save CD/DVD-ROM Settings! - (%1: %2).")
-                  .arg(settingsFileName(), reason));
-}
-
-QString TCDRipTestForm::settingsFileName() {
-    const std::string name = session_.CR_GetSettingsFileName();
-    return name.empty() ? QStringLiteral("the settings file") : QString::fromStdString(name);
+    SetStatus(settings_.Save());
 }
 
 void TCDRipTestForm::DriveReadOffset1Click() {
@@ -942,22 +907,10 @@ void TCDRipTestForm::DriveReadOffset1Click() {
     const std::optional<int> samples =
         services_.AskInteger(this, QStringLiteral("Drive Read Offset"),
                              QStringLiteral("Read offset of the active drive, in samples:"),
-                             session_.CR_GetReadOffset(), -kMaxReadOffset, kMaxReadOffset);
+                             settings_.ReadOffset(), -kMaxReadOffset, kMaxReadOffset);
     if (!samples) return;
-    if (session_.CR_SetReadOffset(*samples) != 0) {
-        SetStatus(QStringLiteral("Application Error."));
-        return;
-    }
-    // Set, the offset applies to the rips until the program ends, saved or not.
-    const bool saved = session_.CR_SaveSettings() == 0;
-    const int32_t stored = session_.CR_GetReadOffset();
-    const QString offset = QStringLiteral("Drive Read Offset: %1%2 samples")
-                               .arg(stored > 0 ? QStringLiteral("+") : QString())
-                               .arg(stored);
-    SetStatus(
-        saved ? offset + QLatin1Char('.')
-              : offset +
-                    QStringLiteral(" (not saved: %1 cannot be written).").arg(settingsFileName()));
+    const QString said = settings_.SetReadOffset(*samples);
+    SetStatus(said.isNull() ? QStringLiteral("Application Error.") : said);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -12,6 +12,7 @@
 #include "AccurateRipLookup.h"
 #include "CDSession.h"
 #include "DiscNames.h"
+#include "DriveSettings.h"
 #include "Encoders.h"
 #include "Maker.h"
 #include "MediaPlayer.h"
@@ -209,8 +210,6 @@ private:
     // The track list's pop-up menu, at a point of its viewport.
     void openTrackMenu(const QPoint& at);
     bool noticeOfActiveDrive(const svdevmon::DeviceNotice& notice);
-    // The settings file the library writes, or words for it when it cannot say.
-    QString settingsFileName();
     // The checks a rip command makes before a batch; the plan, or none after saying why.
     std::optional<Rip::TBatchPlan> planBatch(Rip::TRipFormat format);
     void startBatch(Rip::TRipFormat format);
@@ -238,6 +237,7 @@ private:
     TUiServices& services_;
     CDRipIntf::TCDSession& session_;
     Rip::TEncoders& encoders_;
+    TDriveSettings settings_{session_};
     bool shown_ = false;
     bool closing_ = false;
     std::unique_ptr<Rip::TRipJob> job_;                     // the running batch
