@@ -46,11 +46,6 @@ std::string withoutComment(const std::string& line) {
     return line;
 }
 
-// Whether what follows a header's ']' leaves it a header: nothing, or a comment.
-bool endsHeader(const std::string& rest) {
-    return trim(withoutComment(rest)).empty();
-}
-
 }  // namespace
 
 std::vector<IniSection> parseIni(const std::string& text) {
@@ -64,12 +59,10 @@ std::vector<IniSection> parseIni(const std::string& text) {
         const std::string line = trim(raw);
         if (line.empty() || line[0] == '#' || line[0] == ';') continue;
         if (line[0] == '[') {
-            // The name runs to the first ']' that only a comment follows, else to the last
-            // one, so it may hold brackets (and a drive's " #2").
-            size_t close = line.find(']');
-            while (close != std::string::npos && !endsHeader(line.substr(close + 1)))
-                close = line.find(']', close + 1);
-            if (close == std::string::npos) close = line.find_last_of(']');
+            // The name runs to the last ']', so it may hold brackets, and a drive named
+            // "Image: a] #2" reads back as it was written; what follows (a comment) is not
+            // part of it.
+            const size_t close = line.find_last_of(']');
             std::string name = close == std::string::npos ? "" : trim(line.substr(1, close - 1));
             inSection = !name.empty();
             if (inSection) out.push_back({std::move(name), {}});

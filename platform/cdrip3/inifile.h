@@ -16,10 +16,10 @@ struct IniSection {
 
 // Lenient: blank lines and lines starting with '#' or ';' are skipped, so are lines
 // outside any section and lines without '='. A ';' or '#' after a blank starts a comment
-// that runs to the end of the line, also after a value or a header; one without a blank
-// before it is kept ("a;b" is a value). Keys and values are trimmed of blanks.
-// A section header is "[name]"; the name runs to the first ']' that only blanks or a
-// comment follow, else to the last ']', so it may hold brackets.
+// that runs to the end of the line after a value; one without a blank before it is kept
+// ("a;b" is a value). Keys and values are trimmed of blanks.
+// A section header is "[name]"; the name runs to the last ']', so it may hold brackets (and
+// every name the library writes reads back as it was), and what follows it is left out.
 // A header without ']' or with a blank name starts no section, and the lines under it
 // are skipped up to the next header.
 std::vector<IniSection> parseIni(const std::string& text);

@@ -232,7 +232,7 @@ TEST_F(Params, CommentsAfterValuesAreLeftOut) {
     testdisc::writeImage(testdisc::audioDisc({40, 40}), gamma);
     disctest::writeText(settingsPath(),
                         "[Images]\nimage1=gam;ma.cue      ; relative paths are taken from the "
-                        "file's folder\n\n[Image: gam;ma.cue]   ; one section per drive ]\n"
+                        "file's folder\n\n[Image: gam;ma.cue]   ; one section per drive\n"
                         "sectors_per_read=3\t# block offset 256\nread_offset=6 ; samples\n"
                         "speed=4;5\n");
     disctest::useDrives({a_});
