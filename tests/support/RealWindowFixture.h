@@ -46,8 +46,10 @@ protected:
         session.Initialize(CDRipIntf::ExecutableDir() + "/libcdrip3.so");
         ASSERT_TRUE(session.Ready());
     }
+    // Makes the form without showing it, for what must be wired before it first lists.
+    void Make() { form = std::make_unique<Form>(services, session, encoders); }
     void Show() {
-        form = std::make_unique<Form>(services, session, encoders);
+        if (!form) Make();
         form->show();
     }
     QStringList Lines() const {
