@@ -17,7 +17,7 @@
 #include "DiscIds.h"
 #include "MusicBrainzAnswers.h"
 #include "PumpUntil.h"
-#include "RecordingServices.h"
+#include "RealWindowFixture.h"
 #include "TinyHttpServer.h"
 #include "captureoutput.h"
 #include "devicemonitor.h"
@@ -27,26 +27,24 @@
 using namespace CDRipIntf;
 
 namespace {
-class MediaE2ETest : public ::testing::Test {
+class MediaE2ETest : public RealWindowFixture<> {
 protected:
     void SetUp() override {
-        setenv("HOME", home_.path().c_str(), 1);
-        setenv("XDG_CONFIG_HOME", home_.file("config").c_str(), 1);
+        RealWindowFixture::SetUp();
         plan_ = testdisc::audioDisc({300, 450, 600, 150});
         cue_ = home_.file("disc.cue");
         testdisc::writeImage(plan_, cue_);
         const std::string other = home_.file("other.cue");
         testdisc::writeImage(testdisc::audioDisc({200, 200}), other);
-        disctest::useDrives({cue_, other});
-        session.Initialize(ExecutableDir() + "/libcdrip3.so");
-        ASSERT_TRUE(session.Ready());
+        LoadLibrary({cue_, other});
+        if (HasFatalFailure()) return;
         // A batch asks the database about its disc: the test's server, which knows none.
         qputenv("SONVALE_ACCURATERIP_URL", database.Base().toUtf8());
         qputenv("SONVALE_MUSICBRAINZ_URL", database.Base().toUtf8());
-        form = std::make_unique<TCDRipTestForm>(services, session, encoders);
+        Make();
         QObject::connect(&monitor, &svdevmon::DeviceMonitor::deviceChange, form.get(),
                          &TCDRipTestForm::WMDeviceChange);
-        form->show();
+        Show();
     }
     void TearDown() override {
         form.reset();
@@ -59,15 +57,10 @@ protected:
         for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
     }
 
-    disctest::TempDir home_;
     testdisc::DiscPlan plan_;
     std::string cue_;
     TinyHttpServer database;
-    RecordingServices services;
     svdevmon::DeviceMonitor monitor{svdevmon::DeviceMonitor::Options{false, QString()}};
-    CDRipIntf::TCDSession session;
-    Rip::TEncoders encoders;
-    std::unique_ptr<TCDRipTestForm> form;
 };
 }  // namespace
 

@@ -12,32 +12,21 @@
 #include "CDRipTest.h"
 #include "CDSession.h"
 #include "HeldRip.h"
-#include "RecordingServices.h"
-#include "ScriptedCDRip.h"
 #include "ScriptedMci.h"
+#include "ScriptedWindowFixture.h"
 #include "mci.h"
 
 using namespace CDRipIntf;
 
 namespace {
-class PlaybackTest : public ::testing::Test {
+class PlaybackTest : public ScriptedWindowFixture {
 protected:
     void SetUp() override {
-        lib.drives = {AudioDrive("A", {1000, 1000, 1000, 1000}), AudioDrive("B", {500, 500, 500})};
-        lib.Install(session);
+        Install({AudioDrive("A", {1000, 1000, 1000, 1000}), AudioDrive("B", {500, 500, 500})});
         mci.deviceCount = 2;
         mci.Install(session);
-        form = std::make_unique<TCDRipTestForm>(services, session, encoders);
-        form->show();
+        Show();
         mci.commands.clear();
-    }
-    void TearDown() override {
-        form.reset();
-        session.Finalize();
-    }
-    void SelectLine(int line) {
-        form->TrackList->setCurrentRow(line);
-        form->TrackList->item(line)->setSelected(true);
     }
     std::vector<uint32_t> Messages() const {
         std::vector<uint32_t> m;
@@ -49,12 +38,7 @@ protected:
                 form->btnOgg,  form->btnCancelCDRip, form->btnClose,    form->btnMp3};
     }
 
-    RecordingServices services;
-    ScriptedCDRip lib;
     ScriptedMci mci;
-    CDRipIntf::TCDSession session;
-    Rip::TEncoders encoders;
-    std::unique_ptr<TCDRipTestForm> form;
 };
 }  // namespace
 

@@ -7,46 +7,18 @@
 
 #include "CDRipTest.h"
 #include "CDSession.h"
-#include "RecordingServices.h"
-#include "discfixture.h"
-#include "testdisc.h"
+#include "RealWindowFixture.h"
 
 using namespace CDRipIntf;
 
 namespace {
-class RealLibraryTest : public ::testing::Test {
+class RealLibraryTest : public RealWindowFixture<> {
 protected:
-    void SetUp() override {
-        setenv("HOME", home_.path().c_str(), 1);
-        setenv("XDG_CONFIG_HOME", home_.file("config").c_str(), 1);
-    }
-    void TearDown() override { session.Finalize(); }
-
-    std::string Disc(const std::string& name, const testdisc::DiscPlan& discPlan) {
-        const std::string cue = home_.file(name + "/" + name + ".cue");
-        std::filesystem::create_directories(home_.file(name));
-        testdisc::writeImage(discPlan, cue);
-        return cue;
-    }
     void Start(const std::vector<std::string>& images) {
-        disctest::useDrives(images);
-        session.Initialize(ExecutableDir() + "/libcdrip3.so");
-        ASSERT_TRUE(session.Ready());
-        form = std::make_unique<TCDRipTestForm>(services, session, encoders);
-        form->show();
+        LoadLibrary(images);
+        if (HasFatalFailure()) return;
+        Show();
     }
-    QStringList Lines() const {
-        QStringList lines;
-        for (int i = 0; i < form->TrackList->count(); ++i)
-            lines << form->TrackList->item(i)->text();
-        return lines;
-    }
-
-    disctest::TempDir home_;
-    RecordingServices services;
-    CDRipIntf::TCDSession session;
-    Rip::TEncoders encoders;
-    std::unique_ptr<TCDRipTestForm> form;
 };
 }  // namespace
 

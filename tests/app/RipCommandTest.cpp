@@ -16,30 +16,24 @@
 #include "Encoders.h"
 #include "FakeRipControl.h"
 #include "HeldRip.h"
-#include "RecordingServices.h"
-#include "ScriptedCDRip.h"
 #include "ScriptedEncoders.h"
+#include "ScriptedWindowFixture.h"
 #include "TempDir.h"
 
 using namespace CDRipIntf;
 
 namespace {
 
-class RipCommandTest : public ::testing::Test {
+class RipCommandTest : public ScriptedWindowFixture {
 protected:
     void SetUp() override { Show(AudioDrive("A", {100, 200, 300, 400})); }
-    void TearDown() override {
-        form.reset();
-        session.Finalize();
-    }
+    using ScriptedWindowFixture::Show;
     void Show(const ScriptedDrive& drive) {
         form.reset();
-        lib.drives = {drive};
-        lib.Install(session);
+        Install({drive});
         encoder.InstallBlade(encoders);
         encoder.InstallVorbis(encoders);
-        form = std::make_unique<TCDRipTestForm>(services, session, encoders);
-        form->show();
+        Show();
         form->DirectoryEdit1->setText(QString::fromStdString(dir.path().string()));
         form->MakeRipControl = [] { return std::make_unique<FakeRipControl>(); };
         for (const auto& file : std::filesystem::directory_iterator(dir.path()))
@@ -57,12 +51,7 @@ protected:
     }
 
     sonvaletest::TempDir dir;
-    RecordingServices services;
-    ScriptedCDRip lib;
     ScriptedEncoder encoder;
-    CDRipIntf::TCDSession session;
-    Rip::TEncoders encoders;
-    std::unique_ptr<TCDRipTestForm> form;
 };
 
 }  // namespace

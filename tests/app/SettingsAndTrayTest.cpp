@@ -7,33 +7,21 @@
 #include "CDRipTest.h"
 #include "CDSession.h"
 #include "HeldRip.h"
-#include "RecordingServices.h"
-#include "ScriptedCDRip.h"
+#include "ScriptedWindowFixture.h"
 
 using namespace CDRipIntf;
 
 namespace {
-class SettingsAndTrayTest : public ::testing::Test {
+class SettingsAndTrayTest : public ScriptedWindowFixture {
 protected:
     void SetUp() override {
-        lib.drives = {AudioDrive("A", {1000, 2000})};
         // The drive's own parameters, which a save must not wipe.
         SetParam(lib.params, 0, 0x41424344);
         SetParam(lib.params, kParamSpeed, 8);
         SetParam(lib.params, kParamParanoiaMode, 0xDF);
-        lib.Install(session);
-        form = std::make_unique<TCDRipTestForm>(services, session, encoders);
-        form->show();
+        Install({AudioDrive("A", {1000, 2000})});
+        Show();
     }
-    void TearDown() override {
-        form.reset();
-        session.Finalize();
-    }
-    RecordingServices services;
-    ScriptedCDRip lib;
-    CDRipIntf::TCDSession session;
-    Rip::TEncoders encoders;
-    std::unique_ptr<TCDRipTestForm> form;
 };
 }  // namespace
 

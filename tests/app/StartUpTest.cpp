@@ -10,28 +10,12 @@
 #include "CDRipTest.h"
 #include "CDSession.h"
 #include "HeldRip.h"
-#include "RecordingServices.h"
-#include "ScriptedCDRip.h"
+#include "ScriptedWindowFixture.h"
 
 using namespace CDRipIntf;
 
 namespace {
-class StartUpTest : public ::testing::Test {
-protected:
-    void TearDown() override {
-        form.reset();
-        session.Finalize();
-    }
-    void Show() {
-        form = std::make_unique<TCDRipTestForm>(services, session, encoders);
-        form->show();
-    }
-    RecordingServices services;
-    ScriptedCDRip lib;
-    CDRipIntf::TCDSession session;
-    Rip::TEncoders encoders;
-    std::unique_ptr<TCDRipTestForm> form;
-};
+class StartUpTest : public ScriptedWindowFixture {};
 }  // namespace
 
 TEST_F(StartUpTest, MissingLibrarySaysNotReadyAndExaminesNothing) {

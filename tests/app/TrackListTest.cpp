@@ -17,8 +17,7 @@
 #include "CDRipTest.h"
 #include "CDSession.h"
 #include "HeldRip.h"
-#include "RecordingServices.h"
-#include "ScriptedCDRip.h"
+#include "ScriptedWindowFixture.h"
 #include "TempDir.h"
 #include "TinyHttpServer.h"
 
@@ -38,29 +37,12 @@ DeviceNotice Removed(int drive = 0) {
     return DeviceNotice::OfDrive(svdevmon::kDeviceRemoveComplete, drive);
 }
 
-class TrackListTest : public ::testing::Test {
+class TrackListTest : public ScriptedWindowFixture {
 protected:
     void Load(const std::vector<ScriptedDrive>& drives) {
-        lib.drives = drives;
-        lib.Install(session);
-        form = std::make_unique<TCDRipTestForm>(services, session, encoders);
-        form->show();
+        Install(drives);
+        Show();
     }
-    void TearDown() override {
-        form.reset();
-        session.Finalize();
-    }
-    QStringList Lines() const {
-        QStringList lines;
-        for (int i = 0; i < form->TrackList->count(); ++i)
-            lines << form->TrackList->item(i)->text();
-        return lines;
-    }
-    RecordingServices services;
-    ScriptedCDRip lib;
-    CDRipIntf::TCDSession session;
-    Rip::TEncoders encoders;
-    std::unique_ptr<TCDRipTestForm> form;
 };
 }  // namespace
 
