@@ -98,6 +98,8 @@ TCDRipTestForm::TCDRipTestForm(TUiServices& services, TCDSession& session, Rip::
     buildControls();
     setTabOrders();
     frmNewDir = new TfrmNewDir(services_, this);
+    connect(&listed_, &TListedDisc::Listed, this, &TCDRipTestForm::showListing);
+    connect(&listed_, &TListedDisc::NamesChanged, this, [this] { showNames(listed_.Names()); });
     // The notice comes on the playback's thread; the window acts on it on its own.
     MediaPlayer1.SetNotifyHandler([this](uint32_t notifyCode, uint32_t device) {
         QMetaObject::invokeMethod(
@@ -436,19 +438,7 @@ void TCDRipTestForm::showEvent(QShowEvent* event) {
     FormShow();
 }
 
-QString TCDRipTestForm::discTypeMessage() const {
-    switch (session_.Disc().DiscType) {
-        case 1:
-            return QStringLiteral("An Audio Disc is Loaded in (1st) Drive.");
-        case 2:
-            return QStringLiteral("A Composite Disc is Loaded in (1st) Drive.");
-        default:
-            return QStringLiteral("A Data Disc is Loaded in (1st) Drive.");
-    }
-}
-
 void TCDRipTestForm::FormShow() {
-    DiscInfoLoaded = false;
     encoders_.LoadVorbisLibrary();  // without it only the Ogg batch refuses
     if (!session_.Ready()) {
         SetStatus(QStringLiteral("Sonvale is not Ready."));
@@ -462,8 +452,8 @@ void TCDRipTestForm::FormShow() {
         QString status = QStringLiteral("Found ") + QString::number(n) +
                          QStringLiteral(" CD/DVD-ROM Drive(s), ");
         if (session_.CR_IsUnitReady()) {
-            LoadDiscInfo();
-            status += discTypeMessage();
+            listed_.Load();
+            status += listed_.DiscTypeMessage();
         } else {
             status += QStringLiteral("Disc is not Loaded in Active Drive.");
         }
@@ -596,35 +586,26 @@ QString TCDRipTestForm::TrackLine(int trackIndex, bool audio, uint32_t length) {
 }
 
 void TCDRipTestForm::LoadDiscInfo() {
-    TDiscInfo& disc = session_.Disc();
-    // A table that cannot be read lists nothing, and the window knows it: a later arrival
-    // lists the disc.
-    clearListing();
-    if (session_.ReadDiscInfo(disc) != 0) return;
-    DiscInfoLoaded = true;
+    listed_.Load();
+}
+
+void TCDRipTestForm::showListing() {
+    TrackList->clear();
+    if (!listed_.Loaded()) return;
+    const TDiscInfo& disc = listed_.Disc();
     for (int n = 1; n <= disc.TrackCount; ++n) {
         const TTrackEntry& e = disc.Entry(n);
         TrackList->addItem(TrackLine(n, e.Audio == 1, e.Length));
     }
-    // Names found for this disc before (listed again, or back from another drive) stay;
-    // else its CD-Text gives them, if it has any.
-    const TDiscIds ids = DiscIdsOf(disc);
-    if (ids.Valid) listedDisc_ = ids.MusicBrainz;
-    const auto known = names_.find(listedDisc_);
-    Rip::TDiscNames names = known != names_.end()
-                                ? known->second
-                                : Rip::TDiscNames::FromCdText(session_, disc.TrackCount);
-    if (!listedDisc_.empty() && !names.Empty()) names_[listedDisc_] = names;
     if (TrackList->count() > 0) {
         TrackList->setCurrentRow(0);
         TrackList->item(0)->setSelected(true);
     }
-    showNames(names);
+    showNames(listed_.Names());
     TrackListClick();
 }
 
 void TCDRipTestForm::showNames(const Rip::TDiscNames& names) {
-    listedNames_ = names;
     for (int i = 0; i < TrackList->count(); ++i) TrackList->item(i)->setToolTip(names.Title(i + 1));
     const auto propose = [](QLineEdit* edit, QString& proposed, const QString& name,
                             const QString& none) {
@@ -645,92 +626,11 @@ void TCDRipTestForm::LookUpDisc1Click() {
         services_.MessageBox(this, QStringLiteral("Ripping in Progress."), QStringLiteral("OK"));
         return;
     }
-    if (!IsAudioCDReady()) return;
-    const TDiscIds ids = DiscIdsOf(session_.Disc());
-    if (!ids.Valid) {
-        SetStatus(QStringLiteral("Error : No Audio Track to Look Up."));
-        return;
-    }
-    SetStatus(QStringLiteral("Looking Up Disc Online..."));
-    // A second click while the answer is out waits for the same answer, once.
-    const auto [out, fresh] = lookupsOut_.try_emplace(ids.MusicBrainz, statusSets_);
-    out->second = statusSets_;
-    if (!fresh) return;
-    musicBrainz_.Look(ids, [this, disc = ids.MusicBrainz](const Rip::TMusicBrainzResult& result) {
-        int said = -1;
-        if (const auto waiting = lookupsOut_.find(disc); waiting != lookupsOut_.end()) {
-            said = waiting->second;
-            lookupsOut_.erase(waiting);
-        }
-        lookedUp(disc, result, said);
-    });
-}
-
-void TCDRipTestForm::lookedUp(const std::string& disc, const Rip::TMusicBrainzResult& result,
-                              int said) {
-    // The disc went, or another is listed: its names would land on the wrong tracks. A
-    // status line still saying the lookup is out says it ended, unless it has said
-    // something newer since (the disc's removal, another listing).
-    const auto dropped = [this, said] {
-        if (statusSets_ == said)
-            SetStatus(QStringLiteral("Online Look Up Dropped - the disc is no longer listed."));
-    };
-    if (closing_) return;
-    if (disc != listedDisc_) {
-        dropped();
-        return;
-    }
-    using TKind = Rip::TMusicBrainzResult::TKind;
-    if (result.Kind == TKind::Failed) {
-        SetStatus(QStringLiteral("Online Look Up Failed - ") + result.Reason + QLatin1Char('.'));
-        return;
-    }
-    if (result.Kind == TKind::NotFound || result.Releases.empty()) {
-        SetStatus(QStringLiteral("Disc not Found Online."));
-        return;
-    }
-    size_t pick = 0;
-    if (result.Releases.size() > 1) {
-        QStringList labels;
-        for (const Rip::TMusicBrainzRelease& r : result.Releases) labels << r.Label();
-        const std::optional<int> chosen = services_.ChooseItem(
-            this, QStringLiteral("Look Up Disc Online"),
-            QStringLiteral("This disc is part of several releases. Choose yours:"), labels);
-        if (!chosen || *chosen < 0 || *chosen >= labels.size()) {
-            SetStatus(QStringLiteral("Online Look Up Canceled."));
-            return;
-        }
-        // The dialog waited for the user: the disc may have gone meanwhile.
-        if (closing_) return;
-        if (disc != listedDisc_) {
-            dropped();
-            return;
-        }
-        pick = static_cast<size_t>(*chosen);
-    }
-    const Rip::TMusicBrainzRelease& release = result.Releases[pick];
-    const Rip::TDiscNames names = Rip::TDiscNames::FromRelease(release, session_.Disc().TrackCount);
-    names_[disc] = names;
-    // A batch started while the answer was out: the names wait for its end.
-    if (BatchRunning()) return;
-    showNames(names);
-    SetStatus(QStringLiteral("Disc Found Online: ") + release.Label() + QLatin1Char('.'));
+    listed_.LookUp();
 }
 
 bool TCDRipTestForm::IsAudioCDReady() {
-    if (!session_.CR_IsUnitReady()) {
-        SetStatus(QStringLiteral("Error : No Disc in Drive."));
-        return false;
-    }
-    if (!DiscInfoLoaded) {
-        SetStatus(QStringLiteral("Error : No Disc Information Available."));
-        return false;
-    }
-    if (session_.Disc().DiscType == 0) {
-        SetStatus(QStringLiteral("Error : Data Disc Loaded."));
-        return false;
-    }
-    return true;
+    return listed_.Ready();
 }
 
 bool TCDRipTestForm::CanPlay() {
@@ -753,20 +653,11 @@ void TCDRipTestForm::DriveSelBoxChange(int index) {
         return;
     }
     session_.SelectCDROM(index);
-    clearListing();
-    if (session_.CR_IsUnitReady()) LoadDiscInfo();
+    listed_.Relist();
 }
 
 void TCDRipTestForm::openTrackMenu(const QPoint& at) {
     PopupMenu1->popup(TrackList->viewport()->mapToGlobal(at));
-}
-
-void TCDRipTestForm::clearListing() {
-    DiscInfoLoaded = false;
-    listedDisc_.clear();
-    listedNames_ = {};
-    session_.Disc().TrackCount = 0;
-    TrackList->clear();
 }
 
 void TCDRipTestForm::XiButton1Click() {
@@ -775,8 +666,8 @@ void TCDRipTestForm::XiButton1Click() {
         TrackList->clear();
         QApplication::setOverrideCursor(Qt::WaitCursor);
         QCoreApplication::processEvents();
-        LoadDiscInfo();
-        SetStatus(discTypeMessage());
+        listed_.Load();
+        SetStatus(listed_.DiscTypeMessage());
         QApplication::restoreOverrideCursor();
     } else {
         SetStatus(QStringLiteral("Disc is not Loaded in Active Drive."));
@@ -794,16 +685,7 @@ void TCDRipTestForm::WMDeviceChange(const svdevmon::DeviceNotice& notice) {
     // going from another drive changes none of them.
     if (!noticeOfActiveDrive(notice)) return;
     if (notice.code == svdevmon::kDeviceArrival) {
-        if (DiscInfoLoaded) return;
-        bool ready = session_.CR_IsUnitReady();
-        if (!ready) {
-            services_.Sleep(300);
-            ready = session_.CR_IsUnitReady();
-        }
-        if (ready) {
-            SetStatus(QStringLiteral("Media is Loaded."));
-            LoadDiscInfo();
-        }
+        listed_.Arrive();
     } else if (notice.code == svdevmon::kDeviceRemoveComplete) {
         // The batch ends with its running track; it rips from its own copy of the disc's
         // table, so forgetting the disc here takes nothing from under it.
@@ -811,16 +693,13 @@ void TCDRipTestForm::WMDeviceChange(const svdevmon::DeviceNotice& notice) {
             job_->CancelForRemoval();
             removedDuringBatch_ = true;
         }
-        // Another disc may come next: it is looked up anew, and its names are its own. The
-        // discs in the other drives keep theirs.
-        if (DiscInfoLoaded) {
-            const TDiscIds gone = DiscIdsOf(session_.Disc());
+        // Another disc may come next: it is looked up anew. The discs in the other drives
+        // keep their answers.
+        if (listed_.Loaded()) {
+            const TDiscIds gone = listed_.Ids();
             accurateRip_.Forget(gone);
-            musicBrainz_.Forget(gone);
         }
-        names_.erase(listedDisc_);
-        SetStatus(QStringLiteral("Media is Removed."));
-        clearListing();
+        listed_.Remove();
     }
 }
 
@@ -969,7 +848,7 @@ std::optional<Rip::TBatchPlan> TCDRipTestForm::planBatch(Rip::TRipFormat format)
     for (int i = 0; i < TrackList->count(); ++i)
         if (TrackLineSelected(i)) plan.Lines.push_back(i);
     plan.Disc = session_.Disc();
-    plan.Names = listedNames_;
+    plan.Names = listed_.Names();
     plan.TrackArtists = chkMulSel->isChecked() && edtArtistName->text() == proposedArtist_;
     return plan;
 }
@@ -1045,8 +924,7 @@ void TCDRipTestForm::batchEnded() {
     if (removed && !session_.CR_IsUnitReady()) SetStatus(QStringLiteral("Media is Removed."));
     removedDuringBatch_ = false;
     // Names that came while the batch ran show now.
-    if (const auto found = names_.find(listedDisc_); DiscInfoLoaded && found != names_.end())
-        showNames(found->second);
+    listed_.ShowWaitingNames();
     if (!record.Tracks.empty()) reportBatch(std::move(record), !removed);
 }
 
@@ -1123,7 +1001,7 @@ void TCDRipTestForm::btnCancelRipClick() {
 }
 
 void TCDRipTestForm::TrackListClick() {
-    edtRecName->setText(listedNames_.TrackName(TrackList->currentRow() + 1));
+    edtRecName->setText(listed_.Names().TrackName(TrackList->currentRow() + 1));
     edtRecName->setCursorPosition(0);
     proposedName_ = edtRecName->text();
 }

@@ -14,6 +14,7 @@
 #include "DiscNames.h"
 #include "DriveSettings.h"
 #include "Encoders.h"
+#include "ListedDisc.h"
 #include "Maker.h"
 #include "MediaPlayer.h"
 #include "MusicBrainzLookup.h"
@@ -38,7 +39,7 @@ class TDirectoryEdit;
 class TfrmNewDir;
 
 // The main window.
-class TCDRipTestForm : public QWidget, public TRipWindow {
+class TCDRipTestForm : public QWidget, public TRipWindow, private TListedDiscView {
     Q_OBJECT
 public:
     // The window drives the drives through session and encodes through encoders; both
@@ -51,8 +52,9 @@ public:
     CDRipIntf::TCDSession& Session() { return session_; }
     Rip::TEncoders& Encoders() { return encoders_; }
 
-    // Program-wide state owned by the window's unit.
-    bool DiscInfoLoaded = false;
+    // The disc the window lists, with its names and lookups.
+    TListedDisc& Listed() { return listed_; }
+    bool DiscInfoLoaded() const { return listed_.Loaded(); }
 
     // Controls, named as the rest of the program refers to them.
     QFrame* RbPanel1 = nullptr;
@@ -203,7 +205,6 @@ private:
     void Label4MouseLeave();
     void buildControls();
     void setTabOrders();
-    QString discTypeMessage() const;
     // The rip commands' first check: the current line is selected; else asks to select
     // tracks for the command ("Rip", "Verify").
     bool RipSelectionReady(const QString& command = QStringLiteral("Rip"));
@@ -227,12 +228,14 @@ private:
     // Puts the listed disc's names where they show: the lines' tooltips, and the album,
     // artist and recording name edits that still hold what the window put there.
     void showNames(const Rip::TDiscNames& names);
-    // Empties the track list and forgets the disc it showed: its table and its names.
-    void clearListing();
+    // Shows the listed disc's lines, or none.
+    void showListing();
+    int StatusCount() const override { return statusSets_; }
+    bool NamesWait() const override { return BatchRunning(); }
+    bool Closing() const override { return closing_; }
+    QWidget* DialogOwner() override { return this; }
     // The status line's alignment and tooltip for the text it paints.
     void fitStatus();
-    // said: the status line's count when it said the lookup went out.
-    void lookedUp(const std::string& disc, const Rip::TMusicBrainzResult& result, int said);
 
     TUiServices& services_;
     CDRipIntf::TCDSession& session_;
@@ -248,16 +251,8 @@ private:
     // Batches that ended before the database answered for their disc, by number.
     std::map<int, Rip::TBatchRecord> waitingReports_;
     int nextReport_ = 0;
-    Rip::TMusicBrainzLookup musicBrainz_;
-    // The discs whose lookup the user is waiting for, each with the status line's count when
-    // it last said so.
-    std::map<std::string, int> lookupsOut_;
     int statusSets_ = 0;  // messages the status line has shown
-    // The names found for each disc while it stays, by MusicBrainz disc id, and the ones of
-    // the disc listed now (its key empty when it has none).
-    std::map<std::string, Rip::TDiscNames> names_;
-    std::string listedDisc_;
-    Rip::TDiscNames listedNames_;
+    TListedDisc listed_{session_, services_, *this};
     // What the window itself last put in these edits: a text the user typed is never
     // replaced by a disc's name.
     QString proposedAlbum_ = QStringLiteral("Album Title");

@@ -70,7 +70,7 @@ TEST_F(MediaE2ETest, OpeningAndClosingTheImageTrayEmptiesAndRelistsTheDisc) {
     Settle();
     EXPECT_EQ(form->Status(), "Media is Removed.");
     EXPECT_EQ(form->TrackList->count(), 0);
-    EXPECT_FALSE(form->DiscInfoLoaded);
+    EXPECT_FALSE(form->DiscInfoLoaded());
 
     form->XiButton1Click();
     EXPECT_EQ(form->Status(), "Disc is not Loaded in Active Drive.");
@@ -79,7 +79,7 @@ TEST_F(MediaE2ETest, OpeningAndClosingTheImageTrayEmptiesAndRelistsTheDisc) {
     Settle();
     EXPECT_EQ(form->Status(), "Media is Loaded.");
     EXPECT_EQ(form->TrackList->count(), 4);
-    EXPECT_TRUE(form->DiscInfoLoaded);
+    EXPECT_TRUE(form->DiscInfoLoaded());
 }
 
 // A disc taken out takes its own names and answers with it, not those of the disc that stays

@@ -115,7 +115,7 @@ TEST_F(RealLibraryTest, BrokenImagesListNothing) {
     for (const std::string& sheet : {missing, garbage, truncated}) {
         Start({sheet});
         EXPECT_EQ(form->TrackList->count(), 0) << sheet;
-        EXPECT_FALSE(form->DiscInfoLoaded) << sheet;
+        EXPECT_FALSE(form->DiscInfoLoaded()) << sheet;
         EXPECT_TRUE(form->Status().startsWith("Found 1 CD/DVD-ROM Drive(s), ")) << sheet.c_str();
     }
 }

@@ -46,7 +46,7 @@ TEST_F(StartUpTest, TwoDrivesWithoutDiscs) {
     EXPECT_EQ(form->DriveSelBox->itemText(1), "Second drive");
     EXPECT_EQ(form->DriveSelBox->currentIndex(), 0);
     EXPECT_EQ(form->TrackList->count(), 0);
-    EXPECT_FALSE(form->DiscInfoLoaded);
+    EXPECT_FALSE(form->DiscInfoLoaded());
 }
 
 TEST_F(StartUpTest, AudioDiscIsListedWithTheFirstLineSelected) {
@@ -59,7 +59,7 @@ TEST_F(StartUpTest, AudioDiscIsListedWithTheFirstLineSelected) {
     EXPECT_EQ(form->TrackList->currentRow(), 0);
     EXPECT_TRUE(form->TrackList->item(0)->isSelected());
     EXPECT_EQ(form->edtRecName->text(), "Track 1");
-    EXPECT_TRUE(form->DiscInfoLoaded);
+    EXPECT_TRUE(form->DiscInfoLoaded());
     // The widget that takes the keyboard when the window is activated, active or not.
     EXPECT_EQ(form->focusWidget(), form->TrackList);
 }
@@ -89,7 +89,7 @@ TEST_F(StartUpTest, UnreadableTableListsNothingAndReportsTheTypeLeftBehind) {
     Show();
     EXPECT_EQ(form->Status(), "Found 1 CD/DVD-ROM Drive(s), A Data Disc is Loaded in (1st) Drive.");
     EXPECT_EQ(form->TrackList->count(), 0);
-    EXPECT_FALSE(form->DiscInfoLoaded);
+    EXPECT_FALSE(form->DiscInfoLoaded());
 }
 
 TEST_F(StartUpTest, NoDrivesLeavesTheBoxEmpty) {

@@ -75,7 +75,7 @@ TEST_F(TrackListTest, ReadinessChecksSayWhyNot) {
     Load({AudioDrive("A", {1000})});
     EXPECT_TRUE(form->IsAudioCDReady());
 
-    form->DiscInfoLoaded = false;
+    form->Listed().Clear();
     EXPECT_FALSE(form->IsAudioCDReady());
     EXPECT_EQ(form->Status(), "Error : No Disc Information Available.");
 
@@ -109,7 +109,7 @@ TEST_F(TrackListTest, ChoosingADriveRelistsItsDisc) {
     form->SetStatus("before");
     form->DriveSelBoxChange(1);
     EXPECT_EQ(form->TrackList->count(), 0);
-    EXPECT_FALSE(form->DiscInfoLoaded);
+    EXPECT_FALSE(form->DiscInfoLoaded());
     EXPECT_EQ(form->Status(), "before");
 
     form->DriveSelBoxChange(2);

@@ -64,14 +64,14 @@ protected:
         Settle();
         form->btnCloseCD1->click();
         Settle();
-        ASSERT_TRUE(form->DiscInfoLoaded) << form->Status().toStdString();
+        ASSERT_TRUE(form->DiscInfoLoaded()) << form->Status().toStdString();
     }
 };
 
 TEST_P(DiscFaults, BinCutShortBeforeTheDiscIsReadListsNothing) {
     Start(testdisc::audioDisc({400, 300, 500}), "disc.cue",
           [](const std::string& cue) { truncateTo(binOf(cue), 500 * 2352); });
-    EXPECT_FALSE(form->DiscInfoLoaded);
+    EXPECT_FALSE(form->DiscInfoLoaded());
     EXPECT_EQ(form->TrackList->count(), 0);
     // An unreadable table leaves the disc type of no disc behind it.
     EXPECT_EQ(form->Status(), "Found 1 CD/DVD-ROM Drive(s), A Data Disc is Loaded in (1st) Drive.");
@@ -82,7 +82,7 @@ TEST_P(DiscFaults, BinCutShortBeforeTheDiscIsReadListsNothing) {
 
 TEST_P(DiscFaults, BinCutShortDuringTheRipEndsTheTrackWhereTheBytesEnd) {
     Start(testdisc::audioDisc({400, 300, 500}));
-    ASSERT_TRUE(form->DiscInfoLoaded);
+    ASSERT_TRUE(form->DiscInfoLoaded());
     truncateTo(binOf(cue), 200 * 2352);
     Select({0});
     ASSERT_TRUE(Rip(format())) << "the batch hangs";
@@ -104,7 +104,7 @@ TEST_P(DiscFaults, BinCutShortDuringTheRipEndsTheTrackWhereTheBytesEnd) {
 TEST_P(DiscFaults, SheetNamingAMissingBinListsNothing) {
     Start(testdisc::audioDisc({400, 300, 500}), "disc.cue",
           [](const std::string& cue) { std::filesystem::remove(binOf(cue)); });
-    EXPECT_FALSE(form->DiscInfoLoaded);
+    EXPECT_FALSE(form->DiscInfoLoaded());
     EXPECT_EQ(form->TrackList->count(), 0);
     EXPECT_EQ(form->DriveSelBox->count(), 1);
     ExpectRefusedForWantOfAList();

@@ -284,11 +284,11 @@ protected:
     void ExpectNextBatchWorks(Format f) {
         EXPECT_FALSE(form->BatchRunning());
         unsetenv("CDRIP3_FAULTS");
-        if (!form->DiscInfoLoaded) {
+        if (!form->DiscInfoLoaded()) {
             form->btnCloseCD1->click();
             Settle();
         }
-        ASSERT_TRUE(form->DiscInfoLoaded) << form->Status().toStdString();
+        ASSERT_TRUE(form->DiscInfoLoaded()) << form->Status().toStdString();
         std::filesystem::remove(OutFile(f, 2));
         Select({1});
         ASSERT_TRUE(Rip(f)) << "the next batch hangs";

@@ -62,7 +62,7 @@ TEST_F(MissingLibrary, WithoutTheVorbisLibraryOnlyOggRefuses) {
     cue = home_.file("disc.cue");
     toc = testdisc::writeImage(discPlan, cue);
     StartOver(kBin + "/libcdrip3.so", false);
-    ASSERT_TRUE(form->DiscInfoLoaded);
+    ASSERT_TRUE(form->DiscInfoLoaded());
     EXPECT_FALSE(encoders.VorbisLibraryReady());
     Select({1});
     ASSERT_TRUE(Rip(Format::Ogg));

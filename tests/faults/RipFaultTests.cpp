@@ -17,7 +17,7 @@ protected:
     void SetUp() override {
         FaultSuite::SetUp();
         Start(testdisc::audioDisc({400, 300, 500}));
-        ASSERT_TRUE(form->DiscInfoLoaded);
+        ASSERT_TRUE(form->DiscInfoLoaded());
         ASSERT_EQ(form->TrackList->count(), 3);
     }
     Format format() const { return GetParam(); }
@@ -111,7 +111,7 @@ TEST_P(RipFaults, ADiscTakenOutMidTrackEmptiesTheListAndKeepsTheAudioBefore) {
         EXPECT_FALSE(form->statuses.contains(SuccessText(1)));
     }
     EXPECT_EQ(form->TrackList->count(), 0);
-    EXPECT_FALSE(form->DiscInfoLoaded);
+    EXPECT_FALSE(form->DiscInfoLoaded());
     ExpectPlayable(format(), 1, 200);
     // Rip commands with the disc out say so and start nothing.
     Select({});
@@ -154,7 +154,7 @@ protected:
         // (the sanitizer builds run two at a time).
         setenv("CDRIP3_FAULTS", "slow=150", 1);
         Start(testdisc::audioDisc({400, 300, 500}));
-        ASSERT_TRUE(form->DiscInfoLoaded);
+        ASSERT_TRUE(form->DiscInfoLoaded());
     }
 };
 
