@@ -88,7 +88,8 @@ TCDRipTestForm::TCDRipTestForm(TUiServices& services, TCDSession& session, Rip::
       MediaPlayer1(session),
       services_(services),
       session_(session),
-      encoders_(encoders) {
+      encoders_(encoders),
+      batch_(*this, session, encoders, {[this] { lockBatchChoices(); }, [this] { batchEnded(); }}) {
     setObjectName(QStringLiteral("CDRipTestForm"));
     setWindowTitle(QStringLiteral("Sonvale"));
     setFixedSize(513, 676);
@@ -110,8 +111,8 @@ TCDRipTestForm::TCDRipTestForm(TUiServices& services, TCDSession& session, Rip::
 
 TCDRipTestForm::~TCDRipTestForm() {
     // A batch still running would call a window that is gone.
-    EndBatch();
-    flushReports();
+    batch_.EndBatch();
+    batch_.FlushReports();
     // Closing the device ends its playback, so no notice is sent to a window going away.
     MediaPlayer1.Close();
 }
@@ -475,8 +476,8 @@ void TCDRipTestForm::FormClose() {
     // However the window is closed, a running batch is cancelled and the window waits for
     // its track's clean-up (sizes filled in, streams closed): nothing goes on ripping once
     // the window is gone, and no file is left half written.
-    EndBatch();
-    flushReports();
+    batch_.EndBatch();
+    batch_.FlushReports();
     btnSaveSettingsClick();
     MediaPlayer1.Close();
     QCoreApplication::quit();
@@ -689,16 +690,10 @@ void TCDRipTestForm::WMDeviceChange(const svdevmon::DeviceNotice& notice) {
     } else if (notice.code == svdevmon::kDeviceRemoveComplete) {
         // The batch ends with its running track; it rips from its own copy of the disc's
         // table, so forgetting the disc here takes nothing from under it.
-        if (job_) {
-            job_->CancelForRemoval();
-            removedDuringBatch_ = true;
-        }
+        batch_.CancelForRemoval();
         // Another disc may come next: it is looked up anew. The discs in the other drives
         // keep their answers.
-        if (listed_.Loaded()) {
-            const TDiscIds gone = listed_.Ids();
-            accurateRip_.Forget(gone);
-        }
+        if (listed_.Loaded()) batch_.ForgetDisc(listed_.Ids());
         listed_.Remove();
     }
 }
@@ -795,99 +790,13 @@ void TCDRipTestForm::DriveReadOffset1Click() {
 // ---------------------------------------------------------------------------------------
 // Ripping commands
 
-bool TCDRipTestForm::RipSelectionReady(const QString& command) {
-    const int current = TrackList->currentRow();
-    if (current != -1 && TrackLineSelected(current)) return true;
-    services_.Information(this, QStringLiteral("Please select track(s) to %1.").arg(command));
-    return false;
-}
-
-std::optional<Rip::TBatchPlan> TCDRipTestForm::planBatch(Rip::TRipFormat format) {
-    // The checks run in the order each command has always made them.
-    const auto listed = [this] {
-        if (TrackList->count() == 0) {
-            services_.Information(this, QStringLiteral("Track List is Empty."));
-            return false;
-        }
-        if (edtRecName->text().isEmpty()) {
-            services_.Information(this, QStringLiteral("Please insert a Recording Name."));
-            return false;
-        }
-        return true;
-    };
-    if (format == Rip::TRipFormat::Verify) {
-        // Nothing is named after the recording name: only the report is written.
-        if (TrackList->count() == 0) {
-            services_.Information(this, QStringLiteral("Track List is Empty."));
-            return std::nullopt;
-        }
-        if (!session_.Ready()) {
-            SetStatus(QStringLiteral("Sonvale is not ready."));
-            return std::nullopt;
-        }
-        if (!IsAudioCDReady()) return std::nullopt;
-    } else if (format == Rip::TRipFormat::Wave) {
-        if (!listed()) return std::nullopt;
-        if (!session_.Ready()) {
-            SetStatus(QStringLiteral("Sonvale is not ready."));
-            return std::nullopt;
-        }
-        if (!IsAudioCDReady()) return std::nullopt;
-    } else {
-        if (!IsAudioCDReady()) return std::nullopt;
-        if (format == Rip::TRipFormat::Ogg && !encoders_.VorbisLibraryReady()) {
-            services_.MessageBox(this, QStringLiteral("Vorbis.DLL is not Ready."),
-                                 QStringLiteral("OK"));
-            return std::nullopt;
-        }
-        if (!listed()) return std::nullopt;
-    }
-    // One batch at a time.
-    if (BatchRunning()) return std::nullopt;
-    Rip::TBatchPlan plan;
-    for (int i = 0; i < TrackList->count(); ++i)
-        if (TrackLineSelected(i)) plan.Lines.push_back(i);
-    plan.Disc = session_.Disc();
-    plan.Names = listed_.Names();
-    plan.TrackArtists = chkMulSel->isChecked() && edtArtistName->text() == proposedArtist_;
-    return plan;
-}
-
 void TCDRipTestForm::startBatch(Rip::TRipFormat format) {
-    if (!RipSelectionReady()) return;
-    std::optional<Rip::TBatchPlan> plan = planBatch(format);
-    if (!plan) return;
-    Rip::TBatchRecord record;
-    switch (format) {
-        case Rip::TRipFormat::Wave:
-            record.Action = QStringLiteral("Rip to WAV");
-            break;
-        case Rip::TRipFormat::Mp3:
-            record.Action = QStringLiteral("Rip to MP3");
-            break;
-        case Rip::TRipFormat::Ogg:
-            record.Action = QStringLiteral("Rip to Ogg Vorbis");
-            break;
-        case Rip::TRipFormat::Verify:
-            record.Action = QStringLiteral("Verify");
-            break;
-    }
-    const TRipChoices choices = Choices();
-    record.Directory = choices.Directory;
-    record.Album = choices.Album;
-    record.Drive = QString::fromUtf8(session_.CR_GetCDROMIDByIndex(session_.CR_GetActiveCDROM()));
-    record.ReadOffset = session_.CR_GetReadOffset();
-    record.Disc = plan->Disc;
-    record.Ids = DiscIdsOf(plan->Disc);
-    record.Selected = static_cast<int>(plan->Lines.size());
-    record.Started = QDateTime::currentDateTime();
-    // Asked now, the answer is mostly in by the time the batch ends.
-    if (record.Ids.Valid) accurateRip_.Look(record.Ids, [](const Rip::TAccurateRipResult&) {});
-    job_ = std::make_unique<Rip::TRipJob>(*this, format, std::move(*plan), session_, encoders_,
-                                          MakeRipControl ? MakeRipControl() : nullptr);
-    job_->Record() = std::move(record);
-    lockBatchChoices();
-    job_->Start([this] { batchEnded(); });
+    Rip::TBatchRequest request;
+    request.DiscReady = [this] { return IsAudioCDReady(); };
+    request.Disc = session_.Disc();
+    request.Names = listed_.Names();
+    request.TrackArtists = chkMulSel->isChecked() && edtArtistName->text() == proposedArtist_;
+    batch_.Rip(format, request);
 }
 
 void TCDRipTestForm::lockBatchChoices() {
@@ -914,72 +823,9 @@ void TCDRipTestForm::unlockBatchChoices() {
 }
 
 void TCDRipTestForm::batchEnded() {
-    if (!job_) return;
-    Rip::TBatchRecord record = std::move(job_->Record());
-    job_.reset();
     unlockBatchChoices();
-    // The batch's last word may have come after the notice: what the window shows now, an
-    // empty list, is what the status line ends with, unless the disc is back already.
-    const bool removed = removedDuringBatch_;
-    if (removed && !session_.CR_IsUnitReady()) SetStatus(QStringLiteral("Media is Removed."));
-    removedDuringBatch_ = false;
     // Names that came while the batch ran show now.
     listed_.ShowWaitingNames();
-    if (!record.Tracks.empty()) reportBatch(std::move(record), !removed);
-}
-
-void TCDRipTestForm::reportBatch(Rip::TBatchRecord record, bool sayResult) {
-    if (!record.Ids.Valid) {
-        Rip::TAccurateRipResult none;
-        none.Reason = QStringLiteral("the disc has no AccurateRip ID");
-        writeReport(record, none, sayResult);
-        return;
-    }
-    const int number = nextReport_++;
-    const CDRipIntf::TDiscIds ids = record.Ids;
-    waitingReports_.emplace(number, std::move(record));
-    accurateRip_.Look(ids, [this, number, sayResult](const Rip::TAccurateRipResult& database) {
-        const auto waiting = waitingReports_.find(number);
-        if (waiting == waitingReports_.end()) return;
-        const Rip::TBatchRecord done = std::move(waiting->second);
-        waitingReports_.erase(waiting);
-        // A batch that started meanwhile has the status line.
-        writeReport(done, database, sayResult && !BatchRunning());
-    });
-}
-
-void TCDRipTestForm::writeReport(const Rip::TBatchRecord& record,
-                                 const Rip::TAccurateRipResult& database, bool sayResult) {
-    const QString path = Rip::RipReportPath(record);
-    const QString text = Rip::FormatRipReport(record, database, QStringLiteral(SONVALE_VERSION),
-                                              QDateTime::currentDateTime());
-    if (!Rip::AppendRipReport(path, text)) {
-        // Said even after a track's own failure: the proof of the tracks that were ripped
-        // is lost with it, which that failure's text does not tell.
-        SetStatus(QStringLiteral("Error : Cannot write the rip report ") + path);
-        return;
-    }
-    // A batch that ended early keeps its own last word (an error, the tracks not ripped):
-    // the summary of the tracks it did read would pass for the whole batch's.
-    const QString summary = Rip::AccurateRipSummary(record, database);
-    if (sayResult && record.Completed && !summary.isNull()) SetStatus(summary);
-}
-
-void TCDRipTestForm::flushReports() {
-    Rip::TAccurateRipResult none;
-    none.Reason = QStringLiteral("the program closed before the database answered");
-    for (auto& [number, record] : waitingReports_) writeReport(record, none, false);
-    waitingReports_.clear();
-}
-
-void TCDRipTestForm::EndBatch() {
-    if (!job_) return;
-    job_->Cancel();
-    // The batch may still ask the window something (its choices, a dialog), so the window
-    // keeps answering while it waits; the user's clicks wait too. Its end clears job_.
-    QEventLoop loop;
-    while (job_)
-        loop.processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::ExcludeUserInputEvents);
 }
 
 void TCDRipTestForm::btnRipClick() {
@@ -994,10 +840,7 @@ void TCDRipTestForm::btnOggClick() {
 }
 
 void TCDRipTestForm::btnCancelRipClick() {
-    if (job_ && !job_->Cancelled())
-        job_->Cancel();
-    else if (!job_)
-        SetStatus(QStringLiteral("CD/DVD-ROM is Not Ripping any Data."));
+    batch_.Cancel();
 }
 
 void TCDRipTestForm::TrackListClick() {
@@ -1031,7 +874,6 @@ void TCDRipTestForm::chkMulSelClick() {
 }
 
 void TCDRipTestForm::Verify1Click() {
-    if (!RipSelectionReady(QStringLiteral("Verify"))) return;
     startBatch(Rip::TRipFormat::Verify);
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "AccurateRipLookup.h"
+#include "BatchLife.h"
 #include "CDSession.h"
 #include "DiscNames.h"
 #include "DriveSettings.h"
@@ -39,7 +40,7 @@ class TDirectoryEdit;
 class TfrmNewDir;
 
 // The main window.
-class TCDRipTestForm : public QWidget, public TRipWindow, private TListedDiscView {
+class TCDRipTestForm : public QWidget, public TBatchWindow, private TListedDiscView {
     Q_OBJECT
 public:
     // The window drives the drives through session and encodes through encoders; both
@@ -131,19 +132,16 @@ public:
     void ShowDialog(TDialog kind, const QString& text, const QString& title) override;
 
     QString RecordingName() const;
-    int TrackLineCount() const;
-    int CurrentTrackLine() const;
-    bool TrackLineSelected(int line) const;
+    int TrackLineCount() const override;
+    int CurrentTrackLine() const override;
+    bool TrackLineSelected(int line) const override;
     int Progress() const;
 
-    // Makes each batch's control; null: the batch's own. Tests record the pauses with it.
-    std::function<std::unique_ptr<Rip::TRipControl>()> MakeRipControl;
-
     // A batch is running, from its rip command until its launcher thread has ended.
-    bool BatchRunning() const { return job_ != nullptr; }
+    bool BatchRunning() const { return batch_.Running(); }
     // Cancels the running batch, if any, and handles events until its thread has ended
     // and the window has taken all it said; the window's thread never blocks on it.
-    void EndBatch();
+    void EndBatch() { batch_.EndBatch(); }
 
     // Disc and track listing
     void LoadDiscInfo();
@@ -205,26 +203,16 @@ private:
     void Label4MouseLeave();
     void buildControls();
     void setTabOrders();
-    // The rip commands' first check: the current line is selected; else asks to select
-    // tracks for the command ("Rip", "Verify").
-    bool RipSelectionReady(const QString& command = QStringLiteral("Rip"));
     // The track list's pop-up menu, at a point of its viewport.
     void openTrackMenu(const QPoint& at);
     bool noticeOfActiveDrive(const svdevmon::DeviceNotice& notice);
-    // The checks a rip command makes before a batch; the plan, or none after saying why.
-    std::optional<Rip::TBatchPlan> planBatch(Rip::TRipFormat format);
+    // A rip command, with what it takes of the listed disc now.
     void startBatch(Rip::TRipFormat format);
     // The controls that decide a batch's files take no input while it runs, and are put
     // back as they were when it ends.
     void lockBatchChoices();
     void unlockBatchChoices();
     void batchEnded();
-    // The batch's report goes out once the database has answered for its disc.
-    void reportBatch(Rip::TBatchRecord record, bool sayResult);
-    void writeReport(const Rip::TBatchRecord& record, const Rip::TAccurateRipResult& database,
-                     bool sayResult);
-    // Reports still waiting for the database are written without it.
-    void flushReports();
     // Puts the listed disc's names where they show: the lines' tooltips, and the album,
     // artist and recording name edits that still hold what the window put there.
     void showNames(const Rip::TDiscNames& names);
@@ -243,14 +231,16 @@ private:
     TDriveSettings settings_{session_};
     bool shown_ = false;
     bool closing_ = false;
-    std::unique_ptr<Rip::TRipJob> job_;                     // the running batch
-    bool removedDuringBatch_ = false;                       // its disc went while it ran
+    // The batches, one at a time, the database's answers for them and their reports.
+    Rip::TBatchLife batch_;
+
+public:
+    // Makes each batch's control; null: the batch's own. Tests record the pauses with it.
+    std::function<std::unique_ptr<Rip::TRipControl>()>& MakeRipControl = batch_.MakeRipControl;
+
+private:
     std::vector<std::pair<QWidget*, bool>> lockedChoices_;  // and whether each was enabled
     bool browseWasEnabled_ = true;
-    Rip::TAccurateRipLookup accurateRip_;
-    // Batches that ended before the database answered for their disc, by number.
-    std::map<int, Rip::TBatchRecord> waitingReports_;
-    int nextReport_ = 0;
     int statusSets_ = 0;  // messages the status line has shown
     TListedDisc listed_{session_, services_, *this};
     // What the window itself last put in these edits: a text the user typed is never

@@ -52,3 +52,12 @@ public:
         ShowDialog(TDialog::Box, text, title);
     }
 };
+
+// What a rip command's checks read of the window besides: its track lines.
+class TBatchWindow : public TRipWindow {
+public:
+    virtual int TrackLineCount() const = 0;
+    // The line the user last clicked, -1 when none.
+    virtual int CurrentTrackLine() const = 0;
+    virtual bool TrackLineSelected(int line) const = 0;
+};

@@ -13,7 +13,7 @@
 #include "FakeRipControl.h"
 #include "RipWindow.h"
 
-class FakeRipWindow : public TRipWindow {
+class FakeRipWindow : public TBatchWindow {
 public:
     TRipChoices choices = [] {
         TRipChoices c;
@@ -23,6 +23,7 @@ public:
         return c;
     }();
     std::vector<bool> selected;  // one per track line
+    int current = 0;             // the line last clicked, -1: none
 
     // Hooks with their 1-based call count: at every SetProgress (a chunk's step, in the
     // rippers) and every read of the choices (between tracks, in the batches).
@@ -47,6 +48,7 @@ public:
     FakeRipWindow& operator=(const FakeRipWindow& other) {
         choices = other.choices;
         selected = other.selected;
+        current = other.current;
         onProgress = other.onProgress;
         onChoices = other.onChoices;
         statuses = other.statuses;
@@ -86,6 +88,11 @@ public:
         return choices;
     }
     void SetRecordingName(const QString& text) override { choices.RecordingName = text; }
+    int TrackLineCount() const override { return static_cast<int>(selected.size()); }
+    int CurrentTrackLine() const override { return current; }
+    bool TrackLineSelected(int line) const override {
+        return line >= 0 && line < TrackLineCount() && selected[static_cast<size_t>(line)];
+    }
     void DeselectTrackLine(int line) override {
         if (line >= 0 && line < static_cast<int>(selected.size()))
             selected[static_cast<size_t>(line)] = false;

@@ -1,0 +1,205 @@
+#include "BatchLife.h"
+
+#include <QDateTime>
+#include <QEventLoop>
+
+#include "DiscIds.h"
+#include "FileNames.h"
+#include "RipReport.h"
+
+namespace Rip {
+
+TBatchLife::TBatchLife(TBatchWindow& window, CDRipIntf::TCDSession& session, TEncoders& encoders,
+                       TEvents events, QString accurateRip)
+    : window_(window),
+      session_(session),
+      encoders_(encoders),
+      events_(std::move(events)),
+      accurateRip_(std::move(accurateRip)) {}
+
+TBatchLife::~TBatchLife() {
+    // A batch still running would call a window that is gone.
+    EndBatch();
+    FlushReports();
+}
+
+bool TBatchLife::selectionReady(const QString& command) {
+    const int current = window_.CurrentTrackLine();
+    if (current != -1 && window_.TrackLineSelected(current)) return true;
+    window_.ShowInformation(QStringLiteral("Please select track(s) to %1.").arg(command));
+    return false;
+}
+
+void TBatchLife::Rip(TRipFormat format, const TBatchRequest& request) {
+    // Verify has always asked for its own selection before the rip commands' question.
+    if (format == TRipFormat::Verify && !selectionReady(QStringLiteral("Verify"))) return;
+    if (!selectionReady(QStringLiteral("Rip"))) return;
+    std::optional<TBatchPlan> planned = plan(format, request);
+    if (planned) start(format, std::move(*planned));
+}
+
+std::optional<TBatchPlan> TBatchLife::plan(TRipFormat format, const TBatchRequest& request) {
+    // The checks run in the order each command has always made them.
+    const auto listed = [this] {
+        if (window_.TrackLineCount() == 0) {
+            window_.ShowInformation(QStringLiteral("Track List is Empty."));
+            return false;
+        }
+        if (window_.Choices().RecordingName.isEmpty()) {
+            window_.ShowInformation(QStringLiteral("Please insert a Recording Name."));
+            return false;
+        }
+        return true;
+    };
+    const auto ready = [this] {
+        if (session_.Ready()) return true;
+        window_.SetStatus(QStringLiteral("Sonvale is not ready."));
+        return false;
+    };
+    if (format == TRipFormat::Verify) {
+        // Nothing is named after the recording name: only the report is written.
+        if (window_.TrackLineCount() == 0) {
+            window_.ShowInformation(QStringLiteral("Track List is Empty."));
+            return std::nullopt;
+        }
+        if (!ready() || !request.DiscReady()) return std::nullopt;
+    } else if (format == TRipFormat::Wave) {
+        if (!listed() || !ready() || !request.DiscReady()) return std::nullopt;
+    } else {
+        if (!request.DiscReady()) return std::nullopt;
+        if (format == TRipFormat::Ogg && !encoders_.VorbisLibraryReady()) {
+            window_.ShowMessageBox(QStringLiteral("Vorbis.DLL is not Ready."),
+                                   QStringLiteral("OK"));
+            return std::nullopt;
+        }
+        if (!listed()) return std::nullopt;
+    }
+    // One batch at a time.
+    if (Running()) return std::nullopt;
+    TBatchPlan plan;
+    for (int i = 0; i < window_.TrackLineCount(); ++i)
+        if (window_.TrackLineSelected(i)) plan.Lines.push_back(i);
+    plan.Disc = request.Disc;
+    plan.Names = request.Names;
+    plan.TrackArtists = request.TrackArtists;
+    return plan;
+}
+
+void TBatchLife::start(TRipFormat format, TBatchPlan plan) {
+    TBatchRecord record;
+    switch (format) {
+        case TRipFormat::Wave:
+            record.Action = QStringLiteral("Rip to WAV");
+            break;
+        case TRipFormat::Mp3:
+            record.Action = QStringLiteral("Rip to MP3");
+            break;
+        case TRipFormat::Ogg:
+            record.Action = QStringLiteral("Rip to Ogg Vorbis");
+            break;
+        case TRipFormat::Verify:
+            record.Action = QStringLiteral("Verify");
+            break;
+    }
+    const TRipChoices choices = window_.Choices();
+    record.Directory = choices.Directory;
+    record.Album = choices.Album;
+    record.Drive = QString::fromUtf8(session_.CR_GetCDROMIDByIndex(session_.CR_GetActiveCDROM()));
+    record.ReadOffset = session_.CR_GetReadOffset();
+    record.Disc = plan.Disc;
+    record.Ids = CDRipIntf::DiscIdsOf(plan.Disc);
+    record.Selected = static_cast<int>(plan.Lines.size());
+    record.Started = QDateTime::currentDateTime();
+    // Asked now, the answer is mostly in by the time the batch ends.
+    if (record.Ids.Valid) accurateRip_.Look(record.Ids, [](const TAccurateRipResult&) {});
+    job_ = std::make_unique<TRipJob>(window_, format, std::move(plan), session_, encoders_,
+                                     MakeRipControl ? MakeRipControl() : nullptr);
+    job_->Record() = std::move(record);
+    if (events_.Started) events_.Started();
+    job_->Start([this] { ended(); });
+}
+
+void TBatchLife::Cancel() {
+    if (job_ && !job_->Cancelled())
+        job_->Cancel();
+    else if (!job_)
+        window_.SetStatus(QStringLiteral("CD/DVD-ROM is Not Ripping any Data."));
+}
+
+void TBatchLife::CancelForRemoval() {
+    // The batch rips from its own copy of the disc's table, so the listing may forget the
+    // disc at once.
+    if (!job_) return;
+    job_->CancelForRemoval();
+    removedDuringBatch_ = true;
+}
+
+void TBatchLife::ended() {
+    if (!job_) return;
+    TBatchRecord record = std::move(job_->Record());
+    job_.reset();
+    // The batch's last word may have come after the notice: what the window shows now, an
+    // empty list, is what the status line ends with, unless the disc is back already.
+    const bool removed = removedDuringBatch_;
+    if (removed && !session_.CR_IsUnitReady())
+        window_.SetStatus(QStringLiteral("Media is Removed."));
+    removedDuringBatch_ = false;
+    if (events_.Ended) events_.Ended();
+    if (!record.Tracks.empty()) report(std::move(record), !removed);
+}
+
+void TBatchLife::report(TBatchRecord record, bool sayResult) {
+    if (!record.Ids.Valid) {
+        TAccurateRipResult none;
+        none.Reason = QStringLiteral("the disc has no AccurateRip ID");
+        write(record, none, sayResult);
+        return;
+    }
+    const int number = nextReport_++;
+    const CDRipIntf::TDiscIds ids = record.Ids;
+    waitingReports_.emplace(number, std::move(record));
+    accurateRip_.Look(ids, [this, number, sayResult](const TAccurateRipResult& database) {
+        const auto waiting = waitingReports_.find(number);
+        if (waiting == waitingReports_.end()) return;
+        const TBatchRecord done = std::move(waiting->second);
+        waitingReports_.erase(waiting);
+        // A batch that started meanwhile has the status line.
+        write(done, database, sayResult && !Running());
+    });
+}
+
+void TBatchLife::write(const TBatchRecord& record, const TAccurateRipResult& database,
+                       bool sayResult) {
+    const QString path = RipReportPath(record);
+    const QString text = FormatRipReport(record, database, QStringLiteral(SONVALE_VERSION),
+                                         QDateTime::currentDateTime());
+    if (!AppendRipReport(path, text)) {
+        // Said even after a track's own failure: the proof of the tracks that were ripped
+        // is lost with it, which that failure's text does not tell.
+        window_.SetStatus(QStringLiteral("Error : Cannot write the rip report ") + path);
+        return;
+    }
+    // A batch that ended early keeps its own last word (an error, the tracks not ripped):
+    // the summary of the tracks it did read would pass for the whole batch's.
+    const QString summary = AccurateRipSummary(record, database);
+    if (sayResult && record.Completed && !summary.isNull()) window_.SetStatus(summary);
+}
+
+void TBatchLife::FlushReports() {
+    TAccurateRipResult none;
+    none.Reason = QStringLiteral("the program closed before the database answered");
+    for (auto& [number, record] : waitingReports_) write(record, none, false);
+    waitingReports_.clear();
+}
+
+void TBatchLife::EndBatch() {
+    if (!job_) return;
+    job_->Cancel();
+    // The batch may still ask the window something (its choices, a dialog), so the window
+    // keeps answering while it waits; the user's clicks wait too. Its end clears job_.
+    QEventLoop loop;
+    while (job_)
+        loop.processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::ExcludeUserInputEvents);
+}
+
+}  // namespace Rip
