@@ -24,6 +24,7 @@
 #include "FakeRipControl.h"
 #include "HeldRip.h"
 #include "MusicBrainzAnswers.h"
+#include "RealWindowFixture.h"
 #include "RecordingServices.h"
 #include "ReferenceSums.h"
 #include "TinyHttpServer.h"
@@ -69,11 +70,10 @@ public:
     bool pressed = false;
 };
 
-class RipE2ETest : public ::testing::Test {
+class RipE2ETest : public RealWindowFixture<ExitDuringRipForm> {
 protected:
     void SetUp() override {
-        setenv("HOME", home_.path().c_str(), 1);
-        setenv("XDG_CONFIG_HOME", home_.file("config").c_str(), 1);
+        RealWindowFixture::SetUp();
         // At 8x a track takes most of a second: a click at its first progress comes while
         // it is still being read, however busy the machine.
         setenv("CDRIP3_FAULTS", "slow=600", 1);
@@ -81,21 +81,18 @@ protected:
         const std::string cue = home_.file("disc.cue");
         testdisc::writeImage(plan_, cue);
         std::filesystem::create_directories(home_.file("out"));
-        disctest::useDrives({cue});
-        session.Initialize(ExecutableDir() + "/libcdrip3.so");
-        ASSERT_TRUE(session.Ready());
+        LoadLibrary({cue});
+        if (HasFatalFailure()) return;
         // The window's AccurateRip lookups go to the test's server, which knows no disc
         // unless told.
         qputenv("SONVALE_ACCURATERIP_URL", database.Base().toUtf8());
         qputenv("SONVALE_MUSICBRAINZ_URL", database.Base().toUtf8());
-        form = std::make_unique<ExitDuringRipForm>(services, session, encoders);
-        form->show();
+        Show();
         form->DirectoryEdit1->setText(QString::fromStdString(home_.file("out")));
         form->edtAlbumName->setText("Live");
     }
     void TearDown() override {
-        form.reset();
-        session.Finalize();
+        RealWindowFixture::TearDown();
         unsetenv("CDRIP3_FAULTS");
     }
     // Several lines selected, the last of them current.
@@ -143,13 +140,8 @@ protected:
         return text;
     }
 
-    disctest::TempDir home_;
     testdisc::DiscPlan plan_;
     TinyHttpServer database;
-    RecordingServices services;
-    CDRipIntf::TCDSession session;
-    Rip::TEncoders encoders;
-    std::unique_ptr<ExitDuringRipForm> form;
 };
 }  // namespace
 
