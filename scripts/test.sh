@@ -45,11 +45,13 @@ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONVALE_TS
     -DSONVALE_WERROR=ON -DSONVALE_BENCH=OFF -DSONVALE_SCREENSHOT=OFF
 cmake --build build-tsan -j"$jobs" --target "${tsan_targets[@]}"
 : > build-tsan/gtest.log
-# The database lookups (db_tests) are not among them: Qt Network does its work on a thread of
-# its own, whose hand-overs the checker cannot see; the program's own threads are not in them.
+# The database lookups are left out (db_tests is not among them, and the batch's life asks
+# the AccurateRip database): Qt Network does its work on a thread of its own, whose
+# hand-overs the checker cannot see; the program's own threads are not in them.
 for target in "${tsan_targets[@]}"; do
     TSAN_OPTIONS="suppressions=$PWD/tests/tsan.supp:halt_on_error=1:second_deadlock_stack=1" \
-        setarch "$(uname -m)" -R "build-tsan/bin/$target" | tee -a build-tsan/gtest.log
+        setarch "$(uname -m)" -R "build-tsan/bin/$target" --gtest_filter=-BatchLifeTest.* |
+        tee -a build-tsan/gtest.log
 done
 
 CC=clang-14 CXX=clang++-14 cmake -S tests/fuzz -B build-fuzz -G Ninja -DSONVALE_WERROR=ON
