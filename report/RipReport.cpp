@@ -46,13 +46,18 @@ QString endText(const TTrackRecord& t, bool verify) {
 
 // An answer none of whose blocks is filed under the disc's ids says nothing of this disc:
 // it is not in the database, rather than every track "not accurate (0 results ...)".
-TAccurateRipResult forDisc(const TAccurateRipResult& database, const TDiscIds& ids) {
+const TAccurateRipResult& forDisc(const TAccurateRipResult& database, const TDiscIds& ids) {
+    // A constant: the verdict of every track reads it, and copying the answer each time
+    // would copy all its blocks.
+    static const TAccurateRipResult absent = [] {
+        TAccurateRipResult r;
+        r.Kind = TAccurateRipResult::TKind::NotInDatabase;
+        return r;
+    }();
     if (database.Kind != TAccurateRipResult::TKind::Found) return database;
     for (const TAccurateRipBlock& b : database.Blocks)
         if (b.Id1 == ids.AccurateRipId1 && b.Id2 == ids.AccurateRipId2 && b.Id3 == ids.CddbId)
             return database;
-    TAccurateRipResult absent;
-    absent.Kind = TAccurateRipResult::TKind::NotInDatabase;
     return absent;
 }
 
@@ -124,7 +129,7 @@ TTrackVerdict VerdictOf(const TTrackRecord& track, const TBatchRecord& batch,
             verdict.Text = QStringLiteral("not verifiable (ripped with errors)");
             return verdict;
     }
-    const TAccurateRipResult database = forDisc(answer, batch.Ids);
+    const TAccurateRipResult& database = forDisc(answer, batch.Ids);
     if (database.Kind == TAccurateRipResult::TKind::NotInDatabase) {
         verdict.Text = QStringLiteral("disc not in database");
         return verdict;
@@ -145,7 +150,7 @@ TTrackVerdict VerdictOf(const TTrackRecord& track, const TBatchRecord& batch,
 }
 
 QString AccurateRipSummary(const TBatchRecord& batch, const TAccurateRipResult& answer) {
-    const TAccurateRipResult database = forDisc(answer, batch.Ids);
+    const TAccurateRipResult& database = forDisc(answer, batch.Ids);
     if (database.Kind != TAccurateRipResult::TKind::Found || batch.Cancelled) return {};
     int tracks = 0, accurate = 0;
     for (const TTrackRecord& t : batch.Tracks) {
@@ -163,7 +168,7 @@ QString AccurateRipSummary(const TBatchRecord& batch, const TAccurateRipResult& 
 
 QString FormatRipReport(const TBatchRecord& batch, const TAccurateRipResult& answer,
                         const QString& programVersion, const QDateTime& finished) {
-    const TAccurateRipResult database = forDisc(answer, batch.Ids);
+    const TAccurateRipResult& database = forDisc(answer, batch.Ids);
     const bool verify = batch.Action == QStringLiteral("Verify");
     QStringList out;
     const QString stamp = QStringLiteral("yyyy-MM-dd HH:mm:ss t");

@@ -31,9 +31,10 @@ bool TBatchLife::selectionReady(const QString& command) {
 }
 
 void TBatchLife::Rip(TRipFormat format, const TBatchRequest& request) {
-    // Verify has always asked for its own selection before the rip commands' question.
-    if (format == TRipFormat::Verify && !selectionReady(QStringLiteral("Verify"))) return;
-    if (!selectionReady(QStringLiteral("Rip"))) return;
+    // The same question for every command, in its own words.
+    if (!selectionReady(format == TRipFormat::Verify ? QStringLiteral("Verify")
+                                                     : QStringLiteral("Rip")))
+        return;
     std::optional<TBatchPlan> planned = plan(format, request);
     if (planned) start(format, std::move(*planned));
 }
