@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string_view>
 
 #include "CDRipTest.h"
@@ -50,15 +51,19 @@ int SonvaleMain(int argc, char** argv) {
         QApplication::setApplicationName(QStringLiteral("Sonvale"));
         QApplication::setApplicationDisplayName(QStringLiteral("Sonvale"));
         Skin::Install();
+        // The window ends the program itself, once its batch and its drive thread are done.
+        QApplication::setQuitOnLastWindowClosed(false);
         TDesktopServices services;
-        TCDRipTestForm form(services, session, encoders);
+        auto form = std::make_unique<TCDRipTestForm>(services, session, encoders);
         // Media arriving or going, for real drives (udev) and image drives (their trays).
         svdevmon::DeviceMonitor monitor;
-        QObject::connect(&monitor, &svdevmon::DeviceMonitor::deviceChange, &form,
+        QObject::connect(&monitor, &svdevmon::DeviceMonitor::deviceChange, form.get(),
                          &TCDRipTestForm::WMDeviceChange);
-        form.show();
+        form->show();
         exitCode = QApplication::exec();
-        // Unbind before the windows go, in the reverse order of start-up.
+        // The window's threads end before the libraries they call are unbound, in the
+        // reverse order of start-up.
+        form.reset();
         encoders.UnloadVorbisLibrary();
         session.Finalize();
     }

@@ -19,6 +19,7 @@
 #include <QScreen>
 #include <QToolButton>
 #include <QWindow>
+#include <memory>
 
 #include "CDSession.h"
 #include "CreateNewDir.h"
@@ -53,6 +54,14 @@ TCDRipTestForm::TCDRipTestForm(TUiServices& services, TCDSession& session, Rip::
     frmNewDir = new TfrmNewDir(services_, this);
     connect(&listed_, &TListedDisc::Listed, this, &TCDRipTestForm::showListing);
     connect(&listed_, &TListedDisc::NamesChanged, this, [this] { showNames(listed_.Names()); });
+    // The window answers while the drive is read; the cursor says it is being read.
+    connect(&listed_, &TListedDisc::BusyChanged, this, [this](bool busy) {
+        if (busy)
+            setCursor(Qt::WaitCursor);
+        else
+            unsetCursor();
+    });
+    connect(&listed_, &TListedDisc::BecameIdle, this, &TCDRipTestForm::finishClosing);
     // The notice comes on the playback's thread; the window acts on it on its own.
     MediaPlayer1.SetNotifyHandler([this](uint32_t notifyCode, uint32_t device) {
         QMetaObject::invokeMethod(
@@ -62,7 +71,8 @@ TCDRipTestForm::TCDRipTestForm(TUiServices& services, TCDSession& session, Rip::
 }
 
 TCDRipTestForm::~TCDRipTestForm() {
-    // A batch still running would call a window that is gone.
+    // A batch still running would call a window that is gone (the event loop has ended:
+    // Exit waits for the batch's end before it ends the program).
     batch_.EndBatch();
     batch_.FlushReports();
     // Closing the device ends its playback, so no notice is sent to a window going away.
@@ -166,15 +176,26 @@ void TCDRipTestForm::FormShow() {
                 DriveSelBox->addItem(QString::fromStdString(session_.CR_GetCDROMIDByIndex(i)));
             session_.SelectCDROM(0);
         }
-        QString status = QStringLiteral("Found ") + QString::number(n) +
-                         QStringLiteral(" CD/DVD-ROM Drive(s), ");
-        if (session_.CR_IsUnitReady()) {
-            listed_.Load();
-            status += listed_.DiscTypeMessage();
-        } else {
-            status += QStringLiteral("Disc is not Loaded in Active Drive.");
-        }
-        SetStatus(status);
+        const QString found = QStringLiteral("Found ") + QString::number(n) +
+                              QStringLiteral(" CD/DVD-ROM Drive(s), ");
+        const QString noDisc = found + QStringLiteral("Disc is not Loaded in Active Drive.");
+        // A disc the program started with may still be spinning up: it is listed once it
+        // has, and until then the drive is said to have none.
+        TListedDisc::TListing how;
+        if (n > 0) how.First = [](TCDSession& session) { session.SelectCDROM(0); };
+        how.WaitForDisc = true;
+        auto saidNone = std::make_shared<bool>(false);
+        how.NotYet = [this, noDisc, saidNone] {
+            *saidNone = true;
+            SetStatus(noDisc);
+        };
+        how.After = [this, found, noDisc, saidNone](bool ready) {
+            if (ready)
+                SetStatus(found + listed_.DiscTypeMessage());
+            else if (!*saidNone)
+                SetStatus(noDisc);
+        };
+        listed_.List(std::move(how));
     }
     DriveSelBox->setCurrentIndex(0);
     DriveSelBox->setFocus();
@@ -189,10 +210,19 @@ void TCDRipTestForm::closeEvent(QCloseEvent* event) {
 void TCDRipTestForm::FormClose() {
     if (closing_) return;
     closing_ = true;
-    // However the window is closed, a running batch is cancelled and the window waits for
-    // its track's clean-up (sizes filled in, streams closed): nothing goes on ripping once
-    // the window is gone, and no file is left half written.
-    batch_.EndBatch();
+    // However the window is closed, it goes at once; a running batch is cancelled and the
+    // program ends once its track is cleaned up (sizes filled in, streams closed) and the
+    // drive thread is back from the library: nothing goes on ripping, no file is left half
+    // written, and the library is not unloaded under a call.
+    hide();
+    if (batch_.Running()) batch_.Cancel();
+    listed_.Stop();
+    finishClosing();
+}
+
+void TCDRipTestForm::finishClosing() {
+    if (!closing_ || closed_ || batch_.Running() || !listed_.Idle()) return;
+    closed_ = true;
     batch_.FlushReports();
     btnSaveSettingsClick();
     MediaPlayer1.Close();
@@ -298,8 +328,7 @@ void TCDRipTestForm::DriveSelBoxChange(int index) {
         DriveSelBox->setCurrentIndex(session_.CR_GetActiveCDROM());
         return;
     }
-    session_.SelectCDROM(index);
-    listed_.Relist();
+    listed_.Relist(index);
 }
 
 void TCDRipTestForm::openTrackMenu(const QPoint& at) {
@@ -308,16 +337,14 @@ void TCDRipTestForm::openTrackMenu(const QPoint& at) {
 
 void TCDRipTestForm::XiButton1Click() {
     if (BatchRunning()) return;  // the batch's disc stays listed as it started
-    if (session_.CR_IsUnitReady()) {
-        TrackList->clear();
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        QCoreApplication::processEvents();
-        listed_.Load();
-        SetStatus(listed_.DiscTypeMessage());
-        QApplication::restoreOverrideCursor();
-    } else {
-        SetStatus(QStringLiteral("Disc is not Loaded in Active Drive."));
-    }
+    TListedDisc::TListing how;
+    // As before it was asked: the list kept what it had when the drive had no disc.
+    how.KeepIfNotReady = true;
+    how.After = [this](bool ready) {
+        SetStatus(ready ? listed_.DiscTypeMessage()
+                        : QStringLiteral("Disc is not Loaded in Active Drive."));
+    };
+    listed_.List(std::move(how));
 }
 
 bool TCDRipTestForm::noticeOfActiveDrive(const svdevmon::DeviceNotice& notice) {
@@ -352,12 +379,12 @@ void TCDRipTestForm::btnEjectCDClick() {
         SetStatus(QStringLiteral("Busy Ripping selected track, cannot Eject CD/DVD-ROM."));
         return;
     }
-    if (session_.Ready()) session_.CR_EjectCD(1);
+    if (session_.Ready()) listed_.OpenTray();
 }
 
 void TCDRipTestForm::btnCloseCDClick() {
     if (BatchRunning()) return;
-    if (session_.Ready()) session_.CR_EjectCD(0);
+    if (session_.Ready()) listed_.CloseTray();
 }
 void TCDRipTestForm::btnPlayTrackClick() {
     if (!CanPlay()) return;
@@ -471,6 +498,9 @@ void TCDRipTestForm::batchEnded() {
     unlockBatchChoices();
     // Names that came while the batch ran show now.
     listed_.ShowWaitingNames();
+    // Exit waited for this: once the batch's report is on its way.
+    if (closing_)
+        QMetaObject::invokeMethod(this, &TCDRipTestForm::finishClosing, Qt::QueuedConnection);
 }
 
 void TCDRipTestForm::btnRipClick() {

@@ -139,9 +139,18 @@ public:
 
     // A batch is running, from its rip command until its launcher thread has ended.
     bool BatchRunning() const { return batch_.Running(); }
-    // Cancels the running batch, if any, and handles events until its thread has ended
-    // and the window has taken all it said; the window's thread never blocks on it.
+    // Cancels the running batch, if any, and takes what it says until its thread has
+    // ended; for the end of the program and of a test, where the event loop no longer runs.
     void EndBatch() { batch_.EndBatch(); }
+    // A listing is under way, off the window's thread.
+    bool Listing() const { return listed_.Listing(); }
+    // Exit or the close button was pressed; the program ends once nothing runs any more.
+    bool Closing() const override { return closing_; }
+    // The window has closed and told the program to end.
+    bool Closed() const { return closed_; }
+    // Nothing the window asked of the drive thread still runs (a disc the program started
+    // with may still be waited for, quietly).
+    bool Settled() const { return !Listing() && listed_.Idle(); }
 
     // Disc and track listing
     void LoadDiscInfo();
@@ -213,6 +222,8 @@ private:
     void lockBatchChoices();
     void unlockBatchChoices();
     void batchEnded();
+    // Ends the program once the window closes and nothing runs any more.
+    void finishClosing();
     // Puts the listed disc's names where they show: the lines' tooltips, and the album,
     // artist and recording name edits that still hold what the window put there.
     void showNames(const Rip::TDiscNames& names);
@@ -220,7 +231,6 @@ private:
     void showListing();
     int StatusCount() const override { return statusSets_; }
     bool NamesWait() const override { return BatchRunning(); }
-    bool Closing() const override { return closing_; }
     QWidget* DialogOwner() override { return this; }
     // The status line's alignment and tooltip for the text it paints.
     void fitStatus();
@@ -231,6 +241,7 @@ private:
     TDriveSettings settings_{session_};
     bool shown_ = false;
     bool closing_ = false;
+    bool closed_ = false;  // the program was told to end
     // The batches, one at a time, the database's answers for them and their reports.
     Rip::TBatchLife batch_;
 

@@ -1,6 +1,8 @@
 #include "ListedDisc.h"
 
 #include <QStringList>
+#include <QTimer>
+#include <chrono>
 #include <optional>
 
 #include "UiServices.h"
@@ -14,7 +16,15 @@ TListedDisc::TListedDisc(CDRipIntf::TCDSession& session, TUiServices& services,
       session_(session),
       services_(services),
       view_(view),
-      musicBrainz_(musicBrainz) {}
+      musicBrainz_(musicBrainz) {
+    worker_.OnIdle = [this] { emit BecameIdle(); };
+}
+
+TListedDisc::~TListedDisc() {
+    // A drive thread asking a spinning drive again gives up at once.
+    ++latest_;
+    worker_.OnIdle = nullptr;
+}
 
 void TListedDisc::clear() {
     loaded_ = false;
@@ -28,48 +38,165 @@ void TListedDisc::Clear() {
     clear();
 }
 
-void TListedDisc::Load() {
-    CDRipIntf::TDiscInfo& disc = session_.Disc();
-    // A table that cannot be read lists nothing, and says so: a later arrival lists the disc.
-    clear();
-    if (session_.ReadDiscInfo(disc) != 0) return;
-    loaded_ = true;
-    // Names found for this disc before (listed again, or back from another drive) stay;
-    // else its CD-Text gives them, if it has any.
-    const TDiscIds ids = DiscIdsOf(disc);
-    if (ids.Valid) disc_ = ids.MusicBrainz;
-    const auto known = kept_.find(disc_);
-    names_ = known != kept_.end() ? known->second
-                                  : Rip::TDiscNames::FromCdText(session_, disc.TrackCount);
-    if (!disc_.empty() && !names_.Empty()) kept_[disc_] = names_;
-    emit Listed();
+void TListedDisc::setBusy(bool busy) {
+    if (busy == busy_) return;
+    busy_ = busy;
+    emit BusyChanged(busy);
 }
 
-void TListedDisc::Relist() {
-    clear();
-    if (session_.CR_IsUnitReady()) Load();
+void TListedDisc::List(TListing how) {
+    if (stopped_) return;
+    before_.reset();
+    if (how.KeepIfNotReady) before_ = TShown{loaded_, disc_, names_, session_.Disc()};
+    // The lines of the disc before would pass for the new one's; a listed disc that stays
+    // listed keeps its own.
+    if (!(how.OnlyUnlisted && loaded_)) clear();
+    const uint64_t generation = ++latest_;
+    waiting_ = how.WaitForDisc;
+    setBusy(true);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(DiscWaitMs);
+    ask(std::make_shared<const TListing>(std::move(how)), generation, until, true);
 }
+
+void TListedDisc::ask(std::shared_ptr<const TListing> how, uint64_t generation,
+                      std::chrono::steady_clock::time_point until, bool first) {
+    worker_.Run([this, how, generation, until, first]() -> CDRipIntf::TDriveWorker::TOutcome {
+        if (overtaken(generation)) return {};
+        TRead found = read(*how, first, generation);
+        return [this, how, generation, until, first, found = std::move(found)] {
+            // latest_ changes on this thread only: overtaken now means overtaken for good.
+            if (!overtaken(generation)) answered(how, generation, until, first, found);
+        };
+    });
+}
+
+TListedDisc::TRead TListedDisc::read(const TListing& how, bool first, uint64_t generation) {
+    TRead found;
+    if (first && how.First) how.First(session_);
+    found.Ready = session_.CR_IsUnitReady();
+    if (!found.Ready || overtaken(generation)) return found;
+    found.Result = session_.ReadDiscInfo(found.Disc);
+    if (found.Result == 0)
+        found.CdText = Rip::TDiscNames::FromCdText(session_, found.Disc.TrackCount);
+    return found;
+}
+
+void TListedDisc::answered(const std::shared_ptr<const TListing>& how, uint64_t generation,
+                           std::chrono::steady_clock::time_point until, bool first,
+                           const TRead& found) {
+    // A real drive answers "becoming ready" for the seconds it spins a new disc up: it is
+    // asked again, from the drive thread, until it is ready or the time is up.
+    if (!found.Ready && how->WaitForDisc && std::chrono::steady_clock::now() < until) {
+        if (first && how->NotYet) {
+            waiting_ = false;
+            setBusy(false);
+            how->NotYet();
+        }
+        QTimer::singleShot(kAskAgainMs, this, [this, how, generation, until] {
+            if (!overtaken(generation)) ask(how, generation, until, false);
+        });
+        return;
+    }
+    show(*how, found);
+}
+
+void TListedDisc::show(const TListing& how, const TRead& found) {
+    waiting_ = false;
+    setBusy(false);
+    if (how.OnlyUnlisted && loaded_) return;
+    if (how.Before) how.Before(found.Ready);
+    if (!found.Ready && before_) {
+        loaded_ = before_->Loaded;
+        disc_ = before_->Disc;
+        names_ = before_->Names;
+        session_.Disc() = before_->Record;
+        before_.reset();
+        emit Listed();
+    }
+    if (found.Ready) {
+        // A table that cannot be read lists nothing, and says so: a later arrival lists the
+        // disc.
+        clear();
+        if (found.Result == 0) {
+            session_.Disc() = found.Disc;
+            loaded_ = true;
+            // Names found for this disc before (listed again, or back from another drive)
+            // stay; else its CD-Text gives them, if it has any.
+            const TDiscIds ids = DiscIdsOf(found.Disc);
+            if (ids.Valid) disc_ = ids.MusicBrainz;
+            const auto known = kept_.find(disc_);
+            names_ = known != kept_.end() ? known->second : found.CdText;
+            if (!disc_.empty() && !names_.Empty()) kept_[disc_] = names_;
+            emit Listed();
+        }
+    }
+    if (how.After) how.After(found.Ready);
+}
+
+void TListedDisc::Relist(int driveIndex) {
+    TListing how;
+    how.First = [driveIndex](CDRipIntf::TCDSession& session) { session.SelectCDROM(driveIndex); };
+    List(std::move(how));
+}
+
+namespace {
+TListedDisc::TListing arrival(TListedDiscView& view) {
+    TListedDisc::TListing how;
+    how.WaitForDisc = true;
+    how.OnlyUnlisted = true;
+    how.Before = [&view](bool ready) {
+        // Never ready in all that time: the notice is dropped.
+        if (ready) view.SetStatus(QStringLiteral("Media is Loaded."));
+    };
+    return how;
+}
+}  // namespace
 
 void TListedDisc::Arrive() {
-    if (loaded_) return;
-    bool ready = session_.CR_IsUnitReady();
-    if (!ready) {
-        services_.Sleep(300);
-        ready = session_.CR_IsUnitReady();
-    }
-    if (ready) {
-        view_.SetStatus(QStringLiteral("Media is Loaded."));
-        Load();
-    }
+    // The listing under way waits for this very disc.
+    if (loaded_ || (busy_ && waiting_)) return;
+    List(arrival(view_));
+}
+
+void TListedDisc::OpenTray() {
+    if (stopped_) return;
+    // Whatever a listing under way finds is the disc going out.
+    ++latest_;
+    waiting_ = false;
+    setBusy(false);
+    worker_.Run([this]() -> CDRipIntf::TDriveWorker::TOutcome {
+        session_.CR_EjectCD(1);
+        return {};
+    });
+}
+
+void TListedDisc::CloseTray() {
+    // Also where no notice tells of the disc that came in (a drive udev does not see).
+    TListing how = arrival(view_);
+    how.First = [](CDRipIntf::TCDSession& session) { session.CR_EjectCD(0); };
+    List(std::move(how));
 }
 
 void TListedDisc::Remove() {
+    // A listing under way would list what is no longer there.
+    ++latest_;
+    before_.reset();
+    waiting_ = false;
+    setBusy(false);
     // Another disc may come next: it is looked up anew, and its names are its own. The
     // discs in the other drives keep theirs.
     if (loaded_) musicBrainz_.Forget(Ids());
     kept_.erase(disc_);
     view_.SetStatus(QStringLiteral("Media is Removed."));
     clear();
+}
+
+void TListedDisc::Stop() {
+    stopped_ = true;
+    ++latest_;
+    waiting_ = false;
+    setBusy(false);
+    worker_.DropWaiting();
 }
 
 bool TListedDisc::Ready() {

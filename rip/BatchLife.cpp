@@ -1,7 +1,6 @@
 #include "BatchLife.h"
 
 #include <QDateTime>
-#include <QEventLoop>
 
 #include "DiscIds.h"
 #include "FileNames.h"
@@ -197,10 +196,8 @@ void TBatchLife::EndBatch() {
     if (!job_) return;
     job_->Cancel();
     // The batch may still ask the window something (its choices, a dialog), so the window
-    // keeps answering while it waits; the user's clicks wait too. Its end clears job_.
-    QEventLoop loop;
-    while (job_)
-        loop.processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::ExcludeUserInputEvents);
+    // answers while it waits. Its end clears job_.
+    while (job_) job_->WaitAndDeliver();
 }
 
 }  // namespace Rip

@@ -50,8 +50,9 @@ public:
     void Cancel();
     // From the rip command that started it until its launcher thread has ended.
     bool Running() const { return job_ != nullptr; }
-    // Cancels the running batch, if any, and handles events until its thread has ended and
-    // the window has taken all it said; the window's thread never blocks on it.
+    // Cancels the running batch, if any, and gives the window what the batch says until
+    // its thread has ended. For where the event loop no longer runs (the end of the
+    // program, a test's end): the window's handlers cancel and wait for Ended instead.
     void EndBatch();
     // Reports still waiting for the database are written without it.
     void FlushReports();

@@ -40,6 +40,9 @@ public:
     // The disc went: the track it cuts short is "not checked (the disc was removed)".
     void CancelForRemoval() { control_->CancelForRemoval(); }
     bool Cancelled() const { return control_->Cancelled(); }
+    // The window's thread, where its event loop cannot run: blocks until the batch says
+    // something to the window, then lets the window take it (the end, too).
+    void WaitAndDeliver() { window_.WaitAndDeliver(); }
     // What the batch did to each track. The window fills in the rest before Start and
     // reads it once the batch has ended; the batch alone touches it in between.
     TBatchRecord& Record() { return record_; }

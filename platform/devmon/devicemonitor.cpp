@@ -3,7 +3,6 @@
 #include <libudev.h>
 
 #include <QDir>
-#include <QMetaObject>
 #include <QSocketNotifier>
 #include <mutex>
 
@@ -82,12 +81,9 @@ DeviceMonitor::DeviceMonitor(const Options& options, QObject* parent)
             if (!guard) return;
             std::lock_guard lock(guard->mutex);
             if (!guard->monitor) return;
-            QMetaObject::invokeMethod(
-                guard->monitor,
-                [monitor = guard->monitor, driveIndex, arrived] {
-                    monitor->mediaChanged(driveIndex, arrived);
-                },
-                Qt::QueuedConnection);
+            guard->monitor->calls_.post([monitor = guard->monitor, driveIndex, arrived] {
+                monitor->mediaChanged(driveIndex, arrived);
+            });
         });
 }
 

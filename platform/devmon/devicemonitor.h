@@ -9,8 +9,8 @@
 //    udev (a container without /run/udev, or the monitor socket cannot be had) this source stays
 //    silent and the monitor works on with the other one.
 //  - image drives: the drive model's media listeners, which fire on whatever thread moved
-//    the tray and are passed on to the monitor's thread; the notice names the drive's
-//    index in the model (the CD library's index of it).
+//    the tray and are passed on to the monitor's thread through a call queue (callqueue.h); the
+//    notice names the drive's index in the model (the CD library's index of it).
 // Each tray movement gives one signal: a real drive is heard through udev only, unless
 // udev is not there. The monitor covers what libcdrip3's CR_SetMediaNotify reports, so a
 // program using it should not feed that callback into the same handler as well.
@@ -20,6 +20,7 @@
 #include <QString>
 #include <memory>
 
+#include "callqueue.h"
 #include "devicenotice.h"
 
 class QSocketNotifier;
@@ -55,6 +56,9 @@ private:
 
     std::unique_ptr<Udev> udev_;
     QSocketNotifier* notifier_ = nullptr;
+    // The model's notices come on the thread that moved the tray; the monitor's thread takes
+    // them from here. Made before the guard lets any in, and destroyed after it has closed.
+    svcalls::CallQueue calls_;
     std::shared_ptr<ListenerGuard> guard_;
     int listenerId_ = 0;
 };

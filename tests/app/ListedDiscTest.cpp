@@ -40,6 +40,10 @@ protected:
         database.answers[Rip::TMusicBrainzLookup::UrlFor(database.Base(), disc).path()] = {
             200, answer(id, releases)};
     }
+    // The drive thread has listed what it was asked to.
+    void Settle() {
+        ASSERT_TRUE(pumpUntil([&] { return listed->Idle(); }));
+    }
     bool Answered() {
         return pumpUntil([&] { return view.Status() != "Looking Up Disc Online..."; });
     }
@@ -65,6 +69,7 @@ TEST_F(ListedDiscTest, ListsTheDiscOrNothing) {
     Install({WithCdText(AudioDrive("A", {1000, 2000}), "Pressed")});
     QSignalSpy listings(listed.get(), &TListedDisc::Listed);
     listed->Load();
+    Settle();
     ASSERT_TRUE(listed->Loaded());
     EXPECT_EQ(listed->Disc().TrackCount, 2);
     EXPECT_EQ(listed->Disc().Entry(2).Length, session.Disc().Entry(2).Length);
@@ -77,6 +82,7 @@ TEST_F(ListedDiscTest, ListsTheDiscOrNothing) {
 
     lib.Active().readTocResult = 1;
     listed->Load();
+    Settle();
     EXPECT_FALSE(listed->Loaded());
     EXPECT_EQ(listed->Disc().TrackCount, 0);
     EXPECT_TRUE(listed->Names().Empty());
@@ -88,6 +94,7 @@ TEST_F(ListedDiscTest, ListsTheDiscOrNothing) {
     // The next arrival lists it.
     lib.Active().readTocResult = 0;
     listed->Arrive();
+    Settle();
     EXPECT_EQ(view.said.last(1), QStringList({"Media is Loaded."}));
     EXPECT_TRUE(listed->Loaded());
 }
@@ -97,6 +104,7 @@ TEST_F(ListedDiscTest, ListsTheDiscOrNothing) {
 TEST_F(ListedDiscTest, FoundNamesStayWithTheDiscUntilItGoes) {
     Install({AudioDrive("A", {1000, 2000}), WithCdText(AudioDrive("B", {500}), "Other")});
     listed->Load();
+    Settle();
     Answer({"First Pressing", "Reissue"});
     services.choiceAnswer = 1;
     view.batchRunning = true;
@@ -116,17 +124,18 @@ TEST_F(ListedDiscTest, FoundNamesStayWithTheDiscUntilItGoes) {
     EXPECT_EQ(named.count(), 1);
     EXPECT_EQ(listed->Names().Album, "Reissue");
 
-    session.SelectCDROM(1);
-    listed->Relist();
+    listed->Relist(1);
+    Settle();
     EXPECT_EQ(listed->Names().Album, "Other");
-    session.SelectCDROM(0);
-    listed->Relist();
+    listed->Relist(0);
+    Settle();
     EXPECT_EQ(listed->Names().Title(1), "Reissue One");
 
     listed->Remove();
     EXPECT_EQ(view.Status(), "Media is Removed.");
     EXPECT_FALSE(listed->Loaded());
     listed->Arrive();
+    Settle();
     EXPECT_TRUE(listed->Names().Empty());
     services.choiceAnswer.reset();
     listed->LookUp();
@@ -134,8 +143,8 @@ TEST_F(ListedDiscTest, FoundNamesStayWithTheDiscUntilItGoes) {
     EXPECT_EQ(view.Status(), "Online Look Up Canceled.");
     EXPECT_EQ(database.asked.size(), 2);
 
-    session.SelectCDROM(1);
-    listed->Relist();
+    listed->Relist(1);
+    Settle();
     EXPECT_EQ(listed->Names().Album, "Other");
 }
 
@@ -144,10 +153,11 @@ TEST_F(ListedDiscTest, FoundNamesStayWithTheDiscUntilItGoes) {
 TEST_F(ListedDiscTest, AnAnswerForADiscNoLongerListedIsDropped) {
     Install({AudioDrive("A", {1000, 2000}), WithCdText(AudioDrive("B", {500}), "Other")});
     listed->Load();
+    Settle();
     Answer({"Found"});
     listed->LookUp();
-    session.SelectCDROM(1);
-    listed->Relist();
+    listed->Relist(1);
+    Settle();
     ASSERT_TRUE(Answered());
     EXPECT_EQ(view.Status(), "Online Look Up Dropped - the disc is no longer listed.");
     EXPECT_EQ(listed->Names().Album, "Other");

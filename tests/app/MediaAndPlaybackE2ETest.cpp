@@ -73,6 +73,7 @@ TEST_F(MediaE2ETest, OpeningAndClosingTheImageTrayEmptiesAndRelistsTheDisc) {
     EXPECT_FALSE(form->DiscInfoLoaded());
 
     form->XiButton1Click();
+    Settle();
     EXPECT_EQ(form->Status(), "Disc is not Loaded in Active Drive.");
 
     form->btnCloseCD1->click();
@@ -95,11 +96,13 @@ TEST_F(MediaE2ETest, ADiscTakenOutForgetsItsNamesOnly) {
     ASSERT_EQ(form->edtAlbumName->text(), "Found Album");
 
     form->DriveSelBoxChange(1);
+    Settle();
     EXPECT_EQ(form->edtAlbumName->text(), "Album Title");
     form->btnOpenCD->click();
     Settle();
     EXPECT_EQ(form->Status(), "Media is Removed.");
     form->DriveSelBoxChange(0);
+    Settle();
     EXPECT_EQ(form->edtAlbumName->text(), "Found Album");
     EXPECT_EQ(form->edtRecName->text(), "First");
     EXPECT_EQ(database.asked.size(), 1);

@@ -45,6 +45,7 @@ protected:
 TEST_F(PlaybackTest, PlayOpensTheChosenDriveAndStartsAtTheTrack) {
     form->DriveSelBox->setCurrentIndex(1);
     form->DriveSelBoxChange(1);
+    Settle();
     mci.commands.clear();
     SelectLine(2);
     form->btnPlay->click();

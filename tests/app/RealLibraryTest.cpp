@@ -49,6 +49,7 @@ TEST_F(RealLibraryTest, TwoImageDrivesListTheFirstDisc) {
     // The second drive: the MCI device follows it, and its disc is listed. It has no
     // CD-Text, so what came from the first disc goes; what the user typed stays.
     form->DriveSelBoxChange(1);
+    Settle();
     EXPECT_TRUE(session.MciDeviceOpen());
     EXPECT_EQ(Lines(), QStringList({" Track 1    =  00:10", " Track 2    =  00:10"}));
     EXPECT_EQ(session.Disc().Entry(2).Length, FramesToMsf(750));
@@ -58,6 +59,7 @@ TEST_F(RealLibraryTest, TwoImageDrivesListTheFirstDisc) {
     EXPECT_EQ(form->TrackList->item(0)->toolTip(), "");
 
     form->DriveSelBoxChange(0);
+    Settle();
     EXPECT_EQ(form->edtAlbumName->text(), "Side A-B");
     EXPECT_EQ(form->edtArtistName->text(), "Mine");
 }

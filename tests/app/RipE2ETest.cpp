@@ -109,6 +109,7 @@ protected:
     // The window closed by Exit or its close button: its batch ended with the running track
     // first, then the settings were saved.
     void ExpectClosedAfterTheBatch() {
+        ASSERT_TRUE(pumpUntil([&] { return form->Closed(); }));
         EXPECT_TRUE(form->pressed);
         EXPECT_FALSE(form->isVisible());
         EXPECT_FALSE(form->BatchRunning());
@@ -226,6 +227,7 @@ TEST_F(RipE2ETest, ClosingTheWindowEndsTheBatchWithTheRunningTrack) {
         std::filesystem::create_directories(home_.file("out"));
         form = std::make_unique<ExitDuringRipForm>(services, session, encoders);
         form->show();
+        Settle();
         form->DirectoryEdit1->setText(QString::fromStdString(home_.file("out")));
         form->edtAlbumName->setText("Live");
         form->chkMulSel->click();
@@ -280,6 +282,7 @@ TEST_F(RipE2ETest, CancelAndExitEndAStalledRead) {
         setenv("CDRIP3_FAULTS", "stall=100:60000", 1);
         form = std::make_unique<ExitDuringRipForm>(services, session, encoders);
         form->show();
+        Settle();
         form->DirectoryEdit1->setText(QString::fromStdString(home_.file("out")));
         form->edtAlbumName->setText("Live");
         form->btnRip->click();

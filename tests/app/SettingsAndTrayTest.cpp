@@ -89,8 +89,10 @@ TEST_F(SettingsAndTrayTest, TheMenusReadOffsetIsSetAndSavedButNotDuringABatch) {
 
 TEST_F(SettingsAndTrayTest, TrayButtons) {
     form->btnOpenCD->click();
+    Settle();
     EXPECT_EQ(lib.Count("EjectCD(1)"), 1);
     form->btnCloseCD1->click();
+    Settle();
     EXPECT_EQ(lib.Count("EjectCD(0)"), 1);
 
     const THeldRip rip(*form, lib);

@@ -10,6 +10,7 @@
 #include "CDRipTest.h"
 #include "CDSession.h"
 #include "HeldRip.h"
+#include "PumpUntil.h"
 #include "ScriptedWindowFixture.h"
 
 using namespace CDRipIntf;
@@ -107,8 +108,12 @@ TEST_F(StartUpTest, ExitDuringARipCancelsItAndEndsTheProgram) {
     const THeldRip rip(*form, lib);
     ASSERT_TRUE(rip.Started());
     form->btnClose->click();
-    // The window waited for the batch to end its track (ripper closed, tray freed) before
-    // it saved the settings and went.
+    // The window goes at once; the program waits for the batch to end its track (ripper
+    // closed, tray freed) before it saves the settings and ends.
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_NE(lib.calls.back(), "SaveSettings");
+    ASSERT_TRUE(rip.Ended());
+    ASSERT_TRUE(pumpUntil([&] { return lib.calls.back() == "SaveSettings"; }));
     EXPECT_FALSE(form->BatchRunning());
     EXPECT_EQ(lib.Count("CloseRipper"), 1);
     EXPECT_EQ(lib.Count("LockCD"), 1);
@@ -124,6 +129,8 @@ TEST_F(StartUpTest, CaptionCloseDuringARipCancelsIt) {
     ASSERT_TRUE(rip.Started());
     form->dxToolButton2->click();
     // As Exit does: the track is cancelled and the batch rips no further track.
+    ASSERT_TRUE(rip.Ended());
+    ASSERT_TRUE(pumpUntil([&] { return lib.calls.back() == "SaveSettings"; }));
     EXPECT_FALSE(form->BatchRunning());
     EXPECT_EQ(lib.Count("CloseRipper"), 1);
     EXPECT_EQ(lib.calls.back(), "SaveSettings");

@@ -27,6 +27,7 @@
 #include "DirectoryEdit.h"
 #include "Encoders.h"
 #include "FakeRipControl.h"
+#include "PumpUntil.h"
 #include "RecordingServices.h"
 #include "RipTestSupport.h"
 #include "ToneSignal.h"
@@ -154,6 +155,7 @@ protected:
         QObject::connect(&monitor, &svdevmon::DeviceMonitor::deviceChange, form.get(),
                          &TCDRipTestForm::WMDeviceChange);
         form->show();
+        Settle();
         // The test's folder holds the library; a program whose folder does not ends up
         // with it unloaded, as here.
         if (!vorbis) encoders.UnloadVorbisLibrary();
@@ -217,9 +219,11 @@ protected:
         } while (sections.size() <= number && timer.elapsed() < timeoutMs);
         return sections.size() > number ? sections[number] : QString();
     }
-    // Lets queued notices (the device monitor's) reach the window.
+    // Lets queued notices (the device monitor's) reach the window, and what they asked of
+    // the drive thread come back.
     void Settle() {
         for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+        ASSERT_TRUE(pumpUntil([&] { return form->Settled(); }));
     }
 
     std::string OutFile(Format f, int trackIndex) const {

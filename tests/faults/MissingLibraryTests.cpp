@@ -32,6 +32,7 @@ TEST_F(MissingLibrary, WithoutTheCdLibraryEveryCommandAnswersAndNothingCrashes) 
     EXPECT_EQ(form->TrackList->count(), 0);
 
     form->XiButton1->click();
+    Settle();
     EXPECT_EQ(form->Status(), "Disc is not Loaded in Active Drive.");
     form->btnOpenCD->click();
     form->btnCloseCD1->click();

@@ -17,6 +17,7 @@
 #include "CDRipTest.h"
 #include "CDSession.h"
 #include "Encoders.h"
+#include "PumpUntil.h"
 #include "RecordingServices.h"
 #include "discfixture.h"
 #include "testdisc.h"
@@ -51,6 +52,11 @@ protected:
     void Show() {
         if (!form) Make();
         form->show();
+        Settle();
+    }
+    // Lets what the window asked of the drive thread (a listing, a tray) come back.
+    void Settle() {
+        ASSERT_TRUE(pumpUntil([&] { return form->Settled(); }));
     }
     QStringList Lines() const {
         QStringList lines;

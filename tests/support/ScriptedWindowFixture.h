@@ -13,6 +13,7 @@
 #include "CDRipTest.h"
 #include "CDSession.h"
 #include "Encoders.h"
+#include "PumpUntil.h"
 #include "RecordingServices.h"
 #include "ScriptedCDRip.h"
 
@@ -32,6 +33,11 @@ protected:
     void Show() {
         form = std::make_unique<TCDRipTestForm>(services, session, encoders);
         form->show();
+        Settle();
+    }
+    // Lets what the window asked of the drive thread (a listing, a tray) come back.
+    void Settle() {
+        ASSERT_TRUE(pumpUntil([&] { return form->Settled(); }));
     }
     // Makes the line current and selected, as a click on it does.
     void SelectLine(int line) {
