@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "drivemodel.h"
@@ -254,6 +256,9 @@ struct State {
     std::shared_ptr<Ripper> ripper;
     std::string idBuffer;
     int listenerId = 0;
+    // CDRIP3_FAULTS' spinup= and tray=, as read at the last CR_Init or CR_EjectCD.
+    int spinUpMs = 0;
+    int trayMs = 0;
 
     int32_t readOffsetOf(const std::string& drive) const {
         const auto it = readOffsets.find(drive);
@@ -262,7 +267,8 @@ struct State {
 };
 
 // Calls may come from more than one thread (a window and a rip of its own), and the media
-// callback may call back in from another; recursive, since it may run inside CR_EjectCD.
+// callback may call back in from another; recursive, so that a callback run from within a
+// call may still call in.
 std::recursive_mutex g_mutex;
 State* g_state = nullptr;
 
@@ -313,6 +319,25 @@ State& state() {
 
 svdrives::Drive* activeDrive(State& s) {
     return DriveModel::instance().drive(s.active);
+}
+
+// The library's lock, taken once the active drive has spun up: a call that reads the disc
+// waits for it without the lock, so the window's calls answer meanwhile, and looks again,
+// since the active drive may have changed or its tray closed anew in between.
+std::unique_lock<std::recursive_mutex> lockSpunUp() {
+    for (;;) {
+        std::unique_lock lock(g_mutex);
+        svdrives::Drive* d = activeDrive(state());
+        if (!d || !d->spinningUp()) return lock;
+        lock.unlock();
+        d->awaitSpinUp();
+    }
+}
+
+void readMotion(State& s) {
+    const svdrives::DriveMotion motion = svdrives::driveMotionFromEnvironment();
+    s.spinUpMs = motion.spinUpMs;
+    s.trayMs = motion.trayMs;
 }
 
 CR_DRIVEPARAMS* activeParams(State& s) {
@@ -436,8 +461,17 @@ int32_t CR_Init(const char* settingsFileName) {
 
     std::vector<std::string> resolved;
     for (const std::string& p : s.images) resolved.push_back(resolveImage(s, p));
-    DriveModel::instance().setConfiguredImages(resolved);
+    DriveModel& model = DriveModel::instance();
+    model.setConfiguredImages(resolved);
     state();
+    // Every disc the library starts with has just gone in, as far as a test can tell; a
+    // drive without one is not ready anyway.
+    readMotion(s);
+    if (s.spinUpMs > 0) {
+        for (int i = 0, n = model.count(); i < n; ++i) {
+            if (svdrives::Drive* d = model.drive(i)) d->startSpinUp(s.spinUpMs);
+        }
+    }
     return CDRIP3_OK;
 }
 
@@ -473,11 +507,12 @@ const char* CR_GetCDROMIDByIndex(int32_t index) {
 int32_t CR_IsUnitReady(void) {
     std::lock_guard lock(g_mutex);
     svdrives::Drive* d = activeDrive(state());
-    return d && d->unitReady() ? 1 : 0;
+    // A drive becoming ready says so at once, rather than keep the window waiting.
+    return d && !d->spinningUp() && d->unitReady() ? 1 : 0;
 }
 
 int32_t CR_ReadToc(void) {
-    std::lock_guard lock(g_mutex);
+    const auto lock = lockSpunUp();
     State& s = state();
     s.tocValid = false;
     s.toc = {};
@@ -536,7 +571,7 @@ int32_t CR_GetTocEntry2(int32_t index, CR_TOCENTRY* entry) {
 }
 
 int32_t CR_OpenRipper(int32_t* bufferSize, int32_t firstSector, int32_t lastSector) {
-    std::lock_guard lock(g_mutex);
+    const auto lock = lockSpunUp();
     State& s = state();
     if (s.ripper) return CDRIP3_RIPPING_INPROGRESS;
     svdrives::Drive* d = activeDrive(s);
@@ -686,11 +721,38 @@ void CR_LockCD(int32_t lock) {
 }
 
 void CR_EjectCD(int32_t open) {
-    std::lock_guard lock(g_mutex);
-    State& s = state();
-    if (svdrives::Drive* d = activeDrive(s)) {
-        s.tocValid = false;
-        d->eject(open != 0);
+    int index = 0;
+    int trayMs = 0;
+    {
+        std::lock_guard lock(g_mutex);
+        State& s = state();
+        readMotion(s);
+        if (!activeDrive(s)) return;
+        index = s.active;
+        trayMs = s.trayMs;
+    }
+    // The tray's mechanics take their time without the lock: the window's calls answer
+    // while it moves.
+    if (trayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(trayMs));
+    svdrives::Drive* d = nullptr;
+    {
+        std::lock_guard lock(g_mutex);
+        State& s = state();
+        d = DriveModel::instance().drive(index);
+        if (!d) return;
+        if (s.active == index) s.tocValid = false;
+        // Before the arrival is told, so a listener that asks at once hears "not ready".
+        if (!open) d->startSpinUp(s.spinUpMs);
+    }
+    // Without the lock too: a listener told of the new disc that reads it at once waits
+    // for its spin-up, and must not keep the other calls waiting meanwhile.
+    d->eject(open != 0);
+    if (open) {
+        // A table read after the lock was let go and before the tray opened is of a disc
+        // that is gone now.
+        std::lock_guard lock(g_mutex);
+        State& s = state();
+        if (s.active == index) s.tocValid = false;
     }
 }
 

@@ -7,7 +7,9 @@
  *
  * Threads: every call takes the library's one lock, so calls may come from more than one
  * thread; CR_RipChunk alone reads its chunk without it, and the other calls answer while
- * a chunk is read, without waiting for the drive. The program rips on a thread of its own
+ * a chunk is read, without waiting for the drive. Likewise CR_ReadToc and CR_OpenRipper
+ * wait for a disc that spins up, and CR_EjectCD for the tray, without the lock (see
+ * spinup= and tray= below). The program rips on a thread of its own
  * (CR_OpenRipper, CR_RipChunk, CR_GetPercentCompleted, CR_CloseRipper,
  * CR_GetCDROMParameters, CR_SetCDROMParameters, CR_GetNumTocEntries, CR_LockCD,
  * CR_StopPlayTrack) while its window's thread calls CR_IsUnitReady, CR_GetNumCDROM,
@@ -76,9 +78,11 @@
  * unplugged for a while keeps its parameters.
  *
  * Fault injection, for tests: the environment variable CDRIP3_FAULTS makes every drive
- * (rips and the MCI layer's playback alike) misbehave at given logical sectors. It is read
- * when a ripper is opened (CR_OpenRipper), which keeps the plan of that moment; unset or
- * empty, nothing changes. Grammar (blanks around items and values are allowed):
+ * (rips and the MCI layer's playback alike) misbehave at given logical sectors, or take
+ * their time. It is read when a ripper is opened (CR_OpenRipper), which keeps the plan of
+ * that moment; spinup= and tray= are read at CR_Init and at each CR_EjectCD instead, which
+ * keep them until the next of these. Unset or empty, nothing changes. Grammar (blanks
+ * around items and values are allowed):
  *
  *     CDRIP3_FAULTS = item *( ";" item )
  *     item          = "unreadable=" range *( "," range )
@@ -86,6 +90,8 @@
  *                   | "stall="      sector [ ":" milliseconds ] *( "," sector [ ":" ms ] )
  *                   | "remove="     sector *( "," sector )
  *                   | "slow="       rate                 ; sectors per second, 1..1000000
+ *                   | "spinup="     milliseconds
+ *                   | "tray="       milliseconds
  *     range         = sector [ "-" sector ]          ; inclusive, first <= last
  *     sector        = decimal 0..4294967294          ; milliseconds: decimal 0..60000
  *
@@ -116,6 +122,22 @@
  *               first sector: slow=600 is a drive at 8x speed (75 sectors a second is 1x).
  *               Applies to the sectors read as well as to those the other faults let
  *               through.
+ *   spinup      a disc that has just gone in spins up for the milliseconds given: every
+ *               drive's when the library starts (CR_Init), the active drive's when its
+ *               tray closes (CR_EjectCD(0)), before the media callback is told (index, 1),
+ *               and the MCI layer's drive's when MCI_SET_DOOR_CLOSED closes its door (the
+ *               plan read then). Meanwhile CR_IsUnitReady answers 0 at once, as a drive
+ *               becoming ready does, also inside that callback, and CR_ReadToc and
+ *               CR_OpenRipper (and the MCI commands that read the disc) wait until the
+ *               spin-up is over, then go on as without it; the other calls answer from
+ *               other threads meanwhile. Image drives and drives read through libcdio
+ *               alike.
+ *   tray        CR_EjectCD takes the milliseconds given, opening or closing, as a tray's
+ *               mechanics do, before the drive's tray moves and the media callback is
+ *               told; the other calls answer from other threads meanwhile. A closing tray
+ *               starts the spin-up once it has closed. The MCI layer's door does not wait.
+ *
+ * Of slow=, spinup= and tray= given more than once, the last applies.
  *
  * A stall or a removal happens once per ripper; a new ripper (a new CR_OpenRipper) meets
  * it again if its range holds the sector.
@@ -199,12 +221,14 @@ CDRIP3_API void CR_SetActiveCDROM(int32_t index);
 CDRIP3_API const char* CR_GetCDROMIDByIndex(int32_t index);
 
 /* 1 when the active drive holds a disc (an image drive: its tray is closed and its cue
- * sheet exists, even if the sheet later proves unreadable), else 0. */
+ * sheet exists, even if the sheet later proves unreadable), else 0; 0 too, at once, while
+ * the disc spins up (CDRIP3_FAULTS' spinup=). */
 CDRIP3_API int32_t CR_IsUnitReady(void);
 
 /* Reads the active drive's table of contents: 0 on success, CDRIP3_ERROR when there is no
  * drive, no disc, or the table cannot be read (image drives: a malformed sheet, a missing
- * or short file, a WAVE file not in CD format). A failure empties the stored table. */
+ * or short file, a WAVE file not in CD format). A failure empties the stored table. A disc
+ * that spins up is waited for first (CDRIP3_FAULTS' spinup=), as by CR_OpenRipper. */
 CDRIP3_API int32_t CR_ReadToc(void);
 
 /* Number of tracks of the last successful CR_ReadToc; 0 when there is none. */
@@ -355,7 +379,9 @@ CDRIP3_API void CR_LockCD(int32_t lock);
 
 /* Opens (non-zero) or closes (0) the active drive's tray. For an image drive opening
  * takes the disc out: CR_IsUnitReady gives 0, an open ripper's reads give CDRIP3_NOT_READY,
- * and the media callback is told (index, 0); closing puts it back and tells (index, 1). */
+ * and the media callback is told (index, 0); closing puts it back and tells (index, 1).
+ * Reads CDRIP3_FAULTS' spinup= and tray=: the tray takes its time first, then moves, and a
+ * closed tray's disc spins up from before the callback is told. */
 CDRIP3_API void CR_EjectCD(int32_t open);
 
 /*

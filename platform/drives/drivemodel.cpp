@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "backends.h"
+#include "faults.h"
 
 namespace svdrives {
 
@@ -34,6 +35,31 @@ Drive::~Drive() = default;
 
 CdText Drive::readCdText() {
     return {};
+}
+
+void Drive::startSpinUp(int milliseconds) {
+    if (milliseconds <= 0) return;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    spinUpUntil_.store(until.time_since_epoch().count(), std::memory_order_relaxed);
+}
+
+bool Drive::spinningUp() const {
+    const int64_t until = spinUpUntil_.load(std::memory_order_relaxed);
+    return until != 0 && std::chrono::steady_clock::now().time_since_epoch().count() < until;
+}
+
+void Drive::awaitSpinUp() const {
+    for (;;) {
+        const int64_t until = spinUpUntil_.load(std::memory_order_relaxed);
+        const std::chrono::steady_clock::time_point end{std::chrono::steady_clock::duration(until)};
+        if (until == 0 || std::chrono::steady_clock::now() >= end) return;
+        std::this_thread::sleep_until(end);
+    }
+}
+
+DriveMotion driveMotionFromEnvironment() {
+    const detail::FaultPlan plan = detail::FaultPlan::fromEnvironment();
+    return {plan.spinUpMs, plan.trayMs};
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -106,7 +107,40 @@ public:
     virtual void eject(bool open) = 0;
     virtual void lock(bool locked) = 0;  // prevent/allow medium removal; no-op for images
     virtual void stopAudio() = 0;        // stop the drive's own analogue playback, if any
+
+    // A disc that has just gone in spins up before the drive can read it (CDRIP3_FAULTS'
+    // spinup=). The backends know nothing of it: the callers ask, so every kind of drive
+    // takes its time alike. All three are safe from any thread, lock nothing and are
+    // cheap while no spin-up was ever started.
+    //
+    // From now on the drive spins up for `milliseconds`, also when it was already spinning
+    // up (a tray closed again starts over); 0 or less does nothing. Called by the library
+    // at CR_Init for every drive and at CR_EjectCD(0) for the active one, and by the MCI
+    // layer at MCI_SET_DOOR_CLOSED, each time before eject(false), so a media listener told
+    // of the arrival finds the drive not ready yet.
+    void startSpinUp(int milliseconds);
+    // true while the drive spins up: it is not ready, and its backend need not be asked
+    // (the library's CR_IsUnitReady answers 0 at once).
+    bool spinningUp() const;
+    // Returns once the drive is no longer spinning up, also when a tray closed meanwhile
+    // pushed the end further on. The library (CR_ReadToc, CR_OpenRipper) and the MCI layer
+    // (the commands that read the disc) call it with their own locks released, then look
+    // the drive up again and go on.
+    void awaitSpinUp() const;
+
+private:
+    // steady_clock ticks since its epoch; 0: never started.
+    std::atomic<int64_t> spinUpUntil_{0};
 };
+
+// The times of CDRIP3_FAULTS' spinup= and tray= items now (0 each when unset or not
+// asked for). Read by the library at CR_Init and at each CR_EjectCD, and by the MCI layer
+// when its door closes; the rest of the plan is the readers' own.
+struct DriveMotion {
+    int spinUpMs = 0;
+    int trayMs = 0;
+};
+SVDRIVES_API DriveMotion driveMotionFromEnvironment();
 
 // Process-wide drive list. Created on first use; the list is built once, in this order:
 //   1. real drives found by libcdio (its device driver),

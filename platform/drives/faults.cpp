@@ -48,6 +48,8 @@ constexpr uint64_t kMaxSlowRate = 1000000;
 
 bool parseValues(const std::string& key, const std::string& values, FaultPlan* plan) {
     FaultPlan add;
+    // 0 is a time like any other here, so a later "spinup=0" undoes an earlier item.
+    int spinUpMs = -1, trayMs = -1;
     for (const std::string& v : split(values, ',')) {
         uint64_t a = 0, b = 0;
         if (key == "unreadable") {
@@ -66,6 +68,9 @@ bool parseValues(const std::string& key, const std::string& values, FaultPlan* p
         } else if (key == "slow") {
             if (!number(v, kMaxSlowRate, &a) || a == 0) return false;
             add.slowRate = uint32_t(a);
+        } else if (key == "spinup" || key == "tray") {
+            if (!number(v, kMaxStallMs, &a)) return false;
+            (key == "spinup" ? spinUpMs : trayMs) = int(a);
         } else if (key == "stall") {
             const size_t colon = v.find(':');
             b = kDefaultStallMs;
@@ -85,6 +90,8 @@ bool parseValues(const std::string& key, const std::string& values, FaultPlan* p
     plan->stalls.insert(plan->stalls.end(), add.stalls.begin(), add.stalls.end());
     plan->removals.insert(plan->removals.end(), add.removals.begin(), add.removals.end());
     if (add.slowRate != 0) plan->slowRate = add.slowRate;
+    if (spinUpMs >= 0) plan->spinUpMs = spinUpMs;
+    if (trayMs >= 0) plan->trayMs = trayMs;
     return true;
 }
 

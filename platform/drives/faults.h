@@ -1,8 +1,9 @@
 // Faults a test can ask the drives to show: sectors that cannot be read, reads that come
-// back shifted, a drive that stops answering and a disc taken out mid-track. Off unless the
-// environment variable CDRIP3_FAULTS asks for them; its grammar is documented in cdrip3.h.
-// A reader takes the plan of the moment it is opened and keeps it, so a test can change
-// the variable between rips.
+// back shifted, a drive that stops answering, a disc taken out mid-track, and a disc or a
+// tray that takes its time. Off unless the environment variable CDRIP3_FAULTS asks for
+// them; its grammar is documented in cdrip3.h. A reader takes the plan of the moment it is
+// opened and keeps it, so a test can change the variable between rips; the spin-up and
+// tray times are taken by whoever moves the tray (see DriveMotion in drivemodel.h).
 #pragma once
 
 #include <chrono>
@@ -30,10 +31,12 @@ struct FaultPlan {
     std::vector<Stall> stalls;
     std::vector<uint32_t> removals;
     uint32_t slowRate = 0;  // sectors per second at the most; 0: as fast as the drive goes
+    int spinUpMs = 0;       // a disc that went in is not ready for so long
+    int trayMs = 0;         // a tray takes so long to open or close
 
     bool empty() const {
         return unreadable.empty() && jitter.empty() && stalls.empty() && removals.empty() &&
-               slowRate == 0;
+               slowRate == 0 && spinUpMs == 0 && trayMs == 0;
     }
 
     // Parses the variable's text. Items that do not follow the grammar are left out and

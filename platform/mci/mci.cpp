@@ -334,7 +334,13 @@ MCIERROR set(Device& dev, DWORD_PTR flags, MCI_SET_PARMS* p, Deferred& later) {
         svdrives::Drive* drive = model().drive(dev.drive);
         if (!drive) return MCIERR_HARDWARE;
         dropPlayback(dev, MCI_NOTIFY_ABORTED, later);
-        drive->eject((flags & MCI_SET_DOOR_OPEN) != 0);
+        // The door does not wait for CDRIP3_FAULTS' tray= as CR_EjectCD does: it moves under
+        // the registry's lock, which every device's commands take, and the playback it
+        // stops must stop as the command is given. The disc that went in spins up all the
+        // same, from before the arrival is told.
+        const bool open = (flags & MCI_SET_DOOR_OPEN) != 0;
+        if (!open) drive->startSpinUp(svdrives::driveMotionFromEnvironment().spinUpMs);
+        drive->eject(open);
         dev.positionSet = false;
         dev.paused = false;
     }
@@ -429,6 +435,34 @@ MCIERROR stop(Device& dev, bool pause, Deferred& later) {
 
 // --- dispatch ----------------------------------------------------------------------------
 
+// Whether the command reads the disc (the table, the tray's state or the audio), and so
+// has to wait while the drive spins up.
+bool readsDisc(UINT message, DWORD_PTR flags, DWORD_PTR params) {
+    if (message == MCI_PLAY || message == MCI_SEEK) return true;
+    if (message != MCI_STATUS || !params || !(flags & MCI_STATUS_ITEM)) return false;
+    switch (reinterpret_cast<const MCI_STATUS_PARMS*>(params)->dwItem) {
+        case MCI_STATUS_MEDIA_PRESENT:
+        case MCI_STATUS_READY:
+        case MCI_STATUS_MODE:
+        case MCI_STATUS_NUMBER_OF_TRACKS:
+        case MCI_STATUS_POSITION:
+        case MCI_STATUS_LENGTH:
+        case MCI_STATUS_CURRENT_TRACK:
+        case MCI_CDA_STATUS_TYPE_TRACK:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The drive a command has to wait for first: the device's, while it spins up; else null.
+svdrives::Drive* spinningDrive(MCIDEVICEID id, UINT message, DWORD_PTR flags, DWORD_PTR params) {
+    if (!readsDisc(message, flags, params)) return nullptr;
+    const Device* dev = registry().find(id);
+    svdrives::Drive* drive = dev ? model().drive(dev->drive) : nullptr;
+    return drive && drive->spinningUp() ? drive : nullptr;
+}
+
 MCIERROR close(MCIDEVICEID id, Deferred& later) {
     Registry& reg = registry();
     if (id == MCI_ALL_DEVICE_ID) {
@@ -516,9 +550,17 @@ extern "C" MCI_API MCIERROR mciSendCommandA(MCIDEVICEID device, UINT message, DW
     try {
         svmci::Deferred later;
         MCIERROR result = 0;
-        {
-            std::lock_guard<std::mutex> lock(svmci::registry().mutex);
+        for (;;) {
+            std::unique_lock<std::mutex> lock(svmci::registry().mutex);
+            // A disc spinning up is waited for without the lock, so the other devices'
+            // commands go on meanwhile; the device is looked up again afterwards.
+            if (svdrives::Drive* drive = svmci::spinningDrive(device, message, flags, params)) {
+                lock.unlock();
+                drive->awaitSpinUp();
+                continue;
+            }
             result = svmci::send(device, message, flags, params, later);
+            break;
         }
         later.run();
         return result;

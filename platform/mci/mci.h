@@ -6,7 +6,12 @@
  * Records keep their Windows field order; fields that hold a pointer or a callback are
  * native-width (DWORD_PTR). Every command returns 0 on success or an MCIERR_ code.
  *
- * Commands may come from any thread; they are carried out one at a time.
+ * Commands may come from any thread; they are carried out one at a time. A disc that has
+ * just gone in may spin up for a while (CDRIP3_FAULTS' spinup=, see cdrip3.h; the plan is
+ * read as MCI_SET_DOOR_CLOSED closes the door): the commands that read the disc (MCI_STATUS
+ * but for MCI_STATUS_TIME_FORMAT, MCI_SEEK, MCI_PLAY) wait until it has, and then go on
+ * as without it, while other commands, on this device or others, are carried out
+ * meanwhile. The door does not wait for tray=.
  *
  * Behaviour of this implementation (libsvmci):
  *  - Device ids start at 1 and are never reused within the process (0 is never an id).

@@ -111,7 +111,8 @@ protected:
         unsetenv("CDRIP3_FAULTS");
         Cdrip3Test::TearDown();
     }
-    void useDisc(const testdisc::DiscPlan& discPlan, bool paranoiaBackend) {
+    // Starts the library over one drive holding the disc, without reading it yet.
+    void insertDisc(const testdisc::DiscPlan& discPlan, bool paranoiaBackend) {
         plan_ = discPlan;
         const std::string cue = home_.file("discs/faulty.cue");
         expected_ = testdisc::writeImage(plan_, cue);
@@ -119,6 +120,9 @@ protected:
             useDrives({}, {cue});
         else
             useDrives({cue});
+    }
+    void useDisc(const testdisc::DiscPlan& discPlan, bool paranoiaBackend) {
+        insertDisc(discPlan, paranoiaBackend);
         ASSERT_EQ(CR_ReadToc(), CDRIP3_OK);
     }
     static void faults(const char* plan) { setenv("CDRIP3_FAULTS", plan, 1); }
@@ -365,6 +369,98 @@ TEST_F(Faults, AShiftedLastTrackOfASessionReadsNothingOfTheGap) {
                   r.bytes, cdrip3test::shifted(session, audio.startSector, sessionEnd - 1, 1000),
                   audio.startSector),
               -1);
+}
+
+// ---------------------------------------------------------------------------------------
+// Discs and trays that take their time: the calls that need the disc wait, and the window's
+// calls from another thread answer meanwhile.
+
+// Asks the library from another thread a while after start(), as a window would while a
+// call on this thread waits.
+struct Bystander {
+    int32_t ready = -1;
+    int32_t drives = -1;
+    Clock::duration took{};
+    std::thread thread;
+
+    void start() {
+        thread = std::thread([this] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            const auto t0 = Clock::now();
+            ready = CR_IsUnitReady();
+            drives = CR_GetNumCDROM();
+            took = Clock::now() - t0;
+        });
+    }
+    void join() {
+        thread.join();
+        EXPECT_EQ(drives, 1);
+        EXPECT_LT(took, std::chrono::milliseconds(100)) << "waited for the drive";
+    }
+};
+
+template <typename F>
+Clock::duration timed(F f) {
+    const auto t0 = Clock::now();
+    f();
+    return Clock::now() - t0;
+}
+
+TEST_F(Faults, ADiscSpinningUpIsNotReadyAndItsTableWaitsForIt) {
+    for (const bool paranoia : {false, true}) {
+        SCOPED_TRACE(paranoia ? "paranoia backend" : "image drive");
+        faults("spinup=300");
+        insertDisc(testdisc::audioDisc({300, 100}), paranoia);
+        int32_t ready = -1;
+        EXPECT_LT(timed([&] { ready = CR_IsUnitReady(); }), std::chrono::milliseconds(100));
+        EXPECT_EQ(ready, 0);
+        Bystander window;
+        window.start();
+        int32_t rc = -1;
+        EXPECT_GE(timed([&] { rc = CR_ReadToc(); }), std::chrono::milliseconds(250));
+        window.join();
+        EXPECT_EQ(window.ready, 0);
+        EXPECT_EQ(rc, CDRIP3_OK);
+        EXPECT_EQ(CR_GetNumTocEntries(), 2);
+        EXPECT_EQ(CR_IsUnitReady(), 1);
+    }
+}
+
+std::vector<int32_t> g_readyAtArrival;
+void recordReadiness(int32_t, int32_t arrived, void*) {
+    if (arrived) g_readyAtArrival.push_back(CR_IsUnitReady());
+}
+
+TEST_F(Faults, AClosedTraySpinsTheDiscUpBeforeTheArrivalIsTold) {
+    faults("spinup=300");
+    useDisc(testdisc::audioDisc({300}), false);
+    g_readyAtArrival.clear();
+    CR_SetMediaNotify(recordReadiness, nullptr);
+    CR_EjectCD(1);
+    CR_EjectCD(0);
+    EXPECT_EQ(g_readyAtArrival, (std::vector<int32_t>{0}));
+    EXPECT_EQ(CR_IsUnitReady(), 0);
+    int32_t size = 0;
+    int32_t rc = -1;
+    EXPECT_GE(timed([&] { rc = CR_OpenRipper(&size, 0, 299); }), std::chrono::milliseconds(250));
+    EXPECT_EQ(rc, CDRIP3_OK);
+    EXPECT_EQ(CR_IsUnitReady(), 1);
+}
+
+// The disc is in until the tray has opened, and out until it has closed.
+TEST_F(Faults, TheTrayTakesItsTimeEachWayWhileOtherCallsAnswer) {
+    useDisc(testdisc::audioDisc({300}), false);
+    faults("tray=300");
+    for (const int32_t open : {1, 0}) {
+        SCOPED_TRACE(open ? "opening" : "closing");
+        Bystander window;
+        window.start();
+        EXPECT_GE(timed([&] { CR_EjectCD(open); }), std::chrono::milliseconds(250));
+        window.join();
+        EXPECT_EQ(window.ready, open);
+        EXPECT_EQ(CR_IsUnitReady(), 1 - open);
+    }
+    EXPECT_EQ(CR_ReadToc(), CDRIP3_OK);
 }
 
 // ---------------------------------------------------------------------------------------

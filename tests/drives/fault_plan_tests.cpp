@@ -12,7 +12,7 @@ TEST(FaultPlan, ParsesEveryKindWithItsValues) {
     std::vector<std::string> rejected;
     const FaultPlan p = FaultPlan::parse(
         " unreadable = 1000-1005, 7 ; jitter=2000,2001;stall=3000;stall=3100:250; remove=4000 "
-        "; slow = 600",
+        "; slow = 600; spinup = 300 ;tray=250",
         &rejected);
     EXPECT_TRUE(rejected.empty());
     ASSERT_EQ(p.unreadable.size(), 2u);
@@ -27,8 +27,15 @@ TEST(FaultPlan, ParsesEveryKindWithItsValues) {
     EXPECT_EQ(p.stalls[1].milliseconds, 250);
     EXPECT_EQ(p.removals, (std::vector<uint32_t>{4000}));
     EXPECT_EQ(p.slowRate, 600u);
+    EXPECT_EQ(p.spinUpMs, 300);
+    EXPECT_EQ(p.trayMs, 250);
     EXPECT_FALSE(p.empty());
     EXPECT_FALSE(FaultPlan::parse("slow=75").empty());
+    EXPECT_FALSE(FaultPlan::parse("spinup=1").empty());
+    EXPECT_FALSE(FaultPlan::parse("tray=1").empty());
+    // A later item wins, also when it asks for no time at all.
+    EXPECT_EQ(FaultPlan::parse("spinup=300;spinup=0").spinUpMs, 0);
+    EXPECT_EQ(FaultPlan::parse("tray=300;tray=0;tray=20").trayMs, 20);
     EXPECT_TRUE(FaultPlan::parse("").empty());
     EXPECT_TRUE(FaultPlan::parse(" ; ;").empty());
 }
@@ -38,10 +45,13 @@ TEST(FaultPlan, RefusesMalformedItemsWholeAndKeepsTheRest) {
     const FaultPlan p = FaultPlan::parse(
         "unreadable=5-3;jitter=0x10;remove=-1;stall=9:60001;scratch=4;unreadable;"
         "unreadable=10,x;jitter=;remove=4294967295;stall=8:;unreadable=1-2-3;remove=12;"
-        "slow=0;slow=1000001;slow=-5",
+        "slow=0;slow=1000001;slow=-5;spinup=60001;tray=-1;spinup=;tray=0x10;spinup=5:6;"
+        "tray=1,x",
         &rejected);
-    EXPECT_EQ(rejected.size(), 14u);
+    EXPECT_EQ(rejected.size(), 20u);
     EXPECT_EQ(p.slowRate, 0u);
+    EXPECT_EQ(p.spinUpMs, 0);
+    EXPECT_EQ(p.trayMs, 0);
     // An item with one bad value adds none of its values.
     EXPECT_TRUE(p.unreadable.empty());
     EXPECT_TRUE(p.jitter.empty());
@@ -49,9 +59,10 @@ TEST(FaultPlan, RefusesMalformedItemsWholeAndKeepsTheRest) {
     EXPECT_EQ(p.removals, (std::vector<uint32_t>{12}));
     // The extremes that are allowed.
     rejected.clear();
-    const FaultPlan edge =
-        FaultPlan::parse("remove=4294967294;stall=0:0;stall=1:60000;unreadable=0", &rejected);
+    const FaultPlan edge = FaultPlan::parse(
+        "remove=4294967294;stall=0:0;stall=1:60000;unreadable=0;spinup=60000;tray=0", &rejected);
     EXPECT_TRUE(rejected.empty());
+    EXPECT_EQ(edge.spinUpMs, 60000);
     EXPECT_EQ(edge.removals, (std::vector<uint32_t>{4294967294u}));
     EXPECT_EQ(edge.stalls.size(), 2u);
 }

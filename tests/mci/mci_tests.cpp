@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "drivemodel.h"
@@ -441,6 +443,34 @@ TEST_F(Mci, DoorThroughMciSet) {
               0u);
     EXPECT_TRUE(drive->unitReady());
     EXPECT_EQ(statusOk(b, MCI_STATUS_NUMBER_OF_TRACKS), 2u);
+}
+
+// The plan is read as the door closes; the table waits for the spin-up, without keeping
+// another device's commands waiting.
+TEST_F(Mci, ADiscBehindAClosedDoorSpinsUpBeforeItAnswers) {
+    using Clock = std::chrono::steady_clock;
+    const MCIDEVICEID id = openImage(kTray), other = openImage(kPlain);
+    MCI_SET_PARMS p{};
+    ASSERT_EQ(mciSendCommandA(id, MCI_SET, MCI_SET_DOOR_OPEN, reinterpret_cast<DWORD_PTR>(&p)), 0u);
+    ::setenv("CDRIP3_FAULTS", "spinup=300", 1);
+    const MCIERROR closed =
+        mciSendCommandA(id, MCI_SET, MCI_SET_DOOR_CLOSED, reinterpret_cast<DWORD_PTR>(&p));
+    ::unsetenv("CDRIP3_FAULTS");
+    ASSERT_EQ(closed, 0u);
+    DWORD_PTR otherTracks = 0;
+    Clock::duration otherTook{};
+    std::thread window([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const auto t0 = Clock::now();
+        otherTracks = statusOk(other, MCI_STATUS_NUMBER_OF_TRACKS);
+        otherTook = Clock::now() - t0;
+    });
+    const auto t0 = Clock::now();
+    EXPECT_EQ(statusOk(id, MCI_STATUS_NUMBER_OF_TRACKS), 2u);
+    EXPECT_GE(Clock::now() - t0, std::chrono::milliseconds(250));
+    window.join();
+    EXPECT_EQ(otherTracks, 4u);
+    EXPECT_LT(otherTook, std::chrono::milliseconds(100));
 }
 
 TEST(MciErrors, Strings) {
