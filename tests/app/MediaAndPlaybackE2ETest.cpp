@@ -52,9 +52,25 @@ protected:
         session.Finalize();
         unsetenv("CDRIP3_FAULTS");
     }
-    // The monitor hands notices over through the event queue.
+    // The drive thread comes back, and the notices it caused (which the monitor hands over
+    // on a queue of its own) reach the window.
     void Settle() {
+        RealWindowFixture::Settle();
         for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+        RealWindowFixture::Settle();
+    }
+    // The tray goes out and comes back in with the drive as slow as faults makes it.
+    void ReinsertSlowly(const char* faults) {
+        form->btnOpenCD->click();
+        Settle();
+        setenv("CDRIP3_FAULTS", faults, 1);
+        form->btnCloseCD1->click();
+    }
+    // Handles events for ms, as the user waits.
+    static void Wait(int ms) {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
 
     testdisc::DiscPlan plan_;
@@ -81,6 +97,59 @@ TEST_F(MediaE2ETest, OpeningAndClosingTheImageTrayEmptiesAndRelistsTheDisc) {
     EXPECT_EQ(form->Status(), "Media is Loaded.");
     EXPECT_EQ(form->TrackList->count(), 4);
     EXPECT_TRUE(form->DiscInfoLoaded());
+}
+
+// A disc spinning up is waited for, under a busy cursor, and listed once it has spun up; a
+// newer command (another drive, the tray opened) drops the listing it overtakes.
+TEST_F(MediaE2ETest, ADiscSpinningUpIsListedUnlessOvertaken) {
+    QElapsedTimer clock;
+    ReinsertSlowly("spinup=5000");
+    clock.start();
+    Wait(300);
+    EXPECT_TRUE(form->Listing());
+    EXPECT_EQ(form->cursor().shape(), Qt::WaitCursor);
+    EXPECT_EQ(form->TrackList->count(), 0);
+    ASSERT_TRUE(pumpUntil([&] { return form->TrackList->count() == 4; }, 15000));
+    EXPECT_GE(clock.elapsed(), 4500);
+    EXPECT_EQ(form->Status(), "Media is Loaded.");
+    EXPECT_FALSE(form->Listing());
+    EXPECT_NE(form->cursor().shape(), Qt::WaitCursor);
+
+    ReinsertSlowly("spinup=1000");
+    Wait(200);
+    ASSERT_TRUE(form->Listing());
+    form->DriveSelBoxChange(1);
+    Settle();
+    Wait(1500);
+    EXPECT_EQ(form->TrackList->count(), 2);  // the other drive's disc, and only it
+    EXPECT_NE(form->Status(), "Media is Loaded.");
+
+    form->DriveSelBoxChange(0);
+    Settle();
+    ReinsertSlowly("spinup=1000");
+    Wait(200);
+    ASSERT_TRUE(form->Listing());
+    form->btnOpenCD->click();
+    Settle();
+    Wait(1500);
+    EXPECT_EQ(form->TrackList->count(), 0);
+    EXPECT_EQ(form->Status(), "Media is Removed.");
+    EXPECT_FALSE(form->Listing());
+}
+
+// Exit while the drive thread is inside the library (a tray on its way): the window goes at
+// once, and the program is told to end only once the library has let the thread go.
+TEST_F(MediaE2ETest, ExitDuringASlowTrayWaitsForTheDriveThread) {
+    ReinsertSlowly("tray=1500");
+    Wait(100);
+    QElapsedTimer clock;
+    clock.start();
+    form->btnClose->click();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_FALSE(form->Closed());
+    ASSERT_TRUE(pumpUntil([&] { return form->Closed(); }));
+    EXPECT_GE(clock.elapsed(), 1000);
+    EXPECT_TRUE(form->Status().startsWith("Saved CD/DVD-ROM Settings!"));
 }
 
 // A disc taken out takes its own names and answers with it, not those of the disc that stays
