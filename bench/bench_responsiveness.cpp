@@ -58,46 +58,10 @@ bool batchEnded(const TCDRipTestForm& form) {
     return form.lblRipStatus->text().isEmpty() && finals.contains(form.Status());
 }
 
-// Presses `button` with every line selected and runs the window's loop until the batch
-// has ended; with cancelAtMs >= 0, Cancel is clicked that long after the start. The clock
-// is the user's: a click is due at its time, whenever the window gets round to it.
-Figures runBatch(TCDRipTestForm& form, QPushButton* button, int cancelAtMs) {
-    form.SetStatus(QString());
-    form.SelectAll1Click();
-    form.TrackList->setCurrentRow(0, QItemSelectionModel::Select);
-
-    Figures f;
-    QElapsedTimer clock;
-    qint64 lastTick = 0;
-    qint64 cancelledAt = -1;
-    QEventLoop loop;
-    QTimer ticker;
-    ticker.setInterval(5);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        const qint64 now = clock.elapsed();
-        f.longestGapMs = std::max(f.longestGapMs, double(now - lastTick));
-        lastTick = now;
-        if (cancelAtMs >= 0 && cancelledAt < 0 && now >= cancelAtMs) {
-            form.btnCancelCDRip->click();
-            cancelledAt = cancelAtMs;
-        }
-        if (batchEnded(form) && !form.BatchRunning()) {
-            if (cancelledAt >= 0) f.cancelToEndMs = double(now - cancelledAt);
-            loop.quit();
-        }
-    });
-    clock.start();
-    ticker.start();
-    button->click();
-    loop.exec();
-    f.seconds = double(clock.elapsed()) / 1000.0;
-    f.lastStatus = form.Status();
-    return f;
-}
-
-// Runs the window's loop from action until done holds (or timeoutMs), with the same 5 ms
-// ticker, and gives the longest gap between handled events and the time it took.
-Figures measure(const std::function<void()>& action, const std::function<bool()>& done,
+// Runs the window's loop from action until done(ms since the action) holds, or timeoutMs
+// have passed, with a 5 ms ticker; gives the longest gap between handled events and the time
+// it took.
+Figures measure(const std::function<void()>& action, const std::function<bool(qint64)>& done,
                 int timeoutMs = 60000) {
     Figures f;
     QElapsedTimer clock;
@@ -109,13 +73,37 @@ Figures measure(const std::function<void()>& action, const std::function<bool()>
         const qint64 now = clock.elapsed();
         f.longestGapMs = std::max(f.longestGapMs, double(now - lastTick));
         lastTick = now;
-        if (done() || now > timeoutMs) loop.quit();
+        if (done(now) || now > timeoutMs) loop.quit();
     });
     clock.start();
     ticker.start();
     action();
     loop.exec();
     f.seconds = double(clock.elapsed()) / 1000.0;
+    return f;
+}
+
+// Presses `button` with every line selected and runs the window's loop until the batch
+// has ended; with cancelAtMs >= 0, Cancel is clicked that long after the start. The clock
+// is the user's: a click is due at its time, whenever the window gets round to it.
+Figures runBatch(TCDRipTestForm& form, QPushButton* button, int cancelAtMs) {
+    form.SetStatus(QString());
+    form.SelectAll1Click();
+    form.TrackList->setCurrentRow(0, QItemSelectionModel::Select);
+    qint64 cancelledAt = -1;
+    double cancelToEnd = -1;
+    Figures f = measure([button] { button->click(); },
+                        [&](qint64 now) {
+                            if (cancelAtMs >= 0 && cancelledAt < 0 && now >= cancelAtMs) {
+                                form.btnCancelCDRip->click();
+                                cancelledAt = cancelAtMs;
+                            }
+                            if (!batchEnded(form) || form.BatchRunning()) return false;
+                            if (cancelledAt >= 0) cancelToEnd = double(now - cancelledAt);
+                            return true;
+                        });
+    f.cancelToEndMs = cancelToEnd;
+    f.lastStatus = form.Status();
     return f;
 }
 
@@ -157,7 +145,9 @@ int main(int argc, char** argv) {
         QObject::connect(&monitor, &svdevmon::DeviceMonitor::deviceChange, &form,
                          &TCDRipTestForm::WMDeviceChange);
         const auto listed = [&form](int lines) {
-            return [&form, lines] { return form.Settled() && form.TrackList->count() == lines; };
+            return [&form, lines](qint64) {
+                return form.Settled() && form.TrackList->count() == lines;
+            };
         };
         std::printf("With %s:\n", kSlowDrive);
         printDriveFigure("  start-up until the disc is listed",
@@ -178,9 +168,9 @@ int main(int argc, char** argv) {
         bool gone = false;
         printDriveFigure("  a disc put in by hand until it is listed",
                          measure([] {},
-                                 [&] {
+                                 [&](qint64 now) {
                                      gone = gone || form.TrackList->count() == 0;
-                                     return gone && listed(3)();
+                                     return gone && listed(3)(now);
                                  }),
                          form);
         hand.join();
