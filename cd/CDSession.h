@@ -4,14 +4,16 @@
 // and torn down after it; tests make their own and bind scripted libraries into it.
 //
 // Threads: the session is set up (Load / Initialize / BindFunctions, SetMciSend) on the
-// user-interface thread before any rip thread starts, and its entry-point cells are only read
-// afterwards, so the window's thread (CR_IsUnitReady, CR_GetNumCDROM, CR_EjectCD, ...) and a
-// rip thread (CR_OpenRipper, CR_RipChunk, CR_GetPercentCompleted, CR_CloseRipper,
-// CR_GetCDROMParameters, CR_SetCDROMParameters, CR_LockCD, CR_StopPlayTrack,
-// CR_GetNumTocEntries) may call the library at the same time: it locks internally. Everything
-// else (the disc record, the parameter block, the MCI device, SelectCDROM, ReadDiscInfo,
-// Finalize) belongs to the user-interface thread, except that a running batch may read the
-// disc record and fill the parameter block while the window leaves them alone.
+// user-interface thread before any other thread starts, and its entry-point cells are only
+// read afterwards, so the window's thread (CR_IsUnitReady, CR_GetNumCDROM, CR_GetActiveCDROM,
+// CR_GetCDROMIDByIndex, the settings), the drive thread (TDriveWorker: SelectCDROM,
+// ReadDiscInfo, CR_GetCDText, CR_EjectCD) and a rip thread (CR_OpenRipper, CR_RipChunk,
+// CR_GetPercentCompleted, CR_CloseRipper, CR_GetCDROMParameters, CR_SetCDROMParameters,
+// CR_LockCD, CR_StopPlayTrack, CR_GetNumTocEntries) may call the library at the same time: it
+// locks internally. The session's MCI device belongs to the drive thread while it runs, and to
+// the user-interface thread before and after (Finalize). The disc record and the parameter
+// block belong to the user-interface thread, except that a running batch may read the disc
+// record and fill the parameter block while the window leaves them alone.
 #pragma once
 
 #include <cstdint>
