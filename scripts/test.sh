@@ -4,9 +4,10 @@
 #      format under valgrind's memcheck (ctest label valgrind);
 #   2. the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer
 #      (build-asan/), valgrind's runs left out;
-#   3. the rip, batch and device-monitor tests built with ThreadSanitizer (build-tsan/): the
-#      rip loop runs on its launcher thread beside the window's, notices come from the thread
-#      that moved a tray, and nothing they share may go unordered;
+#   3. the rip, batch, device-monitor and listing tests built with ThreadSanitizer
+#      (build-tsan/): the rip loop, the listings and the trays run beside the window's
+#      thread, notices come from the thread that moved a tray, and nothing they share may go
+#      unordered;
 #   4. the libFuzzer targets (build-fuzz/, clang), each for a bounded time from its seed
 #      corpus under tests/fuzz/corpus/.
 set -euo pipefail
@@ -41,9 +42,10 @@ LSAN_OPTIONS="suppressions=$PWD/tests/drives/libcue-leak.supp:print_suppressions
 # Only these targets are built here; they run as they are, and any report fails the run.
 # Without address-space randomisation: newer kernels randomise more bits than the checker's
 # memory layout allows.
-# The rip and batch tests, and the device monitor's: its notices come from the thread that
-# moved a tray and cross to the window's through the same call queue as a batch's calls.
-tsan_targets=(rip_tests rip_e2e_tests encode_rip_e2e_tests devmon_tests)
+# The rip and batch tests, the device monitor's (its notices come from the thread that moved
+# a tray) and the listed disc's drive thread (listings, an overtaken one, the tray): all of
+# them cross to the window's thread through the same call queue.
+tsan_targets=(rip_tests rip_e2e_tests encode_rip_e2e_tests devmon_tests listing_tests)
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONVALE_TSAN=ON \
     -DSONVALE_WERROR=ON -DSONVALE_BENCH=OFF -DSONVALE_SCREENSHOT=OFF
 cmake --build build-tsan -j"$jobs" --target "${tsan_targets[@]}"
