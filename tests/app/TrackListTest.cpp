@@ -241,9 +241,13 @@ TEST_F(TrackListTest, ADiscBackBeforeItsBatchEndedIsNotSaidRemoved) {
     form->WMDeviceChange(Arrived());
     Settle();
     ASSERT_TRUE(rip.Ended());
+    Settle();
     EXPECT_EQ(Lines().size(), 2);
     EXPECT_NE(form->Status(), "Media is Removed.");
-    EXPECT_EQ(form->Status(), "Ripping and Encoding Canceled.");
+    // The listing of the disc that came back and the batch's end may come in either order.
+    EXPECT_TRUE(form->Status() == "Ripping and Encoding Canceled." ||
+                form->Status() == "Media is Loaded.")
+        << form->Status().toStdString();
 }
 
 // Real drives as the library names them, the first by a link as CDRIP3_DEVICES may give
