@@ -31,9 +31,6 @@ public:
     // what it returns runs on the window's thread, from its event loop. The task owns what
     // it captured until it has run; it must not touch the window's state.
     void Run(TTask task);
-    // From a task, on the drive thread: call runs on the window's thread, before the task's
-    // outcome and after what the task told before.
-    void Tell(std::function<void()> call) { outcomes_.post(std::move(call)); }
     // The window's thread: the tasks not begun are dropped; the running one still ends
     // and its outcome is still delivered.
     void DropWaiting();
