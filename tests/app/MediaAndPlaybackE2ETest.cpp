@@ -152,6 +152,22 @@ TEST_F(MediaE2ETest, ExitDuringASlowTrayWaitsForTheDriveThread) {
     EXPECT_TRUE(form->Status().startsWith("Saved CD/DVD-ROM Settings!"));
 }
 
+// Exit while a listing waits for a disc to spin up: the listing is dropped, and the program
+// does not wait for the disc (nor lists it into a closed window).
+TEST_F(MediaE2ETest, ExitDuringASpinUpDropsTheListing) {
+    ReinsertSlowly("spinup=5000");
+    Wait(300);
+    ASSERT_TRUE(form->Listing());
+    QElapsedTimer clock;
+    clock.start();
+    form->btnClose->click();
+    EXPECT_FALSE(form->isVisible());
+    ASSERT_TRUE(pumpUntil([&] { return form->Closed(); }));
+    EXPECT_LT(clock.elapsed(), 4000);
+    EXPECT_FALSE(form->Listing());
+    EXPECT_EQ(form->TrackList->count(), 0);
+}
+
 // A disc taken out takes its own names and answers with it, not those of the disc that stays
 // in the other drive.
 TEST_F(MediaE2ETest, ADiscTakenOutForgetsItsNamesOnly) {

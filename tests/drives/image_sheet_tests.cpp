@@ -140,7 +140,7 @@ TEST_F(ForeignSheets, WaveWithExtraChunksAndPartialLastSector) {
     // WAVE tracks need not end on a sector boundary; the rest of the last sector is
     // silence. The LIST chunk before "fmt " and the extensible format are both common.
     auto data = source(0, 49);
-    data.resize(data.size() - 1000);
+    data.erase(data.end() - 1000, data.end());
     WaveShape shape;
     shape.extensible = true;
     shape.listChunkFirst = true;
