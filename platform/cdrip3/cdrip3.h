@@ -13,7 +13,8 @@
  * (CR_OpenRipper, CR_RipChunk, CR_GetPercentCompleted, CR_CloseRipper,
  * CR_GetCDROMParameters, CR_SetCDROMParameters, CR_GetNumTocEntries, CR_LockCD,
  * CR_StopPlayTrack) while its window's thread calls CR_IsUnitReady, CR_GetNumCDROM,
- * CR_GetActiveCDROM, CR_GetCDROMIDByIndex, CR_GetReadOffset, CR_GetSettingsFileName, the
+ * CR_GetActiveCDROM, CR_GetCDROMIDByIndex, CR_GetReadOffset, CR_GetReadOffsetFrom,
+ * CR_SetReadOffsetFrom, CR_GetDriveIdentity, CR_GetSettingsFileName, the
  * save button's CR_GetCDROMParameters, CR_SetCDROMParameters and CR_SaveSettings, and,
  * once the disc went, CR_ReadToc, CR_GetTocEntry2 and CR_GetCDText:
  * all of these may run during a chunk. Two limits: one ripper's chunks are read one after
