@@ -42,7 +42,15 @@ TCDRipTestForm::TCDRipTestForm(TUiServices& services, TCDSession& session, Rip::
       services_(services),
       session_(session),
       encoders_(encoders),
-      batch_(*this, session, encoders, {[this] { lockBatchChoices(); }, [this] { batchEnded(); }}) {
+      batch_(*this, session, encoders,
+             {[this] {
+                  lockBatchChoices();
+                  settings_.SetBatchRunning(true);
+              },
+              [this] {
+                  settings_.SetBatchRunning(false);
+                  batchEnded();
+              }}) {
     setObjectName(QStringLiteral("CDRipTestForm"));
     setWindowTitle(QStringLiteral("Sonvale"));
     setFixedSize(513, 676);
@@ -62,6 +70,7 @@ TCDRipTestForm::TCDRipTestForm(TUiServices& services, TCDSession& session, Rip::
             unsetCursor();
     });
     connect(&listed_, &TListedDisc::BecameIdle, this, &TCDRipTestForm::finishClosing);
+    connect(&listed_, &TListedDisc::DriveChanged, this, [this] { settings_.DriveBecameActive(); });
     // The notice comes on the playback's thread; the window acts on it on its own.
     MediaPlayer1.SetNotifyHandler([this](uint32_t notifyCode, uint32_t device) {
         QMetaObject::invokeMethod(
@@ -175,6 +184,7 @@ void TCDRipTestForm::FormShow() {
             for (int32_t i = 0; i < n; ++i)
                 DriveSelBox->addItem(QString::fromStdString(session_.CR_GetCDROMIDByIndex(i)));
             session_.SelectCDROM(0);
+            settings_.DriveBecameActive();
         }
         const QString found = QStringLiteral("Found ") + QString::number(n) +
                               QStringLiteral(" CD/DVD-ROM Drive(s), ");
@@ -450,10 +460,9 @@ void TCDRipTestForm::DriveReadOffset1Click() {
         SetStatus(QStringLiteral("Sonvale is not Ready."));
         return;
     }
-    const std::optional<int> samples =
-        services_.AskInteger(this, QStringLiteral("Drive Read Offset"),
-                             QStringLiteral("Read offset of the active drive, in samples:"),
-                             settings_.ReadOffset(), -kMaxReadOffset, kMaxReadOffset);
+    const std::optional<int> samples = services_.AskInteger(
+        this, QStringLiteral("Drive Read Offset"), settings_.ReadOffsetPrompt(),
+        settings_.ReadOffset(), -kMaxReadOffset, kMaxReadOffset);
     if (!samples) return;
     const QString said = settings_.SetReadOffset(*samples);
     SetStatus(said.isNull() ? QStringLiteral("Application Error.") : said);

@@ -55,6 +55,8 @@ public:
 
     // The disc the window lists, with its names and lookups.
     TListedDisc& Listed() { return listed_; }
+    // The active drive's settings and its read offset's list.
+    TDriveSettings& DriveSettings() { return settings_; }
     bool DiscInfoLoaded() const { return listed_.Loaded(); }
 
     // Controls, named as the rest of the program refers to them.

@@ -1,9 +1,79 @@
 #include "DriveSettings.h"
 
 #include <cerrno>
+#include <cstring>
+#include <optional>
+#include <string>
 #include <system_error>
 
 using namespace CDRipIntf;
+
+TDriveSettings::TDriveSettings(TCDSession& session, const QString& listBase,
+                               const QString& cacheFile, int timeoutMs)
+    : session_(session), list_(listBase, cacheFile, timeoutMs) {
+    // The list answers on the window's thread, from its event loop: never within a command.
+    QObject::connect(
+        &list_, &Rip::TDriveOffsetList::Ready, &list_, [this] { takeListedOffset(); },
+        Qt::QueuedConnection);
+}
+
+void TDriveSettings::DriveBecameActive() {
+    // A library that keeps no sources could not tell the list's offset from the user's.
+    if (!session_.KeepsReadOffsetSources() || session_.CR_GetNumCDROM() == 0) return;
+    if (session_.CR_GetReadOffsetFrom() != kOffsetFromNone) return;
+    list_.Want();
+}
+
+void TDriveSettings::SetBatchRunning(bool running) {
+    batchRunning_ = running;
+    if (!running && listWaits_) {
+        listWaits_ = false;
+        takeListedOffset();
+    }
+}
+
+void TDriveSettings::takeListedOffset() {
+    if (batchRunning_) {
+        listWaits_ = true;
+        return;
+    }
+    // The drive may have changed since the list was asked for, or been given an offset.
+    if (session_.CR_GetReadOffsetFrom() != kOffsetFromNone) return;
+    TDriveIdentity id{};
+    if (session_.CR_GetDriveIdentity(&id) != 0) return;
+    const std::optional<int> offset = Rip::FindDriveOffset(
+        list_.Entries(), std::string(id.vendor, strnlen(id.vendor, sizeof id.vendor)),
+        std::string(id.product, strnlen(id.product, sizeof id.product)));
+    if (!offset) return;
+    if (session_.CR_SetReadOffsetFrom(*offset, kOffsetFromList) == 0) session_.CR_SaveSettings();
+}
+
+QString TDriveSettings::ReadOffsetPrompt() {
+    QString prompt;
+    if (session_.KeepsReadOffsetSources()) {
+        switch (session_.CR_GetReadOffsetFrom()) {
+            case kOffsetFromUser:
+                prompt = QStringLiteral("Set by you.\n");
+                break;
+            case kOffsetFromList:
+                prompt = QStringLiteral("From AccurateRip's drive list.\n");
+                break;
+            case kOffsetFromDetected:
+                prompt = QStringLiteral("Detected on a disc in this drive.\n");
+                break;
+            default:
+                prompt = list_.Available() ? QStringLiteral(
+                                                 "None of its own, and none in AccurateRip's drive "
+                                                 "list: 0 applies.\n")
+                                           : QStringLiteral("None of its own yet: 0 applies.\n");
+                break;
+        }
+        if (!list_.Failure().isNull())
+            prompt += QStringLiteral("AccurateRip's drive list could not be had (%1).\n")
+                          .arg(list_.Failure());
+    }
+    return prompt + QStringLiteral("Read offset of the active drive, in samples:");
+}
 
 QString TDriveSettings::Save() {
     // Start from the drive's own parameters, so the fields we do not set are stored as the

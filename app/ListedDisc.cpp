@@ -136,6 +136,7 @@ void TListedDisc::show(const TListing& how, const TRead& found) {
 void TListedDisc::Relist(int driveIndex) {
     TListing how;
     how.First = [driveIndex](CDRipIntf::TCDSession& session) { session.SelectCDROM(driveIndex); };
+    how.Before = [this](bool) { emit DriveChanged(); };
     List(std::move(how));
 }
 

@@ -126,6 +126,8 @@ signals:
     void BusyChanged(bool busy);
     // The drive thread has come back with all that was asked of it.
     void BecameIdle();
+    // The active drive changed (Relist), and its disc, if any, is being listed.
+    void DriveChanged();
 
 private:
     // What the drive thread found.

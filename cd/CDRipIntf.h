@@ -17,6 +17,7 @@ namespace CDRipIntf {
 
 using TTocEntry = CR_TOCENTRY;
 using TDriveParams = CR_DRIVEPARAMS;
+using TDriveIdentity = CR_DRIVEIDENTITY;
 constexpr int kDriveParamsSize = CR_PARAMS_SIZE;
 
 // Writes/reads a 32-bit little-endian field of the drive-parameter block.
@@ -53,6 +54,11 @@ struct CDRipFunctions {
     decltype(&::CR_GetSettingsFileName) GetSettingsFileName = nullptr;
     // The disc's CD-Text; older builds of the library lack it.
     decltype(&::CR_GetCDText) GetCDText = nullptr;
+    // Where the read offset came from, and the drive's own words for itself; older builds
+    // of the library lack them.
+    decltype(&::CR_GetReadOffsetFrom) GetReadOffsetFrom = nullptr;
+    decltype(&::CR_SetReadOffsetFrom) SetReadOffsetFrom = nullptr;
+    decltype(&::CR_GetDriveIdentity) GetDriveIdentity = nullptr;
 };
 
 // Offsets of the drive-parameter fields the program writes.
@@ -72,6 +78,11 @@ constexpr int kParamParanoiaMode = CR_OFS_PARANOIA_MODE;
 
 // The drive's read offset in samples goes either way up to this.
 constexpr int32_t kMaxReadOffset = CR_MAX_READ_OFFSET;
+// Where it came from (CR_GetReadOffsetFrom).
+constexpr int32_t kOffsetFromNone = CDRIP3_OFFSET_FROM_NONE;
+constexpr int32_t kOffsetFromUser = CDRIP3_OFFSET_FROM_USER;
+constexpr int32_t kOffsetFromList = CDRIP3_OFFSET_FROM_LIST;
+constexpr int32_t kOffsetFromDetected = CDRIP3_OFFSET_FROM_DETECTED;
 
 constexpr const char* kLibraryFileName = "libcdrip3.so";
 constexpr const char* kSettingsFileName = "Tolvane.ini";

@@ -55,6 +55,9 @@ bool TCDSession::Load(const std::string& path) {
     lookUp(handle_, f.EjectCD, "CR_EjectCD");
     lookUp(handle_, f.GetSettingsFileName, "CR_GetSettingsFileName");
     lookUp(handle_, f.GetCDText, "CR_GetCDText");
+    lookUp(handle_, f.GetReadOffsetFrom, "CR_GetReadOffsetFrom");
+    lookUp(handle_, f.SetReadOffsetFrom, "CR_SetReadOffsetFrom");
+    lookUp(handle_, f.GetDriveIdentity, "CR_GetDriveIdentity");
     return true;
 }
 
@@ -144,6 +147,21 @@ int32_t TCDSession::CR_GetReadOffset() {
 }
 int32_t TCDSession::CR_SetReadOffset(int32_t samples) {
     return cells_.SetReadOffset ? cells_.SetReadOffset(samples) : CDRIP3_ERROR;
+}
+int32_t TCDSession::CR_GetReadOffsetFrom() {
+    if (cells_.GetReadOffsetFrom) return cells_.GetReadOffsetFrom();
+    // A library that keeps no source has only the offsets the user typed.
+    return CR_GetReadOffset() != 0 ? kOffsetFromUser : kOffsetFromNone;
+}
+int32_t TCDSession::CR_SetReadOffsetFrom(int32_t samples, int32_t from) {
+    return cells_.SetReadOffsetFrom ? cells_.SetReadOffsetFrom(samples, from) : CDRIP3_ERROR;
+}
+int32_t TCDSession::CR_GetDriveIdentity(TDriveIdentity* identity) {
+    if (!cells_.GetDriveIdentity) {
+        if (identity) *identity = TDriveIdentity{};
+        return CDRIP3_ERROR;
+    }
+    return cells_.GetDriveIdentity(identity);
 }
 void TCDSession::CR_StopPlayTrack() {
     if (cells_.StopPlayTrack) cells_.StopPlayTrack();

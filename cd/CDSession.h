@@ -81,6 +81,19 @@ public:
     // The active drive's read offset in samples (0 without the library), and setting it.
     int32_t CR_GetReadOffset();
     int32_t CR_SetReadOffset(int32_t samples);
+    // Where the active drive's offset came from (kOffsetFrom*; a library without the call
+    // keeps the user's offsets only), and setting the offset with its source (CDRIP3_ERROR
+    // without the call).
+    int32_t CR_GetReadOffsetFrom();
+    int32_t CR_SetReadOffsetFrom(int32_t samples, int32_t from);
+    // Whether the library keeps where each offset came from: without, no offset can be
+    // taken from elsewhere than the user.
+    bool KeepsReadOffsetSources() const {
+        return cells_.GetReadOffsetFrom && cells_.SetReadOffsetFrom;
+    }
+    // The active drive's vendor, product and revision as it gave them; all empty without
+    // the library or the call (CDRIP3_ERROR then). Answered without waiting on the drive.
+    int32_t CR_GetDriveIdentity(TDriveIdentity* identity);
     void CR_StopPlayTrack();       // also from a rip thread
     void CR_LockCD(int32_t lock);  // also from a rip thread
     void CR_EjectCD(int32_t open);

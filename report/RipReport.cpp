@@ -1,5 +1,7 @@
 #include "RipReport.h"
 
+#include <cstring>
+
 #include <QFile>
 #include <QStringList>
 
@@ -59,6 +61,11 @@ const TAccurateRipResult& forDisc(const TAccurateRipResult& database, const TDis
         if (b.Id1 == ids.AccurateRipId1 && b.Id2 == ids.AccurateRipId2 && b.Id3 == ids.CddbId)
             return database;
     return absent;
+}
+
+// A field of the drive's identity: up to its NUL, never past its size.
+QString fixedText(const char* field, size_t size) {
+    return QString::fromUtf8(field, qsizetype(strnlen(field, size)));
 }
 
 // mm:ss.ff, ff in frames of 1/75 s.
@@ -166,6 +173,19 @@ QString AccurateRipSummary(const TBatchRecord& batch, const TAccurateRipResult& 
         .arg(tracks);
 }
 
+QString ReadOffsetSourceText(int from) {
+    switch (from) {
+        case kOffsetFromUser:
+            return QStringLiteral("the user");
+        case kOffsetFromList:
+            return QStringLiteral("AccurateRip's drive list");
+        case kOffsetFromDetected:
+            return QStringLiteral("detection on this disc");
+        default:
+            return QStringLiteral("nothing (0)");
+    }
+}
+
 QString FormatRipReport(const TBatchRecord& batch, const TAccurateRipResult& answer,
                         const QString& programVersion, const QDateTime& finished) {
     const TAccurateRipResult& database = forDisc(answer, batch.Ids);
@@ -176,9 +196,15 @@ QString FormatRipReport(const TBatchRecord& batch, const TAccurateRipResult& ans
     out << QStringLiteral("Date: ") + finished.toString(stamp);
     out << QStringLiteral("Started: ") + batch.Started.toString(stamp);
     out << QStringLiteral("Action: ") + batch.Action;
-    out << QStringLiteral("Drive: ") + batch.Drive;
+    const TDriveIdentity& id = batch.DriveIdentity;
+    out << QStringLiteral("Drive: ") + batch.Drive +
+               QStringLiteral(", vendor \"%1\", product \"%2\", revision \"%3\"")
+                   .arg(fixedText(id.vendor, sizeof id.vendor),
+                        fixedText(id.product, sizeof id.product),
+                        fixedText(id.revision, sizeof id.revision));
     out << QStringLiteral("Paranoia mode: ") + batch.ParanoiaMode;
     out << QStringLiteral("Read offset: %1 samples").arg(batch.ReadOffset);
+    out << QStringLiteral("Read offset from: ") + ReadOffsetSourceText(batch.ReadOffsetFrom);
     out << QStringLiteral("AccurateRip disc ID: ") + QString::fromStdString(batch.Ids.AccurateRip);
     out << QStringLiteral("MusicBrainz disc ID: ") + QString::fromStdString(batch.Ids.MusicBrainz);
     out << QStringLiteral("AccurateRip database: ") + databaseText(database);

@@ -45,7 +45,9 @@ struct TBatchRecord {
     QString Directory;  // the report goes to <Directory>/<Album>.log
     QString Album;
     QString Drive;
-    int ReadOffset = 0;    // samples
+    CDRipIntf::TDriveIdentity DriveIdentity{};  // as the drive gave it
+    int ReadOffset = 0;                         // samples
+    int ReadOffsetFrom = CDRipIntf::kOffsetFromNone;
     QString ParanoiaMode;  // as the batch read its drive parameters
     CDRipIntf::TDiscInfo Disc;
     CDRipIntf::TDiscIds Ids;
@@ -84,6 +86,10 @@ QString AccurateRipSummary(const TBatchRecord& batch, const TAccurateRipResult& 
 // The report's section for one batch, UTF-8 text, ending in a blank line.
 QString FormatRipReport(const TBatchRecord& batch, const TAccurateRipResult& database,
                         const QString& programVersion, const QDateTime& finished);
+
+// Where a read offset came from (CDRipIntf::kOffsetFrom*), in the report's words: "the user",
+// "AccurateRip's drive list", "detection on this disc" or "nothing (0)".
+QString ReadOffsetSourceText(int from);
 
 // How the drive was read: "paranoia, flags 0xdf" or "plain reads".
 QString ReadModeText(const CDRipIntf::TDriveParams& params);

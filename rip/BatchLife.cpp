@@ -105,7 +105,9 @@ void TBatchLife::start(TRipFormat format, TBatchPlan plan) {
     record.Directory = choices.Directory;
     record.Album = choices.Album;
     record.Drive = QString::fromUtf8(session_.CR_GetCDROMIDByIndex(session_.CR_GetActiveCDROM()));
+    session_.CR_GetDriveIdentity(&record.DriveIdentity);
     record.ReadOffset = session_.CR_GetReadOffset();
+    record.ReadOffsetFrom = session_.CR_GetReadOffsetFrom();
     record.Disc = plan.Disc;
     record.Ids = CDRipIntf::DiscIdsOf(plan.Disc);
     record.Selected = static_cast<int>(plan.Lines.size());

@@ -66,7 +66,7 @@ done
 CC=clang-14 CXX=clang++-14 cmake -S tests/fuzz -B build-fuzz -G Ninja -DSONVALE_WERROR=ON
 cmake --build build-fuzz -j"$jobs"
 for target in fuzz_readdiscinfo fuzz_readpcmchunk fuzz_wavheader fuzz_cuesheet fuzz_settings \
-    fuzz_accuraterip fuzz_musicbrainz; do
+    fuzz_accuraterip fuzz_musicbrainz fuzz_driveoffsets; do
     # Sheets and settings files are a few hundred bytes; longer inputs only slow the search,
     # and their words (tests/fuzz/<target>.dict) are hard to come by through mutation.
     # The sheets go through libcue, whose leaks the same suppression as above covers. The

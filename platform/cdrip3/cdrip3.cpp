@@ -25,6 +25,9 @@ using svdrives::DriveModel;
 constexpr const char* kImagesSection = "Images";
 constexpr int kDefaultRetries = 20;
 constexpr const char* kReadOffsetKey = "read_offset";
+constexpr const char* kReadOffsetFromKey = "read_offset_from";
+// The words of read_offset_from, indexed by CDRIP3_OFFSET_FROM_*.
+constexpr const char* kOffsetSources[] = {"", "user", "list", "detected"};
 constexpr int kSampleBytes = 4;  // a stereo sample of two 16-bit channels
 
 struct Field {
@@ -246,7 +249,12 @@ struct State {
     std::string settingsDir;
     std::vector<std::string> images;               // the [Images] section, as written
     std::map<std::string, CR_DRIVEPARAMS> params;  // by drive name, also absent drives
-    std::map<std::string, int32_t> readOffsets;    // by drive name; none: 0
+    struct ReadOffset {
+        int32_t samples = 0;
+        int32_t from = CDRIP3_OFFSET_FROM_USER;
+    };
+    // By drive name; a drive without one has no offset of its own.
+    std::map<std::string, ReadOffset> readOffsets;
     uint64_t modelGeneration = 0;
     int active = 0;
     std::string activeName;
@@ -262,7 +270,7 @@ struct State {
 
     int32_t readOffsetOf(const std::string& drive) const {
         const auto it = readOffsets.find(drive);
-        return it == readOffsets.end() ? 0 : it->second;
+        return it == readOffsets.end() ? 0 : it->second.samples;
     }
 };
 
@@ -369,12 +377,18 @@ void loadSettings(State& s, const std::string& text) {
         }
         CR_DRIVEPARAMS p = defaultParams();
         s.readOffsets.erase(sec.name);
+        int32_t from = CDRIP3_OFFSET_FROM_USER;  // files written before the source was kept
         for (const auto& [key, value] : sec.entries) {
+            if (key == kReadOffsetFromKey) {
+                for (int32_t f = CDRIP3_OFFSET_FROM_USER; f <= CDRIP3_OFFSET_FROM_DETECTED; ++f)
+                    if (value == kOffsetSources[f]) from = f;
+                continue;
+            }
             char* end = nullptr;
             const long long v = strtoll(value.c_str(), &end, 0);
             if (end == value.c_str() || *end != 0) continue;
             if (key == kReadOffsetKey) {
-                s.readOffsets[sec.name] = int32_t(clampReadOffset(v));
+                s.readOffsets[sec.name].samples = int32_t(clampReadOffset(v));
                 continue;
             }
             if (v < INT32_MIN || v > UINT32_MAX) continue;
@@ -394,6 +408,10 @@ void loadSettings(State& s, const std::string& text) {
             }
             if (offset >= 0) setField(&p, offset, int32_t(uint32_t(v)));
         }
+        // The source alone is no offset; with the offset it says where it came from, and a
+        // word it does not know leaves it the user's.
+        if (const auto it = s.readOffsets.find(sec.name); it != s.readOffsets.end())
+            it->second.from = from;
         clampAndName(&p, sec.name);
         s.params[sec.name] = p;
     }
@@ -417,7 +435,10 @@ std::string settingsText(const State& s) {
                 sec.entries.emplace_back("field_" + std::to_string(o), std::to_string(v));
             }
         }
-        sec.entries.emplace_back(kReadOffsetKey, std::to_string(s.readOffsetOf(name)));
+        if (const auto it = s.readOffsets.find(name); it != s.readOffsets.end()) {
+            sec.entries.emplace_back(kReadOffsetKey, std::to_string(it->second.samples));
+            sec.entries.emplace_back(kReadOffsetFromKey, kOffsetSources[it->second.from]);
+        }
         sections.push_back(std::move(sec));
     }
     return cdrip3::formatIni(sections, "CD drive settings");
@@ -686,11 +707,44 @@ int32_t CR_GetReadOffset(void) {
 }
 
 int32_t CR_SetReadOffset(int32_t samples) {
+    return CR_SetReadOffsetFrom(samples, CDRIP3_OFFSET_FROM_USER);
+}
+
+int32_t CR_GetReadOffsetFrom(void) {
     std::lock_guard lock(g_mutex);
     State& s = state();
     svdrives::Drive* d = activeDrive(s);
-    if (!d) return CDRIP3_ERROR;
-    s.readOffsets[d->name()] = int32_t(clampReadOffset(samples));
+    if (!d) return CDRIP3_OFFSET_FROM_NONE;
+    const auto it = s.readOffsets.find(d->name());
+    return it == s.readOffsets.end() ? CDRIP3_OFFSET_FROM_NONE : it->second.from;
+}
+
+int32_t CR_SetReadOffsetFrom(int32_t samples, int32_t from) {
+    std::lock_guard lock(g_mutex);
+    State& s = state();
+    svdrives::Drive* d = activeDrive(s);
+    if (!d || from < CDRIP3_OFFSET_FROM_NONE || from > CDRIP3_OFFSET_FROM_DETECTED)
+        return CDRIP3_ERROR;
+    if (from == CDRIP3_OFFSET_FROM_NONE)
+        s.readOffsets.erase(d->name());
+    else
+        s.readOffsets[d->name()] = {int32_t(clampReadOffset(samples)), from};
+    return CDRIP3_OK;
+}
+
+int32_t CR_GetDriveIdentity(CR_DRIVEIDENTITY* identity) {
+    std::lock_guard lock(g_mutex);
+    if (identity) *identity = CR_DRIVEIDENTITY{};
+    svdrives::Drive* d = activeDrive(state());
+    if (!identity || !d) return CDRIP3_ERROR;
+    const svdrives::DriveIdentity id = d->identity();
+    // The drive model cuts the fields to these sizes already; the copies hold to them anyway.
+    const auto put = [](char* to, size_t size, const std::string& text) {
+        memcpy(to, text.data(), std::min(text.size(), size - 1));
+    };
+    put(identity->vendor, sizeof identity->vendor, id.vendor);
+    put(identity->product, sizeof identity->product, id.product);
+    put(identity->revision, sizeof identity->revision, id.revision);
     return CDRIP3_OK;
 }
 

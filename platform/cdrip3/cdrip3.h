@@ -13,7 +13,8 @@
  * (CR_OpenRipper, CR_RipChunk, CR_GetPercentCompleted, CR_CloseRipper,
  * CR_GetCDROMParameters, CR_SetCDROMParameters, CR_GetNumTocEntries, CR_LockCD,
  * CR_StopPlayTrack) while its window's thread calls CR_IsUnitReady, CR_GetNumCDROM,
- * CR_GetActiveCDROM, CR_GetCDROMIDByIndex, CR_GetReadOffset, CR_GetSettingsFileName, the
+ * CR_GetActiveCDROM, CR_GetCDROMIDByIndex, CR_GetReadOffset, CR_GetReadOffsetFrom,
+ * CR_SetReadOffsetFrom, CR_GetDriveIdentity, CR_GetSettingsFileName, the
  * save button's CR_GetCDROMParameters, CR_SetCDROMParameters and CR_SaveSettings, and,
  * once the disc went, CR_ReadToc, CR_GetTocEntry2 and CR_GetCDText:
  * all of these may run during a chunk. Two limits: one ripper's chunks are read one after
@@ -73,7 +74,11 @@
  *     paranoia_mode=223                   ; 356
  *     field_268=5                         ; any other non-zero 32-bit field at 256..356
  *     read_offset=6                       ; CR_SetReadOffset, in samples
+ *     read_offset_from=user               ; user, list or detected: CR_SetReadOffsetFrom
  *
+ * A section with neither read_offset nor read_offset_from is a drive with no read offset of
+ * its own; one with read_offset alone (as files were written before the source was kept)
+ * holds the user's.
  * Sections of drives that are not present are kept and written back, so a drive that is
  * unplugged for a while keeps its parameters.
  *
@@ -357,6 +362,43 @@ CDRIP3_API int32_t CR_GetReadOffset(void);
  * CDRIP3_JITTER_ERROR holds audio of a read that could not be verified.
  */
 CDRIP3_API int32_t CR_SetReadOffset(int32_t samples);
+
+/* Where the active drive's read offset came from, CR_GetReadOffsetFrom's answers. */
+#define CDRIP3_OFFSET_FROM_NONE 0     /* the drive has none of its own: CR_GetReadOffset is 0 */
+#define CDRIP3_OFFSET_FROM_USER 1     /* typed by the user (CR_SetReadOffset) */
+#define CDRIP3_OFFSET_FROM_LIST 2     /* AccurateRip's list of drive offsets */
+#define CDRIP3_OFFSET_FROM_DETECTED 3 /* found from a disc in the drive */
+
+/* Where the active drive's read offset came from: one of CDRIP3_OFFSET_FROM_*, NONE for no
+ * drive. CR_SetReadOffset makes it USER. */
+CDRIP3_API int32_t CR_GetReadOffsetFrom(void);
+
+/*
+ * Sets the active drive's read offset as CR_SetReadOffset does, and where it came from
+ * (CDRIP3_OFFSET_FROM_USER, _LIST or _DETECTED); CR_SaveSettings stores both. From
+ * CDRIP3_OFFSET_FROM_NONE, the drive has no offset of its own any more (samples are then
+ * ignored, and CR_GetReadOffset answers 0). Returns 0, or CDRIP3_ERROR when there is no
+ * drive or from is none of these (nothing changes then).
+ */
+CDRIP3_API int32_t CR_SetReadOffsetFrom(int32_t samples, int32_t from);
+
+/* What the active drive says of itself, for CR_GetDriveIdentity: NUL-terminated text,
+ * blanks trimmed, zero-padded. */
+typedef struct CR_DRIVEIDENTITY {
+    char vendor[9];   /* INQUIRY's vendor, 8 bytes at most */
+    char product[17]; /* its product, 16 bytes at most */
+    char revision[5]; /* its revision, 4 bytes at most */
+} CR_DRIVEIDENTITY;
+
+/*
+ * Fills *identity for the active drive. Real drives and those of CDRIP3_DEVICES: what
+ * libcdio's cdio_get_hwinfo answered when the drive list was built (so this call never
+ * waits on the drive), all empty when the drive did not answer. Image drives: vendor
+ * "IMAGE", product the cue sheet's file name without its folder, cut to 16 bytes at a UTF-8
+ * character's boundary, revision empty. Returns 0, or CDRIP3_ERROR for a null identity or
+ * when there is no drive (the record is then zeroed, if given).
+ */
+CDRIP3_API int32_t CR_GetDriveIdentity(CR_DRIVEIDENTITY* identity);
 
 /* Writes the settings file (image list, every known drive's parameters and read offset)
  * atomically, creating its folder: 0 when written; CDRIP3_FILEOPEN_ERROR when it could not

@@ -334,14 +334,16 @@ private:
 
 class CdioDrive final : public Drive {
 public:
-    CdioDrive(int index, std::string name, std::string path)
+    CdioDrive(int index, std::string name, std::string path, DriveIdentity identity)
         : index_(index),
           name_(std::move(name)),
           path_(std::move(path)),
+          identity_(std::move(identity)),
           state_(std::make_shared<CdioState>()) {}
 
     std::string name() const override { return name_; }
     bool isImage() const override { return false; }
+    DriveIdentity identity() const override { return identity_; }
 
     bool unitReady() override {
         std::lock_guard lock(state_->mutex);
@@ -512,6 +514,7 @@ private:
     int index_;
     std::string name_;
     std::string path_;
+    DriveIdentity identity_;
     std::shared_ptr<CdioState> state_;
 };
 
@@ -524,8 +527,10 @@ std::string trimmed(const char* s) {
 
 }  // namespace
 
-std::unique_ptr<Drive> makeCdioDrive(int index, std::string name, std::string devicePath) {
-    return std::make_unique<CdioDrive>(index, std::move(name), std::move(devicePath));
+std::unique_ptr<Drive> makeCdioDrive(int index, std::string name, std::string devicePath,
+                                     DriveIdentity identity) {
+    return std::make_unique<CdioDrive>(index, std::move(name), std::move(devicePath),
+                                       std::move(identity));
 }
 
 std::vector<std::string> cdioDevicePaths() {
@@ -537,17 +542,27 @@ std::vector<std::string> cdioDevicePaths() {
     return out;
 }
 
-std::string cdioDriveName(const std::string& devicePath) {
-    std::string model;
+DriveIdentity cdioDriveIdentity(const std::string& devicePath) {
+    DriveIdentity identity;
     if (CdIo_t* cdio = cdio_open(devicePath.c_str(), DRIVER_UNKNOWN)) {
         cdio_hwinfo_t hw{};
         if (cdio_get_hwinfo(cdio, &hw)) {
-            const std::string vendor = trimmed(hw.psz_vendor);
-            const std::string product = trimmed(hw.psz_model);
-            model = vendor.empty() ? product : product.empty() ? vendor : vendor + " " + product;
+            // INQUIRY's fields are 8, 16 and 4 bytes; a driver may say more.
+            identity.vendor = cutUtf8(trimmed(hw.psz_vendor), 8);
+            identity.product = cutUtf8(trimmed(hw.psz_model), 16);
+            identity.revision = cutUtf8(trimmed(hw.psz_revision), 4);
         }
         cdio_destroy(cdio);
     }
+    return identity;
+}
+
+std::string cdioDriveName(const DriveIdentity& identity, const std::string& devicePath) {
+    const std::string& vendor = identity.vendor;
+    const std::string& product = identity.product;
+    const std::string model = vendor.empty()    ? product
+                              : product.empty() ? vendor
+                                                : vendor + " " + product;
     return (model.empty() ? std::string("CD drive") : model) + " (" + devicePath + ")";
 }
 

@@ -130,8 +130,9 @@ struct DriveModel::Impl {
         for (const std::string& path : devices) {
             if (!seen.insert(path).second) continue;
             const int index = int(drives.size());
-            drives.push_back(
-                detail::makeCdioDrive(index, uniqueName(detail::cdioDriveName(path)), path));
+            DriveIdentity identity = detail::cdioDriveIdentity(path);
+            const std::string name = uniqueName(detail::cdioDriveName(identity, path));
+            drives.push_back(detail::makeCdioDrive(index, name, path, std::move(identity)));
         }
         for (const std::string& p : splitPaths(getenv("CDRIP3_IMAGES"))) addImage(p);
         for (const std::string& p : configured) addImage(p);

@@ -42,6 +42,15 @@ using TextFields = std::array<std::string, kTextFields>;  // UTF-8; "" when abse
 // holds the table's track count + 1 entries; empty when the disc carries no CD-Text.
 using CdText = std::vector<TextFields>;
 
+// What a drive says of itself, as an INQUIRY answers it: blanks trimmed, each field cut to
+// the bytes the library hands out (8, 16 and 4). Image drives: "IMAGE", their cue sheet's
+// file name, and no revision.
+struct DriveIdentity {
+    std::string vendor;
+    std::string product;
+    std::string revision;
+};
+
 // Reading parameters taken from the library's drive-parameter block. Only real drives
 // (libcdio-paranoia) act on most of them; image drives read exactly anyway.
 struct ReadSettings {
@@ -89,6 +98,8 @@ public:
     virtual ~Drive();
     virtual std::string name() const = 0;  // shown in the drive box
     virtual bool isImage() const = 0;
+    // Learnt when the list is built, so asking never waits on the drive.
+    virtual DriveIdentity identity() const = 0;
     virtual bool unitReady() = 0;  // a disc is present and readable
     // false: no disc, unreadable table, or (image drives) a sheet that names a missing or
     // short file, a WAVE file not in CD format, or is malformed. A broken image still

@@ -8,6 +8,7 @@
 #include "backends.h"
 #include "discimage.h"
 #include "faults.h"
+#include "textencoding.h"
 
 namespace svdrives::detail {
 namespace {
@@ -147,6 +148,11 @@ public:
 
     std::string name() const override { return name_; }
     bool isImage() const override { return true; }
+    DriveIdentity identity() const override {
+        const size_t slash = cuePath_.find_last_of('/');
+        const std::string file = slash == std::string::npos ? cuePath_ : cuePath_.substr(slash + 1);
+        return {"IMAGE", cutUtf8(file, 16), ""};
+    }
 
     bool unitReady() override {
         std::lock_guard lock(state_->mutex);

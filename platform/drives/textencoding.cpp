@@ -57,4 +57,12 @@ std::string asUtf8(const std::string& s) {
     return isUtf8(s) ? s : latin1ToUtf8(s);
 }
 
+std::string cutUtf8(const std::string& s, size_t limit) {
+    if (s.size() <= limit) return s;
+    size_t end = limit;
+    // Back over the continuation bytes of the character the cut falls in.
+    while (end > 0 && (uint8_t(s[end]) & 0xC0) == 0x80) --end;
+    return s.substr(0, end);
+}
+
 }  // namespace svdrives::detail

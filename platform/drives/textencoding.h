@@ -17,4 +17,8 @@ std::string latin1ToUtf8(const std::string& s);
 // one in which every byte sequence means something.
 std::string asUtf8(const std::string& s);
 
+// The first bytes of s, at most limit, ending on a UTF-8 character's boundary: a field of
+// fixed size never ends in half a character.
+std::string cutUtf8(const std::string& s, size_t limit);
+
 }  // namespace svdrives::detail

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "CDSession.h"
 #include "ScriptedCDRip.h"
 
@@ -17,6 +19,13 @@ TEST(Binding, AMissingLibraryLeavesTheProgramNotReadyButSafe) {
     EXPECT_NE(session.CR_SaveSettings(), 0);
     EXPECT_EQ(session.CR_GetCDROMIDByIndex(0), "");
     EXPECT_EQ(session.CR_GetCDText(0, CR_CDTEXT_TITLE), "");
+    EXPECT_EQ(session.CR_GetReadOffsetFrom(), kOffsetFromNone);
+    EXPECT_NE(session.CR_SetReadOffsetFrom(6, kOffsetFromList), 0);
+    TDriveIdentity identity;
+    memset(&identity, 'x', sizeof identity);
+    EXPECT_NE(session.CR_GetDriveIdentity(&identity), 0);
+    EXPECT_STREQ(identity.vendor, "");
+    EXPECT_STREQ(identity.revision, "");
     int32_t size = 0;
     EXPECT_NE(session.CR_OpenRipper(&size, 0, 10), 0);
     session.CR_EjectCD(1);

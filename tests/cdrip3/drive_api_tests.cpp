@@ -1,6 +1,7 @@
 // The drive side of the C ABI: the list a program shows, the active drive, readiness,
 // the table of contents and its refusals, the tray and the media callback, and that the
 // library exports exactly its entry points.
+#include <cdio/cdio.h>
 #include <dlfcn.h>
 
 #include <cstring>
@@ -137,16 +138,63 @@ TEST_F(DriveApi, NoDrivesAtAll) {
     EXPECT_EQ(CR_SaveSettings(), CDRIP3_OK);  // parameters of no drive still make a file
 }
 
+// An image drive is named by its sheet, cut to a field's 16 bytes without splitting a
+// character; a sheet read through libcdio answers what libcdio's own call says of it.
+TEST_F(DriveApi, EveryDriveSaysWhatItIs) {
+    const std::string longName = home_.file("discs/abcdefghijklmno\xC3\xB6.cue");
+    useDrives({good_, longName}, {good_});
+    ASSERT_EQ(CR_GetNumCDROM(), 3);
+    const auto identity = [](int32_t drive) {
+        CR_SetActiveCDROM(drive);
+        CR_DRIVEIDENTITY id;
+        memset(&id, 0x55, sizeof id);
+        EXPECT_EQ(CR_GetDriveIdentity(&id), CDRIP3_OK);
+        return std::vector<std::string>{id.vendor, id.product, id.revision};
+    };
+    EXPECT_EQ(identity(1), (std::vector<std::string>{"IMAGE", "good.cue", ""}));
+    EXPECT_EQ(identity(2), (std::vector<std::string>{"IMAGE", "abcdefghijklmno", ""}));
+    EXPECT_EQ(CR_GetDriveIdentity(nullptr), CDRIP3_ERROR);
+
+    CdIo_t* direct = cdio_open(good_.c_str(), DRIVER_UNKNOWN);
+    ASSERT_NE(direct, nullptr);
+    cdio_hwinfo_t hw{};
+    ASSERT_TRUE(cdio_get_hwinfo(direct, &hw));
+    cdio_destroy(direct);
+    const std::vector<std::string> device = identity(0);
+    EXPECT_EQ(device, (std::vector<std::string>{hw.psz_vendor, hw.psz_model, hw.psz_revision}));
+    ASSERT_FALSE(device[0].empty());
+    // The name the drive box shows is made of the same words.
+    EXPECT_EQ(std::string(CR_GetCDROMIDByIndex(0)),
+              device[0] + " " + device[1] + " (" + good_ + ")");
+}
+
 TEST(Cdrip3Exports, EveryEntryPointAndNothingElse) {
     void* lib = dlopen(SONVALE_BIN_DIR "/libcdrip3.so", RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(lib, nullptr) << dlerror();
-    for (const char* name : {"CR_Init",           "CR_GetNumCDROM",        "CR_GetActiveCDROM",
-                             "CR_SetActiveCDROM", "CR_GetCDROMIDByIndex",  "CR_IsUnitReady",
-                             "CR_ReadToc",        "CR_GetNumTocEntries",   "CR_GetTocEntry2",
-                             "CR_OpenRipper",     "CR_RipChunk",           "CR_GetPercentCompleted",
-                             "CR_CloseRipper",    "CR_GetCDROMParameters", "CR_SetCDROMParameters",
-                             "CR_SaveSettings",   "CR_StopPlayTrack",      "CR_LockCD",
-                             "CR_EjectCD",        "CR_SetMediaNotify",     "CR_GetCDText"}) {
+    for (const char* name : {"CR_Init",
+                             "CR_GetNumCDROM",
+                             "CR_GetActiveCDROM",
+                             "CR_SetActiveCDROM",
+                             "CR_GetCDROMIDByIndex",
+                             "CR_IsUnitReady",
+                             "CR_ReadToc",
+                             "CR_GetNumTocEntries",
+                             "CR_GetTocEntry2",
+                             "CR_OpenRipper",
+                             "CR_RipChunk",
+                             "CR_GetPercentCompleted",
+                             "CR_CloseRipper",
+                             "CR_GetCDROMParameters",
+                             "CR_SetCDROMParameters",
+                             "CR_SaveSettings",
+                             "CR_StopPlayTrack",
+                             "CR_LockCD",
+                             "CR_EjectCD",
+                             "CR_SetMediaNotify",
+                             "CR_GetCDText",
+                             "CR_GetReadOffsetFrom",
+                             "CR_SetReadOffsetFrom",
+                             "CR_GetDriveIdentity"}) {
         EXPECT_NE(dlsym(lib, name), nullptr) << name;
     }
     // Internals stay inside: the settings file helpers are not part of the ABI.

@@ -163,6 +163,60 @@ TEST_F(Params, ReadOffsetsAreClampedKeptPerDriveAndComeBackFromTheFile) {
     EXPECT_EQ(CR_GetReadOffset(), -5000);
 }
 
+// A drive without an offset of its own is not one set to 0: the list of drive offsets may
+// give it one, which neither the user's nor a detected one gives way to.
+TEST_F(Params, AnOffsetKeepsWhereItCameFromThroughTheFile) {
+    const auto expect = [](int32_t drive, int32_t samples, int32_t from) {
+        CR_SetActiveCDROM(drive);
+        EXPECT_EQ(CR_GetReadOffset(), samples) << "drive " << drive;
+        EXPECT_EQ(CR_GetReadOffsetFrom(), from) << "drive " << drive;
+    };
+    expect(0, 0, CDRIP3_OFFSET_FROM_NONE);
+    ASSERT_EQ(CR_SetReadOffsetFrom(9000, CDRIP3_OFFSET_FROM_LIST), CDRIP3_OK);
+    expect(0, 5000, CDRIP3_OFFSET_FROM_LIST);
+    EXPECT_EQ(CR_SetReadOffsetFrom(7, 4), CDRIP3_ERROR);
+    EXPECT_EQ(CR_SetReadOffsetFrom(7, -1), CDRIP3_ERROR);
+    expect(0, 5000, CDRIP3_OFFSET_FROM_LIST);
+    CR_SetActiveCDROM(1);
+    ASSERT_EQ(CR_SetReadOffsetFrom(30, CDRIP3_OFFSET_FROM_DETECTED), CDRIP3_OK);
+    ASSERT_EQ(CR_SetReadOffset(-6), CDRIP3_OK);
+    expect(1, -6, CDRIP3_OFFSET_FROM_USER);
+    ASSERT_EQ(CR_SaveSettings(), CDRIP3_OK);
+    std::string text = readText(settingsPath());
+    EXPECT_NE(text.find("read_offset=5000\nread_offset_from=list\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("read_offset=-6\nread_offset_from=user\n"), std::string::npos) << text;
+
+    ASSERT_EQ(CR_Init(cdrip3test::kSettingsName), 0);
+    expect(0, 5000, CDRIP3_OFFSET_FROM_LIST);
+    expect(1, -6, CDRIP3_OFFSET_FROM_USER);
+    ASSERT_EQ(CR_SetReadOffsetFrom(-12, CDRIP3_OFFSET_FROM_DETECTED), CDRIP3_OK);
+    CR_SetActiveCDROM(0);
+    ASSERT_EQ(CR_SetReadOffsetFrom(5, CDRIP3_OFFSET_FROM_NONE), CDRIP3_OK);
+    ASSERT_EQ(CR_SaveSettings(), CDRIP3_OK);
+    ASSERT_EQ(CR_Init(cdrip3test::kSettingsName), 0);
+    expect(0, 0, CDRIP3_OFFSET_FROM_NONE);
+    expect(1, -12, CDRIP3_OFFSET_FROM_DETECTED);
+    text = readText(settingsPath());
+    const size_t alpha = text.find("[Image: alpha.cue]");
+    ASSERT_NE(alpha, std::string::npos) << text;
+    EXPECT_EQ(text.find("read_offset", alpha),
+              text.find("read_offset=-12\nread_offset_from=detected"))
+        << text;
+
+    // Files written before the source was kept hold the user's offsets, 0 too; a source
+    // alone is no offset, and one the library does not know leaves the offset the user's.
+    disctest::writeText(settingsPath(),
+                        "[Image: alpha.cue]\nread_offset_from=list\n"
+                        "[Image: beta.cue]\nread_offset=0\n");
+    ASSERT_EQ(CR_Init(cdrip3test::kSettingsName), 0);
+    expect(0, 0, CDRIP3_OFFSET_FROM_NONE);
+    expect(1, 0, CDRIP3_OFFSET_FROM_USER);
+    disctest::writeText(settingsPath(),
+                        "[Image: beta.cue]\nread_offset_from=guess\nread_offset=8\n");
+    ASSERT_EQ(CR_Init(cdrip3test::kSettingsName), 0);
+    expect(1, 8, CDRIP3_OFFSET_FROM_USER);
+}
+
 TEST_F(Params, ImageListOfTheSettingsFileBecomesDrives) {
     const auto discPlan = testdisc::audioDisc({40, 40});
     const std::string gamma = home_.file("config/sonvale/gamma.cue");

@@ -25,10 +25,11 @@
 template <typename Form = TCDRipTestForm>
 class RealWindowFixture : public ::testing::Test {
 protected:
-    // The settings a test saves stay out of the user's own.
+    // The settings a test saves, and the lists it fetches, stay out of the user's own.
     void SetUp() override {
         setenv("HOME", home_.path().c_str(), 1);
         setenv("XDG_CONFIG_HOME", home_.file("config").c_str(), 1);
+        setenv("XDG_CACHE_HOME", home_.file("cache").c_str(), 1);
     }
     void TearDown() override {
         form.reset();
