@@ -96,8 +96,9 @@
  *     range         = sector [ "-" sector ]          ; inclusive, first <= last
  *     sector        = decimal 0..4294967294          ; milliseconds: decimal 0..60000
  *
- * for example "unreadable=1000-1005;jitter=2000;flaky=2500;stall=3000:500;remove=4000". An item that
- * does not follow the grammar is ignored (and named on stderr); the others apply.
+ * for example "unreadable=1000-1005;jitter=2000;flaky=2500;stall=3000:500;remove=4000".
+ * An item that does not follow the grammar is ignored (and named on stderr); the others
+ * apply.
  *
  *   unreadable  the sectors cannot be read. Image drives: a chunk stops short of the first
  *               of them, and the chunk that starts on one fails with CDRIP3_ERROR (as does
