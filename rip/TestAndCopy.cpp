@@ -18,10 +18,12 @@ bool TTestAndCopy::Test(const CDRipIntf::TDiscInfo& disc, int n, TBatchRecord* r
     session_.CR_CloseRipper();
     test_ = reader.LastChecksum().Sums();
     testSuspicious_ = reader.LastSuspicious();
-    if (!control_.Cancelled()) return true;
+    // A disc gone in the test read ends the batch there, whether or not the window's
+    // notice of it has come yet: the copy would find no disc.
+    const bool removed = reader.LastDiscRemoved() || control_.DiscRemoved();
+    if (!control_.Cancelled() && !removed) return true;
     if (record) {
-        record->Add(n, QString(), TTrackRecord::TEnd::Cancelled, test_, disc, true,
-                    reader.LastDiscRemoved() || control_.DiscRemoved());
+        record->Add(n, QString(), TTrackRecord::TEnd::Cancelled, test_, disc, true, removed);
         record->Tracks.back().Suspicious = testSuspicious_;
     }
     test_.reset();

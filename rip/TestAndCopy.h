@@ -23,10 +23,10 @@ public:
         : window_(window), control_(control), session_(session), on_(on) {}
 
     // Before the copy of audio track n: its test read, when on ("Testing Track N : P%
-    // Done."). False when a cancel came before or during it: no file is named or made for
-    // the track, and the batch ends as at any cancel; a track whose test read had begun
-    // goes into record (when given), cut short, without a file. The library's ripping
-    // process is closed again whatever happened.
+    // Done."). False when a cancel came before or during it, or the disc went: no file is
+    // named or made for the track, and the batch ends as at any cancel; a track whose test
+    // read had begun goes into record (when given), cancelled or removed, without a file.
+    // The library's ripping process is closed again whatever happened.
     bool Test(const CDRipIntf::TDiscInfo& disc, int n, TBatchRecord* record);
 
     // After the batch added the copy to record (when given) as its last track: puts the

@@ -162,6 +162,24 @@ TEST_P(TestAndCopy, AJitteryChunkIsNamedOnceByItsPositionInTheTrack) {
         << report.toStdString();
 }
 
+// The disc taken out in the test read: the batch ends there, with no file for the track.
+TEST_P(TestAndCopy, ADiscTakenOutInTheTestReadEndsTheBatchWithoutAFile) {
+    TurnOn();
+    setenv("CDRIP3_FAULTS", ("remove=" + std::to_string(TrackStart(1) + 100)).c_str(), 1);
+    Select({0, 1});
+    ASSERT_TRUE(Rip(format())) << "the batch hangs";
+    EXPECT_TRUE(form->statuses.contains("Media is Removed."));
+    // No copy was tried on a disc that is not there.
+    EXPECT_TRUE(services.shown.isEmpty()) << services.shown.join("; ").toStdString();
+    EXPECT_FALSE(std::filesystem::exists(OutFile(format(), 1)));
+    EXPECT_FALSE(std::filesystem::exists(OutFile(format(), 2)));
+    const QString report = ReportSection(1);
+    EXPECT_TRUE(report.contains("\nTrack 1: disc removed\n")) << report.toStdString();
+    EXPECT_TRUE(report.contains(", not checked (the disc was removed)\n")) << report.toStdString();
+    EXPECT_FALSE(report.contains("Track 2:")) << report.toStdString();
+    ExpectNextBatchWorks(format());
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, TestAndCopy,
                          ::testing::Values(Format::Wav, Format::Mp3, Format::Ogg),
                          [](const auto& info) { return formatName(info.param); });
