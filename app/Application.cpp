@@ -10,6 +10,7 @@
 #include "CDSession.h"
 #include "CommandLine.h"
 #include "Encoders.h"
+#include "ProgramOptions.h"
 #include "Skin.h"
 #include "UiServices.h"
 #include "devicemonitor.h"
@@ -54,7 +55,8 @@ int SonvaleMain(int argc, char** argv) {
         // The window ends the program itself, once its batch and its drive thread are done.
         QApplication::setQuitOnLastWindowClosed(false);
         TDesktopServices services;
-        auto form = std::make_unique<TCDRipTestForm>(services, session, encoders);
+        TProgramOptions options;
+        auto form = std::make_unique<TCDRipTestForm>(services, session, encoders, options);
         // Media arriving or going, for real drives (udev) and image drives (their trays).
         svdevmon::DeviceMonitor monitor;
         QObject::connect(&monitor, &svdevmon::DeviceMonitor::deviceChange, form.get(),

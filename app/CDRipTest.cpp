@@ -36,12 +36,13 @@
 using namespace CDRipIntf;
 
 TCDRipTestForm::TCDRipTestForm(TUiServices& services, TCDSession& session, Rip::TEncoders& encoders,
-                               QWidget* parent)
+                               TProgramOptions& options, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
       MediaPlayer1(session),
       services_(services),
       session_(session),
       encoders_(encoders),
+      options_(options),
       batch_(*this, session, encoders,
              {[this] {
                   lockBatchChoices();
@@ -468,6 +469,13 @@ void TCDRipTestForm::DriveReadOffset1Click() {
     SetStatus(said.isNull() ? QStringLiteral("Application Error.") : said);
 }
 
+void TCDRipTestForm::TestAndCopy1Click() {
+    // A batch that runs keeps the reads it started with; the next one takes the new choice.
+    if (!options_.SetTestAndCopy(TestAndCopy1->isChecked()))
+        SetStatus(QStringLiteral("Cannot Save the Options! - (%1 cannot be written).")
+                      .arg(options_.Path()));
+}
+
 // ---------------------------------------------------------------------------------------
 // Ripping commands
 
@@ -477,6 +485,7 @@ void TCDRipTestForm::startBatch(Rip::TRipFormat format) {
     request.Disc = session_.Disc();
     request.Names = listed_.Names();
     request.TrackArtists = chkMulSel->isChecked() && edtArtistName->text() == proposedArtist_;
+    request.TestAndCopy = options_.TestAndCopy();
     batch_.Rip(format, request);
 }
 

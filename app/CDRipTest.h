@@ -19,6 +19,7 @@
 #include "Maker.h"
 #include "MediaPlayer.h"
 #include "MusicBrainzLookup.h"
+#include "ProgramOptions.h"
 #include "RipJob.h"
 #include "RipWindow.h"
 #include "UiServices.h"
@@ -43,10 +44,10 @@ class TfrmNewDir;
 class TCDRipTestForm : public QWidget, public TBatchWindow, private TListedDiscView {
     Q_OBJECT
 public:
-    // The window drives the drives through session and encodes through encoders; both
-    // outlive it.
+    // The window drives the drives through session, encodes through encoders and keeps
+    // its own options in options; all three outlive it.
     TCDRipTestForm(TUiServices& services, CDRipIntf::TCDSession& session, Rip::TEncoders& encoders,
-                   QWidget* parent = nullptr);
+                   TProgramOptions& options, QWidget* parent = nullptr);
     ~TCDRipTestForm() override;
 
     TUiServices& Services() { return services_; }
@@ -117,6 +118,7 @@ public:
     QAction* Verify1 = nullptr;
     QAction* LookUpDisc1 = nullptr;
     QAction* DriveReadOffset1 = nullptr;
+    QAction* TestAndCopy1 = nullptr;  // checkable: the batches that write files read twice
 
     // The status line: one message at a time.
     void SetStatus(const QString& text) override;
@@ -187,6 +189,7 @@ public slots:
     // Drive settings
     void btnSaveSettingsClick();
     void DriveReadOffset1Click();
+    void TestAndCopy1Click();
 
     // Ripping commands
     void btnRipClick();
@@ -240,6 +243,7 @@ private:
     TUiServices& services_;
     CDRipIntf::TCDSession& session_;
     Rip::TEncoders& encoders_;
+    TProgramOptions& options_;
     TDriveSettings settings_{session_};
     bool shown_ = false;
     bool closing_ = false;

@@ -232,6 +232,10 @@ void TCDRipTestForm::buildControls() {
     connect(LookUpDisc1, &QAction::triggered, this, &TCDRipTestForm::LookUpDisc1Click);
     DriveReadOffset1 = PopupMenu1->addAction(QStringLiteral("Drive Read Offset..."));
     connect(DriveReadOffset1, &QAction::triggered, this, &TCDRipTestForm::DriveReadOffset1Click);
+    TestAndCopy1 = PopupMenu1->addAction(QStringLiteral("Test and Copy"));
+    TestAndCopy1->setCheckable(true);
+    TestAndCopy1->setChecked(options_.TestAndCopy());
+    connect(TestAndCopy1, &QAction::triggered, this, &TCDRipTestForm::TestAndCopy1Click);
     connect(TrackList, &QWidget::customContextMenuRequested, this, &TCDRipTestForm::openTrackMenu);
 
     btnOpenCD = makeButton<QPushButton>(RbPanel3, QStringLiteral("Open Tray"), "tray-open", 24, 153,

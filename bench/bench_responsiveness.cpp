@@ -140,7 +140,8 @@ int main(int argc, char** argv) {
     {
         QApplication app(argc, argv);
         BenchServices services;
-        TCDRipTestForm form(services, session, encoders);
+        TProgramOptions options;
+        TCDRipTestForm form(services, session, encoders, options);
         svdevmon::DeviceMonitor monitor{svdevmon::DeviceMonitor::Options{false, QString()}};
         QObject::connect(&monitor, &svdevmon::DeviceMonitor::deviceChange, &form,
                          &TCDRipTestForm::WMDeviceChange);

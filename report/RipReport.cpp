@@ -76,6 +76,15 @@ QString discTime(uint32_t sectors) {
         .arg(sectors % 75, 2, 10, QLatin1Char('0'));
 }
 
+// m:ss:ff, the CD's own time of a position in a track: minutes as they come, seconds and
+// frames of 1/75 s two digits each.
+QString trackTime(uint32_t sectors) {
+    return QStringLiteral("%1:%2:%3")
+        .arg(sectors / (60 * 75))
+        .arg(sectors / 75 % 60, 2, 10, QLatin1Char('0'))
+        .arg(sectors % 75, 2, 10, QLatin1Char('0'));
+}
+
 QString databaseText(const TAccurateRipResult& database) {
     switch (database.Kind) {
         case TAccurateRipResult::TKind::Found:
@@ -117,9 +126,19 @@ void TBatchRecord::Add(int track, QString fileName, TTrackRecord::TEnd end,
     if (sums) added.Take(*sums, disc, cancelled, removed);
 }
 
+bool TTrackRecord::ReadsCompared() const {
+    return Test && (End == TEnd::Whole || End == TEnd::Errors);
+}
+
 TTrackVerdict VerdictOf(const TTrackRecord& track, const TBatchRecord& batch,
                         const TAccurateRipResult& answer) {
     TTrackVerdict verdict;
+    // Two reads that differ leave open which one, if either, holds the disc's audio: the
+    // database may even know the one that went into the file.
+    if (track.ReadsCompared() && !track.ReadsAgree()) {
+        verdict.Text = QStringLiteral("not verifiable (the test and copy reads differ)");
+        return verdict;
+    }
     switch (track.End) {
         case TTrackRecord::TEnd::Whole:
             break;
@@ -237,12 +256,22 @@ QString FormatRipReport(const TBatchRecord& batch, const TAccurateRipResult& ans
         out << QStringLiteral("Track %1: CRC32 %2, AccurateRip v1 %3 v2 %4, %5")
                    .arg(t.Track)
                    .arg(hex8(t.Crc32), hex8(t.V1), hex8(t.V2), v.Text);
+        if (t.ReadsCompared())
+            out << QStringLiteral("Track %1: test CRC32 %2, copy CRC32 %3, %4")
+                       .arg(t.Track)
+                       .arg(hex8(t.Test->Crc32), hex8(t.Crc32),
+                            t.ReadsAgree() ? QStringLiteral("reads agree")
+                                           : QStringLiteral("reads differ"));
+        for (const uint32_t position : t.Suspicious)
+            out << QStringLiteral("Track %1: suspicious position ").arg(t.Track) +
+                       trackTime(position);
         if (v.Accurate)
             ++accurate;
         else if (v.Checked)
             ++inaccurate;
-        else if (t.End == TTrackRecord::TEnd::Whole || t.End == TTrackRecord::TEnd::Cancelled ||
-                 t.End == TTrackRecord::TEnd::Removed)
+        else if (!(t.ReadsCompared() && !t.ReadsAgree()) &&
+                 (t.End == TTrackRecord::TEnd::Whole || t.End == TTrackRecord::TEnd::Cancelled ||
+                  t.End == TTrackRecord::TEnd::Removed))
             ++unchecked;
         else
             ++errors;

@@ -31,6 +31,17 @@ struct TTrackRecord {
     uint32_t Crc32 = 0;
     uint32_t V1 = 0;
     uint32_t V2 = 0;
+    // Test & Copy's first read, when the track had one before its copy (the sums above).
+    std::optional<TTrackSums> Test;
+    // Where the chunks of its reads (both, with Test & Copy) came with a jitter report or a
+    // read error, in sectors from the track's start, ascending, each once.
+    std::vector<uint32_t> Suspicious;
+
+    // Both reads of Test & Copy were made and can be compared: the copy read on to the
+    // track's end (errors or not), rather than being cancelled, cut short by the disc's
+    // removal or stopped by a failure, which may have come before it read anything.
+    bool ReadsCompared() const;
+    bool ReadsAgree() const { return !Test || Test->Crc32 == Crc32; }
 
     // The ripper's sums. A track that delivered less than its length was cut short by the
     // disc's removal, by the cancel, or else lost audio on the way.
@@ -68,7 +79,8 @@ struct TBatchRecord {
 
 // "accurately ripped (confidence 12)", "not accurate (3 results in the database)",
 // "disc not in database" (also when none of the answer's blocks is filed under the disc's
-// ids), "not checked (<reason>)", "not verifiable (ripped with errors)".
+// ids), "not checked (<reason>)", "not verifiable (ripped with errors)", "not verifiable
+// (the test and copy reads differ)".
 struct TTrackVerdict {
     bool Checked = false;  // the sums were compared with the database's
     bool Accurate = false;

@@ -82,6 +82,8 @@ std::optional<TBatchPlan> TBatchLife::plan(TRipFormat format, const TBatchReques
     plan.Disc = request.Disc;
     plan.Names = request.Names;
     plan.TrackArtists = request.TrackArtists;
+    // A verify writes nothing: its one read is all there is to compare with the database.
+    plan.TestAndCopy = request.TestAndCopy && format != TRipFormat::Verify;
     return plan;
 }
 

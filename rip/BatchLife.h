@@ -22,6 +22,8 @@ struct TBatchRequest {
     TDiscNames Names;
     // Each track's own artist goes in its tags (see TBatchPlan).
     bool TrackArtists = false;
+    // The batches that write files read each track twice (see TBatchPlan).
+    bool TestAndCopy = false;
 };
 
 // Made and used on the window's thread. The AccurateRip database is asked as a batch

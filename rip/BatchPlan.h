@@ -17,6 +17,8 @@ struct TBatchPlan {
     // Each track's own artist, where it has one, goes in its tags rather than the artist
     // edit's: the edit holds the disc's artist, not one the user typed.
     bool TrackArtists = false;
+    // Each track that gets a file is read twice, a test read before the copy (TTestAndCopy).
+    bool TestAndCopy = false;
 };
 
 // The pause after each track, in milliseconds.

@@ -3,6 +3,7 @@
 #include "CDSession.h"
 #include "Encoders.h"
 #include "FileNames.h"
+#include "TestAndCopy.h"
 
 namespace Rip {
 
@@ -37,6 +38,7 @@ void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
     // Two tracks whose names repeat must not write one file.
     TBatchFileNames names;
     bool saidCancelled = false;
+    TTestAndCopy reads(window, control, session, plan.TestAndCopy);
     for (const int line : plan.Lines) {
         if (control.Cancelled()) {
             cancelled = true;
@@ -49,6 +51,11 @@ void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
         const VbEncConfig oggConfig = ogg ? ripper.BuildOggConfig() : VbEncConfig{};
 
         if (n <= plan.Disc.TrackCount && n <= kMaxTracks && plan.Disc.Entry(n).Audio == 1) {
+            // A cancel in the test read leaves nothing named or begun for the track.
+            if (!reads.Test(plan.Disc, n, record)) {
+                cancelled = true;
+                break;
+            }
             // Named as they stand now, the track's own name included.
             const TRipChoices choices = window.Choices();
             // A cancel that came as the track began: no file is begun (or named) for nothing.
@@ -72,6 +79,7 @@ void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
                                                                  : TTrackRecord::TEnd::Whole;
                 record->Add(n, baseName, end, ripper.LastChecksum().Sums(), plan.Disc,
                             control.Cancelled(), removed);
+                reads.Copied(record, ripper.LastSuspicious());
             }
             // With the disc gone every later track would fail the same way: none is read.
             if (removed && !control.Cancelled()) {

@@ -221,6 +221,8 @@ int32_t TEncodeRipper::encodeTrack(const TDiscInfo& disc, uint8_t n, const QStri
     outputFailure_ = TOutputFailure::None;
     cancelled_ = false;
     checksum_.Start(disc, n);
+    // Nothing of the track before is left to be taken for this one's, should it not start.
+    reader_.Reset(nullptr, 0, nullptr);
     const QString okTitle = QStringLiteral("OK");
 
     // The whole track, as the Wave ripper takes it: its length already stops short of the

@@ -84,6 +84,8 @@ public:
     const TTrackChecksum& LastChecksum() const { return checksum_; }
     // Deliveries of the last track the drive marked as uncertain.
     int LastJitterCount() const { return reader_.JitterReports(); }
+    // Where the last track's deliveries came with a jitter report or a read error.
+    const std::vector<uint32_t>& LastSuspicious() const { return reader_.Suspicious(); }
     // The drive said the disc was gone while the last track was read.
     bool LastDiscRemoved() const { return reader_.DiscRemoved(); }
     // True when the last track ended on a cancel with its file finished; the ripper has then

@@ -20,6 +20,7 @@ void TPcmChunkReader::Reset(uint8_t* ripBuffer, int32_t ripSize, uint8_t* sample
     ripChunkFailed_ = false;
     discRemoved_ = false;
     jitterReports_ = 0;
+    suspicious_.Start();
 }
 
 int32_t TPcmChunkReader::ReadPcmChunk(int32_t w) {
@@ -39,6 +40,7 @@ int32_t TPcmChunkReader::ReadPcmChunk(int32_t w) {
         position_ = 0;
         int32_t bytes = 0;
         const int32_t rc = session_.CR_RipChunk(rip_, &bytes, control_.AbortFlag());
+        suspicious_.Answered(rc, bytes);
         if (rc == kRipChunkOk || rc == kRipChunkJitter) {
             // A jitter report still carries the best audio the drive could give.
             if (rc == kRipChunkJitter) ++jitterReports_;

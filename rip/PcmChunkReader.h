@@ -8,6 +8,7 @@
 #include "CDSession.h"
 #include "RipControl.h"
 #include "RipWindow.h"
+#include "SuspiciousChunks.h"
 
 namespace Rip {
 
@@ -35,6 +36,8 @@ public:
     bool DiscRemoved() const { return discRemoved_; }
     // Deliveries of this track the drive marked as uncertain.
     int JitterReports() const { return jitterReports_; }
+    // Where this track's deliveries came with a jitter report or a read error.
+    const std::vector<uint32_t>& Suspicious() const { return suspicious_.Positions(); }
 
 private:
     TRipWindow& window_;
@@ -50,6 +53,7 @@ private:
     bool ripChunkFailed_ = false;
     bool discRemoved_ = false;
     int jitterReports_ = 0;
+    TSuspiciousChunks suspicious_;
 };
 
 }  // namespace Rip

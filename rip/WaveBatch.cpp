@@ -1,6 +1,7 @@
 #include "WaveBatch.h"
 
 #include "CDSession.h"
+#include "TestAndCopy.h"
 
 namespace Rip {
 
@@ -55,6 +56,7 @@ void RipTracksToWave(TRipWindow& window, TRipControl& control, TWaveRipper& ripp
         TWaveRipper& ripper;
         ~TForget() { ripper.SetBatchNames(nullptr); }
     } forget{ripper};
+    TTestAndCopy reads(window, control, session, plan.TestAndCopy);
     for (const int line : plan.Lines) {
         const int n = line + 1;
         // A cancel that came between two tracks (Exit, a removed disc, the Cancel button in
@@ -64,20 +66,23 @@ void RipTracksToWave(TRipWindow& window, TRipControl& control, TWaveRipper& ripp
         if (window.Choices().MultipleTracks) window.SetRecordingName(plan.Names.TrackName(n));
         setDriveParameters(window, session);
         if (control.Cancelled()) return endBatch(window, session, cancelled);
+        const bool audio =
+            n <= plan.Disc.TrackCount && n <= kMaxTracks && plan.Disc.Entry(n).Audio == 1;
+        if (audio && !reads.Test(plan.Disc, n, record)) return endBatch(window, session, cancelled);
 
         const int32_t result = ripper.RipChunk(plan.Disc, static_cast<uint8_t>(n));
         if (record) {
             // A data track makes no file and has nothing to sum: the batch ends there, as
             // with any track it cannot rip.
-            const bool audio =
-                n <= plan.Disc.TrackCount && n <= kMaxTracks && plan.Disc.Entry(n).Audio == 1;
-            if (!audio)
+            if (!audio) {
                 record->Add(n, QString(), TTrackRecord::TEnd::NotAudio, std::nullopt, plan.Disc,
                             false);
-            else
+            } else {
                 record->Add(n, ripper.LastBaseName(), endOf(result), ripper.LastChecksum().Sums(),
                             plan.Disc, control.Cancelled(),
                             ripper.LastDiscRemoved() || control.DiscRemoved());
+                reads.Copied(record, ripper.LastSuspicious());
+            }
         }
         if (result == 3) {
             session.CR_CloseRipper();
@@ -136,6 +141,7 @@ void VerifyTracks(TRipWindow& window, TRipControl& control, TWaveRipper& ripper,
         removed = ripper.LastDiscRemoved() || control.DiscRemoved();
         record.Add(n, QString(), endOf(result), ripper.LastChecksum().Sums(), plan.Disc,
                    control.Cancelled(), removed);
+        record.Tracks.back().Suspicious = ripper.LastSuspicious();
         // With the disc gone every later track would fail the same way: none is read.
         if (control.Cancelled() && !removed) break;
         ++read;

@@ -43,6 +43,11 @@ QString TWaveRipper::VerifyProgressText(int trackIndex, int percent) {
            QStringLiteral(" : ") + QString::number(percent) + QStringLiteral("% Done.");
 }
 
+QString TWaveRipper::TestProgressText(int trackIndex, int percent) {
+    return QStringLiteral("Testing Track ") + QString::number(trackIndex) + QStringLiteral(" : ") +
+           QString::number(percent) + QStringLiteral("% Done.");
+}
+
 int32_t TWaveRipper::failOutput(TWavWriter& writer, TOutputFailure failure) {
     if (writer.IsOpen()) writer.Finish();
     outputFailure_ = failure;
@@ -59,6 +64,7 @@ int32_t TWaveRipper::RipChunk(const TDiscInfo& disc, uint8_t n) {
     jitterCount_ = 0;
     discRemoved_ = false;
     checksum_.Start(disc, n);
+    suspicious_.Start();
 
     if (n < 1 || n > disc.TrackCount || n > kMaxTracks) {
         window_.SetStatus(QStringLiteral("Error : Bad Track Number."));
@@ -81,8 +87,9 @@ int32_t TWaveRipper::RipChunk(const TDiscInfo& disc, uint8_t n) {
         return 1;
     }
 
+    const bool writes = reading_ == TReading::Copy;
     TWavWriter writer(opener_);
-    if (!verifyOnly_) {
+    if (writes) {
         const TRipChoices choices = window_.Choices();
         const QString extension = QStringLiteral(".wav");
         baseName_ = batchNames_ ? batchNames_->Take(choices.Directory, choices.Album,
@@ -94,7 +101,9 @@ int32_t TWaveRipper::RipChunk(const TDiscInfo& disc, uint8_t n) {
             return failOutput(writer, TOutputFailure::CannotCreateFile);
         if (writer.Failed()) return failOutput(writer, TOutputFailure::WriteError);
     }
-    const auto progressText = verifyOnly_ ? VerifyProgressText : ProgressText;
+    const auto progressText = reading_ == TReading::Verify ? VerifyProgressText
+                              : reading_ == TReading::Test ? TestProgressText
+                                                           : ProgressText;
 
     if (bufferSize > 0) buffer_ = allocate_(static_cast<size_t>(bufferSize));
     if (!buffer_) {
@@ -110,6 +119,7 @@ int32_t TWaveRipper::RipChunk(const TDiscInfo& disc, uint8_t n) {
     for (;;) {
         int32_t bytes = 0;
         const int32_t rc = session_.CR_RipChunk(buffer_.get(), &bytes, control_.AbortFlag());
+        suspicious_.Answered(rc, bytes);
         if (rc == kRipChunkOk || rc == kRipChunkJitter) {
             // A jitter report still comes with the best audio the drive could give;
             // leaving it out would cut a hole into the track.
@@ -122,7 +132,7 @@ int32_t TWaveRipper::RipChunk(const TDiscInfo& disc, uint8_t n) {
                 window_.SetProgress(percent);
                 window_.SetStatus(progressText(n, percent));
                 checksum_.Add(buffer_.get(), static_cast<size_t>(bytes));
-                if (!verifyOnly_ && !writer.Append(buffer_.get(), static_cast<size_t>(bytes))) {
+                if (writes && !writer.Append(buffer_.get(), static_cast<size_t>(bytes))) {
                     writeFailed = true;
                     break;
                 }
@@ -141,7 +151,7 @@ int32_t TWaveRipper::RipChunk(const TDiscInfo& disc, uint8_t n) {
     }
     buffer_.reset();
 
-    if (!verifyOnly_ && (!writer.Finish() || writeFailed))
+    if (writes && (!writer.Finish() || writeFailed))
         return failOutput(writer, TOutputFailure::WriteError);
     if (percent == 100 || control_.Cancelled()) return jitterCount_ == 0 ? 0 : 3;
     return 1;

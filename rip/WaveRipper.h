@@ -13,6 +13,7 @@
 #include "FileNames.h"
 #include "RipControl.h"
 #include "RipWindow.h"
+#include "SuspiciousChunks.h"
 #include "TrackChecksum.h"
 #include "WavWriter.h"
 
@@ -46,8 +47,16 @@ public:
     // named on its own. The batch owns them and sets them back to none before they go.
     void SetBatchNames(TBatchFileNames* names) { batchNames_ = names; }
 
-    // Reads the tracks, sums and all, without writing a file: "Verifying Track N : P% Done."
-    void SetVerifyOnly(bool verifyOnly) { verifyOnly_ = verifyOnly; }
+    // What a track's read is for: its file, or its sums alone, without writing a file.
+    enum class TReading {
+        Copy,
+        Verify,  // "Verifying Track N : P% Done."
+        Test,    // Test & Copy's first read: "Testing Track N : P% Done."
+    };
+    void SetReading(TReading reading) { reading_ = reading; }
+    void SetVerifyOnly(bool verifyOnly) {
+        SetReading(verifyOnly ? TReading::Verify : TReading::Copy);
+    }
 
     CDRipIntf::TCDSession& Session() const { return session_; }
     TOutputFailure LastOutputFailure() const { return outputFailure_; }
@@ -60,6 +69,8 @@ public:
     bool LastDiscRemoved() const { return discRemoved_; }
     // The checksums of the audio the last track delivered, whole or not.
     const TTrackChecksum& LastChecksum() const { return checksum_; }
+    // Where the last track's chunks came with a jitter report or a read error.
+    const std::vector<uint32_t>& LastSuspicious() const { return suspicious_.Positions(); }
 
     // "<directory>/<album> <recording name>.wav", joined as they stand.
     static QString WaveFileName(const QString& directory, const QString& album,
@@ -68,6 +79,8 @@ public:
     static QString ProgressText(int trackIndex, int percent);
     // "Verifying Track N : P% Done."
     static QString VerifyProgressText(int trackIndex, int percent);
+    // "Testing Track N : P% Done."
+    static QString TestProgressText(int trackIndex, int percent);
 
     // The chunk buffer exists only while a track is being ripped.
     bool HoldsChunkBuffer() const { return buffer_ != nullptr; }
@@ -91,9 +104,10 @@ private:
     QString baseName_;
     int jitterCount_ = 0;
     bool discRemoved_ = false;
-    bool verifyOnly_ = false;
+    TReading reading_ = TReading::Copy;
     TBatchFileNames* batchNames_ = nullptr;
     TTrackChecksum checksum_;
+    TSuspiciousChunks suspicious_;
 };
 
 }  // namespace Rip

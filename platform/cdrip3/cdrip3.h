@@ -92,6 +92,7 @@
  *     CDRIP3_FAULTS = item *( ";" item )
  *     item          = "unreadable=" range *( "," range )
  *                   | "jitter="     sector *( "," sector )
+                   | "flaky="      sector *( "," sector )
  *                   | "stall="      sector [ ":" milliseconds ] *( "," sector [ ":" ms ] )
  *                   | "remove="     sector *( "," sector )
  *                   | "slow="       rate                 ; sectors per second, 1..1000000
@@ -100,8 +101,9 @@
  *     range         = sector [ "-" sector ]          ; inclusive, first <= last
  *     sector        = decimal 0..4294967294          ; milliseconds: decimal 0..60000
  *
- * for example "unreadable=1000-1005;jitter=2000;stall=3000:500;remove=4000". An item that
- * does not follow the grammar is ignored (and named on stderr); the others apply.
+ * for example "unreadable=1000-1005;jitter=2000;flaky=2500;stall=3000:500;remove=4000".
+ * An item that does not follow the grammar is ignored (and named on stderr); the others
+ * apply.
  *
  *   unreadable  the sectors cannot be read. Image drives: a chunk stops short of the first
  *               of them, and the chunk that starts on one fails with CDRIP3_ERROR (as does
@@ -115,6 +117,21 @@
  *               is delivered as it came. Image drives have no paranoia: the chunk holding
  *               the sector is delivered exact but answered CDRIP3_JITTER_ERROR, as from a
  *               drive whose jitter could not be corrected.
+ *   flaky       the sector comes back altered every second time the drive delivers it
+ *               (deliveries 2, 4, 6, ...), its first 16 bytes inverted (each byte XOR 0xFF),
+ *               and nothing tells: the chunk is answered CDRIP3_OK. Deliveries are counted
+ *               per drive and sector, over all the drive's readers (rippers and the MCI
+ *               layer's playback alike) whose plan names the sector flaky. The count starts
+ *               at 0 when the drive list is built (the first call of the library or the
+ *               MCI layer in the process) and is never reset while the process runs:
+ *               not by CR_Init, a new ripper, the tray or a change of CDRIP3_FAULTS (only
+ *               a drive list rebuilt for a test starts from 0 again). Image
+ *               drives deliver a sector once per rip that covers it, so two rips in a row
+ *               (a test read and its copy) differ there. Drives read through libcdio
+ *               count every read made of the drive: with plain reads (rip mode 0) a rip
+ *               reads the sector once, as image drives do, while paranoia's re-reads and
+ *               overlapping reads count too, so a rip with paranoia on may meet both
+ *               versions of the sector within itself and answers as paranoia then finds.
  *   stall       the drive stops answering when asked for the sector: that read blocks for
  *               the milliseconds given (1000 when none are), then fails with CDRIP3_ERROR,
  *               and every later read of the ripper fails at once. Image drives stall

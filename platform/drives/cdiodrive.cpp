@@ -61,6 +61,7 @@ struct ReadScope {
     std::set<uint32_t> filled;             // sectors handed over as silence
     bool dead = false;                     // the drive stopped answering (a stall)
     unsigned jitterReads = 0;              // picks the next shift
+    FlakyReads* flakyReads = nullptr;      // the drive's, as its reads deliver them
 };
 thread_local ReadScope* t_scope = nullptr;
 
@@ -118,11 +119,18 @@ long driveRead(ReadScope& scope, ReadAudioFn read, cdrom_drive_t* d, void* p, ls
         const long good = long(stop - int64_t(first));
         return good > 0 ? read(d, p, begin, good) : -1;
     }
+    long got;
     if (p && plan.jitterIn(first, count)) {
         const size_t n = sizeof kJitterShifts / sizeof kJitterShifts[0];
-        return shiftedRead(read, d, p, begin, sectors, kJitterShifts[scope.jitterReads++ % n]);
+        got = shiftedRead(read, d, p, begin, sectors, kJitterShifts[scope.jitterReads++ % n]);
+    } else {
+        got = read(d, p, begin, sectors);
     }
-    return read(d, p, begin, sectors);
+    // Every read the drive delivers counts, paranoia's re-reads too: it is the drive that
+    // is flaky, not the rip.
+    if (p && got > 0 && scope.flakyReads)
+        scope.flakyReads->deliver(plan, first, uint32_t(got), static_cast<uint8_t*>(p));
+    return got;
 }
 
 long readThroughHook(cdrom_drive_t* d, void* p, lsn_t begin, long sectors) {
@@ -175,7 +183,8 @@ struct Handle {
 struct CdioState {
     std::mutex mutex;  // libcdio objects of this drive are used by one thread at a time
     std::shared_ptr<Handle> current;
-    bool removed = false;  // a fault took the disc out; it stays out until the tray closes
+    bool removed = false;   // a fault took the disc out; it stays out until the tray closes
+    FlakyReads flakyReads;  // of this drive's every reader, for as long as the drive exists
 };
 
 // Where paranoia gave up. Its callback reports positions, and it verifies ahead of the
@@ -247,6 +256,7 @@ public:
           next_(first) {
         scope_.plan = &faults_;
         scope_.reader = this;
+        scope_.flakyReads = &state_->flakyReads;
         scope_.budget = readBudget(retries, paranoiaOff);
     }
 

@@ -7,6 +7,8 @@
 #include <set>
 #include <thread>
 
+#include "cdtiming.h"
+
 namespace svdrives::detail {
 namespace {
 
@@ -62,9 +64,12 @@ bool parseValues(const std::string& key, const std::string& values, FaultPlan* p
                 return false;
             }
             add.unreadable.push_back({uint32_t(a), uint32_t(b)});
-        } else if (key == "jitter" || key == "remove") {
+        } else if (key == "jitter" || key == "flaky" || key == "remove") {
             if (!number(v, kMaxSector, &a)) return false;
-            (key == "jitter" ? add.jitter : add.removals).push_back(uint32_t(a));
+            (key == "jitter"  ? add.jitter
+             : key == "flaky" ? add.flaky
+                              : add.removals)
+                .push_back(uint32_t(a));
         } else if (key == "slow") {
             if (!number(v, kMaxSlowRate, &a) || a == 0) return false;
             add.slowRate = uint32_t(a);
@@ -87,6 +92,7 @@ bool parseValues(const std::string& key, const std::string& values, FaultPlan* p
     }
     plan->unreadable.insert(plan->unreadable.end(), add.unreadable.begin(), add.unreadable.end());
     plan->jitter.insert(plan->jitter.end(), add.jitter.begin(), add.jitter.end());
+    plan->flaky.insert(plan->flaky.end(), add.flaky.begin(), add.flaky.end());
     plan->stalls.insert(plan->stalls.end(), add.stalls.begin(), add.stalls.end());
     plan->removals.insert(plan->removals.end(), add.removals.begin(), add.removals.end());
     if (add.slowRate != 0) plan->slowRate = add.slowRate;
@@ -165,6 +171,13 @@ bool FaultPlan::jitterIn(uint32_t first, uint32_t count) const {
     return false;
 }
 
+bool FaultPlan::flakyIn(uint32_t first, uint32_t count) const {
+    for (uint32_t s : flaky) {
+        if (within(s, first, count)) return true;
+    }
+    return false;
+}
+
 const FaultPlan::Stall* FaultPlan::stallAt(uint32_t sector) const {
     for (const Stall& s : stalls) {
         if (s.sector == sector) return &s;
@@ -185,6 +198,21 @@ bool FaultPlan::removalAt(uint32_t sector) const {
         if (s == sector) return true;
     }
     return false;
+}
+
+void FlakyReads::deliver(const FaultPlan& plan, uint32_t first, uint32_t count, uint8_t* audio) {
+    if (!audio || !plan.flakyIn(first, count)) return;
+    // A sector named twice in the plan is still one sector, read once per delivery.
+    std::set<uint32_t> sectors;
+    for (uint32_t s : plan.flaky) {
+        if (within(s, first, count)) sectors.insert(s);
+    }
+    std::lock_guard lock(mutex_);
+    for (uint32_t s : sectors) {
+        if (++deliveries_[s] % 2 != 0) continue;
+        uint8_t* at = audio + size_t(s - first) * size_t(cdtiming::kSectorBytes);
+        for (size_t i = 0; i < kFlakyBytes; ++i) at[i] = uint8_t(~at[i]);
+    }
 }
 
 void Pacer::takeSector() {

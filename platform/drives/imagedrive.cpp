@@ -24,6 +24,7 @@ struct ImageState {
     bool loaded = false;     // the sheet was parsed for the current insertion
     std::shared_ptr<const DiscImage> image;  // null when loading failed
     std::string error;
+    FlakyReads flakyReads;  // of this drive's every reader, for as long as the drive exists
 
     // Takes the disc out; true when the tray moved. Listeners are told by the caller, with
     // the lock released, since they may call back into the drive.
@@ -101,6 +102,8 @@ public:
             }
             pacer_.takeSector();
         }
+        // Counted as delivered, so a read cut short by an abort leaves the rest unread.
+        state_->flakyReads.deliver(faults_, uint32_t(next_), n, out);
         next_ += n;
         *sectorsRead = int(n);
         // An image has no paranoia to correct a shifted read, so it reports the chunk as one

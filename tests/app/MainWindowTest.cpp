@@ -20,6 +20,7 @@
 #include "DirectoryEdit.h"
 #include "RecordingServices.h"
 #include "ScriptedCDRip.h"
+#include "TempDir.h"
 
 namespace {
 class MainWindowTest : public ::testing::Test {
@@ -27,7 +28,9 @@ protected:
     RecordingServices services;
     CDRipIntf::TCDSession session;
     Rip::TEncoders encoders;
-    TCDRipTestForm form{services, session, encoders};
+    sonvaletest::TempDir home;
+    TProgramOptions options{QString::fromStdString(home.file("Sonvale.conf"))};
+    TCDRipTestForm form{services, session, encoders, options};
 };
 
 QRect at(int x, int y, int w, int h) {

@@ -41,8 +41,8 @@ namespace {
 class ExitDuringRipForm : public TCDRipTestForm {
 public:
     ExitDuringRipForm(TUiServices& services, CDRipIntf::TCDSession& session,
-                      Rip::TEncoders& encoders)
-        : TCDRipTestForm(services, session, encoders) {
+                      Rip::TEncoders& encoders, TProgramOptions& options)
+        : TCDRipTestForm(services, session, encoders, options) {
         MakeRipControl = FakeRipControls(200, &pauses);
     }
     void SetStatus(const QString& text) override {
@@ -225,7 +225,7 @@ TEST_F(RipE2ETest, ClosingTheWindowEndsTheBatchWithTheRunningTrack) {
         SCOPED_TRACE(c.name);
         std::filesystem::remove_all(home_.file("out"));
         std::filesystem::create_directories(home_.file("out"));
-        form = std::make_unique<ExitDuringRipForm>(services, session, encoders);
+        form = std::make_unique<ExitDuringRipForm>(services, session, encoders, Options());
         form->show();
         Settle();
         form->DirectoryEdit1->setText(QString::fromStdString(home_.file("out")));
@@ -280,7 +280,7 @@ TEST_F(RipE2ETest, CancelAndExitEndAStalledRead) {
         std::filesystem::remove_all(home_.file("out"));
         std::filesystem::create_directories(home_.file("out"));
         setenv("CDRIP3_FAULTS", "stall=100:60000", 1);
-        form = std::make_unique<ExitDuringRipForm>(services, session, encoders);
+        form = std::make_unique<ExitDuringRipForm>(services, session, encoders, Options());
         form->show();
         Settle();
         form->DirectoryEdit1->setText(QString::fromStdString(home_.file("out")));

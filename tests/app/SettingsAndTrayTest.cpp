@@ -109,7 +109,9 @@ TEST(SettingsWithoutLibrary, NothingReachesAMissingLibraryAndCloseRunsToItsEnd) 
     session.Initialize("/nonexistent/libcdrip3.so");
     Rip::TEncoders encoders;
     RecordingServices services;
-    TCDRipTestForm form(services, session, encoders);
+    sonvaletest::TempDir home;
+    TProgramOptions options(QString::fromStdString(home.file("Sonvale.conf")));
+    TCDRipTestForm form(services, session, encoders, options);
     form.show();
     form.btnSaveSettingsClick();
     EXPECT_EQ(form.Status(), "Sonvale is not Ready.");

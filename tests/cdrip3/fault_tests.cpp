@@ -180,6 +180,44 @@ TEST_F(Faults, ImageJitterMarksOnlyTheChunksHoldingItsSectorsAndKeepsTheAudio) {
     EXPECT_EQ(CR_GetPercentCompleted(), 100);
 }
 
+TEST_F(Faults, FlakySectorsDifferEverySecondRipUnnoticedAndTheCountOutlivesInit) {
+    for (const bool paranoiaBackend : {false, true}) {
+        SCOPED_TRACE(paranoiaBackend ? "libcdio, plain reads" : "image");
+        useDisc(testdisc::audioDisc({400}), paranoiaBackend);
+        // Plain reads: paranoia's own re-reads would count as deliveries too.
+        if (paranoiaBackend) setParam(CR_OFS_RIP_MODE, 0);
+        faults("flaky=100,250");
+        for (int rip = 1; rip <= 4; ++rip) {
+            SCOPED_TRACE(rip);
+            // Neither a new CR_Init nor another plan naming them starts the count again.
+            if (rip == 3) {
+                ASSERT_EQ(CR_Init(cdrip3test::kSettingsName), 0);
+                ASSERT_EQ(CR_ReadToc(), CDRIP3_OK);
+                if (paranoiaBackend) setParam(CR_OFS_RIP_MODE, 0);
+                faults("flaky=250,100;jitter=390");
+            }
+            const FaultyRip r = ripWithFaults(0, 399);
+            EXPECT_EQ(r.endCode, CDRIP3_RIPPING_DONE);
+            for (const Chunk& c : r.chunks) {
+                if (c.first + uint32_t(c.sectors) <= 390) {
+                    EXPECT_EQ(c.rc, CDRIP3_OK) << c.first;
+                }
+            }
+            const std::set<uint32_t> altered =
+                rip % 2 == 0 ? std::set<uint32_t>{100, 250} : std::set<uint32_t>{};
+            EXPECT_EQ(damagedSectors(r, plan_, 0), altered);
+            if (rip % 2 == 0) {
+                // The first 16 bytes inverted, the rest as on the disc.
+                const auto want = testdisc::rangeBytes(plan_, 100, 100);
+                const uint8_t* got = r.bytes.data() + 100 * testdisc::kSectorBytes;
+                for (size_t i = 0; i < want.size(); ++i)
+                    ASSERT_EQ(got[i], i < 16 ? uint8_t(~want[i]) : want[i]) << i;
+            }
+            ASSERT_EQ(CR_CloseRipper(), CDRIP3_OK);
+        }
+    }
+}
+
 TEST_F(Faults, ImageStallBlocksForItsTimeThenFailsAndStaysFailed) {
     useDisc(testdisc::audioDisc({400}), false);
     faults("stall=200:300");

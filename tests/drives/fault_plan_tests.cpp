@@ -2,6 +2,8 @@
 // the text is refused item by item rather than silently turning the plan into another.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "faults.h"
 
 namespace {
@@ -94,6 +96,50 @@ TEST(FaultPlan, AnswersWhereAReadStops) {
     const FaultPlan low = FaultPlan::parse("unreadable=0;jitter=1");
     EXPECT_EQ(low.firstStop(0xFFFFFFF0u, 0x20), -1);
     EXPECT_FALSE(low.jitterIn(0xFFFFFFF0u, 0x20));
+}
+
+TEST(FaultPlan, FlakySectorsParseAndComeBackAlteredOnEverySecondDelivery) {
+    std::vector<std::string> rejected;
+    const FaultPlan p =
+        FaultPlan::parse(" flaky = 10, 12,10 ;flaky=x;flaky=;flaky=4294967295", &rejected);
+    EXPECT_EQ(p.flaky, (std::vector<uint32_t>{10, 12, 10}));
+    EXPECT_EQ(rejected.size(), 3u);
+    EXPECT_FALSE(p.empty());
+    EXPECT_TRUE(p.flakyIn(12, 1));
+    EXPECT_FALSE(p.flakyIn(13, 100));
+
+    // Sectors 9..13, each byte its sector's number, delivered four times.
+    constexpr size_t kSector = 2352;
+    std::vector<uint8_t> clean(5 * kSector);
+    for (size_t i = 0; i < clean.size(); ++i) clean[i] = uint8_t(9 + i / kSector);
+    svdrives::detail::FlakyReads reads;
+    for (int delivery = 1; delivery <= 4; ++delivery) {
+        SCOPED_TRACE(delivery);
+        std::vector<uint8_t> got = clean;
+        reads.deliver(p, 9, 5, got.data());
+        for (uint32_t sector = 9; sector <= 13; ++sector) {
+            const uint8_t* at = got.data() + (sector - 9) * kSector;
+            // Named twice, sector 10 is still delivered once per read.
+            const bool altered = (sector == 10 || sector == 12) && delivery % 2 == 0;
+            for (size_t i = 0; i < kSector; ++i) {
+                const bool inverted = altered && i < svdrives::detail::FlakyReads::kFlakyBytes;
+                ASSERT_EQ(at[i], inverted ? uint8_t(~sector) : uint8_t(sector))
+                    << "sector " << sector << " byte " << i;
+            }
+        }
+    }
+    // A read that leaves sector 12 out does not count it: its next delivery is its fifth.
+    std::vector<uint8_t> head = clean;
+    reads.deliver(p, 9, 2, head.data());  // sector 10, delivery 5: exact
+    EXPECT_EQ(head, clean);
+    std::vector<uint8_t> tail(clean.begin() + 3 * kSector, clean.end());
+    reads.deliver(p, 12, 2, tail.data());  // sector 12, delivery 5: exact
+    EXPECT_TRUE(std::equal(tail.begin(), tail.end(), clean.begin() + 3 * kSector));
+    // A plan without flaky sectors neither alters nor counts.
+    std::vector<uint8_t> other = clean;
+    reads.deliver(FaultPlan::parse("jitter=10"), 9, 5, other.data());
+    reads.deliver(p, 9, 2, other.data());  // sector 10, delivery 6
+    EXPECT_EQ(other[kSector], uint8_t(~10));
 }
 
 }  // namespace

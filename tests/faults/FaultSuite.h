@@ -54,18 +54,25 @@ inline std::string extension(Format f) {
 }
 
 // The window with two things a user does at a moment of their choosing: press Cancel once
-// the window shows a given share of the track ripped, and read the status line's history.
+// the window shows a given share of the track ripped (or a given status), and read the
+// status line's history.
 // The pauses between tracks are short.
 class FaultForm : public TCDRipTestForm {
 public:
-    FaultForm(TUiServices& services, CDRipIntf::TCDSession& session, Rip::TEncoders& encoders)
-        : TCDRipTestForm(services, session, encoders) {
+    FaultForm(TUiServices& services, CDRipIntf::TCDSession& session, Rip::TEncoders& encoders,
+              TProgramOptions& options)
+        : TCDRipTestForm(services, session, encoders, options) {
         MakeRipControl = FakeRipControls(20);
     }
 
     void SetStatus(const QString& text) override {
         statuses << text;
         TCDRipTestForm::SetStatus(text);
+        if (!cancelAtStatus.isEmpty() && !cancelled && BatchRunning() &&
+            text.startsWith(cancelAtStatus)) {
+            cancelled = true;
+            btnCancelCDRip->click();
+        }
     }
     void SetProgress(int position) override {
         TCDRipTestForm::SetProgress(position);
@@ -78,6 +85,7 @@ public:
 
     QStringList statuses;
     int cancelAtPercent = -1;  // -1: never
+    QString cancelAtStatus;    // or at the first status line that starts so; empty: never
     bool cancelled = false;
     int cancelledAtPercent = -1;
 };
@@ -151,7 +159,9 @@ protected:
         session.Disc() = CDRipIntf::TDiscInfo{};
         disctest::useDrives({cue});
         session.Initialize(cdrip);
-        form = std::make_unique<FaultForm>(services, session, encoders);
+        // Under the test's XDG_CONFIG_HOME, which SetUp has set.
+        if (!options) options = std::make_unique<TProgramOptions>();
+        form = std::make_unique<FaultForm>(services, session, encoders, *options);
         QObject::connect(&monitor, &svdevmon::DeviceMonitor::deviceChange, form.get(),
                          &TCDRipTestForm::WMDeviceChange);
         form->show();
@@ -312,6 +322,7 @@ protected:
     svdevmon::DeviceMonitor monitor{svdevmon::DeviceMonitor::Options{false, QString()}};
     CDRipIntf::TCDSession session;
     Rip::TEncoders encoders;
+    std::unique_ptr<TProgramOptions> options;  // goes after the form
     std::unique_ptr<FaultForm> form;
 };
 

@@ -164,3 +164,36 @@ TEST(RipReport, ReportsAreAddedNeverOverwritten) {
     EXPECT_FALSE(AppendRipReport(fresh, section));
     EXPECT_FALSE(QFile::exists(fresh));
 }
+
+TEST(RipReport, TwoReadsThatDifferOutweighTheDatabaseAndSuspiciousPositionsFollowTheTrack) {
+    TBatchRecord batch = batchOfFourTracks();
+    TAccurateRipResult found;
+    found.Kind = TAccurateRipResult::TKind::Found;
+    found.Blocks = {{1, 2, 3, {{5, 0x11}, {2, 0x22}, {4, 0x33}}}};
+    batch.Tracks[0].Crc32 = 0xabc;
+    batch.Tracks[0].Test = TTrackSums{0xabd, 0, 0, 5880};
+    // 0:00:00, 1:02:03 (62 seconds and 3 frames), 12:00:74.
+    batch.Tracks[0].Suspicious = {0, 62 * 75 + 3, 720 * 75 + 74};
+    batch.Tracks[1].Test = TTrackSums{};            // agrees: both 0
+    batch.Tracks[3].Test = TTrackSums{1, 0, 0, 0};  // a cancelled copy: nothing to compare
+    // Track 1 matches the database, yet which of its two reads is the disc's is open.
+    EXPECT_EQ(verdicts(batch, found)[0], "not verifiable (the test and copy reads differ)");
+    EXPECT_EQ(verdicts(batch, found)[3], "not checked (cancelled)");
+    EXPECT_EQ(AccurateRipSummary(batch, found), "AccurateRip: 0 of 3 track(s) accurately ripped.");
+    const QString report = FormatRipReport(batch, found, "1.2.3", QDateTime::currentDateTime());
+    EXPECT_TRUE(report.contains(
+        "\nTrack 1: CRC32 00000abc, AccurateRip v1 00000000 v2 00000011, not verifiable (the "
+        "test and copy reads differ)\n"
+        "Track 1: test CRC32 00000abd, copy CRC32 00000abc, reads differ\n"
+        "Track 1: suspicious position 0:00:00\n"
+        "Track 1: suspicious position 1:02:03\n"
+        "Track 1: suspicious position 12:00:74\n"
+        "Track 2: "))
+        << report.toStdString();
+    EXPECT_TRUE(
+        report.contains("\nTrack 2: test CRC32 00000000, copy CRC32 00000000, reads agree\n"));
+    EXPECT_EQ(report.count("test CRC32"), 2) << report.toStdString();
+    EXPECT_TRUE(
+        report.contains(", 0 accurately ripped, 1 not accurate, 2 not checked, 2 with errors"))
+        << report.toStdString();
+}

@@ -19,6 +19,7 @@
 #include "RecordingServices.h"
 #include "Skin.h"
 #include "SkinStyle.h"
+#include "TempDir.h"
 
 namespace {
 
@@ -237,7 +238,9 @@ TEST(SkinMainWindow, ButtonsArePicturesWithTheirHintsAndPanelsAreSkinned) {
     RecordingServices services;
     CDRipIntf::TCDSession session;
     Rip::TEncoders encoders;
-    TCDRipTestForm form(services, session, encoders);
+    sonvaletest::TempDir home;
+    TProgramOptions options(QString::fromStdString(home.file("Sonvale.conf")));
+    TCDRipTestForm form(services, session, encoders, options);
     const QList<QAbstractButton*> buttons = form.findChildren<QAbstractButton*>();
     int pictured = 0;
     for (QAbstractButton* b : buttons) {

@@ -17,6 +17,7 @@
 #include "CDRipTest.h"
 #include "CDSession.h"
 #include "Encoders.h"
+#include "ProgramOptions.h"
 #include "PumpUntil.h"
 #include "RecordingServices.h"
 #include "discfixture.h"
@@ -48,8 +49,14 @@ protected:
         session.Initialize(CDRipIntf::ExecutableDir() + "/libcdrip3.so");
         ASSERT_TRUE(session.Ready());
     }
+    // The window's options, in the options file under the test's XDG_CONFIG_HOME; made at
+    // first use, once SetUp has pointed the environment there.
+    TProgramOptions& Options() {
+        if (!options) options = std::make_unique<TProgramOptions>();
+        return *options;
+    }
     // Makes the form without showing it, for what must be wired before it first lists.
-    void Make() { form = std::make_unique<Form>(services, session, encoders); }
+    void Make() { form = std::make_unique<Form>(services, session, encoders, Options()); }
     void Show() {
         if (!form) Make();
         form->show();
@@ -70,5 +77,6 @@ protected:
     RecordingServices services;
     CDRipIntf::TCDSession session;
     Rip::TEncoders encoders;
+    std::unique_ptr<TProgramOptions> options;  // goes after the form
     std::unique_ptr<Form> form;
 };

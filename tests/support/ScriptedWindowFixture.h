@@ -13,9 +13,11 @@
 #include "CDRipTest.h"
 #include "CDSession.h"
 #include "Encoders.h"
+#include "ProgramOptions.h"
 #include "PumpUntil.h"
 #include "RecordingServices.h"
 #include "ScriptedCDRip.h"
+#include "TempDir.h"
 
 class ScriptedWindowFixture : public ::testing::Test {
 protected:
@@ -31,7 +33,7 @@ protected:
     }
     // Makes and shows a form over what is installed.
     void Show() {
-        form = std::make_unique<TCDRipTestForm>(services, session, encoders);
+        form = std::make_unique<TCDRipTestForm>(services, session, encoders, options);
         form->show();
         Settle();
     }
@@ -55,5 +57,8 @@ protected:
     ScriptedCDRip lib;
     CDRipIntf::TCDSession session;
     Rip::TEncoders encoders;
+    // The window's options in a folder of the test's own, never the user's.
+    sonvaletest::TempDir optionsHome;
+    TProgramOptions options{QString::fromStdString(optionsHome.file("Sonvale.conf"))};
     std::unique_ptr<TCDRipTestForm> form;
 };

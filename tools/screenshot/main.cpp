@@ -49,7 +49,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Sonvale"));
     Skin::Install();
     TDesktopServices services;
-    TCDRipTestForm form(services, session, encoders);
+    TProgramOptions options;
+    TCDRipTestForm form(services, session, encoders, options);
     form.show();
     TfrmNewDir newDir(services, &form);
     if (dialog) {
