@@ -27,7 +27,7 @@ std::optional<std::vector<TAccurateRipBlock>> ParseAccurateRipAnswer(const std::
         block.Id3 = le32(bytes, at + 9);
         at += kHeaderBytes;
         for (size_t k = 0; k < count; ++k, at += kTrackBytes)
-            block.Tracks.push_back({uint8_t(bytes[at]), le32(bytes, at + 1)});
+            block.Tracks.push_back({uint8_t(bytes[at]), le32(bytes, at + 1), le32(bytes, at + 5)});
         blocks.push_back(std::move(block));
     }
     if (blocks.empty()) return std::nullopt;

@@ -13,6 +13,9 @@ namespace Rip {
 struct TAccurateRipTrack {
     uint8_t Confidence = 0;  // how many rips agreed on this checksum
     uint32_t Checksum = 0;   // v1 or v2
+    // The track's frame 450 summed by position, which finds a drive's read offset (see
+    // OffsetFinding.h).
+    uint32_t OffsetFinding = 0;
 };
 
 // One pressing's results: the disc ids it was filed under, a checksum per track.
@@ -22,8 +25,8 @@ struct TAccurateRipBlock {
 };
 
 // The blocks of an answer (little-endian: a byte of track count, three 32-bit ids, then
-// per track a byte of confidence, a 32-bit checksum and a 32-bit one this program does not
-// use). None when the bytes are not such an answer: empty, cut short, or a web page.
+// per track a byte of confidence, a 32-bit checksum and a 32-bit offset-finding sum). None when the
+// bytes are not such an answer: empty, cut short, or a web page.
 std::optional<std::vector<TAccurateRipBlock>> ParseAccurateRipAnswer(const std::string& bytes);
 
 struct TAccurateRipVerdict {

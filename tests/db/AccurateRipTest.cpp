@@ -10,7 +10,8 @@ void put32(std::string& b, uint32_t v) {
     for (int k = 0; k < 4; ++k) b.push_back(char(uint8_t(v >> (8 * k))));
 }
 
-// A block: the ids, then (confidence, checksum) per track; the unused word is 0xEEEEEEEE.
+// A block: the ids, then (confidence, checksum) per track; each offset-finding sum is
+// 0xEE000000 plus the track's checksum.
 std::string block(uint32_t id1, uint32_t id2, uint32_t id3,
                   const std::vector<std::pair<int, uint32_t>>& tracks) {
     std::string b(1, char(tracks.size()));
@@ -20,7 +21,7 @@ std::string block(uint32_t id1, uint32_t id2, uint32_t id3,
     for (const auto& [confidence, checksum] : tracks) {
         b.push_back(char(confidence));
         put32(b, checksum);
-        put32(b, 0xEEEEEEEE);
+        put32(b, 0xEE000000 + checksum);
     }
     return b;
 }
@@ -43,6 +44,7 @@ TEST(AccurateRip, ReadsBlocksAndRefusesWhatIsNotAnAnswer) {
     EXPECT_EQ((*blocks)[0].Id3, 3u);
     EXPECT_EQ((*blocks)[0].Tracks.at(1).Confidence, 7);
     EXPECT_EQ((*blocks)[0].Tracks.at(1).Checksum, 0xA2u);
+    EXPECT_EQ((*blocks)[0].Tracks.at(1).OffsetFinding, 0xEE0000A2u);
     EXPECT_EQ((*blocks)[1].Tracks.at(0).Checksum, 0xB1u);
 
     for (const std::string& bad :
