@@ -59,6 +59,8 @@ struct CDRipFunctions {
     decltype(&::CR_GetReadOffsetFrom) GetReadOffsetFrom = nullptr;
     decltype(&::CR_SetReadOffsetFrom) SetReadOffsetFrom = nullptr;
     decltype(&::CR_GetDriveIdentity) GetDriveIdentity = nullptr;
+    // A ripper with no read offset applied, to find the drive's; older builds lack it.
+    decltype(&::CR_OpenRawRipper) OpenRawRipper = nullptr;
 };
 
 // Offsets of the drive-parameter fields the program writes.

@@ -58,6 +58,7 @@ bool TCDSession::Load(const std::string& path) {
     lookUp(handle_, f.GetReadOffsetFrom, "CR_GetReadOffsetFrom");
     lookUp(handle_, f.SetReadOffsetFrom, "CR_SetReadOffsetFrom");
     lookUp(handle_, f.GetDriveIdentity, "CR_GetDriveIdentity");
+    lookUp(handle_, f.OpenRawRipper, "CR_OpenRawRipper");
     return true;
 }
 
@@ -119,6 +120,9 @@ int32_t TCDSession::CR_GetTocEntry2(int32_t index, TTocEntry* entry) {
 }
 int32_t TCDSession::CR_OpenRipper(int32_t* bufferSize, int32_t first, int32_t last) {
     return cells_.OpenRipper ? cells_.OpenRipper(bufferSize, first, last) : CDRIP3_ERROR;
+}
+int32_t TCDSession::CR_OpenRawRipper(int32_t* bufferSize, int32_t first, int32_t last) {
+    return cells_.OpenRawRipper ? cells_.OpenRawRipper(bufferSize, first, last) : CDRIP3_ERROR;
 }
 int32_t TCDSession::CR_RipChunk(uint8_t* buffer, int32_t* bytes, int32_t* abort) {
     if (!cells_.RipChunk) {

@@ -72,6 +72,10 @@ public:
     int32_t CR_GetTocEntry2(int32_t index, TTocEntry* entry);
     // The ripping process; a rip thread's calls.
     int32_t CR_OpenRipper(int32_t* bufferSize, int32_t first, int32_t last);
+    // As CR_OpenRipper, with no read offset applied (CDRIP3_ERROR without the call).
+    int32_t CR_OpenRawRipper(int32_t* bufferSize, int32_t first, int32_t last);
+    // Whether the drive's read offset can be found from a disc and kept as found.
+    bool FindsReadOffsets() const { return cells_.OpenRawRipper && KeepsReadOffsetSources(); }
     int32_t CR_RipChunk(uint8_t* buffer, int32_t* bytes, int32_t* abort);
     int32_t CR_GetPercentCompleted();
     int32_t CR_CloseRipper();

@@ -591,7 +591,8 @@ int32_t CR_GetTocEntry2(int32_t index, CR_TOCENTRY* entry) {
     return CDRIP3_OK;
 }
 
-int32_t CR_OpenRipper(int32_t* bufferSize, int32_t firstSector, int32_t lastSector) {
+namespace {
+int32_t openRipper(int32_t* bufferSize, int32_t firstSector, int32_t lastSector, bool applyOffset) {
     const auto lock = lockSpunUp();
     State& s = state();
     if (s.ripper) return CDRIP3_RIPPING_INPROGRESS;
@@ -602,7 +603,7 @@ int32_t CR_OpenRipper(int32_t* bufferSize, int32_t firstSector, int32_t lastSect
     svdrives::Toc toc;
     if (!d->readToc(&toc) || uint32_t(lastSector) >= toc.leadOut) return CDRIP3_ERROR;
     const svdrives::ReadSettings settings = readSettings(*p);
-    const int64_t shift = int64_t(s.readOffsetOf(d->name())) * kSampleBytes;
+    const int64_t shift = applyOffset ? int64_t(s.readOffsetOf(d->name())) * kSampleBytes : 0;
     const int64_t wantFirst = floorDiv(int64_t(firstSector) * kSector + shift, kSector);
     const int64_t wantLast = floorDiv((int64_t(lastSector) + 1) * kSector + shift - 1, kSector);
     const int64_t readFirst = std::max<int64_t>(wantFirst, 0);
@@ -622,6 +623,15 @@ int32_t CR_OpenRipper(int32_t* bufferSize, int32_t firstSector, int32_t lastSect
     s.ripper = std::move(r);
     *bufferSize = settings.sectorsPerRead * svdrives::kSectorBytes;
     return CDRIP3_OK;
+}
+}  // namespace
+
+int32_t CR_OpenRipper(int32_t* bufferSize, int32_t firstSector, int32_t lastSector) {
+    return openRipper(bufferSize, firstSector, lastSector, true);
+}
+
+int32_t CR_OpenRawRipper(int32_t* bufferSize, int32_t firstSector, int32_t lastSector) {
+    return openRipper(bufferSize, firstSector, lastSector, false);
 }
 
 int32_t CR_RipChunk(uint8_t* buffer, int32_t* bytesRead, int32_t* abort) {

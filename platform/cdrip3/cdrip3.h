@@ -8,9 +8,10 @@
  * Threads: every call takes the library's one lock, so calls may come from more than one
  * thread; CR_RipChunk alone reads its chunk without it, and the other calls answer while
  * a chunk is read, without waiting for the drive. Likewise CR_ReadToc and CR_OpenRipper
- * wait for a disc that spins up, and CR_EjectCD for the tray, without the lock (see
+ * (and CR_OpenRawRipper) wait for a disc that spins up, and CR_EjectCD for the tray, without the
+ lock (see
  * spinup= and tray= below). The program rips on a thread of its own
- * (CR_OpenRipper, CR_RipChunk, CR_GetPercentCompleted, CR_CloseRipper,
+ * (CR_OpenRipper or CR_OpenRawRipper, CR_RipChunk, CR_GetPercentCompleted, CR_CloseRipper,
  * CR_GetCDROMParameters, CR_SetCDROMParameters, CR_GetNumTocEntries, CR_LockCD,
  * CR_StopPlayTrack) while its window's thread calls CR_IsUnitReady, CR_GetNumCDROM,
  * CR_GetActiveCDROM, CR_GetCDROMIDByIndex, CR_GetReadOffset, CR_GetReadOffsetFrom,
@@ -296,6 +297,14 @@ CDRIP3_API const char* CR_GetCDText(int32_t track, int32_t field);
  *   CDRIP3_RIPPING_INPROGRESS  a ripper is open already (close it first).
  */
 CDRIP3_API int32_t CR_OpenRipper(int32_t* bufferSize, int32_t firstSector, int32_t lastSector);
+
+/*
+ * Opens a ripper as CR_OpenRipper does, but with no read offset applied, whatever the active
+ * drive's: delivered sample j of the range is what the drive gives for the disc's sample
+ * (firstSector * 588 + j). For finding the drive's offset from a disc, without changing the
+ * offset the drive keeps meanwhile. Same results as CR_OpenRipper.
+ */
+CDRIP3_API int32_t CR_OpenRawRipper(int32_t* bufferSize, int32_t firstSector, int32_t lastSector);
 
 /*
  * Reads the next up to sectors-per-read sectors of the open ripper into buffer (which

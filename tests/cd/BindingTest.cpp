@@ -28,6 +28,7 @@ TEST(Binding, AMissingLibraryLeavesTheProgramNotReadyButSafe) {
     EXPECT_STREQ(identity.revision, "");
     int32_t size = 0;
     EXPECT_NE(session.CR_OpenRipper(&size, 0, 10), 0);
+    EXPECT_NE(session.CR_OpenRawRipper(&size, 0, 10), 0);
     session.CR_EjectCD(1);
     session.CR_LockCD(0);
     TDiscInfo info;

@@ -20,19 +20,7 @@ struct Rip {
     int jitterChunks = 0;
 };
 
-// What a rip of [first, last] must deliver with a read offset of `offset` samples: the
-// bytes of disc (the disc's sectors from 0 on) from `offset` samples after the range's
-// start, zeros where that lies outside disc.
-inline std::vector<uint8_t> shifted(const std::vector<uint8_t>& disc, uint32_t first, uint32_t last,
-                                    int32_t offset) {
-    const int64_t begin = int64_t(first) * testdisc::kSectorBytes + int64_t(offset) * 4;
-    std::vector<uint8_t> out(size_t(last - first + 1) * testdisc::kSectorBytes, 0);
-    for (size_t j = 0; j < out.size(); ++j) {
-        const int64_t at = begin + int64_t(j);
-        if (at >= 0 && at < int64_t(disc.size())) out[j] = disc[size_t(at)];
-    }
-    return out;
-}
+using disctest::shifted;
 
 class Cdrip3Test : public ::testing::Test {
 protected:
@@ -55,10 +43,11 @@ protected:
 
     std::string settingsPath() const { return home_.file("config/sonvale/cdrip3.ini"); }
 
-    // Rips [first, last] of the active drive to the end the way the program does.
-    static Rip rip(int32_t first, int32_t last) {
+    // Rips [first, last] of the active drive to the end the way the program does; raw: with
+    // no read offset applied.
+    static Rip rip(int32_t first, int32_t last, bool raw = false) {
         Rip r;
-        if (CR_OpenRipper(&r.bufferSize, first, last) != CDRIP3_OK) {
+        if ((raw ? CR_OpenRawRipper : CR_OpenRipper)(&r.bufferSize, first, last) != CDRIP3_OK) {
             ADD_FAILURE() << "CR_OpenRipper(" << first << ", " << last << ") failed";
             return r;
         }

@@ -194,7 +194,8 @@ TEST(Cdrip3Exports, EveryEntryPointAndNothingElse) {
                              "CR_GetCDText",
                              "CR_GetReadOffsetFrom",
                              "CR_SetReadOffsetFrom",
-                             "CR_GetDriveIdentity"}) {
+                             "CR_GetDriveIdentity",
+                             "CR_OpenRawRipper"}) {
         EXPECT_NE(dlsym(lib, name), nullptr) << name;
     }
     // Internals stay inside: the settings file helpers are not part of the ABI.

@@ -63,6 +63,10 @@ TEST_P(ReadOffset, ShiftsEverySampleWithSilenceBeyondTheDisc) {
                 EXPECT_EQ(r.chunkBytes, plain.chunkBytes);
                 EXPECT_EQ(r.percents, plain.percents);
             }
+            // Finding the offset reads past it, leaving it as it is.
+            EXPECT_EQ(rip(int32_t(first), int32_t(last), true).bytes,
+                      shifted(disc_, first, last, 0));
+            EXPECT_EQ(CR_GetReadOffset(), offset);
         }
     }
     // Back at 0 the disc comes as it is.

@@ -41,6 +41,20 @@ inline std::vector<uint8_t> zeros(size_t sectors) {
     return std::vector<uint8_t>(sectors * testdisc::kSectorBytes, 0);
 }
 
+// What a rip of [first, last] must deliver with a read offset of `offset` samples: the
+// bytes of disc (the disc's sectors from 0 on) from `offset` samples after the range's
+// start, zeros where that lies outside disc.
+inline std::vector<uint8_t> shifted(const std::vector<uint8_t>& disc, uint32_t first, uint32_t last,
+                                    int32_t offset) {
+    const int64_t begin = int64_t(first) * testdisc::kSectorBytes + int64_t(offset) * 4;
+    std::vector<uint8_t> out(size_t(last - first + 1) * testdisc::kSectorBytes, 0);
+    for (size_t j = 0; j < out.size(); ++j) {
+        const int64_t at = begin + int64_t(j);
+        if (at >= 0 && at < int64_t(disc.size())) out[j] = disc[size_t(at)];
+    }
+    return out;
+}
+
 // The first sector (relative to `first`) where two sector ranges differ; -1 when equal.
 // Reports sectors rather than bytes so a failure names the misplaced sector.
 inline long firstDifferentSector(const std::vector<uint8_t>& got, const std::vector<uint8_t>& want,
