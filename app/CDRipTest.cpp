@@ -469,6 +469,18 @@ void TCDRipTestForm::DriveReadOffset1Click() {
     SetStatus(said.isNull() ? QStringLiteral("Application Error.") : said);
 }
 
+void TCDRipTestForm::DetectDriveReadOffset1Click() {
+    // The same refusal as the dialog's: the offset is the drive's, and a batch reads with it.
+    if (BatchRunning()) {
+        services_.MessageBox(this, QStringLiteral("Ripping in Progress."), QStringLiteral("OK"));
+        return;
+    }
+    batch_.DetectOffset(batchRequest(), [this](int offset) {
+        const QString said = settings_.SetDetectedOffset(offset);
+        SetStatus(said.isNull() ? QStringLiteral("Application Error.") : said);
+    });
+}
+
 void TCDRipTestForm::TestAndCopy1Click() {
     // A batch that runs keeps the reads it started with; the next one takes the new choice.
     if (!options_.SetTestAndCopy(TestAndCopy1->isChecked()))
@@ -479,14 +491,18 @@ void TCDRipTestForm::TestAndCopy1Click() {
 // ---------------------------------------------------------------------------------------
 // Ripping commands
 
-void TCDRipTestForm::startBatch(Rip::TRipFormat format) {
+Rip::TBatchRequest TCDRipTestForm::batchRequest() {
     Rip::TBatchRequest request;
     request.DiscReady = [this] { return IsAudioCDReady(); };
     request.Disc = session_.Disc();
     request.Names = listed_.Names();
     request.TrackArtists = chkMulSel->isChecked() && edtArtistName->text() == proposedArtist_;
     request.TestAndCopy = options_.TestAndCopy();
-    batch_.Rip(format, request);
+    return request;
+}
+
+void TCDRipTestForm::startBatch(Rip::TRipFormat format) {
+    batch_.Rip(format, batchRequest());
 }
 
 void TCDRipTestForm::lockBatchChoices() {

@@ -118,6 +118,7 @@ public:
     QAction* Verify1 = nullptr;
     QAction* LookUpDisc1 = nullptr;
     QAction* DriveReadOffset1 = nullptr;
+    QAction* DetectDriveReadOffset1 = nullptr;
     QAction* TestAndCopy1 = nullptr;  // checkable: the batches that write files read twice
 
     // The status line: one message at a time.
@@ -189,6 +190,7 @@ public slots:
     // Drive settings
     void btnSaveSettingsClick();
     void DriveReadOffset1Click();
+    void DetectDriveReadOffset1Click();
     void TestAndCopy1Click();
 
     // Ripping commands
@@ -220,7 +222,9 @@ private:
     // The track list's pop-up menu, at a point of its viewport.
     void openTrackMenu(const QPoint& at);
     bool noticeOfActiveDrive(const svdevmon::DeviceNotice& notice);
-    // A rip command, with what it takes of the listed disc now.
+    // What a rip command takes of the listed disc now.
+    Rip::TBatchRequest batchRequest();
+    // A rip command, with that.
     void startBatch(Rip::TRipFormat format);
     // The controls that decide a batch's files take no input while it runs, and are put
     // back as they were when it ends.

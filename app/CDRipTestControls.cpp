@@ -232,6 +232,9 @@ void TCDRipTestForm::buildControls() {
     connect(LookUpDisc1, &QAction::triggered, this, &TCDRipTestForm::LookUpDisc1Click);
     DriveReadOffset1 = PopupMenu1->addAction(QStringLiteral("Drive Read Offset..."));
     connect(DriveReadOffset1, &QAction::triggered, this, &TCDRipTestForm::DriveReadOffset1Click);
+    DetectDriveReadOffset1 = PopupMenu1->addAction(QStringLiteral("Detect Drive Read Offset"));
+    connect(DetectDriveReadOffset1, &QAction::triggered, this,
+            &TCDRipTestForm::DetectDriveReadOffset1Click);
     TestAndCopy1 = PopupMenu1->addAction(QStringLiteral("Test and Copy"));
     TestAndCopy1->setCheckable(true);
     TestAndCopy1->setChecked(options_.TestAndCopy());

@@ -1,5 +1,6 @@
 #include "DriveSettings.h"
 
+#include <QStringList>
 #include <cerrno>
 #include <cstring>
 #include <optional>
@@ -106,14 +107,29 @@ QString TDriveSettings::Save() {
 }
 
 QString TDriveSettings::SetReadOffset(int32_t samples) {
-    if (session_.CR_SetReadOffset(samples) != 0) return {};
+    return setOffset(samples, kOffsetFromUser, QString());
+}
+
+QString TDriveSettings::SetDetectedOffset(int32_t samples) {
+    return setOffset(samples, kOffsetFromDetected, QStringLiteral("detected"));
+}
+
+QString TDriveSettings::setOffset(int32_t samples, int32_t from, const QString& how) {
+    // The user's offset goes through the call every library has.
+    const int32_t set = from == kOffsetFromUser ? session_.CR_SetReadOffset(samples)
+                                                : session_.CR_SetReadOffsetFrom(samples, from);
+    if (set != 0) return {};
     const bool saved = session_.CR_SaveSettings() == 0;
     const int32_t stored = session_.CR_GetReadOffset();
     const QString offset = QStringLiteral("Drive Read Offset: %1%2 samples")
                                .arg(stored > 0 ? QStringLiteral("+") : QString())
                                .arg(stored);
-    return saved ? offset + QLatin1Char('.')
-                 : offset + QStringLiteral(" (not saved: %1 cannot be written).").arg(fileName());
+    QStringList notes;
+    if (!how.isEmpty()) notes << how;
+    if (!saved) notes << QStringLiteral("not saved: %1 cannot be written").arg(fileName());
+    return notes.isEmpty() ? offset + QLatin1Char('.')
+                           : offset + QStringLiteral(" (") + notes.join(QStringLiteral(", ")) +
+                                 QStringLiteral(").");
 }
 
 QString TDriveSettings::fileName() {

@@ -33,6 +33,9 @@ public:
     // rips until the program ends, saved or not; the text says which. Null when the library
     // refused it.
     QString SetReadOffset(int32_t samples);
+    // Sets it as detected on a disc in the drive, and saves it: "Drive Read Offset: +N
+    // samples (detected)." or that it was not saved. Null when the library refused it.
+    QString SetDetectedOffset(int32_t samples);
 
     // A drive became active (the program's start, a drive change): one without an offset of
     // its own takes the list's, saved, once the list is in. Nothing is said: a list that
@@ -49,6 +52,8 @@ private:
     QString fileName();
     // The list is in: the active drive takes its offset, unless it has one of its own.
     void takeListedOffset();
+    // Sets and saves the offset; how, in the status line's words.
+    QString setOffset(int32_t samples, int32_t from, const QString& how);
 
     CDRipIntf::TCDSession& session_;
     Rip::TDriveOffsetList list_;

@@ -34,23 +34,51 @@ std::optional<std::vector<TAccurateRipBlock>> ParseAccurateRipAnswer(const std::
     return blocks;
 }
 
-TAccurateRipVerdict JudgeTrack(const std::vector<TAccurateRipBlock>& blocks,
-                               const CDRipIntf::TDiscIds& ids, int position, uint32_t v1,
-                               uint32_t v2) {
-    TAccurateRipVerdict verdict;
-    if (position < 1) return verdict;
+int AudioPosition(const CDRipIntf::TDiscInfo& disc, int n) {
+    int position = 0;
+    for (int k = 1; k <= disc.TrackCount && k <= CDRipIntf::kMaxTracks; ++k) {
+        if (disc.Entry(k).Audio == 1) ++position;
+        if (k == n) return disc.Entry(k).Audio == 1 ? position : 0;
+    }
+    return 0;
+}
+
+namespace {
+// The track at position of each block filed under the disc's own ids.
+template <typename F>
+void forTrackUnderIds(const std::vector<TAccurateRipBlock>& blocks, const CDRipIntf::TDiscIds& ids,
+                      int position, F each) {
+    if (position < 1) return;
     for (const TAccurateRipBlock& b : blocks) {
         if (b.Id1 != ids.AccurateRipId1 || b.Id2 != ids.AccurateRipId2 || b.Id3 != ids.CddbId)
             continue;
         if (size_t(position) > b.Tracks.size()) continue;
-        const TAccurateRipTrack& t = b.Tracks[size_t(position) - 1];
+        each(b.Tracks[size_t(position) - 1]);
+    }
+}
+}  // namespace
+
+TAccurateRipVerdict JudgeTrack(const std::vector<TAccurateRipBlock>& blocks,
+                               const CDRipIntf::TDiscIds& ids, int position, uint32_t v1,
+                               uint32_t v2) {
+    TAccurateRipVerdict verdict;
+    forTrackUnderIds(blocks, ids, position, [&](const TAccurateRipTrack& t) {
         ++verdict.Results;
         if (t.Checksum == v1 || t.Checksum == v2) {
             verdict.Accurate = true;
             verdict.Confidence = std::max(verdict.Confidence, int(t.Confidence));
         }
-    }
+    });
     return verdict;
+}
+
+std::vector<uint32_t> OffsetFindingSums(const std::vector<TAccurateRipBlock>& blocks,
+                                        const CDRipIntf::TDiscIds& ids, int position) {
+    std::vector<uint32_t> sums;
+    forTrackUnderIds(blocks, ids, position, [&](const TAccurateRipTrack& t) {
+        if (t.OffsetFinding != 0) sums.push_back(t.OffsetFinding);
+    });
+    return sums;
 }
 
 }  // namespace Rip

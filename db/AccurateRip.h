@@ -35,10 +35,19 @@ struct TAccurateRipVerdict {
     int Results = 0;     // entries for the track under the disc's ids
 };
 
+// Among the disc's audio tracks, from 1: how the database numbers track n; 0 for a data
+// track or none.
+int AudioPosition(const CDRipIntf::TDiscInfo& disc, int n);
+
 // The track at position (from 1, among the disc's audio tracks) with sums v1 and v2,
 // against the blocks filed under the disc's own ids.
 TAccurateRipVerdict JudgeTrack(const std::vector<TAccurateRipBlock>& blocks,
                                const CDRipIntf::TDiscIds& ids, int position, uint32_t v1,
                                uint32_t v2);
+
+// The offset-finding sums the blocks filed under the disc's own ids hold for the track at
+// position, one per pressing that has one (older entries hold 0: none).
+std::vector<uint32_t> OffsetFindingSums(const std::vector<TAccurateRipBlock>& blocks,
+                                        const CDRipIntf::TDiscIds& ids, int position);
 
 }  // namespace Rip

@@ -17,16 +17,6 @@ QString hex8(uint32_t v) {
     return QStringLiteral("%1").arg(v, 8, 16, QLatin1Char('0'));
 }
 
-// Among the disc's audio tracks, from 1: how the database numbers them.
-int audioPosition(const TDiscInfo& disc, int n) {
-    int position = 0;
-    for (int k = 1; k <= disc.TrackCount && k <= kMaxTracks; ++k) {
-        if (disc.Entry(k).Audio == 1) ++position;
-        if (k == n) return disc.Entry(k).Audio == 1 ? position : 0;
-    }
-    return 0;
-}
-
 QString endText(const TTrackRecord& t, bool verify) {
     switch (t.End) {
         case TTrackRecord::TEnd::Whole:
@@ -165,7 +155,7 @@ TTrackVerdict VerdictOf(const TTrackRecord& track, const TBatchRecord& batch,
         return verdict;
     }
     const TAccurateRipVerdict judged = JudgeTrack(
-        database.Blocks, batch.Ids, audioPosition(batch.Disc, track.Track), track.V1, track.V2);
+        database.Blocks, batch.Ids, AudioPosition(batch.Disc, track.Track), track.V1, track.V2);
     verdict.Checked = true;
     verdict.Accurate = judged.Accurate;
     verdict.Text =

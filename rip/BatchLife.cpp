@@ -4,6 +4,7 @@
 
 #include "DiscIds.h"
 #include "FileNames.h"
+#include "OffsetDetection.h"
 #include "RipReport.h"
 
 namespace Rip {
@@ -38,6 +39,12 @@ void TBatchLife::Rip(TRipFormat format, const TBatchRequest& request) {
     if (planned) start(format, std::move(*planned));
 }
 
+bool TBatchLife::libraryReady() {
+    if (session_.Ready()) return true;
+    window_.SetStatus(QStringLiteral("Sonvale is not ready."));
+    return false;
+}
+
 std::optional<TBatchPlan> TBatchLife::plan(TRipFormat format, const TBatchRequest& request) {
     // The checks run in the order each command has always made them.
     const auto listed = [this] {
@@ -51,20 +58,15 @@ std::optional<TBatchPlan> TBatchLife::plan(TRipFormat format, const TBatchReques
         }
         return true;
     };
-    const auto ready = [this] {
-        if (session_.Ready()) return true;
-        window_.SetStatus(QStringLiteral("Sonvale is not ready."));
-        return false;
-    };
     if (format == TRipFormat::Verify) {
         // Nothing is named after the recording name: only the report is written.
         if (window_.TrackLineCount() == 0) {
             window_.ShowInformation(QStringLiteral("Track List is Empty."));
             return std::nullopt;
         }
-        if (!ready() || !request.DiscReady()) return std::nullopt;
+        if (!libraryReady() || !request.DiscReady()) return std::nullopt;
     } else if (format == TRipFormat::Wave) {
-        if (!listed() || !ready() || !request.DiscReady()) return std::nullopt;
+        if (!listed() || !libraryReady() || !request.DiscReady()) return std::nullopt;
     } else {
         if (!request.DiscReady()) return std::nullopt;
         if (format == TRipFormat::Ogg && !encoders_.VorbisLibraryReady()) {
@@ -102,6 +104,8 @@ void TBatchLife::start(TRipFormat format, TBatchPlan plan) {
         case TRipFormat::Verify:
             record.Action = QStringLiteral("Verify");
             break;
+        case TRipFormat::DetectOffset:
+            break;  // reports nothing
     }
     const TRipChoices choices = window_.Choices();
     record.Directory = choices.Directory;
@@ -116,15 +120,82 @@ void TBatchLife::start(TRipFormat format, TBatchPlan plan) {
     record.Started = QDateTime::currentDateTime();
     // Asked now, the answer is mostly in by the time the batch ends.
     if (record.Ids.Valid) accurateRip_.Look(record.Ids, [](const TAccurateRipResult&) {});
+    launch(format, std::move(plan), std::move(record), true);
+}
+
+void TBatchLife::launch(TRipFormat format, TBatchPlan plan, TBatchRecord record, bool announce) {
     job_ = std::make_unique<TRipJob>(window_, format, std::move(plan), session_, encoders_,
                                      MakeRipControl ? MakeRipControl() : nullptr);
     job_->Record() = std::move(record);
-    if (events_.Started) events_.Started();
+    if (announce && events_.Started) events_.Started();
     job_->Start([this] { ended(); });
 }
 
+void TBatchLife::DetectOffset(const TBatchRequest& request, std::function<void(int)> found) {
+    if (Running()) return;
+    if (window_.TrackLineCount() == 0) {
+        window_.ShowInformation(QStringLiteral("Track List is Empty."));
+        return;
+    }
+    if (!libraryReady() || !request.DiscReady()) return;
+    if (!session_.FindsReadOffsets()) {
+        window_.SetStatus(NotDetectedText(QStringLiteral("the CD library cannot read without it")));
+        return;
+    }
+    const CDRipIntf::TDiscIds ids = CDRipIntf::DiscIdsOf(request.Disc);
+    if (!ids.Valid) {
+        window_.SetStatus(NotDetectedText(QStringLiteral("the disc has no AccurateRip ID")));
+        return;
+    }
+    offsetFound_ = std::move(found);
+    const int number = ++detectCommands_;
+    detectWait_ = TDetectWait{request.Disc, ids, number};
+    if (events_.Started) events_.Started();
+    window_.SetRipStatus(QStringLiteral("Detecting Drive Read Offset"));
+    window_.SetStatus(QStringLiteral("Looking up the Disc in the AccurateRip Database..."));
+    // Answered at once when the disc was looked up already.
+    accurateRip_.Look(ids, [this, number](const TAccurateRipResult& database) {
+        if (detectWait_ && detectWait_->Number == number) detectAnswered(database);
+    });
+}
+
+void TBatchLife::detectAnswered(const TAccurateRipResult& database) {
+    const TDetectWait wait = std::move(*detectWait_);
+    QString why;
+    TBatchPlan plan;
+    if (database.Kind == TAccurateRipResult::TKind::NotInDatabase) {
+        why = QStringLiteral("the disc is not in the AccurateRip database");
+    } else if (database.Kind == TAccurateRipResult::TKind::NotChecked) {
+        why =
+            QStringLiteral("the AccurateRip database could not be asked (%1)").arg(database.Reason);
+    } else {
+        plan.OffsetTracks = OffsetTracks(wait.Disc, wait.Ids, database.Blocks);
+        if (plan.OffsetTracks.empty())
+            why = AnyTrackLongEnough(wait.Disc)
+                      ? QStringLiteral("the database has no offset-finding checksums for the disc")
+                      : QStringLiteral("no track is long enough (460 sectors, 6.13 seconds)");
+    }
+    if (!why.isNull()) return endDetectWait(NotDetectedText(why));
+    detectWait_.reset();
+    plan.Disc = wait.Disc;
+    TBatchRecord record;
+    record.Disc = wait.Disc;
+    record.Ids = wait.Ids;
+    launch(TRipFormat::DetectOffset, std::move(plan), std::move(record), false);
+}
+
+void TBatchLife::endDetectWait(const QString& status) {
+    detectWait_.reset();
+    offsetFound_ = nullptr;
+    window_.SetRipStatus(QString());
+    if (!status.isNull()) window_.SetStatus(status);
+    if (events_.Ended) events_.Ended();
+}
+
 void TBatchLife::Cancel() {
-    if (job_ && !job_->Cancelled())
+    if (detectWait_)
+        endDetectWait(QStringLiteral("Drive Read Offset Detection Canceled."));
+    else if (job_ && !job_->Cancelled())
         job_->Cancel();
     else if (!job_)
         window_.SetStatus(QStringLiteral("CD/DVD-ROM is Not Ripping any Data."));
@@ -132,7 +203,8 @@ void TBatchLife::Cancel() {
 
 void TBatchLife::CancelForRemoval() {
     // The batch rips from its own copy of the disc's table, so the listing may forget the
-    // disc at once.
+    // disc at once. A detection waiting for the database has nothing to read any more.
+    if (detectWait_) return endDetectWait(QString());
     if (!job_) return;
     job_->CancelForRemoval();
     removedDuringBatch_ = true;
@@ -141,7 +213,9 @@ void TBatchLife::CancelForRemoval() {
 void TBatchLife::ended() {
     if (!job_) return;
     TBatchRecord record = std::move(job_->Record());
+    const TOffsetDetection detection = job_->Detection();
     job_.reset();
+    const std::function<void(int)> keepOffset = std::exchange(offsetFound_, nullptr);
     // The batch's last word may have come after the notice: what the window shows now, an
     // empty list, is what the status line ends with, unless the disc is back already.
     const bool removed = removedDuringBatch_;
@@ -149,6 +223,8 @@ void TBatchLife::ended() {
         window_.SetStatus(QStringLiteral("Media is Removed."));
     removedDuringBatch_ = false;
     if (events_.Ended) events_.Ended();
+    if (detection.End == TOffsetDetection::TEnd::Found && !removed && keepOffset)
+        keepOffset(detection.Offset);
     if (!record.Tracks.empty()) report(std::move(record), !removed);
 }
 
@@ -197,6 +273,7 @@ void TBatchLife::FlushReports() {
 }
 
 void TBatchLife::EndBatch() {
+    if (detectWait_) return endDetectWait(QString());
     if (!job_) return;
     job_->Cancel();
     // The batch may still ask the window something (its choices, a dialog), so the window

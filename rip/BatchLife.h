@@ -48,10 +48,16 @@ public:
     // A rip command: its checks, in the order that command has always made them, then its
     // batch; or nothing after saying why.
     void Rip(TRipFormat format, const TBatchRequest& request);
+    // "Detect Drive Read Offset" for the listed disc, as a batch from the command on: the
+    // database is asked for the disc unless it has answered already, then the drive is read
+    // on a launcher thread. found runs on this thread with the offset found, after Ended;
+    // whatever else came of it has been said.
+    void DetectOffset(const TBatchRequest& request, std::function<void(int)> found);
     // The cancel button.
     void Cancel();
-    // From the rip command that started it until its launcher thread has ended.
-    bool Running() const { return job_ != nullptr; }
+    // From the rip command that started it until its launcher thread has ended (a detection
+    // from its command, while the database is asked too).
+    bool Running() const { return job_ != nullptr || detectWait_.has_value(); }
     // Cancels the running batch, if any, and gives the window what the batch says until
     // its thread has ended. For where the event loop no longer runs (the end of the
     // program, a test's end): the window's handlers cancel and wait for Ended instead.
@@ -68,8 +74,16 @@ private:
     // The rip commands' first check: the current line is selected; else asks to select
     // tracks for the command ("Rip", "Verify").
     bool selectionReady(const QString& command);
+    // The library is loaded; else says so.
+    bool libraryReady();
     std::optional<TBatchPlan> plan(TRipFormat format, const TBatchRequest& request);
     void start(TRipFormat format, TBatchPlan plan);
+    // The batch's thread starts with record; announce: Started is told first.
+    void launch(TRipFormat format, TBatchPlan plan, TBatchRecord record, bool announce);
+    // The database answered for the disc whose offset is to be detected.
+    void detectAnswered(const TAccurateRipResult& database);
+    // A detection ends before its batch started, status (unless null) said.
+    void endDetectWait(const QString& status);
     void ended();
     // The batch's report goes out once the database has answered for its disc.
     void report(TBatchRecord record, bool sayResult);
@@ -79,8 +93,17 @@ private:
     CDRipIntf::TCDSession& session_;
     TEncoders& encoders_;
     TEvents events_;
-    std::unique_ptr<TRipJob> job_;     // the running batch
-    bool removedDuringBatch_ = false;  // its disc went while it ran
+    std::unique_ptr<TRipJob> job_;  // the running batch
+    // A detection waiting for the database's answer, by the number of its command.
+    struct TDetectWait {
+        CDRipIntf::TDiscInfo Disc;
+        CDRipIntf::TDiscIds Ids;
+        int Number = 0;
+    };
+    std::optional<TDetectWait> detectWait_;
+    int detectCommands_ = 0;
+    std::function<void(int)> offsetFound_;  // the running detection's
+    bool removedDuringBatch_ = false;       // its disc went while it ran
     TAccurateRipLookup accurateRip_;
     // Batches that ended before the database answered for their disc, by number.
     std::map<int, TBatchRecord> waitingReports_;

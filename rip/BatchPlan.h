@@ -4,6 +4,7 @@
 
 #include "CDRipIntf.h"
 #include "DiscNames.h"
+#include "OffsetFinding.h"
 
 namespace Rip {
 
@@ -19,6 +20,8 @@ struct TBatchPlan {
     bool TrackArtists = false;
     // Each track that gets a file is read twice, a test read before the copy (TTestAndCopy).
     bool TestAndCopy = false;
+    // Detecting the read offset: the tracks to read, with the database's sums for them.
+    std::vector<TOffsetTrack> OffsetTracks;
 };
 
 // The pause after each track, in milliseconds.

@@ -27,6 +27,13 @@ constexpr bool LongEnoughToFindOffset(uint32_t trackSectors) {
     return int64_t(trackSectors) * kSamplesPerFrame >= kOffsetFindingFirst + kOffsetFindingSamples;
 }
 
+// A track to find the offset on, and the database's offset-finding sums for it, one per
+// pressing.
+struct TOffsetTrack {
+    int Track = 0;
+    std::vector<uint32_t> Sums;
+};
+
 // The database's sum over one frame: sample j (the 32-bit little-endian stereo word) times
 // j + 1, modulo 2^32.
 uint32_t OffsetFindingSum(const uint32_t* frame);

@@ -18,6 +18,7 @@ TRipJob::TRipJob(TRipWindow& window, TRipFormat format, TBatchPlan plan,
     switch (format_) {
         case TRipFormat::Wave:
         case TRipFormat::Verify:
+        case TRipFormat::DetectOffset:
             thread_ = std::make_unique<TWaveThread>(batch);
             break;
         case TRipFormat::Mp3:
@@ -59,7 +60,10 @@ void TRipJob::run() {
 
 void TRipJob::runBatch() {
     // The rippers live on the thread that uses them, for this batch alone.
-    if (format_ == TRipFormat::Wave || format_ == TRipFormat::Verify) {
+    if (format_ == TRipFormat::DetectOffset) {
+        session_.CR_StopPlayTrack();
+        detection_ = DetectReadOffset(window_, *control_, session_, plan_.Disc, plan_.OffsetTracks);
+    } else if (format_ == TRipFormat::Wave || format_ == TRipFormat::Verify) {
         TWaveRipper ripper(window_, *control_, session_);
         if (format_ == TRipFormat::Wave)
             RipTracksToWave(window_, *control_, ripper, plan_, &record_);

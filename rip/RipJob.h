@@ -9,6 +9,7 @@
 #include "BatchPlan.h"
 #include "CDSession.h"
 #include "Encoders.h"
+#include "OffsetDetection.h"
 #include "QueuedRipWindow.h"
 #include "RipControl.h"
 #include "RipReport.h"
@@ -16,8 +17,9 @@
 
 namespace Rip {
 
-// Verify reads the tracks as a WAV batch does, without writing files.
-enum class TRipFormat { Wave, Mp3, Ogg, Verify };
+// Verify reads the tracks as a WAV batch does, without writing files; DetectOffset reads a
+// little of each of the plan's offset tracks, with no offset applied, and writes nothing.
+enum class TRipFormat { Wave, Mp3, Ogg, Verify, DetectOffset };
 
 // Owned by the window and made on its thread. The batch runs on a launcher thread of the
 // format's class (TWaveThread, TMP3Thread, TFooThread) and reaches the window through a
@@ -46,6 +48,8 @@ public:
     // What the batch did to each track. The window fills in the rest before Start and
     // reads it once the batch has ended; the batch alone touches it in between.
     TBatchRecord& Record() { return record_; }
+    // How a DetectOffset batch ended; read as Record is.
+    const TOffsetDetection& Detection() const { return detection_; }
 
 private:
     void run();
@@ -57,6 +61,7 @@ private:
     TEncoders& encoders_;
     std::unique_ptr<TRipControl> control_;
     TBatchRecord record_;
+    TOffsetDetection detection_;
     TQueuedRipWindow window_;
     std::unique_ptr<TRipLauncherThread> thread_;
     std::function<void()> ended_;

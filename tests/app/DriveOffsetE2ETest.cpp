@@ -1,12 +1,16 @@
-// AccurateRip's list of drive offsets through the window over the real library: a drive
-// without an offset of its own takes the list's, and its rips match the database's; one whose
-// offset the user set keeps it; a list that cannot be had shows in the dialog only.
+// The drive's read offset through the window over the real library: a drive without an
+// offset of its own takes the one of AccurateRip's list of drive offsets, and its rips match
+// the database's; one whose offset the user set keeps it; a list that cannot be had shows in
+// the dialog only. And the offset detected from a disc the database knows, or why not.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -138,6 +142,154 @@ TEST_F(DriveOffsetE2ETest, TheUsersOffsetStaysAndAMissingListShowsInTheDialogOnl
     EXPECT_EQ(session.CR_GetReadOffset(), -3);
     EXPECT_EQ(session.CR_GetReadOffsetFrom(), kOffsetFromUser);
     EXPECT_EQ(database.asked.count(ListPath()), 2);
+}
+
+// The database's entry for a disc as a drive reading offset samples late would have filed
+// it: each track's sum and, for the tracks of offsetFinding, its offset-finding sum (plus
+// miss, so that a test can make them match nowhere).
+QByteArray EntryAsReadAt(const testdisc::DiscPlan& plan, const TDiscIds& ids, int32_t offset,
+                         const std::vector<int>& offsetFinding, uint32_t miss = 0) {
+    const testdisc::ExpectedDisc toc = testdisc::expectedToc(plan);
+    const std::vector<uint8_t> disc = testdisc::rangeBytes(plan, 0, toc.leadOut - 1);
+    std::vector<std::pair<int, uint32_t>> sums;
+    std::vector<uint32_t> finding;
+    for (size_t i = 0; i < toc.tracks.size(); ++i) {
+        const testdisc::ExpectedTrack& t = toc.tracks[i];
+        const std::vector<uint8_t> audio =
+            disctest::shifted(disc, t.startSector, t.startSector + t.sectors - 1, offset);
+        sums.emplace_back(7, testsums::OfTrack(audio, i == 0, i + 1 == toc.tracks.size()).v1);
+        const bool wanted = std::find(offsetFinding.begin(), offsetFinding.end(), int(i + 1)) !=
+                            offsetFinding.end();
+        finding.push_back(wanted ? testsums::OffsetFinding(audio) + miss : 0);
+    }
+    return arAnswers::Block(ids, sums, finding);
+}
+
+class OffsetDetectionE2ETest : public DriveOffsetE2ETest {
+protected:
+    // The listed disc, of plan, filed in the database as EntryAsReadAt makes it.
+    void FileDisc(const testdisc::DiscPlan& plan, int32_t offset,
+                  const std::vector<int>& offsetFinding, uint32_t miss = 0) {
+        const TDiscIds ids = DiscIdsOf(session.Disc());
+        ASSERT_TRUE(ids.Valid);
+        database.answers[Rip::TAccurateRipLookup::UrlFor(database.Base(), ids).path()] = {
+            200, EntryAsReadAt(plan, ids, offset, offsetFinding, miss), false};
+    }
+    // The command, to its end: the status line's last word.
+    std::string Detect() {
+        form->DetectDriveReadOffset1->trigger();
+        EXPECT_TRUE(pumpUntil([&] { return !form->BatchRunning(); }, 20000));
+        return form->Status().toStdString();
+    }
+    // The user's offset of the drive of name.cue, as a settings file holds it.
+    void SetUsersOffset(const std::string& name, int32_t offset) {
+        std::filesystem::create_directories(home_.file("config"));
+        disctest::writeText(
+            home_.file("config/Tolvane.ini"),
+            "[Image: " + name + ".cue]\nread_offset=" + std::to_string(offset) + "\n");
+    }
+};
+
+class OffsetDetectionAt : public OffsetDetectionE2ETest,
+                          public ::testing::WithParamInterface<int32_t> {};
+
+// Found wherever the drive's offset lies, by a read that passes over the offset the user
+// had set; kept as detected, and the next rip matches the database with it.
+TEST_P(OffsetDetectionAt, FindsTheOffsetAndTheNextRipMatches) {
+    const int32_t offset = GetParam();
+    plan_ = testdisc::audioDisc({600, 500});
+    const std::string cue = Disc("found", plan_);
+    SetUsersOffset("found", -3);
+    LoadLibrary({cue});
+    Show();
+    FileDisc(plan_, offset, {1, 2});
+    const std::string said = QStringLiteral("Drive Read Offset: %1%2 samples (detected).")
+                                 .arg(offset > 0 ? "+" : "")
+                                 .arg(offset)
+                                 .toStdString();
+    EXPECT_EQ(Detect(), said);
+    EXPECT_EQ(session.CR_GetReadOffset(), offset);
+    EXPECT_EQ(session.CR_GetReadOffsetFrom(), kOffsetFromDetected);
+    EXPECT_NE(
+        Settings().find("read_offset=" + std::to_string(offset) + "\nread_offset_from=detected\n"),
+        std::string::npos)
+        << Settings();
+
+    std::filesystem::create_directories(home_.file("out"));
+    form->DirectoryEdit1->setText(QString::fromStdString(home_.file("out")));
+    form->edtAlbumName->setText("Live");
+    form->chkMulSel->click();
+    form->TrackList->selectAll();
+    form->TrackList->setCurrentRow(0, QItemSelectionModel::Select);
+    form->Verify1->trigger();
+    ASSERT_TRUE(pumpUntil(
+        [&] {
+            return form->Status() == "AccurateRip: 2 of 2 track(s) accurately ripped." &&
+                   !form->BatchRunning();
+        },
+        20000))
+        << form->Status().toStdString();
+    QFile log(QString::fromStdString(home_.file("out/Live.log")));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(log.readAll())
+                    .contains(QStringLiteral("\nRead offset: %1 samples\nRead offset from: "
+                                             "detection on this disc\n")
+                                  .arg(offset)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Offsets, OffsetDetectionAt, ::testing::Values(667, -1164, 5000),
+                         [](const auto& info) {
+                             return (info.param < 0 ? "Minus" : "Plus") +
+                                    std::to_string(std::abs(info.param));
+                         });
+
+// Each disc where nothing is found says why and leaves the user's offset as it was; a disc
+// with one long enough track finds it there alone; Cancel ends a read.
+TEST_F(OffsetDetectionE2ETest, ADetectionThatFindsNothingSaysWhyAndChangesNothing) {
+    const std::vector<testdisc::DiscPlan> plans = {
+        testdisc::audioDisc({600, 500}), testdisc::audioDisc({300, 200}),
+        testdisc::audioDisc({620, 500}), testdisc::audioDisc({600, 200})};
+    std::vector<std::string> cues;
+    for (size_t i = 0; i < plans.size(); ++i)
+        cues.push_back(Disc("d" + std::to_string(i), plans[i]));
+    SetUsersOffset("d0", -3);
+    LoadLibrary(cues);
+    Show();
+    const std::string before = Settings();
+
+    // The sums are the database's, but at no offset.
+    FileDisc(plans[0], 48, {1, 2}, 1);
+    EXPECT_EQ(Detect(),
+              "Drive Read Offset not Detected: no read offset from -5000 to +5000 samples matches "
+              "the AccurateRip database.");
+    // The database's answer is kept: the second command reads at once, slowly.
+    qputenv("CDRIP3_FAULTS", "slow=20");
+    form->DetectDriveReadOffset1->trigger();
+    ASSERT_TRUE(pumpUntil([&] { return form->Status().contains("Reading Track 1"); }));
+    form->btnCancelCDRip->click();
+    ASSERT_TRUE(pumpUntil([&] { return !form->BatchRunning(); }, 20000));
+    EXPECT_EQ(form->Status(), "Drive Read Offset Detection Canceled.");
+    qunsetenv("CDRIP3_FAULTS");
+    EXPECT_EQ(session.CR_GetReadOffset(), -3);
+    EXPECT_EQ(session.CR_GetReadOffsetFrom(), kOffsetFromUser);
+
+    form->DriveSelBoxChange(1);
+    Settle();
+    FileDisc(plans[1], 0, {1, 2}, 1);
+    EXPECT_EQ(Detect(),
+              "Drive Read Offset not Detected: no track is long enough (460 sectors, 6.13 "
+              "seconds).");
+    form->DriveSelBoxChange(2);
+    Settle();
+    EXPECT_EQ(Detect(),
+              "Drive Read Offset not Detected: the disc is not in the AccurateRip database.");
+    EXPECT_EQ(session.CR_GetReadOffsetFrom(), kOffsetFromNone);
+    EXPECT_EQ(Settings(), before);
+
+    form->DriveSelBoxChange(3);
+    Settle();
+    FileDisc(plans[3], 48, {1});
+    EXPECT_EQ(Detect(), "Drive Read Offset: +48 samples (detected).");
 }
 
 }  // namespace

@@ -67,6 +67,7 @@ protected:
         switch (GetParam()) {
             case TRipFormat::Wave:
             case TRipFormat::Verify:
+            case TRipFormat::DetectOffset:
                 return dynamic_cast<TWaveThread*>(thread) != nullptr;
             case TRipFormat::Mp3:
                 return dynamic_cast<TMP3Thread*>(thread) != nullptr;

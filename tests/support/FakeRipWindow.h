@@ -79,7 +79,10 @@ public:
     }
     // What a rip command would plan now: the selected lines of disc.
     Rip::TBatchPlan Plan(const CDRipIntf::TDiscInfo& disc) const {
-        return Rip::TBatchPlan{SelectedLines(), disc, {}};
+        Rip::TBatchPlan plan;
+        plan.Lines = SelectedLines();
+        plan.Disc = disc;
+        return plan;
     }
 
     TRipChoices Choices() override {

@@ -33,4 +33,19 @@ inline Sums OfTrack(const std::vector<uint8_t>& audio, bool firstTrack, bool las
     return s;
 }
 
+// The database's offset-finding sum of a track's audio bytes: sample 450 * 588 + j (the
+// 32-bit little-endian word) times j + 1, for j up to 587; 0 for a track too short to have
+// that frame.
+inline uint32_t OffsetFinding(const std::vector<uint8_t>& audio) {
+    uint32_t sum = 0;
+    if (audio.size() < size_t(451) * 588 * 4) return sum;
+    for (uint32_t j = 0; j < 588; ++j) {
+        const size_t at = (size_t(450) * 588 + j) * 4;
+        const uint32_t sample = uint32_t(audio[at]) | uint32_t(audio[at + 1]) << 8 |
+                                uint32_t(audio[at + 2]) << 16 | uint32_t(audio[at + 3]) << 24;
+        sum += sample * (j + 1);
+    }
+    return sum;
+}
+
 }  // namespace testsums
