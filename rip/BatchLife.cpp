@@ -151,7 +151,7 @@ void TBatchLife::DetectOffset(const TBatchRequest& request, std::function<void(i
     const int number = ++detectCommands_;
     detectWait_ = TDetectWait{request.Disc, ids, number};
     if (events_.Started) events_.Started();
-    window_.SetRipStatus(QStringLiteral("Detecting Drive Read Offset"));
+    window_.SetRipStatus(QStringLiteral("Detecting Read Offset"));
     window_.SetStatus(QStringLiteral("Looking up the Disc in the AccurateRip Database..."));
     // Answered at once when the disc was looked up already.
     accurateRip_.Look(ids, [this, number](const TAccurateRipResult& database) {

@@ -105,7 +105,7 @@ QString NotDetectedText(const QString& why) {
 
 TOffsetDetection DetectReadOffset(TRipWindow& window, TRipControl& control, TCDSession& session,
                                   const TDiscInfo& disc, const std::vector<TOffsetTrack>& tracks) {
-    window.SetRipStatus(QStringLiteral("Detecting Drive Read Offset"));
+    window.SetRipStatus(QStringLiteral("Detecting Read Offset"));
     window.SetProgressRange(0, 100);
     window.SetProgress(0);
     TOffsetDetection result;

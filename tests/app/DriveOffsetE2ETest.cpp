@@ -244,11 +244,13 @@ INSTANTIATE_TEST_SUITE_P(Offsets, OffsetDetectionAt, ::testing::Values(667, -116
                          });
 
 // Each disc where nothing is found says why and leaves the user's offset as it was; a disc
-// with one long enough track finds it there alone; Cancel ends a read.
+// with one long enough track finds it there alone; Cancel ends a read, or the wait for a
+// database that does not answer.
 TEST_F(OffsetDetectionE2ETest, ADetectionThatFindsNothingSaysWhyAndChangesNothing) {
     const std::vector<testdisc::DiscPlan> plans = {
         testdisc::audioDisc({600, 500}), testdisc::audioDisc({300, 200}),
-        testdisc::audioDisc({620, 500}), testdisc::audioDisc({600, 200})};
+        testdisc::audioDisc({620, 500}), testdisc::audioDisc({600, 200}),
+        testdisc::audioDisc({630, 500})};
     std::vector<std::string> cues;
     for (size_t i = 0; i < plans.size(); ++i)
         cues.push_back(Disc("d" + std::to_string(i), plans[i]));
@@ -290,6 +292,18 @@ TEST_F(OffsetDetectionE2ETest, ADetectionThatFindsNothingSaysWhyAndChangesNothin
     Settle();
     FileDisc(plans[3], 48, {1});
     EXPECT_EQ(Detect(), "Drive Read Offset: +48 samples (detected).");
+
+    form->DriveSelBoxChange(4);
+    Settle();
+    database.answers[Rip::TAccurateRipLookup::UrlFor(database.Base(), DiscIdsOf(session.Disc()))
+                         .path()] = {200, {}, true};
+    const qsizetype asked = database.asked.size();
+    form->DetectDriveReadOffset1->trigger();
+    ASSERT_TRUE(pumpUntil([&] { return database.asked.size() > asked; }));
+    ASSERT_TRUE(form->BatchRunning());
+    form->btnCancelCDRip->click();
+    EXPECT_FALSE(form->BatchRunning());
+    EXPECT_EQ(form->Status(), "Drive Read Offset Detection Canceled.");
 }
 
 }  // namespace
