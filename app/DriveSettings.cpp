@@ -2,7 +2,6 @@
 
 #include <QStringList>
 #include <cerrno>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -42,9 +41,8 @@ void TDriveSettings::takeListedOffset() {
     if (session_.CR_GetReadOffsetFrom() != kOffsetFromNone) return;
     TDriveIdentity id{};
     if (session_.CR_GetDriveIdentity(&id) != 0) return;
-    const std::optional<int> offset = Rip::FindDriveOffset(
-        list_.Entries(), std::string(id.vendor, strnlen(id.vendor, sizeof id.vendor)),
-        std::string(id.product, strnlen(id.product, sizeof id.product)));
+    const std::optional<int> offset =
+        Rip::FindDriveOffset(list_.Entries(), IdentityText(id.vendor), IdentityText(id.product));
     if (!offset) return;
     if (session_.CR_SetReadOffsetFrom(*offset, kOffsetFromList) == 0) session_.CR_SaveSettings();
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "cdrip3.h"
@@ -18,6 +19,12 @@ namespace CDRipIntf {
 using TTocEntry = CR_TOCENTRY;
 using TDriveParams = CR_DRIVEPARAMS;
 using TDriveIdentity = CR_DRIVEIDENTITY;
+
+// A field of the drive's identity: up to its NUL, never past its size.
+template <size_t N>
+std::string IdentityText(const char (&field)[N]) {
+    return std::string(field, strnlen(field, N));
+}
 constexpr int kDriveParamsSize = CR_PARAMS_SIZE;
 
 // Writes/reads a 32-bit little-endian field of the drive-parameter block.

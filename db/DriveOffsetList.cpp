@@ -7,6 +7,7 @@
 #include <QNetworkReply>
 #include <QSaveFile>
 #include <QSslConfiguration>
+#include <QStandardPaths>
 
 #include "DatabaseRequest.h"
 
@@ -29,9 +30,8 @@ TDriveOffsetList::~TDriveOffsetList() {
 }
 
 QString TDriveOffsetList::DefaultCacheFile() {
-    QString folder = qEnvironmentVariable("XDG_CACHE_HOME");
-    if (folder.isEmpty()) folder = qEnvironmentVariable("HOME") + QStringLiteral("/.cache");
-    return folder + QStringLiteral("/Sonvale/DriveOffsets.bin");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+           QStringLiteral("/Sonvale/DriveOffsets.bin");
 }
 
 QUrl TDriveOffsetList::UrlFor(const QString& base) {

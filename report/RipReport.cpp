@@ -1,7 +1,5 @@
 #include "RipReport.h"
 
-#include <cstring>
-
 #include <QFile>
 #include <QStringList>
 
@@ -51,11 +49,6 @@ const TAccurateRipResult& forDisc(const TAccurateRipResult& database, const TDis
         if (b.Id1 == ids.AccurateRipId1 && b.Id2 == ids.AccurateRipId2 && b.Id3 == ids.CddbId)
             return database;
     return absent;
-}
-
-// A field of the drive's identity: up to its NUL, never past its size.
-QString fixedText(const char* field, size_t size) {
-    return QString::fromUtf8(field, qsizetype(strnlen(field, size)));
 }
 
 // mm:ss.ff, ff in frames of 1/75 s.
@@ -208,9 +201,9 @@ QString FormatRipReport(const TBatchRecord& batch, const TAccurateRipResult& ans
     const TDriveIdentity& id = batch.DriveIdentity;
     out << QStringLiteral("Drive: ") + batch.Drive +
                QStringLiteral(", vendor \"%1\", product \"%2\", revision \"%3\"")
-                   .arg(fixedText(id.vendor, sizeof id.vendor),
-                        fixedText(id.product, sizeof id.product),
-                        fixedText(id.revision, sizeof id.revision));
+                   .arg(QString::fromStdString(IdentityText(id.vendor)),
+                        QString::fromStdString(IdentityText(id.product)),
+                        QString::fromStdString(IdentityText(id.revision)));
     out << QStringLiteral("Paranoia mode: ") + batch.ParanoiaMode;
     out << QStringLiteral("Read offset: %1 samples").arg(batch.ReadOffset);
     out << QStringLiteral("Read offset from: ") + ReadOffsetSourceText(batch.ReadOffsetFrom);
