@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "AccurateRipAnswers.h"
 #include "CDRipTest.h"
@@ -47,6 +48,19 @@ protected:
         form->DriveReadOffset1->trigger();
         return services.asked.last();
     }
+    // Runs command (a rip or a verify of the selected lines) into <home>/out as album "Live"
+    // until the status line says summary: the report it left.
+    QString Report(const std::function<void()>& command, const QString& summary) {
+        std::filesystem::create_directories(home_.file("out"));
+        form->DirectoryEdit1->setText(QString::fromStdString(home_.file("out")));
+        form->edtAlbumName->setText("Live");
+        command();
+        EXPECT_TRUE(
+            pumpUntil([&] { return form->Status() == summary && !form->BatchRunning(); }, 20000))
+            << form->Status().toStdString();
+        QFile log(QString::fromStdString(home_.file("out/Live.log")));
+        return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+    }
     std::string Settings() {
         std::ifstream in(session.CR_GetSettingsFileName());
         return std::string(std::istreambuf_iterator<char>(in), {});
@@ -79,21 +93,9 @@ TEST_F(DriveOffsetE2ETest, ADriveWithoutAnOffsetTakesTheListsAndItsRipIsAccurate
     const testsums::Sums one = testsums::OfTrack(audio, true, false);
     database.answers[Rip::TAccurateRipLookup::UrlFor(database.Base(), ids).path()] = {
         200, arAnswers::Block(ids, {{5, one.v1}, {5, 0}}), false};
-    std::filesystem::create_directories(home_.file("out"));
-    form->DirectoryEdit1->setText(QString::fromStdString(home_.file("out")));
-    form->edtAlbumName->setText("Live");
     form->TrackList->setCurrentRow(0);
-    form->btnRip->click();
-    ASSERT_TRUE(pumpUntil(
-        [&] {
-            return form->Status() == "AccurateRip: 1 of 1 track(s) accurately ripped." &&
-                   !form->BatchRunning();
-        },
-        20000))
-        << form->Status().toStdString();
-    QFile log(QString::fromStdString(home_.file("out/Live.log")));
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    const QString report = QString::fromUtf8(log.readAll());
+    const QString report =
+        Report([&] { form->btnRip->click(); }, "AccurateRip: 1 of 1 track(s) accurately ripped.");
     for (const char* line :
          {"\nDrive: Image: offs.cue, vendor \"IMAGE\", product \"offs.cue\", revision \"\"\n",
           "\nRead offset: 6 samples\nRead offset from: AccurateRip's drive list\n",
@@ -215,26 +217,14 @@ TEST_P(OffsetDetectionAt, FindsTheOffsetAndTheNextRipMatches) {
         std::string::npos)
         << Settings();
 
-    std::filesystem::create_directories(home_.file("out"));
-    form->DirectoryEdit1->setText(QString::fromStdString(home_.file("out")));
-    form->edtAlbumName->setText("Live");
     form->chkMulSel->click();
     form->TrackList->selectAll();
     form->TrackList->setCurrentRow(0, QItemSelectionModel::Select);
-    form->Verify1->trigger();
-    ASSERT_TRUE(pumpUntil(
-        [&] {
-            return form->Status() == "AccurateRip: 2 of 2 track(s) accurately ripped." &&
-                   !form->BatchRunning();
-        },
-        20000))
-        << form->Status().toStdString();
-    QFile log(QString::fromStdString(home_.file("out/Live.log")));
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(QString::fromUtf8(log.readAll())
-                    .contains(QStringLiteral("\nRead offset: %1 samples\nRead offset from: "
-                                             "detection on this disc\n")
-                                  .arg(offset)));
+    EXPECT_TRUE(
+        Report([&] { form->Verify1->trigger(); }, "AccurateRip: 2 of 2 track(s) accurately ripped.")
+            .contains(QStringLiteral("\nRead offset: %1 samples\nRead offset from: "
+                                     "detection on this disc\n")
+                          .arg(offset)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Offsets, OffsetDetectionAt, ::testing::Values(667, -1164, 5000),
