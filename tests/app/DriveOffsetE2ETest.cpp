@@ -74,8 +74,15 @@ TEST_F(DriveOffsetE2ETest, ADriveWithoutAnOffsetTakesTheListsAndItsRipIsAccurate
     const std::string cue = Disc("offs", plan_);
     ServeList(Record(-30, "IMAGE - other.cue", 50) + Record(6, "IMAGE - offs.cue", 3));
     LoadLibrary({cue});
+    // A batch reads with the offset it started with: the list's waits for its end.
+    Make();
+    form->DriveSettings().SetBatchRunning(true);
     Show();
-    ASSERT_TRUE(pumpUntil([&] { return session.CR_GetReadOffsetFrom() == kOffsetFromList; }));
+    ASSERT_TRUE(pumpUntil([&] { return form->DriveSettings().OffsetList().Available(); }));
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();  // its queued notice
+    EXPECT_EQ(session.CR_GetReadOffsetFrom(), kOffsetFromNone);
+    form->DriveSettings().SetBatchRunning(false);
+    ASSERT_EQ(session.CR_GetReadOffsetFrom(), kOffsetFromList);
     EXPECT_EQ(session.CR_GetReadOffset(), 6);
     EXPECT_NE(Settings().find("read_offset=6\nread_offset_from=list\n"), std::string::npos)
         << Settings();
