@@ -61,18 +61,24 @@ void TListedDisc::List(TListing how) {
 void TListedDisc::ask(std::shared_ptr<const TListing> how, uint64_t generation,
                       std::chrono::steady_clock::time_point until, bool first) {
     worker_.Run([this, how, generation, until, first]() -> CDRipIntf::TDriveWorker::TOutcome {
-        if (overtaken(generation)) return {};
-        TRead found = read(*how, first, generation);
-        return [this, how, generation, until, first, found = std::move(found)] {
+        // What brings the disc is the user's command (a drive chosen, a tray closed): it is
+        // carried out even once a later command has overtaken its listing, or the drive
+        // box would name one drive while the program reads another.
+        const bool brought = first && how->First;
+        if (brought) how->First(session_);
+        const bool reads = !overtaken(generation);
+        TRead found;
+        if (reads) found = read(generation);
+        return [this, how, generation, until, first, brought, reads, found = std::move(found)] {
+            if (brought && how->Brought) how->Brought();
             // latest_ changes on this thread only: overtaken now means overtaken for good.
-            if (!overtaken(generation)) answered(how, generation, until, first, found);
+            if (reads && !overtaken(generation)) answered(how, generation, until, first, found);
         };
     });
 }
 
-TListedDisc::TRead TListedDisc::read(const TListing& how, bool first, uint64_t generation) {
+TListedDisc::TRead TListedDisc::read(uint64_t generation) {
     TRead found;
-    if (first && how.First) how.First(session_);
     found.Ready = session_.CR_IsUnitReady();
     if (!found.Ready || overtaken(generation)) return found;
     found.Result = session_.ReadDiscInfo(found.Disc);
@@ -136,7 +142,7 @@ void TListedDisc::show(const TListing& how, const TRead& found) {
 void TListedDisc::Relist(int driveIndex) {
     TListing how;
     how.First = [driveIndex](CDRipIntf::TCDSession& session) { session.SelectCDROM(driveIndex); };
-    how.Before = [this](bool) { emit DriveChanged(); };
+    how.Brought = [this] { emit DriveChanged(); };
     List(std::move(how));
 }
 

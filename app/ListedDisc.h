@@ -60,8 +60,11 @@ public:
 
     // How a listing goes; the window's calls run on the window's thread.
     struct TListing {
-        // On the drive thread first: what brings the disc (a drive chosen, a tray closed).
+        // On the drive thread first: what brings the disc (a drive chosen, a tray closed),
+        // done even when a later listing overtakes this one before it has begun.
         std::function<void(CDRipIntf::TCDSession&)> First;
+        // Then on the window's thread, whether or not this listing was overtaken.
+        std::function<void()> Brought;
         // A disc that has just gone in spins up for seconds: the drive is asked again until
         // it is ready or kDiscWaitMs have passed. Else it is asked once.
         bool WaitForDisc = false;
@@ -150,7 +153,7 @@ private:
     void ask(std::shared_ptr<const TListing> how, uint64_t generation,
              std::chrono::steady_clock::time_point until, bool first);
     // On the drive thread: the disc of the active drive, unless overtaken meanwhile.
-    TRead read(const TListing& how, bool first, uint64_t generation);
+    TRead read(uint64_t generation);
     bool overtaken(uint64_t generation) const { return latest_.load() != generation; }
     // The drive answered: lists, or asks again later.
     void answered(const std::shared_ptr<const TListing>& how, uint64_t generation,

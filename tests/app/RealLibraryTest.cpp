@@ -62,6 +62,14 @@ TEST_F(RealLibraryTest, TwoImageDrivesListTheFirstDisc) {
     Settle();
     EXPECT_EQ(form->edtAlbumName->text(), "Side A-B");
     EXPECT_EQ(form->edtArtistName->text(), "Mine");
+
+    // Get Disc Info, or the tray, right after a drive change acts on the drive chosen,
+    // though it overtakes that change's listing.
+    form->DriveSelBoxChange(1);
+    form->XiButton1Click();
+    Settle();
+    EXPECT_EQ(session.CR_GetActiveCDROM(), 1);
+    EXPECT_EQ(Lines().size(), 2);
 }
 
 TEST_F(RealLibraryTest, NoImagesNoDrives) {
