@@ -548,6 +548,10 @@ void TCDRipTestForm::btnOggClick() {
     startBatch(Rip::TRipFormat::Ogg);
 }
 
+void TCDRipTestForm::RipToFlac1Click() {
+    startBatch(Rip::TRipFormat::Flac);
+}
+
 void TCDRipTestForm::btnCancelRipClick() {
     batch_.Cancel();
 }

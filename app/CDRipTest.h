@@ -115,6 +115,7 @@ public:
 
     QMenu* PopupMenu1 = nullptr;
     QAction* SelectAll1 = nullptr;
+    QAction* RipToFlac1 = nullptr;
     QAction* Verify1 = nullptr;
     QAction* LookUpDisc1 = nullptr;
     QAction* DriveReadOffset1 = nullptr;
@@ -197,6 +198,7 @@ public slots:
     void btnRipClick();
     void btnMp3Click();
     void btnOggClick();
+    void RipToFlac1Click();
     void btnCancelRipClick();
     void TrackListClick();
     void chkMulSelClick();

@@ -101,6 +101,9 @@ void TBatchLife::start(TRipFormat format, TBatchPlan plan) {
         case TRipFormat::Ogg:
             record.Action = QStringLiteral("Rip to Ogg Vorbis");
             break;
+        case TRipFormat::Flac:
+            record.Action = QStringLiteral("Rip to FLAC");
+            break;
         case TRipFormat::Verify:
             record.Action = QStringLiteral("Verify");
             break;

@@ -11,7 +11,7 @@ using namespace CDRipIntf;
 
 namespace {
 
-enum class TFormat { Mp3, Ogg };
+enum class TFormat { Mp3, Ogg, Flac };
 
 void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
                const TBatchPlan& plan, TFormat format, TBatchRecord* record) {
@@ -26,9 +26,13 @@ void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
     session.CR_StopPlayTrack();
     // Chosen once: a change of the choices during an MP3 batch applies to the next batch.
     const BE_CONFIG mp3Config = ogg ? BE_CONFIG{} : ripper.BuildMp3Config();
-    const QString extension = ogg ? QStringLiteral(".ogg") : QStringLiteral(".mp3");
-    const QString formatName =
-        ogg ? QStringLiteral(" to Ogg Vorbis Format.") : QStringLiteral(" to MP3 Format.");
+    const bool flac = format == TFormat::Flac;
+    const QString extension = ogg    ? QStringLiteral(".ogg")
+                              : flac ? QStringLiteral(".flac")
+                                     : QStringLiteral(".mp3");
+    const QString formatName = ogg    ? QStringLiteral(" to Ogg Vorbis Format.")
+                               : flac ? QStringLiteral(" to FLAC Format.")
+                                      : QStringLiteral(" to MP3 Format.");
 
     // A cancel, or Exit, ends the batch with the running track: a user who cancels means
     // the batch, and the program must not go on ripping, unseen, after it was told to end.
@@ -45,8 +49,9 @@ void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
             break;
         }
         const int n = line + 1;
-        window.SetRipStatus(ogg ? QStringLiteral("Ripping to Ogg Vorbis")
-                                : QStringLiteral("Ripping to MP3 Format"));
+        window.SetRipStatus(ogg    ? QStringLiteral("Ripping to Ogg Vorbis")
+                            : flac ? QStringLiteral("Ripping to FLAC Format")
+                                   : QStringLiteral("Ripping to MP3 Format"));
         if (window.Choices().MultipleTracks) window.SetRecordingName(plan.Names.TrackName(n));
         const VbEncConfig oggConfig = ogg ? ripper.BuildOggConfig() : VbEncConfig{};
 
@@ -69,8 +74,9 @@ void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
             ripper.SetTrackArtist(plan.TrackArtists ? plan.Names.TrackArtist(n) : QString());
             const auto index = static_cast<uint8_t>(n);
             const int32_t result =
-                ogg ? ripper.EncodeTrackToOgg(plan.Disc, index, fileName, oggConfig)
-                    : ripper.EncodeTrackToMp3(plan.Disc, index, fileName, mp3Config);
+                ogg    ? ripper.EncodeTrackToOgg(plan.Disc, index, fileName, oggConfig)
+                : flac ? ripper.EncodeTrackToFlac(plan.Disc, index, fileName)
+                       : ripper.EncodeTrackToMp3(plan.Disc, index, fileName, mp3Config);
             session.CR_CloseRipper();
             const bool removed = ripper.LastDiscRemoved() || control.DiscRemoved();
             if (record) {
@@ -143,6 +149,11 @@ void RipTracksToMp3(TRipWindow& window, TRipControl& control, TEncodeRipper& rip
 void RipTracksToOgg(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
                     const TBatchPlan& plan, TBatchRecord* record) {
     ripTracks(window, control, ripper, plan, TFormat::Ogg, record);
+}
+
+void RipTracksToFlac(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
+                     const TBatchPlan& plan, TBatchRecord* record) {
+    ripTracks(window, control, ripper, plan, TFormat::Flac, record);
 }
 
 }  // namespace Rip

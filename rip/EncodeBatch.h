@@ -22,5 +22,7 @@ void RipTracksToMp3(TRipWindow& window, TRipControl& control, TEncodeRipper& rip
                     const TBatchPlan& plan, TBatchRecord* record = nullptr);
 void RipTracksToOgg(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
                     const TBatchPlan& plan, TBatchRecord* record = nullptr);
+void RipTracksToFlac(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
+                     const TBatchPlan& plan, TBatchRecord* record = nullptr);
 
 }  // namespace Rip

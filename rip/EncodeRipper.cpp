@@ -9,7 +9,9 @@
 
 #include "CDSession.h"
 #include "Encoders.h"
+#include "FlacStream.h"
 #include "Maker.h"
+#include "StreamEncoder.h"
 
 namespace Rip {
 
@@ -27,21 +29,6 @@ void CopyOggText(char (&buffer)[kOggTextSize], const QString& text) {
     std::memcpy(buffer, utf8.constData(), static_cast<size_t>(length));
     buffer[length] = '\0';
 }
-
-// The calls of one encoder library for one stream. Release frees the stream on every path
-// that ends a track once Open has succeeded, so nothing of it outlives the track.
-class TEncodeRipper::TStreamEncoder {
-public:
-    virtual ~TStreamEncoder() = default;
-    virtual void Prepare() {}  // just before Open
-    virtual uint32_t Open(uint32_t& samplesPerChunk, uint32_t& outBufferSize) = 0;
-    virtual uint32_t Encode(uint32_t samples, const int16_t* input, uint8_t* output,
-                            uint32_t& outputBytes) = 0;
-    virtual uint32_t Finish(uint8_t* output, uint32_t& outputBytes) = 0;
-    virtual void Release() = 0;
-    virtual QString EncodeFailedText() const = 0;
-    virtual QString FinishFailedText() const = 0;
-};
 
 namespace {
 
@@ -74,8 +61,12 @@ public:
         return rc;
     }
     void Release() override { blade_.CloseStream(stream_); }
-    QString EncodeFailedText() const override { return QStringLiteral("beEncodeChunk failed "); }
-    QString FinishFailedText() const override { return QStringLiteral("beExitStream failed "); }
+    QString EncodeFailedText(uint32_t rc) const override {
+        return QStringLiteral("beEncodeChunk failed ") + QString::number(rc);
+    }
+    QString FinishFailedText(uint32_t rc) const override {
+        return QStringLiteral("beExitStream failed ") + QString::number(rc);
+    }
 
 private:
     const bladedll::TBladeFunctions& blade_;
@@ -106,8 +97,12 @@ public:
         if (!ended_) ripper_.Encoders().vbEncClose(handle_, nullptr, nullptr);
         ended_ = true;
     }
-    QString EncodeFailedText() const override { return QStringLiteral("vbEncWrite failed "); }
-    QString FinishFailedText() const override { return QStringLiteral("vbEncClose failed "); }
+    QString EncodeFailedText(uint32_t rc) const override {
+        return QStringLiteral("vbEncWrite failed ") + QString::number(rc);
+    }
+    QString FinishFailedText(uint32_t rc) const override {
+        return QStringLiteral("vbEncClose failed ") + QString::number(rc);
+    }
 
 private:
     TEncodeRipper& ripper_;
@@ -210,6 +205,35 @@ int32_t TEncodeRipper::EncodeTrackToMp3(const TDiscInfo& disc, uint8_t n, const 
     return encodeTrack(disc, n, fileName, stream);
 }
 
+std::vector<std::pair<QString, QString>> TEncodeRipper::TrackComments(uint8_t n,
+                                                                      const QString& encoder) {
+    const TRipChoices choices = window_.Choices();
+    const uint32_t count = static_cast<uint32_t>(std::max(session_.CR_GetNumTocEntries(), 0));
+    std::vector<std::pair<QString, QString>> comments = {
+        {QStringLiteral("ARTIST"), trackArtist_.isEmpty() ? choices.Artist : trackArtist_},
+        {QStringLiteral("ALBUM"), choices.Album},
+        {QStringLiteral("TITLE"), choices.RecordingName},
+        {QStringLiteral("GENRE"), choices.Genre},
+        {QStringLiteral("TRACKNUMBER"), n ? QString::number(n) : QString()},
+        {QStringLiteral("TRACKTOTAL"), count ? QString::number(count) : QString()},
+        {QStringLiteral("DATE"), QLocale().toString(today_(), QLocale::ShortFormat)},
+        {QStringLiteral("ENCODER"), encoder},
+        {QStringLiteral("COMMENT"),
+         QStringLiteral("Sonvale - ") + QString::fromLatin1(kMakerWebAddress)}};
+    std::erase_if(comments, [](const auto& c) { return c.second.isEmpty(); });
+    return comments;
+}
+
+int32_t TEncodeRipper::EncodeTrackToFlac(const TDiscInfo& disc, uint8_t n,
+                                         const QString& fileName) {
+    const uint64_t samples =
+        n >= 1 && n <= kMaxTracks ? uint64_t(disc.Entry(n).LengthSectors) * 588 : 0;
+    TFlacStream stream(n, samples,
+                       TrackComments(n, QStringLiteral("Encoder : libFLAC ") +
+                                            QString::fromLatin1(FLAC__VERSION_STRING)));
+    return encodeTrack(disc, n, fileName, stream);
+}
+
 int32_t TEncodeRipper::EncodeTrackToOgg(const TDiscInfo& disc, uint8_t n, const QString& fileName,
                                         VbEncConfig config) {
     TOggStream stream(*this, n, config);
@@ -297,7 +321,7 @@ int32_t TEncodeRipper::encodeTrack(const TDiscInfo& disc, uint8_t n, const QStri
         // Whole stereo frames only: both encoders take an even number of samples.
         const auto count = static_cast<uint32_t>(bytes / 4 * 2);
         if (const uint32_t rc = encoder.Encode(count, samples, out.get(), produced); rc != 0)
-            return fail(encoder.EncodeFailedText() + QString::number(rc));
+            return fail(encoder.EncodeFailedText(rc));
         if (!writeAll(*file, out.get(), produced)) return fail(QStringLiteral("Write Error"));
 
         // Sending an unchanged text for every chunk would only cost the window time.
@@ -313,8 +337,9 @@ int32_t TEncodeRipper::encodeTrack(const TDiscInfo& disc, uint8_t n, const QStri
     window_.SetProgress(cancelled ? 0 : 100);
     uint32_t produced = 0;
     if (const uint32_t rc = encoder.Finish(out.get(), produced); rc != 0)
-        return fail(encoder.FinishFailedText() + QString::number(rc));
-    if (!writeAll(*file, out.get(), produced)) return fail(QStringLiteral("Write error"));
+        return fail(encoder.FinishFailedText(rc));
+    if (!writeAll(*file, out.get(), produced) || !encoder.Rewrite(*file))
+        return fail(QStringLiteral("Write error"));
 
     encoder.Release();
     const bool closed = file->Close();

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "CDRipIntf.h"
 #include "CDSession.h"
@@ -64,6 +66,9 @@ public:
     void SetTrackArtist(QString artist) { trackArtist_ = std::move(artist); }
     // Fills the track information of track index n and the texts it points at.
     void FillOggTrackInfo(uint8_t n);
+    // The comments an Ogg file of track index n gets, as field and text, uncut: the empty
+    // ones and a zero number left out, as the Ogg encoder leaves them out.
+    std::vector<std::pair<QString, QString>> TrackComments(uint8_t n, const QString& encoder);
     const VbTrackInfo& OggTrackInfo() const { return trackInfo_; }
 
     CDRipIntf::TCDSession& Session() const { return session_; }
@@ -78,6 +83,8 @@ public:
                              BE_CONFIG config);
     int32_t EncodeTrackToOgg(const CDRipIntf::TDiscInfo& disc, uint8_t n, const QString& fileName,
                              VbEncConfig config);
+    // FLAC, the disc's audio as it is, with the Ogg files' comments uncut.
+    int32_t EncodeTrackToFlac(const CDRipIntf::TDiscInfo& disc, uint8_t n, const QString& fileName);
 
     TOutputFailure LastOutputFailure() const { return outputFailure_; }
     // The checksums of the audio the last track delivered, whole or not.

@@ -25,6 +25,7 @@ TRipJob::TRipJob(TRipWindow& window, TRipFormat format, TBatchPlan plan,
             thread_ = std::make_unique<TMP3Thread>(batch);
             break;
         case TRipFormat::Ogg:
+        case TRipFormat::Flac:
             thread_ = std::make_unique<TFooThread>(batch);
             break;
     }
@@ -73,6 +74,8 @@ void TRipJob::runBatch() {
         TEncodeRipper ripper(window_, *control_, session_, encoders_);
         if (format_ == TRipFormat::Mp3)
             RipTracksToMp3(window_, *control_, ripper, plan_, &record_);
+        else if (format_ == TRipFormat::Flac)
+            RipTracksToFlac(window_, *control_, ripper, plan_, &record_);
         else
             RipTracksToOgg(window_, *control_, ripper, plan_, &record_);
     }

@@ -10,11 +10,13 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolButton>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <tuple>
 
 #include "CDRipTest.h"
@@ -532,4 +534,66 @@ TEST_F(RipE2ETest, EachTrackOfABatchGetsAFileOfItsOwn) {
     EXPECT_TRUE(report.contains("\nTrack 3: ripped, file " + QString::fromStdString(third) + "\n"));
     EXPECT_TRUE(
         report.contains("\nTrack 2: ripped, file " + QString::fromStdString(second) + "\n"));
+}
+
+namespace {
+// What a tool of the flac package printed, or nothing when it failed.
+std::optional<QByteArray> FlacTool(const QString& program, const QStringList& arguments) {
+    QProcess tool;
+    tool.start(program, arguments);
+    if (!tool.waitForFinished(30000) || tool.exitStatus() != QProcess::NormalExit ||
+        tool.exitCode() != 0)
+        return std::nullopt;
+    return tool.readAllStandardOutput();
+}
+// The file's audio as the flac tool decodes it, 16-bit little-endian stereo.
+std::optional<QByteArray> FlacAudio(const std::string& file) {
+    return FlacTool("flac", {"-d", "-s", "-c", "--force-raw-format", "--endian=little",
+                             "--sign=signed", QString::fromStdString(file)});
+}
+}  // namespace
+
+// The pop-up's FLAC batch: each file decodes, by a decoder of its own, to the disc's audio bit
+// for bit, passes the tool's test of its MD5 and carries the comments uncut, non-ASCII too;
+// one cancelled mid-track still decodes, to the audio read until then.
+TEST_F(RipE2ETest, RipToFlacKeepsTheDiscsAudioAndItsComments) {
+    const QString album = QString::fromUtf8("Живой концерт – café");
+    form->edtAlbumName->setText(album);
+    SelectLines({0, 2});
+    form->RipToFlac1->trigger();
+    ASSERT_TRUE(WaitForStatus("Ripping and Encoding Completed."))
+        << form->Status().toStdString() << " / " << services.shown.join("; ").toStdString();
+    for (const int n : {1, 3}) {
+        const std::string file =
+            home_.file("out/" + (album + QStringLiteral(" Track %1.flac").arg(n)).toStdString());
+        SCOPED_TRACE(file);
+        const std::optional<QByteArray> audio = FlacAudio(file);
+        ASSERT_TRUE(audio);
+        const std::vector<uint8_t> want = TrackAudio(n);
+        EXPECT_TRUE(*audio ==
+                    QByteArray(reinterpret_cast<const char*>(want.data()), qsizetype(want.size())));
+        EXPECT_TRUE(FlacTool("flac", {"-t", "-s", QString::fromStdString(file)}));
+        const std::optional<QByteArray> tags =
+            FlacTool("metaflac", {"--export-tags-to=-", QString::fromStdString(file)});
+        ASSERT_TRUE(tags);
+        const QString text = QString::fromUtf8(*tags);
+        EXPECT_TRUE(text.contains("ALBUM=" + album + "\n")) << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("TRACKNUMBER=%1\n").arg(n)));
+        EXPECT_TRUE(text.contains("TRACKTOTAL=3\n"));
+    }
+
+    form->SetStatus("");
+    SelectLines({2});
+    form->RipToFlac1->trigger();
+    ASSERT_TRUE(pumpUntil([&] { return form->Progress() > 20; }));
+    form->btnCancelCDRip->click();
+    ASSERT_TRUE(WaitForStatus("Ripping and Encoding Canceled."));
+    const std::string file = home_.file("out/" + (album + " Track 3.flac").toStdString());
+    const std::optional<QByteArray> audio = FlacAudio(file);
+    ASSERT_TRUE(audio);
+    const std::vector<uint8_t> whole = TrackAudio(3);
+    EXPECT_GT(audio->size(), 0);
+    EXPECT_LT(size_t(audio->size()), whole.size());
+    EXPECT_TRUE(*audio == QByteArray(reinterpret_cast<const char*>(whole.data()), audio->size()));
+    EXPECT_TRUE(FlacTool("flac", {"-t", "-s", QString::fromStdString(file)}));
 }

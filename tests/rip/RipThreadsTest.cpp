@@ -72,6 +72,7 @@ protected:
             case TRipFormat::Mp3:
                 return dynamic_cast<TMP3Thread*>(thread) != nullptr;
             case TRipFormat::Ogg:
+            case TRipFormat::Flac:
                 return dynamic_cast<TFooThread*>(thread) != nullptr;
         }
         return false;
