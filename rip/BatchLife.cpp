@@ -45,6 +45,15 @@ bool TBatchLife::libraryReady() {
     return false;
 }
 
+bool TBatchLife::readyToRead(const TBatchRequest& request) {
+    // Nothing is named after the recording name: no file is written.
+    if (window_.TrackLineCount() == 0) {
+        window_.ShowInformation(QStringLiteral("Track List is Empty."));
+        return false;
+    }
+    return libraryReady() && request.DiscReady();
+}
+
 std::optional<TBatchPlan> TBatchLife::plan(TRipFormat format, const TBatchRequest& request) {
     // The checks run in the order each command has always made them.
     const auto listed = [this] {
@@ -59,12 +68,7 @@ std::optional<TBatchPlan> TBatchLife::plan(TRipFormat format, const TBatchReques
         return true;
     };
     if (format == TRipFormat::Verify) {
-        // Nothing is named after the recording name: only the report is written.
-        if (window_.TrackLineCount() == 0) {
-            window_.ShowInformation(QStringLiteral("Track List is Empty."));
-            return std::nullopt;
-        }
-        if (!libraryReady() || !request.DiscReady()) return std::nullopt;
+        if (!readyToRead(request)) return std::nullopt;
     } else if (format == TRipFormat::Wave) {
         if (!listed() || !libraryReady() || !request.DiscReady()) return std::nullopt;
     } else {
@@ -135,12 +139,7 @@ void TBatchLife::launch(TRipFormat format, TBatchPlan plan, TBatchRecord record,
 }
 
 void TBatchLife::DetectOffset(const TBatchRequest& request, std::function<void(int)> found) {
-    if (Running()) return;
-    if (window_.TrackLineCount() == 0) {
-        window_.ShowInformation(QStringLiteral("Track List is Empty."));
-        return;
-    }
-    if (!libraryReady() || !request.DiscReady()) return;
+    if (Running() || !readyToRead(request)) return;
     if (!session_.FindsReadOffsets()) {
         window_.SetStatus(NotDetectedText(QStringLiteral("the CD library cannot read without it")));
         return;

@@ -76,6 +76,9 @@ private:
     bool selectionReady(const QString& command);
     // The library is loaded; else says so.
     bool libraryReady();
+    // The checks of the commands that read without writing files (a verify, a detection):
+    // lines listed, the library loaded, the disc ready; else says why.
+    bool readyToRead(const TBatchRequest& request);
     std::optional<TBatchPlan> plan(TRipFormat format, const TBatchRequest& request);
     void start(TRipFormat format, TBatchPlan plan);
     // The batch's thread starts with record; announce: Started is told first.

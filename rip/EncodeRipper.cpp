@@ -171,31 +171,40 @@ VbEncConfig TEncodeRipper::BuildOggConfig() {
     return config;
 }
 
-void TEncodeRipper::FillOggTrackInfo(uint8_t n) {
+TEncodeRipper::TTrackTexts TEncodeRipper::trackTexts() {
     const TRipChoices choices = window_.Choices();
+    return {choices.RecordingName,
+            trackArtist_.isEmpty() ? choices.Artist : trackArtist_,
+            choices.Album,
+            choices.Genre,
+            QLocale().toString(today_(), QLocale::ShortFormat),
+            QStringLiteral("Sonvale - ") + QString::fromLatin1(kMakerWebAddress)};
+}
+
+void TEncodeRipper::FillOggTrackInfo(uint8_t n) {
+    const TTrackTexts texts = trackTexts();
     trackInfo_ = VbTrackInfo{};
     trackInfo_.dwSize = sizeof(VbTrackInfo);
     trackInfo_.dwReserved1 = 1;
     trackInfo_.dwReserved2 = 1;
     trackInfo_.dwReserved3 = 44;
     trackInfo_.dwReserved4 = 1;
-    CopyOggText(oggTexts_.Title, choices.RecordingName);
+    CopyOggText(oggTexts_.Title, texts.Title);
     trackInfo_.pszTitle = oggTexts_.Title;
-    CopyOggText(oggTexts_.Artist, trackArtist_.isEmpty() ? choices.Artist : trackArtist_);
+    CopyOggText(oggTexts_.Artist, texts.Artist);
     trackInfo_.pszArtist = oggTexts_.Artist;
-    CopyOggText(oggTexts_.Album, choices.Album);
+    CopyOggText(oggTexts_.Album, texts.Album);
     trackInfo_.pszAlbum = oggTexts_.Album;
     CopyOggText(oggTexts_.Encoder, QStringLiteral("Encoder DLL : ") +
                                        QString::fromStdString(encoders_.VorbisVersionText()));
     trackInfo_.pszEncoder = oggTexts_.Encoder;
     trackInfo_.dwTrackNumber = n;
     trackInfo_.dwTrackCount = static_cast<uint32_t>(std::max(session_.CR_GetNumTocEntries(), 0));
-    CopyOggText(oggTexts_.Genre, choices.Genre);
+    CopyOggText(oggTexts_.Genre, texts.Genre);
     trackInfo_.pszGenre = oggTexts_.Genre;
-    CopyOggText(oggTexts_.Comment,
-                QStringLiteral("Sonvale - ") + QString::fromLatin1(kMakerWebAddress));
+    CopyOggText(oggTexts_.Comment, texts.Comment);
     trackInfo_.pszComment = oggTexts_.Comment;
-    CopyOggText(oggTexts_.Date, QLocale().toString(today_(), QLocale::ShortFormat));
+    CopyOggText(oggTexts_.Date, texts.Date);
     trackInfo_.pszDate = oggTexts_.Date;
 }
 
@@ -207,19 +216,18 @@ int32_t TEncodeRipper::EncodeTrackToMp3(const TDiscInfo& disc, uint8_t n, const 
 
 std::vector<std::pair<QString, QString>> TEncodeRipper::TrackComments(uint8_t n,
                                                                       const QString& encoder) {
-    const TRipChoices choices = window_.Choices();
+    const TTrackTexts texts = trackTexts();
     const uint32_t count = static_cast<uint32_t>(std::max(session_.CR_GetNumTocEntries(), 0));
     std::vector<std::pair<QString, QString>> comments = {
-        {QStringLiteral("ARTIST"), trackArtist_.isEmpty() ? choices.Artist : trackArtist_},
-        {QStringLiteral("ALBUM"), choices.Album},
-        {QStringLiteral("TITLE"), choices.RecordingName},
-        {QStringLiteral("GENRE"), choices.Genre},
+        {QStringLiteral("ARTIST"), texts.Artist},
+        {QStringLiteral("ALBUM"), texts.Album},
+        {QStringLiteral("TITLE"), texts.Title},
+        {QStringLiteral("GENRE"), texts.Genre},
         {QStringLiteral("TRACKNUMBER"), n ? QString::number(n) : QString()},
         {QStringLiteral("TRACKTOTAL"), count ? QString::number(count) : QString()},
-        {QStringLiteral("DATE"), QLocale().toString(today_(), QLocale::ShortFormat)},
+        {QStringLiteral("DATE"), texts.Date},
         {QStringLiteral("ENCODER"), encoder},
-        {QStringLiteral("COMMENT"),
-         QStringLiteral("Sonvale - ") + QString::fromLatin1(kMakerWebAddress)}};
+        {QStringLiteral("COMMENT"), texts.Comment}};
     std::erase_if(comments, [](const auto& c) { return c.second.isEmpty(); });
     return comments;
 }

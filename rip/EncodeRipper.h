@@ -110,6 +110,11 @@ public:
     class TStreamEncoder;  // one encoder library's calls
 
 private:
+    // The texts every format's comments take, read from the window's choices at the call.
+    struct TTrackTexts {
+        QString Title, Artist, Album, Genre, Date, Comment;
+    };
+    TTrackTexts trackTexts();
     int32_t encodeTrack(const CDRipIntf::TDiscInfo& disc, uint8_t n, const QString& fileName,
                         TStreamEncoder& encoder);
 
