@@ -552,6 +552,10 @@ void TCDRipTestForm::RipToFlac1Click() {
     startBatch(Rip::TRipFormat::Flac);
 }
 
+void TCDRipTestForm::RipToOpus1Click() {
+    startBatch(Rip::TRipFormat::Opus);
+}
+
 void TCDRipTestForm::btnCancelRipClick() {
     batch_.Cancel();
 }

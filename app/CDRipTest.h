@@ -116,6 +116,7 @@ public:
     QMenu* PopupMenu1 = nullptr;
     QAction* SelectAll1 = nullptr;
     QAction* RipToFlac1 = nullptr;
+    QAction* RipToOpus1 = nullptr;
     QAction* Verify1 = nullptr;
     QAction* LookUpDisc1 = nullptr;
     QAction* DriveReadOffset1 = nullptr;
@@ -199,6 +200,7 @@ public slots:
     void btnMp3Click();
     void btnOggClick();
     void RipToFlac1Click();
+    void RipToOpus1Click();
     void btnCancelRipClick();
     void TrackListClick();
     void chkMulSelClick();

@@ -228,6 +228,8 @@ void TCDRipTestForm::buildControls() {
     connect(SelectAll1, &QAction::triggered, this, &TCDRipTestForm::SelectAll1Click);
     RipToFlac1 = PopupMenu1->addAction(QStringLiteral("Rip To FLAC"));
     connect(RipToFlac1, &QAction::triggered, this, &TCDRipTestForm::RipToFlac1Click);
+    RipToOpus1 = PopupMenu1->addAction(QStringLiteral("Rip To Opus"));
+    connect(RipToOpus1, &QAction::triggered, this, &TCDRipTestForm::RipToOpus1Click);
     Verify1 = PopupMenu1->addAction(QStringLiteral("Verify Selected Tracks"));
     connect(Verify1, &QAction::triggered, this, &TCDRipTestForm::Verify1Click);
     LookUpDisc1 = PopupMenu1->addAction(QStringLiteral("Look Up Disc Online"));

@@ -1,8 +1,9 @@
-// Rips part of a 74-minute disc image and encodes it to MP3 (192 kbit/s, stereo) and to Ogg
-// Vorbis (quality 0.6) through the program's batches, libcdrip3, libbladeenc and
-// libvorbisdll; then encodes the same audio, from a WAV file, with `lame -b 192` and
-// `oggenc -q 6` when they are installed, and prints the times and their ratios. Figures
-// only: nothing here passes or fails.
+// Rips part of a 74-minute disc image and encodes it to MP3 (192 kbit/s, stereo), Ogg Vorbis
+// (quality 0.6), FLAC (level 8, verified) and Opus (160 kbit/s) through the program's
+// batches, libcdrip3, libbladeenc, libvorbisdll, libFLAC and libopusenc; then encodes the
+// same audio, from a WAV file, with `lame -b 192`, `oggenc -q 6`, `flac -8 -V` and
+// `opusenc --bitrate 160` when they are installed, and prints the times and their ratios.
+// Figures only: nothing here passes or fails.
 //
 // usage: bench_encode [minutes] [tracks]    (defaults 10 and 20)
 //   The image always holds 74 minutes in `tracks` tracks; the first tracks that together
@@ -153,7 +154,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     const fs::path root = tmpl;
-    for (const char* dir : {"image", "mp3", "ogg", "lame", "oggenc", "home"})
+    for (const char* dir :
+         {"image", "mp3", "ogg", "flac", "opus", "lame", "oggenc", "flactool", "opusenc", "home"})
         fs::create_directories(root / dir);
     setenv("HOME", (root / "home").c_str(), 1);
     setenv("XDG_CONFIG_HOME", (root / "home").c_str(), 1);
@@ -198,27 +200,24 @@ int main(int argc, char** argv) {
     }
     printf("libvorbisdll: %s\n", encoders.VorbisVersionText().c_str());
 
-    Timing mp3, ogg;
-    {
+    // Each batch of the program over the same tracks, into a folder of its own.
+    using TBatch = decltype(&Rip::RipTracksToMp3);
+    const auto bench = [&](const char* dir, const char* extension, const char* label,
+                           TBatch batch) {
         FakeRipWindow window;
-        prepare(window, QString::fromStdString((root / "mp3").string()), session.Disc().TrackCount,
+        prepare(window, QString::fromStdString((root / dir).string()), session.Disc().TrackCount,
                 selected);
         Rip::TEncodeRipper ripper(window, window.control, session, encoders);
-        start = std::chrono::steady_clock::now();
-        Rip::RipTracksToMp3(window, window.control, ripper, window.Plan(session.Disc()));
-        mp3 = {secondsSince(start), bytesIn(root / "mp3", ".mp3"), true};
-        print("sonvale mp3 192k:", mp3, audioSeconds, "rip + encode (" + outcome(window) + ")");
-    }
-    {
-        FakeRipWindow window;
-        prepare(window, QString::fromStdString((root / "ogg").string()), session.Disc().TrackCount,
-                selected);
-        Rip::TEncodeRipper ripper(window, window.control, session, encoders);
-        start = std::chrono::steady_clock::now();
-        Rip::RipTracksToOgg(window, window.control, ripper, window.Plan(session.Disc()));
-        ogg = {secondsSince(start), bytesIn(root / "ogg", ".ogg"), true};
-        print("sonvale ogg q0.6:", ogg, audioSeconds, "rip + encode (" + outcome(window) + ")");
-    }
+        const auto begun = std::chrono::steady_clock::now();
+        batch(window, window.control, ripper, window.Plan(session.Disc()), nullptr);
+        const Timing t{secondsSince(begun), bytesIn(root / dir, extension), true};
+        print(label, t, audioSeconds, "rip + encode (" + outcome(window) + ")");
+        return t;
+    };
+    const Timing mp3 = bench("mp3", ".mp3", "sonvale mp3 192k:", Rip::RipTracksToMp3);
+    const Timing ogg = bench("ogg", ".ogg", "sonvale ogg q0.6:", Rip::RipTracksToOgg);
+    const Timing flac = bench("flac", ".flac", "sonvale flac -8 -V:", Rip::RipTracksToFlac);
+    const Timing opus = bench("opus", ".opus", "sonvale opus 160k:", Rip::RipTracksToOpus);
     session.Finalize();
     encoders.UnloadVorbisLibrary();
 
@@ -243,6 +242,13 @@ int main(int argc, char** argv) {
                                      lameOut, audioSeconds, "lame -b 192:");
     const Timing oggenc = runReference("oggenc", {"-Q", "-q", "6", "-o", oggencOut.string(), wav},
                                        oggencOut, audioSeconds, "oggenc -q 6:");
+    const fs::path flacOut = root / "flactool" / "part.flac";
+    const fs::path opusencOut = root / "opusenc" / "part.opus";
+    const Timing flacTool = runReference("flac", {"-s", "-8", "-V", "-o", flacOut.string(), wav},
+                                         flacOut, audioSeconds, "flac -8 -V:");
+    const Timing opusenc =
+        runReference("opusenc", {"--quiet", "--bitrate", "160", wav, opusencOut.string()},
+                     opusencOut, audioSeconds, "opusenc --bitrate 160:");
 
     if (lame.ran)
         printf("ratio mp3: sonvale / lame   = %.2f (time), %.2f (size)\n",
@@ -250,6 +256,12 @@ int main(int argc, char** argv) {
     if (oggenc.ran)
         printf("ratio ogg: sonvale / oggenc = %.2f (time), %.2f (size)\n",
                ogg.seconds / oggenc.seconds, double(ogg.bytes) / double(oggenc.bytes));
+    if (flacTool.ran)
+        printf("ratio flac: sonvale / flac  = %.2f (time), %.2f (size)\n",
+               flac.seconds / flacTool.seconds, double(flac.bytes) / double(flacTool.bytes));
+    if (opusenc.ran)
+        printf("ratio opus: sonvale / opusenc = %.2f (time), %.2f (size)\n",
+               opus.seconds / opusenc.seconds, double(opus.bytes) / double(opusenc.bytes));
 
     std::error_code ec;
     fs::remove_all(root, ec);

@@ -108,6 +108,9 @@ void TBatchLife::start(TRipFormat format, TBatchPlan plan) {
         case TRipFormat::Flac:
             record.Action = QStringLiteral("Rip to FLAC");
             break;
+        case TRipFormat::Opus:
+            record.Action = QStringLiteral("Rip to Opus");
+            break;
         case TRipFormat::Verify:
             record.Action = QStringLiteral("Verify");
             break;

@@ -11,7 +11,32 @@ using namespace CDRipIntf;
 
 namespace {
 
-enum class TFormat { Mp3, Ogg, Flac };
+enum class TFormat { Mp3, Ogg, Flac, Opus };
+
+// What the texts and the files of a batch say of its format.
+struct TFormatTexts {
+    QString Extension;  // ".mp3"
+    QString Done;       // ends "Successfully Ripped and Encoded ..."
+    QString Ripping;    // the rip status while a track is ripped
+};
+
+TFormatTexts textsOf(TFormat format) {
+    switch (format) {
+        case TFormat::Ogg:
+            return {QStringLiteral(".ogg"), QStringLiteral(" to Ogg Vorbis Format."),
+                    QStringLiteral("Ripping to Ogg Vorbis")};
+        case TFormat::Flac:
+            return {QStringLiteral(".flac"), QStringLiteral(" to FLAC Format."),
+                    QStringLiteral("Ripping to FLAC Format")};
+        case TFormat::Opus:
+            return {QStringLiteral(".opus"), QStringLiteral(" to Opus Format."),
+                    QStringLiteral("Ripping to Opus Format")};
+        case TFormat::Mp3:
+            break;
+    }
+    return {QStringLiteral(".mp3"), QStringLiteral(" to MP3 Format."),
+            QStringLiteral("Ripping to MP3 Format")};
+}
 
 void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
                const TBatchPlan& plan, TFormat format, TBatchRecord* record) {
@@ -25,14 +50,8 @@ void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
     }
     session.CR_StopPlayTrack();
     // Chosen once: a change of the choices during an MP3 batch applies to the next batch.
-    const BE_CONFIG mp3Config = ogg ? BE_CONFIG{} : ripper.BuildMp3Config();
-    const bool flac = format == TFormat::Flac;
-    const QString extension = ogg    ? QStringLiteral(".ogg")
-                              : flac ? QStringLiteral(".flac")
-                                     : QStringLiteral(".mp3");
-    const QString formatName = ogg    ? QStringLiteral(" to Ogg Vorbis Format.")
-                               : flac ? QStringLiteral(" to FLAC Format.")
-                                      : QStringLiteral(" to MP3 Format.");
+    const BE_CONFIG mp3Config = format == TFormat::Mp3 ? ripper.BuildMp3Config() : BE_CONFIG{};
+    const TFormatTexts texts = textsOf(format);
 
     // A cancel, or Exit, ends the batch with the running track: a user who cancels means
     // the batch, and the program must not go on ripping, unseen, after it was told to end.
@@ -49,11 +68,11 @@ void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
             break;
         }
         const int n = line + 1;
-        window.SetRipStatus(ogg    ? QStringLiteral("Ripping to Ogg Vorbis")
-                            : flac ? QStringLiteral("Ripping to FLAC Format")
-                                   : QStringLiteral("Ripping to MP3 Format"));
+        window.SetRipStatus(texts.Ripping);
         if (window.Choices().MultipleTracks) window.SetRecordingName(plan.Names.TrackName(n));
         const VbEncConfig oggConfig = ogg ? ripper.BuildOggConfig() : VbEncConfig{};
+        const TOpusConfig opusConfig =
+            format == TFormat::Opus ? ripper.BuildOpusConfig() : TOpusConfig{};
 
         if (n <= plan.Disc.TrackCount && n <= kMaxTracks && plan.Disc.Entry(n).Audio == 1) {
             // A cancel in the test read leaves nothing named or begun for the track.
@@ -68,15 +87,26 @@ void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
                 cancelled = true;
                 break;
             }
-            const QString baseName =
-                names.Take(choices.Directory, choices.Album, choices.RecordingName, extension, n);
+            const QString baseName = names.Take(choices.Directory, choices.Album,
+                                                choices.RecordingName, texts.Extension, n);
             const QString fileName = choices.Directory + QLatin1Char('/') + baseName;
             ripper.SetTrackArtist(plan.TrackArtists ? plan.Names.TrackArtist(n) : QString());
             const auto index = static_cast<uint8_t>(n);
-            const int32_t result =
-                ogg    ? ripper.EncodeTrackToOgg(plan.Disc, index, fileName, oggConfig)
-                : flac ? ripper.EncodeTrackToFlac(plan.Disc, index, fileName)
-                       : ripper.EncodeTrackToMp3(plan.Disc, index, fileName, mp3Config);
+            int32_t result = 1;
+            switch (format) {
+                case TFormat::Mp3:
+                    result = ripper.EncodeTrackToMp3(plan.Disc, index, fileName, mp3Config);
+                    break;
+                case TFormat::Ogg:
+                    result = ripper.EncodeTrackToOgg(plan.Disc, index, fileName, oggConfig);
+                    break;
+                case TFormat::Flac:
+                    result = ripper.EncodeTrackToFlac(plan.Disc, index, fileName);
+                    break;
+                case TFormat::Opus:
+                    result = ripper.EncodeTrackToOpus(plan.Disc, index, fileName, opusConfig);
+                    break;
+            }
             session.CR_CloseRipper();
             const bool removed = ripper.LastDiscRemoved() || control.DiscRemoved();
             if (record) {
@@ -101,7 +131,7 @@ void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
             }
             if (result == 0)
                 window.SetStatus(QStringLiteral("Successfully Ripped and Encoded ") +
-                                 choices.Album + QStringLiteral(" to ") + baseName + formatName);
+                                 choices.Album + QStringLiteral(" to ") + baseName + texts.Done);
             else
                 ++failed;
         } else {
@@ -154,6 +184,11 @@ void RipTracksToOgg(TRipWindow& window, TRipControl& control, TEncodeRipper& rip
 void RipTracksToFlac(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
                      const TBatchPlan& plan, TBatchRecord* record) {
     ripTracks(window, control, ripper, plan, TFormat::Flac, record);
+}
+
+void RipTracksToOpus(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
+                     const TBatchPlan& plan, TBatchRecord* record) {
+    ripTracks(window, control, ripper, plan, TFormat::Opus, record);
 }
 
 }  // namespace Rip

@@ -1,4 +1,4 @@
-// The batches that rip the planned tracks to MP3 or to Ogg Vorbis, one file per track,
+// The batches that rip the planned tracks to MP3, Ogg Vorbis, FLAC or Opus, one file per track,
 // through the track rippers of TEncodeRipper.
 #pragma once
 
@@ -23,6 +23,8 @@ void RipTracksToMp3(TRipWindow& window, TRipControl& control, TEncodeRipper& rip
 void RipTracksToOgg(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
                     const TBatchPlan& plan, TBatchRecord* record = nullptr);
 void RipTracksToFlac(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
+                     const TBatchPlan& plan, TBatchRecord* record = nullptr);
+void RipTracksToOpus(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
                      const TBatchPlan& plan, TBatchRecord* record = nullptr);
 
 }  // namespace Rip

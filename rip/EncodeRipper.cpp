@@ -1,5 +1,7 @@
 #include "EncodeRipper.h"
 
+#include <opusenc.h>
+
 #include <QDate>
 #include <QFile>
 #include <QLocale>
@@ -11,6 +13,7 @@
 #include "Encoders.h"
 #include "FlacStream.h"
 #include "Maker.h"
+#include "OpusStream.h"
 #include "StreamEncoder.h"
 
 namespace Rip {
@@ -171,6 +174,14 @@ VbEncConfig TEncodeRipper::BuildOggConfig() {
     return config;
 }
 
+TOpusConfig TEncodeRipper::BuildOpusConfig() {
+    const TRipChoices choices = window_.Choices();
+    TOpusConfig config;
+    config.Channels = choices.Mono ? 1 : 2;
+    config.Bitrate = choices.PersonalDevice && !choices.PersonalComputer ? 96000 : 160000;
+    return config;
+}
+
 TEncodeRipper::TTrackTexts TEncodeRipper::trackTexts() {
     const TRipChoices choices = window_.Choices();
     return {choices.RecordingName,
@@ -214,11 +225,10 @@ int32_t TEncodeRipper::EncodeTrackToMp3(const TDiscInfo& disc, uint8_t n, const 
     return encodeTrack(disc, n, fileName, stream);
 }
 
-std::vector<std::pair<QString, QString>> TEncodeRipper::TrackComments(uint8_t n,
-                                                                      const QString& encoder) {
+TComments TEncodeRipper::TrackComments(uint8_t n, const QString& encoder) {
     const TTrackTexts texts = trackTexts();
     const uint32_t count = static_cast<uint32_t>(std::max(session_.CR_GetNumTocEntries(), 0));
-    std::vector<std::pair<QString, QString>> comments = {
+    TComments comments = {
         {QStringLiteral("ARTIST"), texts.Artist},
         {QStringLiteral("ALBUM"), texts.Album},
         {QStringLiteral("TITLE"), texts.Title},
@@ -239,6 +249,13 @@ int32_t TEncodeRipper::EncodeTrackToFlac(const TDiscInfo& disc, uint8_t n,
     TFlacStream stream(n, samples,
                        TrackComments(n, QStringLiteral("Encoder : libFLAC ") +
                                             QString::fromLatin1(FLAC__VERSION_STRING)));
+    return encodeTrack(disc, n, fileName, stream);
+}
+
+int32_t TEncodeRipper::EncodeTrackToOpus(const TDiscInfo& disc, uint8_t n, const QString& fileName,
+                                         TOpusConfig config) {
+    TOpusStream stream(config, TrackComments(n, QStringLiteral("Encoder : ") +
+                                                    QString::fromUtf8(ope_get_version_string())));
     return encodeTrack(disc, n, fileName, stream);
 }
 

@@ -1,5 +1,6 @@
 // One audio track of the disc in the active drive ripped straight into an MP3 file (through
-// libbladeenc) or an Ogg Vorbis file (through libvorbisdll), chunk by chunk, on the thread
+// libbladeenc), an Ogg Vorbis file (through libvorbisdll), a FLAC file (libFLAC) or an Ogg
+// Opus file (libopusenc), chunk by chunk, on the thread
 // that calls it (a launcher thread in the program); and the encoder configurations built
 // from the window's choices.
 #pragma once
@@ -43,6 +44,12 @@ struct TOggTexts {
 // Copies text into buffer as UTF-8, cut at a character boundary to at most 131 bytes.
 void CopyOggText(char (&buffer)[kOggTextSize], const QString& text);
 
+// Ogg Opus from the window's choices.
+struct TOpusConfig {
+    int Channels = 2;
+    int32_t Bitrate = 160000;  // bit/s
+};
+
 class TEncodeRipper {
 public:
     // Rips through session's library and encodes through encoders'; a cancel of control
@@ -59,6 +66,8 @@ public:
     BE_CONFIG BuildMp3Config();
     // Ogg Vorbis at 44100 Hz: 2 or 1 channels, quality 0.6 or 0.4 by the same choices.
     VbEncConfig BuildOggConfig();
+    // Ogg Opus: 2 or 1 channels, 160 or 96 kbit/s by the same choices.
+    TOpusConfig BuildOpusConfig();
     // Today's date, for the Ogg DATE comment; tests give a fixed one.
     using TToday = std::function<QDate()>;
     void SetToday(TToday today) { today_ = std::move(today); }
@@ -85,6 +94,9 @@ public:
                              VbEncConfig config);
     // FLAC, the disc's audio as it is, with the Ogg files' comments uncut.
     int32_t EncodeTrackToFlac(const CDRipIntf::TDiscInfo& disc, uint8_t n, const QString& fileName);
+    // Ogg Opus with the same comments.
+    int32_t EncodeTrackToOpus(const CDRipIntf::TDiscInfo& disc, uint8_t n, const QString& fileName,
+                              TOpusConfig config);
 
     TOutputFailure LastOutputFailure() const { return outputFailure_; }
     // The checksums of the audio the last track delivered, whole or not.

@@ -3,6 +3,7 @@
 #include <FLAC/metadata.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace Rip {
@@ -48,8 +49,12 @@ uint32_t TFlacStream::Open(uint32_t& samplesPerChunk, uint32_t& outBufferSize) {
         FLAC__StreamMetadata_VorbisComment_Entry entry;
         const QByteArray n = name.toUtf8(), v = value.toUtf8();
         set = FLAC__metadata_object_vorbiscomment_entry_from_name_value_pair(&entry, n.constData(),
-                                                                             v.constData()) &&
-              FLAC__metadata_object_vorbiscomment_append_comment(tags, entry, false);
+                                                                             v.constData());
+        // The block takes the entry's memory only when the append succeeds.
+        if (set && !FLAC__metadata_object_vorbiscomment_append_comment(tags, entry, false)) {
+            std::free(entry.entry);
+            set = false;
+        }
     }
     if (set) padding->length = kPaddingBytes;
     if (set)

@@ -14,9 +14,6 @@
 
 namespace Rip {
 
-// A track's comments, field name and value, in the order written.
-using TComments = std::vector<std::pair<QString, QString>>;
-
 class TFlacStream : public TEncodeRipper::TStreamEncoder {
 public:
     // Result of Encode and Finish when the encoder's own decoding of a frame did not give

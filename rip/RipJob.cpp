@@ -26,6 +26,7 @@ TRipJob::TRipJob(TRipWindow& window, TRipFormat format, TBatchPlan plan,
             break;
         case TRipFormat::Ogg:
         case TRipFormat::Flac:
+        case TRipFormat::Opus:
             thread_ = std::make_unique<TFooThread>(batch);
             break;
     }
@@ -76,6 +77,8 @@ void TRipJob::runBatch() {
             RipTracksToMp3(window_, *control_, ripper, plan_, &record_);
         else if (format_ == TRipFormat::Flac)
             RipTracksToFlac(window_, *control_, ripper, plan_, &record_);
+        else if (format_ == TRipFormat::Opus)
+            RipTracksToOpus(window_, *control_, ripper, plan_, &record_);
         else
             RipTracksToOgg(window_, *control_, ripper, plan_, &record_);
     }

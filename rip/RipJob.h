@@ -19,7 +19,7 @@ namespace Rip {
 
 // Verify reads the tracks as a WAV batch does, without writing files; DetectOffset reads a
 // little of each of the plan's offset tracks, with no offset applied, and writes nothing.
-enum class TRipFormat { Wave, Mp3, Ogg, Verify, DetectOffset, Flac };
+enum class TRipFormat { Wave, Mp3, Ogg, Verify, DetectOffset, Flac, Opus };
 
 // Owned by the window and made on its thread. The batch runs on a launcher thread of the
 // format's class (TWaveThread, TMP3Thread, TFooThread) and reaches the window through a

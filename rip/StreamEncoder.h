@@ -3,11 +3,16 @@
 
 #include <QString>
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "EncodeRipper.h"
 #include "WavWriter.h"
 
 namespace Rip {
+
+// A track's comments, field name and value, in the order written.
+using TComments = std::vector<std::pair<QString, QString>>;
 
 // The calls of one encoder library for one stream. Release frees the stream on every path
 // that ends a track once Open has succeeded, so nothing of it outlives the track.

@@ -24,6 +24,7 @@
 #include "DirectoryEdit.h"
 #include "DiscIds.h"
 #include "FakeRipControl.h"
+#include "FlacOpusCheck.h"
 #include "HeldRip.h"
 #include "MusicBrainzAnswers.h"
 #include "RealWindowFixture.h"
@@ -536,23 +537,6 @@ TEST_F(RipE2ETest, EachTrackOfABatchGetsAFileOfItsOwn) {
         report.contains("\nTrack 2: ripped, file " + QString::fromStdString(second) + "\n"));
 }
 
-namespace {
-// What a tool of the flac package printed, or nothing when it failed.
-std::optional<QByteArray> FlacTool(const QString& program, const QStringList& arguments) {
-    QProcess tool;
-    tool.start(program, arguments);
-    if (!tool.waitForFinished(30000) || tool.exitStatus() != QProcess::NormalExit ||
-        tool.exitCode() != 0)
-        return std::nullopt;
-    return tool.readAllStandardOutput();
-}
-// The file's audio as the flac tool decodes it, 16-bit little-endian stereo.
-std::optional<QByteArray> FlacAudio(const std::string& file) {
-    return FlacTool("flac", {"-d", "-s", "-c", "--force-raw-format", "--endian=little",
-                             "--sign=signed", QString::fromStdString(file)});
-}
-}  // namespace
-
 // The pop-up's FLAC batch: each file decodes, by a decoder of its own, to the disc's audio bit
 // for bit, passes the tool's test of its MD5 and carries the comments uncut, non-ASCII too;
 // one cancelled mid-track still decodes, to the audio read until then.
@@ -567,16 +551,13 @@ TEST_F(RipE2ETest, RipToFlacKeepsTheDiscsAudioAndItsComments) {
         const std::string file =
             home_.file("out/" + (album + QStringLiteral(" Track %1.flac").arg(n)).toStdString());
         SCOPED_TRACE(file);
-        const std::optional<QByteArray> audio = FlacAudio(file);
+        const std::optional<QByteArray> audio = flaccheck::Audio(file);
         ASSERT_TRUE(audio);
         const std::vector<uint8_t> want = TrackAudio(n);
         EXPECT_TRUE(*audio ==
                     QByteArray(reinterpret_cast<const char*>(want.data()), qsizetype(want.size())));
-        EXPECT_TRUE(FlacTool("flac", {"-t", "-s", QString::fromStdString(file)}));
-        const std::optional<QByteArray> tags =
-            FlacTool("metaflac", {"--export-tags-to=-", QString::fromStdString(file)});
-        ASSERT_TRUE(tags);
-        const QString text = QString::fromUtf8(*tags);
+        EXPECT_TRUE(flaccheck::Tests(file));
+        const QString text = flaccheck::Tags(file);
         EXPECT_TRUE(text.contains("ALBUM=" + album + "\n")) << text.toStdString();
         EXPECT_TRUE(text.contains(QStringLiteral("TRACKNUMBER=%1\n").arg(n)));
         EXPECT_TRUE(text.contains("TRACKTOTAL=3\n"));
@@ -589,11 +570,61 @@ TEST_F(RipE2ETest, RipToFlacKeepsTheDiscsAudioAndItsComments) {
     form->btnCancelCDRip->click();
     ASSERT_TRUE(WaitForStatus("Ripping and Encoding Canceled."));
     const std::string file = home_.file("out/" + (album + " Track 3.flac").toStdString());
-    const std::optional<QByteArray> audio = FlacAudio(file);
+    const std::optional<QByteArray> audio = flaccheck::Audio(file);
     ASSERT_TRUE(audio);
     const std::vector<uint8_t> whole = TrackAudio(3);
     EXPECT_GT(audio->size(), 0);
     EXPECT_LT(size_t(audio->size()), whole.size());
     EXPECT_TRUE(*audio == QByteArray(reinterpret_cast<const char*>(whole.data()), audio->size()));
-    EXPECT_TRUE(FlacTool("flac", {"-t", "-s", QString::fromStdString(file)}));
+    EXPECT_TRUE(flaccheck::Tests(file));
+}
+
+// The pop-up's Opus batch: each file has its track's length to the millisecond, the channels
+// and bit rate the radio buttons chose, and the comments uncut; one cancelled mid-track
+// still plays, the audio read until then.
+TEST_F(RipE2ETest, RipToOpusKeepsTheTracksLengthAndComments) {
+    const QString album = QString::fromUtf8("Живой концерт – café");
+    form->edtAlbumName->setText(album);
+    const auto path = [&](int n) {
+        return home_.file("out/" + (album + QStringLiteral(" Track %1.opus").arg(n)).toStdString());
+    };
+    const auto seconds = [&](int n) { return double(TrackAudio(n).size() / 4) / 44100; };
+    SelectLines({0, 2});
+    form->RipToOpus1->trigger();
+    ASSERT_TRUE(WaitForStatus("Ripping and Encoding Completed."))
+        << form->Status().toStdString() << " / " << services.shown.join("; ").toStdString();
+    for (const int n : {1, 3}) {
+        SCOPED_TRACE(n);
+        const opuscheck::Decoded d = opuscheck::decode(path(n));
+        ASSERT_TRUE(d.opened);
+        EXPECT_EQ(d.channels, 2);
+        EXPECT_NEAR(d.seconds(), seconds(n), 0.001);
+        EXPECT_EQ(d.tags.at("ALBUM"), album.toStdString());
+        EXPECT_EQ(d.tags.at("TRACKNUMBER"), std::to_string(n));
+        EXPECT_EQ(d.tags.at("TRACKTOTAL"), "3");
+    }
+    const auto stereoBytes = std::filesystem::file_size(path(1));
+
+    form->rdbMono->click();
+    form->rdbPLD->click();
+    SelectLines({0});
+    form->RipToOpus1->trigger();
+    ASSERT_TRUE(WaitForStatus("Ripping and Encoding Completed."));
+    const opuscheck::Decoded mono = opuscheck::decode(path(1));
+    ASSERT_TRUE(mono.opened);
+    EXPECT_EQ(mono.channels, 1);
+    EXPECT_NEAR(mono.seconds(), seconds(1), 0.001);
+    // 96 kbit/s against 160.
+    EXPECT_LT(std::filesystem::file_size(path(1)), stereoBytes * 3 / 4);
+
+    form->SetStatus("");
+    SelectLines({2});
+    form->RipToOpus1->trigger();
+    ASSERT_TRUE(pumpUntil([&] { return form->Progress() > 20; }));
+    form->btnCancelCDRip->click();
+    ASSERT_TRUE(WaitForStatus("Ripping and Encoding Canceled."));
+    const opuscheck::Decoded cut = opuscheck::decode(path(3));
+    ASSERT_TRUE(cut.opened);
+    EXPECT_GT(cut.seconds(), 0.1);
+    EXPECT_LT(cut.seconds(), seconds(3) - 0.1);
 }

@@ -148,7 +148,10 @@ TEST_P(DiscFaults, TracksShorterThanOneSecond) {
     for (int n = 1; n <= 5; ++n) ExpectPlayable(format(), n, lengths[n - 1]);
 }
 
-TEST_P(DiscFaults, AFullDiskKeepsWhatFitAndSaysSo) {
+// The disk's faults, in the pop-up's formats too.
+using DiskFaults = DiscFaults;
+
+TEST_P(DiskFaults, AFullDiskKeepsWhatFitAndSaysSo) {
     // Smaller than any of the three files of the track.
     riptest::SmallTmpfs disk(32 * 1024);
     if (!disk.Mounted()) GTEST_SKIP() << "this process may not mount a small file system";
@@ -191,19 +194,24 @@ TEST_P(DiscFaults, AFullDiskKeepsWhatFitAndSaysSo) {
             const auto d = mp3check::decode(bytes, "full.mp3");
             EXPECT_EQ(d.channels, 2);
             EXPECT_GT(d.frames(), size_t(tonesignal::kRate / 2));
-        } else {
+        } else if (format() == Format::Ogg) {
             // The pages that fit, without the stream's end: a player plays them.
             const auto d = oggcheck::decode(bytes, "full.ogg");
             EXPECT_TRUE(d.opened);
             EXPECT_EQ(d.channels, 2);
             EXPECT_GT(d.frames(), size_t(tonesignal::kRate / 2));
+        } else if (format() == Format::Opus) {
+            const auto d = opuscheck::decode(path);
+            EXPECT_TRUE(d.opened);
+            EXPECT_EQ(d.channels, 2);
+            EXPECT_GT(d.seconds(), 0.5);
         }
     }
     form->DirectoryEdit1->setText(QString::fromStdString(outDir_));
     ExpectNextBatchWorks(format());
 }
 
-TEST_P(DiscFaults, AReadOnlyFolderIsNamedAndNothingStaysRunning) {
+TEST_P(DiskFaults, AReadOnlyFolderIsNamedAndNothingStaysRunning) {
     ReadOnlyFolder folder;
     if (!folder.Mounted()) GTEST_SKIP() << "this process may not mount a read-only file system";
     Start(testdisc::audioDisc({400, 300, 500}));
@@ -225,6 +233,10 @@ TEST_P(DiscFaults, AReadOnlyFolderIsNamedAndNothingStaysRunning) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, DiscFaults,
                          ::testing::Values(Format::Wav, Format::Mp3, Format::Ogg),
+                         [](const auto& info) { return formatName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Formats, DiskFaults,
+                         ::testing::Values(Format::Wav, Format::Mp3, Format::Ogg, Format::Flac,
+                                           Format::Opus),
                          [](const auto& info) { return formatName(info.param); });
 
 }  // namespace

@@ -2,7 +2,8 @@
 // libvorbisdll.so, with a disc image in an image drive, the device monitor passing the
 // image tray's notices to the window, and the rip commands given as the user gives them.
 // Afterwards the output is read back from the outside: WAV files with soxi, MP3 files with
-// libmpg123, Ogg Vorbis files with libvorbisfile.
+// libmpg123, Ogg Vorbis files with libvorbisfile, FLAC files with the flac tool and Opus
+// files with libopusfile.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -27,6 +29,7 @@
 #include "DirectoryEdit.h"
 #include "Encoders.h"
 #include "FakeRipControl.h"
+#include "FlacOpusCheck.h"
 #include "PumpUntil.h"
 #include "RecordingServices.h"
 #include "RipTestSupport.h"
@@ -41,16 +44,31 @@ namespace faultsuite {
 
 const std::string kBin = SONVALE_BIN_DIR;
 
-enum class Format { Wav, Mp3, Ogg };
+// The three buttons' formats, then the pop-up's.
+enum class Format { Wav, Mp3, Ogg, Flac, Opus };
 
 inline std::string formatName(Format f) {
-    return f == Format::Wav ? "Wav" : f == Format::Mp3 ? "Mp3" : "Ogg";
+    switch (f) {
+        case Format::Wav:
+            return "Wav";
+        case Format::Mp3:
+            return "Mp3";
+        case Format::Ogg:
+            return "Ogg";
+        case Format::Flac:
+            return "Flac";
+        case Format::Opus:
+            return "Opus";
+    }
+    return "?";
 }
 inline void PrintTo(Format f, std::ostream* os) {
     *os << formatName(f);
 }
 inline std::string extension(Format f) {
-    return f == Format::Wav ? ".wav" : f == Format::Mp3 ? ".mp3" : ".ogg";
+    std::string name = formatName(f);
+    for (char& c : name) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return "." + name;
 }
 
 // The window with two things a user does at a moment of their choosing: press Cancel once
@@ -189,10 +207,15 @@ protected:
     bool Rip(Format f, int timeoutMs = 60000) {
         form->statuses.clear();
         services.shown.clear();
-        QPushButton* button = f == Format::Wav   ? form->btnRip
-                              : f == Format::Mp3 ? form->btnMp3
-                                                 : form->btnOgg;
-        button->click();
+        if (f == Format::Flac)
+            form->RipToFlac1->trigger();
+        else if (f == Format::Opus)
+            form->RipToOpus1->trigger();
+        else
+            (f == Format::Wav   ? form->btnRip
+             : f == Format::Mp3 ? form->btnMp3
+                                : form->btnOgg)
+                ->click();
         return WaitForBatch(timeoutMs);
     }
     bool WaitForBatch(int timeoutMs) {
@@ -270,9 +293,28 @@ protected:
                 << "the audio is not the track's first " << sectors << " sectors";
             return;
         }
+        if (f == Format::Flac) {
+            ASSERT_TRUE(flaccheck::Tests(path));
+            const auto audio = flaccheck::Audio(path);
+            ASSERT_TRUE(audio);
+            const auto want = TrackBytes(trackIndex, sectors);
+            EXPECT_TRUE(std::equal(audio->begin(), audio->end(), want.begin(), want.end(),
+                                   [](char a, uint8_t b) { return uint8_t(a) == b; }))
+                << "the audio is not the track's first " << sectors << " sectors";
+            return;
+        }
         std::vector<int16_t> pcm;
         int channels = 0;
-        if (f == Format::Mp3) {
+        // The tone's frequency in the decoder's samples: Opus decodes at 48 kHz.
+        double rateRatio = 1;
+        if (f == Format::Opus) {
+            const opuscheck::Decoded d = opuscheck::decode(path);
+            ASSERT_TRUE(d.opened) << "libopusfile cannot open the file";
+            channels = d.channels;
+            pcm = d.pcm;
+            EXPECT_NEAR(d.seconds(), double(frames) / tonesignal::kRate, 0.001);
+            rateRatio = double(tonesignal::kRate) / opuscheck::kRate;
+        } else if (f == Format::Mp3) {
             const mp3check::Decoded d = mp3check::decode(riptest::readFile(path), "fault.mp3");
             channels = d.channels;
             pcm = d.pcm;
@@ -287,11 +329,12 @@ protected:
         }
         ASSERT_EQ(channels, 2);
         // Half a second from the middle of what there is carries the track's tone.
-        const size_t count = std::min<size_t>(tonesignal::kRate / 2, frames / 2);
+        const size_t decoded = pcm.size() / 2;
+        const size_t count = std::min<size_t>(tonesignal::kRate / 2, decoded / 2);
         if (count < 2000) return;
         const auto left = tonesignal::channel(pcm, 2, 0);
-        const double hz = testdisc::toneHz(trackIndex - 1);
-        EXPECT_NEAR(tonesignal::amplitudeAt(left, frames / 2 - count / 2, count, hz), 0.5, 0.05);
+        const double hz = testdisc::toneHz(trackIndex - 1) * rateRatio;
+        EXPECT_NEAR(tonesignal::amplitudeAt(left, decoded / 2 - count / 2, count, hz), 0.5, 0.05);
     }
 
     // A finished batch leaves the next batch free to start: it rips track 2 whole.

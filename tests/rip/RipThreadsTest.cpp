@@ -73,6 +73,7 @@ protected:
                 return dynamic_cast<TMP3Thread*>(thread) != nullptr;
             case TRipFormat::Ogg:
             case TRipFormat::Flac:
+            case TRipFormat::Opus:
                 return dynamic_cast<TFooThread*>(thread) != nullptr;
         }
         return false;
