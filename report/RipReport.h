@@ -55,6 +55,10 @@ struct TBatchRecord {
     QString Action;     // "Rip to WAV", "Verify", ...
     QString Directory;  // the report goes to <Directory>/<Album>.log
     QString Album;
+    QString Artist;  // the disc's, as the batch began
+    // [n - 1]: track n's title and its own performer, as the batch named the files; empty
+    // where there is none.
+    std::vector<QString> Titles, Performers;
     QString Drive;
     CDRipIntf::TDriveIdentity DriveIdentity{};  // as the drive gave it
     int ReadOffset = 0;                         // samples

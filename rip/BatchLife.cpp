@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 
+#include "CueSheet.h"
 #include "DiscIds.h"
 #include "FileNames.h"
 #include "OffsetDetection.h"
@@ -120,6 +121,11 @@ void TBatchLife::start(TRipFormat format, TBatchPlan plan) {
     const TRipChoices choices = window_.Choices();
     record.Directory = choices.Directory;
     record.Album = choices.Album;
+    record.Artist = choices.Artist;
+    for (int n = 1; n <= plan.Disc.TrackCount; ++n) {
+        record.Titles.push_back(plan.Names.TrackName(n));
+        record.Performers.push_back(plan.TrackArtists ? plan.Names.TrackArtist(n) : QString());
+    }
     record.Drive = QString::fromUtf8(session_.CR_GetCDROMIDByIndex(session_.CR_GetActiveCDROM()));
     session_.CR_GetDriveIdentity(&record.DriveIdentity);
     record.ReadOffset = session_.CR_GetReadOffset();
@@ -255,6 +261,12 @@ void TBatchLife::report(TBatchRecord record, bool sayResult) {
 
 void TBatchLife::write(const TBatchRecord& record, const TAccurateRipResult& database,
                        bool sayResult) {
+    // Before the report, whose failure is the word to keep.
+    if (const QString sheet = FormatCueSheet(record); !sheet.isNull()) {
+        const QString cuePath = CueSheetPath(record);
+        if (!WriteCueSheet(cuePath, sheet))
+            window_.SetStatus(QStringLiteral("Error : Cannot write the cue sheet ") + cuePath);
+    }
     const QString path = RipReportPath(record);
     const QString text = FormatRipReport(record, database, QStringLiteral(SONVALE_VERSION),
                                          QDateTime::currentDateTime());

@@ -82,6 +82,11 @@ QString RipReportPath(const TBatchRecord& batch) {
            AlbumFileName(batch.Album, QStringLiteral(".log"), TFolderRules::Of(batch.Directory));
 }
 
+QString CueSheetPath(const TBatchRecord& batch) {
+    return batch.Directory + QLatin1Char('/') +
+           AlbumFileName(batch.Album, QStringLiteral(".cue"), TFolderRules::Of(batch.Directory));
+}
+
 bool TBatchFileNames::taken(const QString& directory, const QString& name) const {
     for (const TTaken& t : taken_)
         if (t.Directory == directory &&

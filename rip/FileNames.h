@@ -31,6 +31,9 @@ QString FitFileName(const QString& album, const QString& name, const QString& ta
 // Album.log" for an empty album.
 QString RipReportPath(const TBatchRecord& batch);
 
+// <directory>/<album>.cue, likewise.
+QString CueSheetPath(const TBatchRecord& batch);
+
 // The report and the other files named after the album alone: "<album><extension>",
 // "Untitled Album<extension>" for an empty album.
 QString AlbumFileName(const QString& album, const QString& extension, const TFolderRules& rules);

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolButton>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -32,8 +33,11 @@
 #include "ReferenceSums.h"
 #include "TinyHttpServer.h"
 #include "discfixture.h"
+#include "drivemodel.h"
 #include "oggcheck.h"
 #include "testdisc.h"
+
+#include <libcue.h>
 
 using namespace CDRipIntf;
 
@@ -159,6 +163,8 @@ TEST_F(RipE2ETest, RipToWaveWritesTheSelectedTracks) {
     EXPECT_TRUE(WavData("Live Track 3.wav") ==
                 testdisc::rangeBytes(plan_, toc.tracks[2].startSector, toc.leadOut - 1));
     EXPECT_FALSE(std::filesystem::exists(home_.file("out/Live Track 2.wav")));
+    // Two of three tracks are not the disc: no cue sheet claims them to be.
+    EXPECT_FALSE(std::filesystem::exists(home_.file("out/Live.cue")));
     EXPECT_TRUE(form->TrackList->selectedItems().isEmpty());
     EXPECT_EQ(form->edtRecName->text(), "Track 3");
     EXPECT_EQ(form->pauses, std::vector<int>({2000, 2000}));  // the pause after each track
@@ -627,4 +633,54 @@ TEST_F(RipE2ETest, RipToOpusKeepsTheTracksLengthAndComments) {
     ASSERT_TRUE(cut.opened);
     EXPECT_GT(cut.seconds(), 0.1);
     EXPECT_LT(cut.seconds(), seconds(3) - 0.1);
+}
+
+// A WAV batch of the whole disc leaves a cue sheet beside its report that libcue reads as the
+// disc's tracks over the files, and that the program's own image drive plays back as the
+// disc: the same table, the same audio.
+TEST_F(RipE2ETest, AWholeDiscRipLeavesACueSheetThatIsTheDiscAgain) {
+    form->edtArtistName->setText(QString::fromUtf8("Band \"Ω\""));
+    SelectLines({0, 1, 2});
+    form->btnRip->click();
+    ASSERT_TRUE(WaitForStatus("Ripping Completed.")) << form->Status().toStdString();
+    const std::string sheet = home_.file("out/Live.cue");
+    ASSERT_TRUE(pumpUntil([&] { return std::filesystem::exists(sheet); }));
+    QFile file(QString::fromStdString(sheet));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    EXPECT_TRUE(text.contains("PERFORMER \"Band 'Ω'\"\n")) << text.toStdString();
+
+    Cd* cd = cue_parse_string(text.constData());
+    ASSERT_NE(cd, nullptr);
+    EXPECT_EQ(cd_get_ntrack(cd), 3);
+    for (int n = 1; n <= cd_get_ntrack(cd); ++n) {
+        Track* track = cd_get_track(cd, n);
+        EXPECT_STREQ(track_get_filename(track),
+                     ("Live Track " + std::to_string(n) + ".wav").c_str());
+        EXPECT_EQ(track_get_start(track), 0);
+    }
+    cd_delete(cd);
+
+    svdrives::DriveModel& drives = svdrives::DriveModel::instance();
+    drives.setConfiguredImages({sheet});
+    svdrives::Drive* drive = nullptr;
+    for (int i = 0; i < drives.count(); ++i)
+        if (drives.drive(i)->name() == "Image: Live.cue") drive = drives.drive(i);
+    ASSERT_NE(drive, nullptr);
+    svdrives::Toc toc;
+    ASSERT_TRUE(drive->readToc(&toc));
+    const testdisc::ExpectedDisc disc = testdisc::expectedToc(plan_);
+    ASSERT_EQ(toc.tracks.size(), disc.tracks.size());
+    for (size_t i = 0; i < toc.tracks.size(); ++i)
+        EXPECT_EQ(toc.tracks[i].startSector, disc.tracks[i].startSector);
+    EXPECT_EQ(toc.leadOut, disc.leadOut);
+    const auto reader = drive->openReader(0, toc.leadOut - 1, svdrives::ReadSettings{});
+    ASSERT_TRUE(reader);
+    std::vector<uint8_t> audio(size_t(toc.leadOut) * testdisc::kSectorBytes);
+    for (int at = 0, sectors = 1; at < int(toc.leadOut) && sectors > 0; at += sectors)
+        ASSERT_EQ(reader->read(audio.data() + size_t(at) * testdisc::kSectorBytes,
+                               int(toc.leadOut) - at, &sectors),
+                  svdrives::ReadResult::Ok);
+    EXPECT_EQ(reader->nextSector(), toc.leadOut);
+    EXPECT_TRUE(audio == testdisc::rangeBytes(plan_, 0, toc.leadOut - 1));
 }

@@ -4,6 +4,7 @@
 
 #include <QFile>
 
+#include "CueSheet.h"
 #include "RipReport.h"
 #include "SmallTmpfs.h"
 #include "TempDir.h"
@@ -196,4 +197,53 @@ TEST(RipReport, TwoReadsThatDifferOutweighTheDatabaseAndSuspiciousPositionsFollo
     EXPECT_TRUE(
         report.contains(", 0 accurately ripped, 1 not accurate, 2 not checked, 2 with errors"))
         << report.toStdString();
+}
+
+// The sheet of a disc whose first track hides audio before it and whose last is data: the
+// hidden audio is a gap of its length, the data track is left out, a quote in a name does
+// not end it, and MP3 files are typed as such. A track not read to its end, or not at all,
+// leaves the disc without a sheet.
+TEST(CueSheet, DescribesTheFilesOfADiscRippedWhole) {
+    TBatchRecord batch = batchOfFourTracks();
+    batch.Ids.CddbId = 0x2a03e40b;
+    batch.Ids.MusicBrainz = "6RZrgQm4RSPqTlm2yJw3a3THn7U-";
+    batch.Album = QStringLiteral("Live \"Unplugged\"");
+    batch.Artist = QStringLiteral("Band");
+    batch.Titles = {"Intro", "Сон", "Track 3", ""};
+    batch.Performers = {"", "Guest", "", ""};
+    for (int n = 1; n <= 4; ++n) {
+        batch.Disc.Entry(n).TrackNumber = uint8_t(n);
+        batch.Disc.Entry(n).StartSector = 150 * 60 + 33 + uint32_t(n - 1) * 100;
+    }
+    for (TTrackRecord& t : batch.Tracks)
+        if (t.End != TTrackRecord::TEnd::NotAudio)
+            t.FileName = QStringLiteral("Live Track %1.mp3").arg(t.Track);
+    EXPECT_EQ(FormatCueSheet(batch).toStdString(),
+              "REM DISCID 2A03E40B\n"
+              "REM MUSICBRAINZ_DISCID 6RZrgQm4RSPqTlm2yJw3a3THn7U-\n"
+              "TITLE \"Live 'Unplugged'\"\n"
+              "PERFORMER \"Band\"\n"
+              "FILE \"Live Track 1.mp3\" MP3\n"
+              "  TRACK 01 AUDIO\n"
+              "    TITLE \"Intro\"\n"
+              "    PERFORMER \"Band\"\n"
+              "    PREGAP 02:00:33\n"
+              "    INDEX 01 00:00:00\n"
+              "FILE \"Live Track 2.mp3\" MP3\n"
+              "  TRACK 02 AUDIO\n"
+              "    TITLE \"Сон\"\n"
+              "    PERFORMER \"Guest\"\n"
+              "    INDEX 01 00:00:00\n"
+              "FILE \"Live Track 3.mp3\" MP3\n"
+              "  TRACK 03 AUDIO\n"
+              "    TITLE \"Track 3\"\n"
+              "    PERFORMER \"Band\"\n"
+              "    INDEX 01 00:00:00\n");
+
+    TBatchRecord cut = batch;
+    cut.Tracks.erase(cut.Tracks.begin() + 2);  // track 3 now ends only cancelled
+    EXPECT_TRUE(FormatCueSheet(cut).isNull());
+    TBatchRecord part = batch;
+    part.Tracks.erase(part.Tracks.begin());
+    EXPECT_TRUE(FormatCueSheet(part).isNull());
 }
