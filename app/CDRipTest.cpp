@@ -483,9 +483,16 @@ void TCDRipTestForm::DetectDriveReadOffset1Click() {
 
 void TCDRipTestForm::TestAndCopy1Click() {
     // A batch that runs keeps the reads it started with; the next one takes the new choice.
-    if (!options_.SetTestAndCopy(TestAndCopy1->isChecked()))
-        SetStatus(QStringLiteral("Cannot Save the Options! - (%1 cannot be written).")
-                      .arg(options_.Path()));
+    if (!options_.SetTestAndCopy(TestAndCopy1->isChecked())) sayOptionsNotSaved();
+}
+
+void TCDRipTestForm::FullTags1Click() {
+    if (!options_.SetFullTags(FullTags1->isChecked())) sayOptionsNotSaved();
+}
+
+void TCDRipTestForm::sayOptionsNotSaved() {
+    SetStatus(
+        QStringLiteral("Cannot Save the Options! - (%1 cannot be written).").arg(options_.Path()));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -498,6 +505,7 @@ Rip::TBatchRequest TCDRipTestForm::batchRequest() {
     request.Names = listed_.Names();
     request.TrackArtists = chkMulSel->isChecked() && edtArtistName->text() == proposedArtist_;
     request.TestAndCopy = options_.TestAndCopy();
+    request.FullTags = options_.FullTags();
     return request;
 }
 

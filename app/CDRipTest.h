@@ -122,6 +122,7 @@ public:
     QAction* DriveReadOffset1 = nullptr;
     QAction* DetectDriveReadOffset1 = nullptr;
     QAction* TestAndCopy1 = nullptr;  // checkable: the batches that write files read twice
+    QAction* FullTags1 = nullptr;     // checkable: MP3 and Ogg files fully tagged
 
     // The status line: one message at a time.
     void SetStatus(const QString& text) override;
@@ -194,6 +195,7 @@ public slots:
     void DriveReadOffset1Click();
     void DetectDriveReadOffset1Click();
     void TestAndCopy1Click();
+    void FullTags1Click();
 
     // Ripping commands
     void btnRipClick();
@@ -230,6 +232,7 @@ private:
     Rip::TBatchRequest batchRequest();
     // A rip command, with that.
     void startBatch(Rip::TRipFormat format);
+    void sayOptionsNotSaved();
     // The controls that decide a batch's files take no input while it runs, and are put
     // back as they were when it ends.
     void lockBatchChoices();

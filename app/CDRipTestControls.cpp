@@ -243,6 +243,10 @@ void TCDRipTestForm::buildControls() {
     TestAndCopy1->setCheckable(true);
     TestAndCopy1->setChecked(options_.TestAndCopy());
     connect(TestAndCopy1, &QAction::triggered, this, &TCDRipTestForm::TestAndCopy1Click);
+    FullTags1 = PopupMenu1->addAction(QStringLiteral("Full Tags"));
+    FullTags1->setCheckable(true);
+    FullTags1->setChecked(options_.FullTags());
+    connect(FullTags1, &QAction::triggered, this, &TCDRipTestForm::FullTags1Click);
     connect(TrackList, &QWidget::customContextMenuRequested, this, &TCDRipTestForm::openTrackMenu);
 
     btnOpenCD = makeButton<QPushButton>(RbPanel3, QStringLiteral("Open Tray"), "tray-open", 24, 153,

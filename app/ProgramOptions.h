@@ -21,8 +21,15 @@ public:
     // Sets the option and saves it. False when the file could not be written: the option
     // then holds until the program ends.
     bool SetTestAndCopy(bool on);
+    // MP3 and Ogg Vorbis files get full tags and ReplayGain; off, they stay as the encoders
+    // write them. Set as Test and Copy is.
+    bool FullTags() const { return fullTags_; }
+    bool SetFullTags(bool on);
 
 private:
+    bool save(const QString& key, bool on);
+
     QString path_;
     bool testAndCopy_ = false;
+    bool fullTags_ = false;
 };

@@ -91,6 +91,7 @@ std::optional<TBatchPlan> TBatchLife::plan(TRipFormat format, const TBatchReques
     plan.TrackArtists = request.TrackArtists;
     // A verify writes nothing: its one read is all there is to compare with the database.
     plan.TestAndCopy = request.TestAndCopy && format != TRipFormat::Verify;
+    plan.FullTags = request.FullTags;
     return plan;
 }
 

@@ -24,6 +24,7 @@ struct TBatchRequest {
     bool TrackArtists = false;
     // The batches that write files read each track twice (see TBatchPlan).
     bool TestAndCopy = false;
+    bool FullTags = false;  // MP3 and Ogg files get full tags and ReplayGain
 };
 
 // Made and used on the window's thread. The AccurateRip database is asked as a batch

@@ -20,6 +20,8 @@ struct TBatchPlan {
     bool TrackArtists = false;
     // Each track that gets a file is read twice, a test read before the copy (TTestAndCopy).
     bool TestAndCopy = false;
+    // MP3 and Ogg files get full tags and ReplayGain, as FLAC and Opus files always do.
+    bool FullTags = false;
     // Detecting the read offset: the tracks to read, with the database's sums for them.
     std::vector<TOffsetTrack> OffsetTracks;
 };

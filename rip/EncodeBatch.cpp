@@ -3,6 +3,7 @@
 #include "CDSession.h"
 #include "Encoders.h"
 #include "FileNames.h"
+#include "FileTags.h"
 #include "TestAndCopy.h"
 
 namespace Rip {
@@ -38,6 +39,31 @@ TFormatTexts textsOf(TFormat format) {
             QStringLiteral("Ripping to MP3 Format")};
 }
 
+TTaggedFormat taggedFormatOf(TFormat format) {
+    switch (format) {
+        case TFormat::Mp3:
+            return TTaggedFormat::Mp3;
+        case TFormat::Ogg:
+            return TTaggedFormat::Ogg;
+        case TFormat::Flac:
+            return TTaggedFormat::Flac;
+        case TFormat::Opus:
+            return TTaggedFormat::Opus;
+    }
+    return TTaggedFormat::Flac;
+}
+
+// A track's file with what only its end tells: the full tags of an MP3 file, and the
+// track's ReplayGain (none for a silent one, which has no loudness).
+bool tagTrack(TEncodeRipper& ripper, TFormat format, uint8_t n, const QString& fileName,
+              const TLoudness* loudness) {
+    if (format == TFormat::Mp3 &&
+        !WriteMp3Tags(fileName, ripper.TrackComments(n, QString()), ripper.TodayIso()))
+        return false;
+    const TGain gain = loudness ? loudness->Gain() : TGain{};
+    return !gain.Valid || WriteGainTags(fileName, taggedFormatOf(format), gain, false);
+}
+
 void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
                const TBatchPlan& plan, TFormat format, TBatchRecord* record) {
     const bool ogg = format == TFormat::Ogg;
@@ -52,6 +78,14 @@ void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
     // Chosen once: a change of the choices during an MP3 batch applies to the next batch.
     const BE_CONFIG mp3Config = format == TFormat::Mp3 ? ripper.BuildMp3Config() : BE_CONFIG{};
     const TFormatTexts texts = textsOf(format);
+    // Off, the MP3 and Ogg files stay byte for byte as their encoders write them.
+    const bool tagged = format == TFormat::Flac || format == TFormat::Opus || plan.FullTags;
+    ripper.SetMeasureLoudness(tagged);
+    // The files ripped whole, with their tracks' loudness, for the album's gain.
+    std::vector<std::pair<QString, std::unique_ptr<TLoudness>>> album;
+    int audioTracks = 0;
+    for (int n = 1; n <= std::min<int>(plan.Disc.TrackCount, kMaxTracks); ++n)
+        audioTracks += plan.Disc.Entry(n).Audio == 1;
 
     // A cancel, or Exit, ends the batch with the running track: a user who cancels means
     // the batch, and the program must not go on ripping, unseen, after it was told to end.
@@ -108,6 +142,16 @@ void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
                     break;
             }
             session.CR_CloseRipper();
+            std::unique_ptr<TLoudness> loudness = ripper.TakeLoudness();
+            if (result == 0 && tagged && !control.Cancelled()) {
+                if (tagTrack(ripper, format, index, fileName, loudness.get())) {
+                    album.emplace_back(fileName, std::move(loudness));
+                } else {
+                    window.SetStatus(QStringLiteral("Error : Cannot write the tags of ") +
+                                     fileName);
+                    result = 1;
+                }
+            }
             const bool removed = ripper.LastDiscRemoved() || control.DiscRemoved();
             if (record) {
                 const auto end = result != 0                     ? TTrackRecord::TEnd::Failed
@@ -153,6 +197,17 @@ void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
         }
     }
     window.SetRipStatus(QString());
+    // Every audio track of the disc, each ripped whole by this batch: the album's gain.
+    if (!cancelled && failed == 0 && audioTracks > 0 && int(album.size()) == audioTracks) {
+        std::vector<const TLoudness*> tracks;
+        for (const auto& [file, loudness] : album) tracks.push_back(loudness.get());
+        const TGain gain = TLoudness::AlbumGain(tracks);
+        for (const auto& [file, loudness] : album)
+            if (gain.Valid && !WriteGainTags(file, taggedFormatOf(format), gain, true)) {
+                window.SetStatus(QStringLiteral("Error : Cannot write the tags of ") + file);
+                ++failed;
+            }
+    }
     if (record) record->Completed = !cancelled && failed == 0;
     // The last word names the outcome: "Completed" only when every planned track was.
     if (cancelled) {

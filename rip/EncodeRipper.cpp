@@ -270,6 +270,7 @@ int32_t TEncodeRipper::encodeTrack(const TDiscInfo& disc, uint8_t n, const QStri
     outputFailure_ = TOutputFailure::None;
     cancelled_ = false;
     checksum_.Start(disc, n);
+    loudness_ = measureLoudness_ ? std::make_unique<TLoudness>() : nullptr;
     // Nothing of the track before is left to be taken for this one's, should it not start.
     reader_.Reset(nullptr, 0, nullptr);
     const QString okTitle = QStringLiteral("OK");
@@ -342,6 +343,7 @@ int32_t TEncodeRipper::encodeTrack(const TDiscInfo& disc, uint8_t n, const QStri
         const int32_t bytes = reader_.ReadPcmChunk(w);
         if (bytes <= 0) break;
         checksum_.Add(raw.get(), static_cast<size_t>(bytes));
+        if (loudness_) loudness_->Add(raw.get(), static_cast<size_t>(bytes));
         uint32_t produced = 0;
         // Whole stereo frames only: both encoders take an even number of samples.
         const auto count = static_cast<uint32_t>(bytes / 4 * 2);

@@ -17,6 +17,7 @@
 #include "CDRipIntf.h"
 #include "CDSession.h"
 #include "Encoders.h"
+#include "Loudness.h"
 #include "PcmChunkReader.h"
 #include "RipControl.h"
 #include "RipWindow.h"
@@ -71,6 +72,12 @@ public:
     // Today's date, for the Ogg DATE comment; tests give a fixed one.
     using TToday = std::function<QDate()>;
     void SetToday(TToday today) { today_ = std::move(today); }
+    // Today, as ID3v2.4 dates are written.
+    QString TodayIso() const { return today_().toString(Qt::ISODate); }
+    // Measures the loudness of the tracks encoded next, for their ReplayGain.
+    void SetMeasureLoudness(bool on) { measureLoudness_ = on; }
+    // The last track's loudness, taken out of the ripper; null when none was measured.
+    std::unique_ptr<TLoudness> TakeLoudness() { return std::move(loudness_); }
     // The ARTIST of the tracks encoded next; empty: the window's artist.
     void SetTrackArtist(QString artist) { trackArtist_ = std::move(artist); }
     // Fills the track information of track index n and the texts it points at.
@@ -144,6 +151,8 @@ private:
     TOutputFailure outputFailure_ = TOutputFailure::None;
     bool cancelled_ = false;
     TTrackChecksum checksum_;
+    bool measureLoudness_ = false;
+    std::unique_ptr<TLoudness> loudness_;
 };
 
 }  // namespace Rip

@@ -12,7 +12,7 @@ run_packages=(
     qt6-base-dev qt6-multimedia-dev qt6-svg-dev
     libcdio-dev libcdio-paranoia-dev libcue-dev
     libmp3lame-dev libvorbis-dev libogg-dev libudev-dev libdeflate-dev
-    libdiscid-dev libflac-dev libopusenc-dev
+    libdiscid-dev libflac-dev libopusenc-dev libebur128-dev libtag1-dev
     xvfb xauth fonts-dejavu-core ca-certificates
 )
 # The tests, the benchmarks and the tools they compare against; zlib, whose crc32 the tests
@@ -21,7 +21,7 @@ run_packages=(
 # server.
 test_packages=(
     libgtest-dev libgmock-dev zlib1g-dev libmpg123-dev libcdio-utils sox cd-paranoia lame
-    vorbis-tools flac libopusfile-dev opus-tools
+    vorbis-tools flac libopusfile-dev opus-tools loudgain python3-mutagen
     valgrind clang-14 libclang-rt-14-dev appstream desktop-file-utils openssl
 )
 case "${1:---test}" in

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <tuple>
 
@@ -84,7 +85,7 @@ protected:
         // At 8x a track takes most of a second: a click at its first progress comes while
         // it is still being read, however busy the machine.
         setenv("CDRIP3_FAULTS", "slow=600", 1);
-        plan_ = testdisc::audioDisc({400, 300, 500});
+        plan_ = Disc();
         const std::string cue = home_.file("disc.cue");
         testdisc::writeImage(plan_, cue);
         std::filesystem::create_directories(home_.file("out"));
@@ -102,6 +103,7 @@ protected:
         RealWindowFixture::TearDown();
         unsetenv("CDRIP3_FAULTS");
     }
+    virtual testdisc::DiscPlan Disc() const { return testdisc::audioDisc({400, 300, 500}); }
     // Several lines selected, the last of them current.
     void SelectLines(std::initializer_list<int> lines) {
         if (!form->chkMulSel->isChecked()) form->chkMulSel->click();
@@ -683,4 +685,104 @@ TEST_F(RipE2ETest, AWholeDiscRipLeavesACueSheetThatIsTheDiscAgain) {
                   svdrives::ReadResult::Ok);
     EXPECT_EQ(reader->nextSector(), toc.leadOut);
     EXPECT_TRUE(audio == testdisc::rangeBytes(plan_, 0, toc.leadOut - 1));
+}
+
+namespace {
+// Two tracks 12 dB apart, to be told apart by their gains.
+class TagsE2ETest : public RipE2ETest {
+protected:
+    testdisc::DiscPlan Disc() const override {
+        testdisc::DiscPlan plan = testdisc::audioDisc({600, 600});
+        plan.tracks[1].levelQ15 = 4096;
+        return plan;
+    }
+    std::vector<std::string> Files(const std::string& extension) {
+        return {home_.file("out/Live Track 1" + extension),
+                home_.file("out/Live Track 2" + extension)};
+    }
+    static std::vector<uint8_t> Bytes(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), {});
+    }
+    void RipBoth(const std::function<void()>& command) {
+        SelectLines({0, 1});
+        command();
+        ASSERT_TRUE(WaitForStatus("Ripping and Encoding Completed."))
+            << form->Status().toStdString() << " / " << services.shown.join("; ").toStdString();
+    }
+};
+double decibels(const QString& text) {
+    return text.split(' ').value(0).toDouble();
+}
+}  // namespace
+
+// FLAC files carry each track's and the album's ReplayGain and peak as loudgain measures
+// them, Opus files the same gains in R128's form and reference, without peaks.
+TEST_F(TagsE2ETest, FlacAndOpusFilesCarryTheGainsLoudgainMeasures) {
+    RipBoth([&] { form->RipToFlac1->trigger(); });
+    const std::vector<std::string> flac = Files(".flac");
+    const std::vector<gaincheck::Gain> reference = gaincheck::Loudgain(flac);
+    ASSERT_EQ(reference.size(), 3u);
+    EXPECT_GT(reference[0].gain - reference[1].gain, -13.0);
+    EXPECT_LT(reference[0].gain - reference[1].gain, -11.0);
+    const double peaks[] = {gaincheck::SamplePeak(flac[0]), gaincheck::SamplePeak(flac[1])};
+    for (size_t i = 0; i < flac.size(); ++i) {
+        SCOPED_TRACE(flac[i]);
+        const QString tags = flaccheck::Tags(flac[i]);
+        EXPECT_NEAR(decibels(gaincheck::Field(tags, "REPLAYGAIN_TRACK_GAIN")), reference[i].gain,
+                    0.1);
+        EXPECT_NEAR(decibels(gaincheck::Field(tags, "REPLAYGAIN_ALBUM_GAIN")), reference[2].gain,
+                    0.1);
+        // Sample peaks: loudgain's are true peaks, which ring above them where a track's
+        // tone stops short at its end.
+        EXPECT_NEAR(gaincheck::Field(tags, "REPLAYGAIN_TRACK_PEAK").toDouble(), peaks[i], 0.0001);
+        EXPECT_NEAR(gaincheck::Field(tags, "REPLAYGAIN_ALBUM_PEAK").toDouble(),
+                    std::max(peaks[0], peaks[1]), 0.0001);
+        EXPECT_TRUE(flaccheck::Tests(flac[i]));
+    }
+
+    RipBoth([&] { form->RipToOpus1->trigger(); });
+    const std::vector<std::string> opus = Files(".opus");
+    const std::vector<gaincheck::Gain> decoded = gaincheck::Loudgain(opus);
+    ASSERT_EQ(decoded.size(), 3u);
+    for (size_t i = 0; i < opus.size(); ++i) {
+        SCOPED_TRACE(opus[i]);
+        const opuscheck::Decoded d = opuscheck::decode(opus[i]);
+        ASSERT_TRUE(d.opened);
+        // R128 gains are Q7.8 dB to -23 LUFS, which loudgain takes as the Opus files'
+        // reference too: 5 dB below ReplayGain's.
+        EXPECT_NEAR(std::stoi(d.tags.at("R128_TRACK_GAIN")) / 256.0, decoded[i].gain, 0.1);
+        EXPECT_NEAR(std::stoi(d.tags.at("R128_ALBUM_GAIN")) / 256.0, decoded[2].gain, 0.1);
+        EXPECT_NEAR(decoded[i].gain, reference[i].gain - 5, 0.3);
+        EXPECT_EQ(d.tags.count("REPLAYGAIN_TRACK_PEAK"), 0u);
+        EXPECT_EQ(d.tags.at("TRACKNUMBER"), std::to_string(i + 1));
+    }
+}
+
+// With Full Tags off the MP3 files have no tag and the Ogg files no gain, as before; on, the
+// MP3 files get an ID3v2.4 tag with the texts and gains, the Ogg files the gains.
+TEST_F(TagsE2ETest, FullTagsTagMp3AndOggFilesOnlyWhenOn) {
+    ASSERT_FALSE(form->FullTags1->isChecked());
+    RipBoth([&] { form->btnMp3->click(); });
+    EXPECT_EQ(mp3tags::Read(Files(".mp3")[0]), "");
+    RipBoth([&] { form->btnOgg->click(); });
+    const auto plain = oggcheck::decode(Bytes(Files(".ogg")[0]), "plain.ogg");
+    ASSERT_TRUE(plain.opened);
+    EXPECT_EQ(plain.comments.count("REPLAYGAIN_TRACK_GAIN"), 0u);
+
+    form->FullTags1->trigger();
+    EXPECT_TRUE(form->FullTags1->isChecked());
+    EXPECT_TRUE(TProgramOptions(Options().Path()).FullTags());
+    RipBoth([&] { form->btnMp3->click(); });
+    const QString tags = mp3tags::Read(Files(".mp3")[1]);
+    for (const char* frame : {"version=2.4", "TALB=Live", "TRCK=2/2", "TIT2=Track 2",
+                              "TXXX:REPLAYGAIN_TRACK_GAIN=", "TXXX:REPLAYGAIN_ALBUM_PEAK="})
+        EXPECT_TRUE(tags.contains(frame)) << frame << " in " << tags.toStdString();
+    EXPECT_FALSE(tags.contains("TXXX:ENCODER")) << tags.toStdString();
+    RipBoth([&] { form->btnOgg->click(); });
+    const auto tagged = oggcheck::decode(Bytes(Files(".ogg")[1]), "tagged.ogg");
+    ASSERT_TRUE(tagged.opened);
+    EXPECT_EQ(tagged.comments.count("REPLAYGAIN_TRACK_GAIN"), 1u);
+    EXPECT_EQ(tagged.comments.count("REPLAYGAIN_ALBUM_GAIN"), 1u);
+    EXPECT_EQ(tagged.comments.find("ALBUM")->second, "Live");
 }

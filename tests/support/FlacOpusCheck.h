@@ -1,5 +1,6 @@
-// FLAC and Opus files read back from the outside: FLAC by the flac package's own tools, Opus
-// by libopusfile, neither sharing code with the encoders that wrote them.
+// Files read back from the outside: FLAC by the flac package's own tools, Opus by
+// libopusfile, loudness by loudgain, MP3 tags by mutagen; none shares code with what wrote
+// them.
 #pragma once
 
 #include <opusfile.h>
@@ -8,6 +9,8 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -85,3 +88,68 @@ inline Decoded decode(const std::string& path) {
 }
 
 }  // namespace opuscheck
+
+namespace gaincheck {
+
+// loudgain's ReplayGain 2.0 (reference -18 LUFS) and true peak of each file, in order, then
+// of them as an album; empty when loudgain failed.
+struct Gain {
+    double gain = 0;  // dB
+    double peak = 0;  // ratio
+};
+inline std::vector<Gain> Loudgain(const std::vector<std::string>& files) {
+    QStringList arguments = {"-a", "-O", "-q"};
+    for (const std::string& f : files) arguments << QString::fromStdString(f);
+    const auto out = flaccheck::Tool("loudgain", arguments);
+    std::vector<Gain> gains;
+    if (!out) return gains;
+    for (const QString& line : QString::fromUtf8(*out).split('\n', Qt::SkipEmptyParts)) {
+        const QStringList cells = line.split('\t');
+        if (cells.size() < 9 || cells[0] == "File") continue;
+        gains.push_back({cells[8].split(' ')[0].toDouble(), cells[3].toDouble()});
+    }
+    if (gains.size() != files.size() + 1) gains.clear();
+    return gains;
+}
+
+// The highest sample of the file, either sign, as a ratio of full scale, as sox's stat
+// measures it (loudgain's peak is the true peak between the samples); -1 when sox failed.
+inline double SamplePeak(const std::string& file) {
+    QProcess sox;
+    sox.start("sox", {QString::fromStdString(file), "-n", "stat"});
+    if (!sox.waitForFinished(30000) || sox.exitCode() != 0) return -1;
+    double peak = -1;
+    for (const QString& line : QString::fromUtf8(sox.readAllStandardError()).split('\n'))
+        if (line.startsWith("Maximum amplitude:") || line.startsWith("Minimum amplitude:"))
+            peak = std::max(peak, std::abs(line.section(':', 1).trimmed().toDouble()));
+    return peak;
+}
+
+// The value of a Vorbis comment in metaflac's export, or "" when absent.
+inline QString Field(const QString& tags, const QString& name) {
+    for (const QString& line : tags.split('\n'))
+        if (line.startsWith(name + '=')) return line.mid(name.size() + 1);
+    return {};
+}
+
+}  // namespace gaincheck
+
+namespace mp3tags {
+
+// An MP3 file's ID3 tags as mutagen reads them: "version" and one "FRAME=text" line each
+// (TXXX frames as "TXXX:DESCRIPTION=text"); empty when the file has no ID3 tag.
+inline QString Read(const std::string& file) {
+    const auto out = flaccheck::Tool(
+        // Debian's interpreter, which has Debian's mutagen, whatever else is on the PATH.
+        "/usr/bin/python3", {"-c",
+                             "import sys\n"
+                             "from mutagen.id3 import ID3, ID3NoHeaderError\n"
+                             "try: t = ID3(sys.argv[1])\n"
+                             "except ID3NoHeaderError: sys.exit(0)\n"
+                             "print('version=%d.%d' % t.version[:2])\n"
+                             "for k, f in sorted(t.items()): print('%s=%s' % (k, f))\n",
+                             QString::fromStdString(file)});
+    return out ? QString::fromUtf8(*out) : QStringLiteral("mutagen failed");
+}
+
+}  // namespace mp3tags

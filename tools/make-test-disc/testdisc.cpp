@@ -22,7 +22,6 @@ using cdtiming::kSessionGapSectors;
 
 constexpr int kFramesPerSector = kSectorBytes / 4;  // 16-bit stereo
 constexpr int kWaveHeaderBytes = 44;
-constexpr int kToneAmpQ15 = 16384;  // 0.5 full scale (-6 dBFS)
 constexpr int kQuietAmpQ15 = 3277;  // 0.1 full scale (-20 dBFS)
 constexpr uint32_t kChunkSectors = 1024;
 
@@ -259,7 +258,6 @@ DiscLayout buildLayout(const DiscPlan& discPlan, const std::string& cueFileName 
 // Fills count sectors from lsn (little-endian audio), walking the regions.
 void fillRange(const DiscPlan& discPlan, const DiscLayout& d, uint32_t lsn, uint32_t count,
                uint8_t* out) {
-    (void)discPlan;
     uint32_t done = 0;
     while (done < count) {
         const uint32_t cur = lsn + done;
@@ -281,7 +279,8 @@ void fillRange(const DiscPlan& discPlan, const DiscLayout& d, uint32_t lsn, uint
                 std::memset(p, 0, size_t(take) * kSectorBytes);
                 break;
             case Region::Tone:
-                fillTone(cur, take, reg->origin, toneHz(reg->track), kToneAmpQ15, p);
+                fillTone(cur, take, reg->origin, toneHz(reg->track),
+                         discPlan.tracks[size_t(reg->track)].levelQ15, p);
                 break;
             case Region::Quiet:
                 fillTone(cur, take, reg->origin, pregapToneHz(reg->track), kQuietAmpQ15, p);

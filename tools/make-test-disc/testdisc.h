@@ -27,7 +27,8 @@
 //
 // Audio content (16-bit signed, stereo, 44100 Hz; 588 stereo frames per sector):
 //   - track i (0-based position), INDEX 01 onwards: a sine at toneHz(i), amplitude 0.5
-//     (-6 dBFS), phase 0 at the track's INDEX 01; the right channel leads by 90 degrees;
+//     (-6 dBFS) unless its TrackPlan::levelQ15 says otherwise, phase 0 at the track's INDEX 01; the
+//     right channel leads by 90 degrees;
 //   - INDEX 00 areas of track i (track 1's includes the hidden track): a quiet sine at
 //     pregapToneHz(i) = 1.5 * toneHz(i), amplitude 0.1 (-20 dBFS), phase 0 at the first
 //     INDEX 00 sector; right channel again 90 degrees ahead;
@@ -64,6 +65,8 @@ struct TrackPlan {
     bool data = false;     // MODE1/2352 data track
     uint32_t index0 = 0;   // INDEX 00 pregap held in the file before INDEX 01 (sectors)
     uint32_t pregap = 0;   // PREGAP command: silence not held in the file (sectors)
+    // The tone's amplitude from INDEX 01 on, in 1/32768 of full scale: half by default.
+    int levelQ15 = 16384;
 };
 
 // CD-Text of a sheet entry. Written as the bytes given (so a test can write Latin-1), each
