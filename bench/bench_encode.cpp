@@ -250,18 +250,15 @@ int main(int argc, char** argv) {
         runReference("opusenc", {"--quiet", "--bitrate", "160", wav, opusencOut.string()},
                      opusencOut, audioSeconds, "opusenc --bitrate 160:");
 
-    if (lame.ran)
-        printf("ratio mp3: sonvale / lame   = %.2f (time), %.2f (size)\n",
-               mp3.seconds / lame.seconds, double(mp3.bytes) / double(lame.bytes));
-    if (oggenc.ran)
-        printf("ratio ogg: sonvale / oggenc = %.2f (time), %.2f (size)\n",
-               ogg.seconds / oggenc.seconds, double(ogg.bytes) / double(oggenc.bytes));
-    if (flacTool.ran)
-        printf("ratio flac: sonvale / flac  = %.2f (time), %.2f (size)\n",
-               flac.seconds / flacTool.seconds, double(flac.bytes) / double(flacTool.bytes));
-    if (opusenc.ran)
-        printf("ratio opus: sonvale / opusenc = %.2f (time), %.2f (size)\n",
-               opus.seconds / opusenc.seconds, double(opus.bytes) / double(opusenc.bytes));
+    const auto ratio = [](const char* what, const Timing& ours, const Timing& theirs) {
+        if (theirs.ran)
+            printf("ratio %-22s = %.2f (time), %.2f (size)\n", what, ours.seconds / theirs.seconds,
+                   double(ours.bytes) / double(theirs.bytes));
+    };
+    ratio("mp3: sonvale / lame", mp3, lame);
+    ratio("ogg: sonvale / oggenc", ogg, oggenc);
+    ratio("flac: sonvale / flac", flac, flacTool);
+    ratio("opus: sonvale / opusenc", opus, opusenc);
 
     std::error_code ec;
     fs::remove_all(root, ec);
