@@ -506,6 +506,7 @@ Rip::TBatchRequest TCDRipTestForm::batchRequest() {
     request.TrackArtists = chkMulSel->isChecked() && edtArtistName->text() == proposedArtist_;
     request.TestAndCopy = options_.TestAndCopy();
     request.FullTags = options_.FullTags();
+    request.Art = listed_.CoverArt();
     return request;
 }
 

@@ -194,6 +194,7 @@ void TListedDisc::Remove() {
     // discs in the other drives keep theirs.
     if (loaded_) musicBrainz_.Forget(Ids());
     kept_.erase(disc_);
+    art_.erase(disc_);
     view_.SetStatus(QStringLiteral("Media is Removed."));
     clear();
 }
@@ -304,10 +305,42 @@ void TListedDisc::lookedUp(const std::string& disc, const Rip::TMusicBrainzResul
     const Rip::TDiscNames names = Rip::TDiscNames::FromRelease(release, session_.Disc().TrackCount);
     kept_[disc] = names;
     // A batch started while the answer was out: the names wait for its end.
-    if (view_.NamesWait()) return;
+    if (view_.NamesWait()) {
+        fetchArt(disc, release.Id, QString());
+        return;
+    }
     names_ = names;
     emit NamesChanged();
-    view_.SetStatus(QStringLiteral("Disc Found Online: ") + release.Label() + QLatin1Char('.'));
+    const QString found =
+        QStringLiteral("Disc Found Online: ") + release.Label() + QLatin1Char('.');
+    view_.SetStatus(found);
+    fetchArt(disc, release.Id, found);
+}
+
+void TListedDisc::fetchArt(const std::string& disc, const QString& release, const QString& found) {
+    if (art_.count(disc) || release.isEmpty()) return;
+    const int said = found.isNull() ? -1 : view_.StatusCount();
+    coverArt_.Fetch(release, [this, disc, found, said](const Rip::TCoverArtResult& result) {
+        if (view_.Closing()) return;
+        // Kept for the disc while it stays, also when another drive's is listed now.
+        if (!result.Art.Empty()) {
+            if (kept_.count(disc)) art_[disc] = result.Art;
+            return;
+        }
+        if (disc != disc_) return;
+        // Said after what was found, which the user has most likely not read yet; a batch
+        // that runs has the line for its progress.
+        if (said >= 0 && view_.StatusCount() == said)
+            view_.SetStatus(found + QLatin1Char(' ') + result.Status);
+        else if (!view_.NamesWait())
+            view_.SetStatus(result.Status);
+    });
+}
+
+const Rip::TCoverArt& TListedDisc::CoverArt() const {
+    static const Rip::TCoverArt none;
+    const auto found = art_.find(disc_);
+    return loaded_ && found != art_.end() ? found->second : none;
 }
 
 void TListedDisc::ShowWaitingNames() {

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "CDSession.h"
+#include "CoverArt.h"
 #include "DiscIds.h"
 #include "DiscNames.h"
 #include "DriveWorker.h"
@@ -57,6 +58,8 @@ public:
     CDRipIntf::TDiscIds Ids() const { return CDRipIntf::DiscIdsOf(session_.Disc()); }
     // The names the listing shows.
     const Rip::TDiscNames& Names() const { return names_; }
+    // The front cover of the release the listed disc was found in; empty until one came.
+    const Rip::TCoverArt& CoverArt() const;
 
     // How a listing goes; the window's calls run on the window's thread.
     struct TListing {
@@ -161,6 +164,9 @@ private:
     void show(const TListing& how, const TRead& read);
     // said: the status line's count when it said the lookup went out.
     void lookedUp(const std::string& disc, const Rip::TMusicBrainzResult& result, int said);
+    // The release's cover, for the disc while it stays; a cover that cannot be had is said,
+    // after found when the status line still says that.
+    void fetchArt(const std::string& disc, const QString& release, const QString& found);
 
     CDRipIntf::TCDSession& session_;
     TUiServices& services_;
@@ -175,6 +181,9 @@ private:
     // it last said so.
     std::map<std::string, int> lookupsOut_;
     Rip::TMusicBrainzLookup musicBrainz_;
+    // The covers found for each disc while it stays, by MusicBrainz disc id.
+    std::map<std::string, Rip::TCoverArt> art_;
+    Rip::TCoverArtLookup coverArt_;
     bool busy_ = false;
     bool waiting_ = false;  // the listing under way waits for a disc that went in
     bool stopped_ = false;

@@ -78,10 +78,9 @@ QString FormatCueSheet(const TBatchRecord& batch) {
     return (head + lines).join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
-bool WriteCueSheet(const QString& path, const QString& text) {
+bool WriteWholeFile(const QString& path, const QByteArray& bytes) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return false;
-    const QByteArray bytes = text.toUtf8();
     if (file.write(bytes) != bytes.size()) {
         file.cancelWriting();
         return false;

@@ -15,8 +15,8 @@ namespace Rip {
 // places on the disc. Data tracks are left out.
 QString FormatCueSheet(const TBatchRecord& batch);
 
-// Writes text to path whole, replacing the sheet of an earlier batch; false, and no file
-// or the earlier one left, when it cannot.
-bool WriteCueSheet(const QString& path, const QString& text);
+// Writes bytes to path whole, replacing what an earlier batch left there (a sheet, a
+// cover); false, and no file or the earlier one left, when it cannot.
+bool WriteWholeFile(const QString& path, const QByteArray& bytes);
 
 }  // namespace Rip

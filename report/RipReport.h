@@ -10,6 +10,7 @@
 
 #include "AccurateRipLookup.h"
 #include "CDRipIntf.h"
+#include "CoverArt.h"
 #include "DiscIds.h"
 #include "TrackSums.h"
 
@@ -59,6 +60,8 @@ struct TBatchRecord {
     // [n - 1]: track n's title and its own performer, as the batch named the files; empty
     // where there is none.
     std::vector<QString> Titles, Performers;
+    // The cover the batch embedded in its files, saved beside the report; empty: none.
+    TCoverArt Art;
     QString Drive;
     CDRipIntf::TDriveIdentity DriveIdentity{};  // as the drive gave it
     int ReadOffset = 0;                         // samples

@@ -92,6 +92,7 @@ std::optional<TBatchPlan> TBatchLife::plan(TRipFormat format, const TBatchReques
     // A verify writes nothing: its one read is all there is to compare with the database.
     plan.TestAndCopy = request.TestAndCopy && format != TRipFormat::Verify;
     plan.FullTags = request.FullTags;
+    plan.Art = request.Art;
     return plan;
 }
 
@@ -123,6 +124,11 @@ void TBatchLife::start(TRipFormat format, TBatchPlan plan) {
     record.Directory = choices.Directory;
     record.Album = choices.Album;
     record.Artist = choices.Artist;
+    // Only the batches that embed it keep a copy beside their files.
+    const bool embedsArt =
+        format == TRipFormat::Flac || format == TRipFormat::Opus ||
+        (plan.FullTags && (format == TRipFormat::Mp3 || format == TRipFormat::Ogg));
+    if (embedsArt) record.Art = plan.Art;
     for (int n = 1; n <= plan.Disc.TrackCount; ++n) {
         record.Titles.push_back(plan.Names.TrackName(n));
         record.Performers.push_back(plan.TrackArtists ? plan.Names.TrackArtist(n) : QString());
@@ -265,8 +271,15 @@ void TBatchLife::write(const TBatchRecord& record, const TAccurateRipResult& dat
     // Before the report, whose failure is the word to keep.
     if (const QString sheet = FormatCueSheet(record); !sheet.isNull()) {
         const QString cuePath = CueSheetPath(record);
-        if (!WriteCueSheet(cuePath, sheet))
+        if (!WriteWholeFile(cuePath, sheet.toUtf8()))
             window_.SetStatus(QStringLiteral("Error : Cannot write the cue sheet ") + cuePath);
+    }
+    if (!record.Art.Empty()) {
+        const QString artPath =
+            record.Directory + QLatin1Char('/') +
+            AlbumFileName(record.Album, record.Art.Extension, TFolderRules::Of(record.Directory));
+        if (!WriteWholeFile(artPath, record.Art.Bytes))
+            window_.SetStatus(QStringLiteral("Error : Cannot write the cover art ") + artPath);
     }
     const QString path = RipReportPath(record);
     const QString text = FormatRipReport(record, database, QStringLiteral(SONVALE_VERSION),

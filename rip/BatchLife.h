@@ -25,6 +25,7 @@ struct TBatchRequest {
     // The batches that write files read each track twice (see TBatchPlan).
     bool TestAndCopy = false;
     bool FullTags = false;  // MP3 and Ogg files get full tags and ReplayGain
+    TCoverArt Art;          // the release's front cover, when one came
 };
 
 // Made and used on the window's thread. The AccurateRip database is asked as a batch

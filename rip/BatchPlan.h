@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "CDRipIntf.h"
+#include "CoverArt.h"
 #include "DiscNames.h"
 #include "OffsetFinding.h"
 
@@ -22,6 +23,8 @@ struct TBatchPlan {
     bool TestAndCopy = false;
     // MP3 and Ogg files get full tags and ReplayGain, as FLAC and Opus files always do.
     bool FullTags = false;
+    // The release's front cover, embedded in each tagged file; empty when none came.
+    TCoverArt Art;
     // Detecting the read offset: the tracks to read, with the database's sums for them.
     std::vector<TOffsetTrack> OffsetTracks;
 };

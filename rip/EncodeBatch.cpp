@@ -53,13 +53,14 @@ TTaggedFormat taggedFormatOf(TFormat format) {
     return TTaggedFormat::Flac;
 }
 
-// A track's file with what only its end tells: the full tags of an MP3 file, and the
-// track's ReplayGain (none for a silent one, which has no loudness).
+// A track's file with what only its end tells: the full tags of an MP3 file, the release's
+// cover, and the track's ReplayGain (none for a silent one, which has no loudness).
 bool tagTrack(TEncodeRipper& ripper, TFormat format, uint8_t n, const QString& fileName,
-              const TLoudness* loudness) {
+              const TLoudness* loudness, const TCoverArt& art) {
     if (format == TFormat::Mp3 &&
         !WriteMp3Tags(fileName, ripper.TrackComments(n, QString()), ripper.TodayIso()))
         return false;
+    if (!art.Empty() && !WriteCoverArt(fileName, taggedFormatOf(format), art)) return false;
     const TGain gain = loudness ? loudness->Gain() : TGain{};
     return !gain.Valid || WriteGainTags(fileName, taggedFormatOf(format), gain, false);
 }
@@ -144,7 +145,7 @@ void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
             session.CR_CloseRipper();
             std::unique_ptr<TLoudness> loudness = ripper.TakeLoudness();
             if (result == 0 && tagged && !control.Cancelled()) {
-                if (tagTrack(ripper, format, index, fileName, loudness.get())) {
+                if (tagTrack(ripper, format, index, fileName, loudness.get(), plan.Art)) {
                     album.emplace_back(fileName, std::move(loudness));
                 } else {
                     window.SetStatus(QStringLiteral("Error : Cannot write the tags of ") +

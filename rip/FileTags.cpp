@@ -1,6 +1,8 @@
 #include "FileTags.h"
 
+#include <taglib/attachedpictureframe.h>
 #include <taglib/flacfile.h>
+#include <taglib/flacpicture.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/opusfile.h>
@@ -86,6 +88,51 @@ bool WriteGainTags(const QString& path, TTaggedFormat format, const TGain& gain,
             TagLib::ID3v2::Tag* tag = file.ID3v2Tag(true);
             setTxxx(*tag, gainName, gainText);
             setTxxx(*tag, peakName, peakText);
+            return saveMp3(file);
+        }
+    }
+    return false;
+}
+
+bool WriteCoverArt(const QString& path, TTaggedFormat format, const TCoverArt& art) {
+    if (art.Empty()) return false;
+    const QByteArray encoded = QFile::encodeName(path);
+    const TagLib::ByteVector bytes(art.Bytes.constData(), unsigned(art.Bytes.size()));
+    // Owned by whatever it is added to.
+    const auto picture = [&] {
+        auto* p = new TagLib::FLAC::Picture;
+        p->setType(TagLib::FLAC::Picture::FrontCover);
+        p->setMimeType(text(art.Mime));
+        p->setData(bytes);
+        return p;
+    };
+    switch (format) {
+        case TTaggedFormat::Flac: {
+            TagLib::FLAC::File file(nameOf(encoded), false);
+            if (!file.isValid()) return false;
+            file.addPicture(picture());
+            return file.save();
+        }
+        case TTaggedFormat::Ogg: {
+            TagLib::Ogg::Vorbis::File file(nameOf(encoded), false);
+            if (!file.isValid() || !file.tag()) return false;
+            file.tag()->addPicture(picture());
+            return file.save();
+        }
+        case TTaggedFormat::Opus: {
+            TagLib::Ogg::Opus::File file(nameOf(encoded), false);
+            if (!file.isValid() || !file.tag()) return false;
+            file.tag()->addPicture(picture());
+            return file.save();
+        }
+        case TTaggedFormat::Mp3: {
+            TagLib::MPEG::File file(nameOf(encoded), false);
+            if (!file.isValid()) return false;
+            auto frame = std::make_unique<TagLib::ID3v2::AttachedPictureFrame>();
+            frame->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
+            frame->setMimeType(text(art.Mime));
+            frame->setPicture(bytes);
+            file.ID3v2Tag(true)->addFrame(frame.release());
             return saveMp3(file);
         }
     }

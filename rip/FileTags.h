@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include "CoverArt.h"
 #include "Loudness.h"
 #include "StreamEncoder.h"
 
@@ -16,6 +17,10 @@ enum class TTaggedFormat { Mp3, Ogg, Flac, Opus };
 // players read: REPLAYGAIN_*_GAIN and _PEAK in Vorbis comments and ID3v2.4 TXXX frames,
 // R128_*_GAIN for Opus. False when the file cannot be read or written back.
 bool WriteGainTags(const QString& path, TTaggedFormat format, const TGain& gain, bool album);
+
+// The release's front cover in the file: a FLAC picture block, a METADATA_BLOCK_PICTURE
+// comment in Ogg Vorbis and Opus, an APIC frame in MP3.
+bool WriteCoverArt(const QString& path, TTaggedFormat format, const TCoverArt& art);
 
 // An ID3v2.4 tag, and no other, holding the comments an Ogg file of the track gets. date:
 // ISO 8601, as ID3v2.4 wants it.

@@ -22,7 +22,7 @@ mkdir -p "$scratch/home" "$scratch/Music/Autumn Sessions" "$scratch/Music/Blue H
 mkdir -m 700 "$scratch/run"
 export HOME="$scratch/home" XDG_RUNTIME_DIR="$scratch/run" CDRIP3_IMAGES="$disc"
 # The pictures need no database: the drive list and the lookups go to a closed local port.
-export SONVALE_ACCURATERIP_URL=http://127.0.0.1:9/accuraterip SONVALE_MUSICBRAINZ_URL=http://127.0.0.1:9
+export SONVALE_ACCURATERIP_URL=http://127.0.0.1:9/accuraterip SONVALE_MUSICBRAINZ_URL=http://127.0.0.1:9 SONVALE_COVERART_URL=http://127.0.0.1:9
 unset QT_QPA_PLATFORM
 
 # The output directory box starts in the temporary folder: the scratch Music folder here,

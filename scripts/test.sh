@@ -19,6 +19,7 @@ export QT_QPA_PLATFORM=offscreen
 # unless a test starts a server: no test reaches the real hosts.
 export SONVALE_ACCURATERIP_URL=http://127.0.0.1:9/accuraterip
 export SONVALE_MUSICBRAINZ_URL=http://127.0.0.1:9
+export SONVALE_COVERART_URL=http://127.0.0.1:9
 
 # Every target, warnings as errors; run.sh may have left this folder configured for the
 # program alone, so the options are all given. The code is the shipped build's (-O2); its

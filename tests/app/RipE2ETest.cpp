@@ -32,6 +32,7 @@
 #include "RealWindowFixture.h"
 #include "RecordingServices.h"
 #include "ReferenceSums.h"
+#include "TestImage.h"
 #include "TinyHttpServer.h"
 #include "discfixture.h"
 #include "drivemodel.h"
@@ -95,6 +96,7 @@ protected:
         // unless told.
         qputenv("SONVALE_ACCURATERIP_URL", database.Base().toUtf8());
         qputenv("SONVALE_MUSICBRAINZ_URL", database.Base().toUtf8());
+        qputenv("SONVALE_COVERART_URL", database.Base().toUtf8());
         Show();
         form->DirectoryEdit1->setText(QString::fromStdString(home_.file("out")));
         form->edtAlbumName->setText("Live");
@@ -138,6 +140,30 @@ protected:
     std::vector<uint8_t> TrackAudio(int n) {
         const auto t = testdisc::expectedToc(plan_).tracks.at(size_t(n - 1));
         return testdisc::rangeBytes(plan_, t.startSector, t.startSector + t.sectors - 1);
+    }
+    // The names database finds the disc in release r1, with the tracks' titles, and the cover
+    // server has image for it (none when empty): looked up, the window holds the cover, or
+    // has said why it has none.
+    void FindCover(const QByteArray& image, const QStringList& titles) {
+        const QString disc = QString::fromStdString(DiscIdsOf(session.Disc()).MusicBrainz);
+        using namespace mbanswers;
+        QJsonArray tracks;
+        for (int i = 0; i < titles.size(); ++i) tracks.append(track(i + 1, titles[i], 5000));
+        database
+            .answers[Rip::TMusicBrainzLookup::UrlFor(database.Base(), disc.toStdString()).path()] =
+            {200, answer(disc, {release("r1", "Songs", credit({{"Band", ""}}), "1999", "GB",
+                                        {medium(1, disc, tracks)})})};
+        if (image.isEmpty())
+            database.answers.erase("/db/release/r1/front-500");
+        else
+            database.answers["/db/release/r1/front-500"] = {200, image};
+        const int asked = database.asked.count("/db/release/r1/front-500");
+        form->LookUpDisc1->trigger();
+        ASSERT_TRUE(pumpUntil([&] {
+            return image.isEmpty() ? database.asked.count("/db/release/r1/front-500") > asked &&
+                                         form->Status().contains("Cover Art")
+                                   : !form->Listed().CoverArt().Empty();
+        })) << form->Status().toStdString();
     }
     // The report's text once it holds `sections` batches.
     QString Report(int sections) {
@@ -587,6 +613,32 @@ TEST_F(RipE2ETest, RipToFlacKeepsTheDiscsAudioAndItsComments) {
     EXPECT_TRUE(flaccheck::Tests(file));
 }
 
+// Once the names database has named the release, its cover goes into the FLAC files of the
+// batches after, as their front cover, and beside their report.
+TEST_F(RipE2ETest, TheReleasesCoverGoesIntoTheFilesAndBesideTheReport) {
+    // None at first: said after the names, which stay.
+    FindCover(QByteArray(), {"One", "Two", "Three"});
+    EXPECT_TRUE(form->Status().startsWith("Disc Found Online: "));
+    EXPECT_TRUE(form->Status().endsWith(". No Cover Art for this Release."));
+    EXPECT_EQ(form->edtRecName->text(), "One");
+
+    const QByteArray png = TestImage("PNG");
+    FindCover(png, {"One", "Two", "Three"});
+    if (HasFatalFailure()) return;
+
+    SelectLines({0});
+    form->RipToFlac1->trigger();
+    ASSERT_TRUE(WaitForStatus("Ripping and Encoding Completed.")) << form->Status().toStdString();
+    const std::string file = home_.file("out/Live One.flac");
+    EXPECT_TRUE(flaccheck::Tool("metaflac",
+                                {"--export-picture-to=-", QString::fromStdString(file)}) == png);
+    EXPECT_TRUE(flaccheck::Tests(file));
+    QFile saved(QString::fromStdString(home_.file("out/Live.png")));
+    ASSERT_TRUE(pumpUntil([&] { return saved.exists(); }));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(saved.readAll() == png);
+}
+
 // The pop-up's Opus batch: each file has its track's length to the millisecond, the channels
 // and bit rate the radio buttons chose, and the comments uncut; one cancelled mid-track
 // still plays, the audio read until then.
@@ -717,7 +769,8 @@ double decibels(const QString& text) {
 }  // namespace
 
 // FLAC files carry each track's and the album's ReplayGain and peak as loudgain measures
-// them, Opus files the same gains in R128's form and reference, without peaks.
+// them, Opus files the same gains in R128's form and reference, without peaks, and the
+// release's cover once one was found.
 TEST_F(TagsE2ETest, FlacAndOpusFilesCarryTheGainsLoudgainMeasures) {
     RipBoth([&] { form->RipToFlac1->trigger(); });
     const std::vector<std::string> flac = Files(".flac");
@@ -741,6 +794,9 @@ TEST_F(TagsE2ETest, FlacAndOpusFilesCarryTheGainsLoudgainMeasures) {
         EXPECT_TRUE(flaccheck::Tests(flac[i]));
     }
 
+    // With a cover now, which the Opus files carry as a picture comment.
+    FindCover(TestImage("JPEG"), {"Track 1", "Track 2"});
+    if (HasFatalFailure()) return;
     RipBoth([&] { form->RipToOpus1->trigger(); });
     const std::vector<std::string> opus = Files(".opus");
     const std::vector<gaincheck::Gain> decoded = gaincheck::Loudgain(opus);
@@ -756,12 +812,17 @@ TEST_F(TagsE2ETest, FlacAndOpusFilesCarryTheGainsLoudgainMeasures) {
         EXPECT_NEAR(decoded[i].gain, reference[i].gain - 5, 0.3);
         EXPECT_EQ(d.tags.count("REPLAYGAIN_TRACK_PEAK"), 0u);
         EXPECT_EQ(d.tags.at("TRACKNUMBER"), std::to_string(i + 1));
+        EXPECT_EQ(d.tags.count("METADATA_BLOCK_PICTURE"), 1u);
     }
 }
 
-// With Full Tags off the MP3 files have no tag and the Ogg files no gain, as before; on, the
-// MP3 files get an ID3v2.4 tag with the texts and gains, the Ogg files the gains.
+// With Full Tags off the MP3 files have no tag and the Ogg files no gain or cover, as before;
+// on, the MP3 files get an ID3v2.4 tag with the texts, gains and cover, the Ogg files the
+// gains and the cover.
 TEST_F(TagsE2ETest, FullTagsTagMp3AndOggFilesOnlyWhenOn) {
+    // A cover found changes nothing of them either.
+    FindCover(TestImage("PNG"), {"Track 1", "Track 2"});
+    if (HasFatalFailure()) return;
     ASSERT_FALSE(form->FullTags1->isChecked());
     RipBoth([&] { form->btnMp3->click(); });
     EXPECT_EQ(mp3tags::Read(Files(".mp3")[0]), "");
@@ -769,14 +830,16 @@ TEST_F(TagsE2ETest, FullTagsTagMp3AndOggFilesOnlyWhenOn) {
     const auto plain = oggcheck::decode(Bytes(Files(".ogg")[0]), "plain.ogg");
     ASSERT_TRUE(plain.opened);
     EXPECT_EQ(plain.comments.count("REPLAYGAIN_TRACK_GAIN"), 0u);
+    EXPECT_EQ(plain.comments.count("METADATA_BLOCK_PICTURE"), 0u);
 
     form->FullTags1->trigger();
     EXPECT_TRUE(form->FullTags1->isChecked());
     EXPECT_TRUE(TProgramOptions(Options().Path()).FullTags());
     RipBoth([&] { form->btnMp3->click(); });
     const QString tags = mp3tags::Read(Files(".mp3")[1]);
-    for (const char* frame : {"version=2.4", "TALB=Live", "TRCK=2/2", "TIT2=Track 2",
-                              "TXXX:REPLAYGAIN_TRACK_GAIN=", "TXXX:REPLAYGAIN_ALBUM_PEAK="})
+    for (const char* frame :
+         {"version=2.4", "TALB=Live", "TRCK=2/2", "TIT2=Track 2",
+          "TXXX:REPLAYGAIN_TRACK_GAIN=", "TXXX:REPLAYGAIN_ALBUM_PEAK=", "APIC:="})
         EXPECT_TRUE(tags.contains(frame)) << frame << " in " << tags.toStdString();
     EXPECT_FALSE(tags.contains("TXXX:ENCODER")) << tags.toStdString();
     RipBoth([&] { form->btnOgg->click(); });
@@ -784,5 +847,6 @@ TEST_F(TagsE2ETest, FullTagsTagMp3AndOggFilesOnlyWhenOn) {
     ASSERT_TRUE(tagged.opened);
     EXPECT_EQ(tagged.comments.count("REPLAYGAIN_TRACK_GAIN"), 1u);
     EXPECT_EQ(tagged.comments.count("REPLAYGAIN_ALBUM_GAIN"), 1u);
+    EXPECT_EQ(tagged.comments.count("METADATA_BLOCK_PICTURE"), 1u);
     EXPECT_EQ(tagged.comments.find("ALBUM")->second, "Live");
 }

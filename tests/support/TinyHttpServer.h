@@ -24,6 +24,7 @@ public:
         int status = 404;
         QByteArray body;
         bool hang = false;
+        QByteArray location{};  // sent as Location: a redirect
     };
     TinyHttpServer() : server_(std::make_unique<QTcpServer>()) { listen(); }
     // Over HTTPS, showing tls's certificate; a connection comes to serve() once its
@@ -74,8 +75,11 @@ private:
         requests.push_back(std::move(r));
         const Answer a = answers.count(path) ? answers[path] : Answer{};
         if (a.hang) return;
-        socket->write("HTTP/1.1 " + QByteArray::number(a.status) + " X\r\nContent-Length: " +
-                      QByteArray::number(a.body.size()) + "\r\nConnection: close\r\n\r\n" + a.body);
+        const QByteArray location =
+            a.location.isEmpty() ? QByteArray() : "Location: " + a.location + "\r\n";
+        socket->write("HTTP/1.1 " + QByteArray::number(a.status) + " X\r\n" + location +
+                      "Content-Length: " + QByteArray::number(a.body.size()) +
+                      "\r\nConnection: close\r\n\r\n" + a.body);
         socket->disconnectFromHost();
     }
     std::unique_ptr<QTcpServer> server_;
