@@ -319,7 +319,7 @@ void TListedDisc::lookedUp(const std::string& disc, const Rip::TMusicBrainzResul
 
 void TListedDisc::fetchArt(const std::string& disc, const QString& release, const QString& found) {
     if (art_.count(disc) || release.isEmpty()) return;
-    const int said = found.isNull() ? -1 : view_.StatusCount();
+    const int said = view_.StatusCount();
     coverArt_.Fetch(release, [this, disc, found, said](const Rip::TCoverArtResult& result) {
         if (view_.Closing()) return;
         // Kept for the disc while it stays, also when another drive's is listed now.
@@ -327,13 +327,11 @@ void TListedDisc::fetchArt(const std::string& disc, const QString& release, cons
             if (kept_.count(disc)) art_[disc] = result.Art;
             return;
         }
-        if (disc != disc_) return;
-        // Said after what was found, which the user has most likely not read yet; a batch
-        // that runs has the line for its progress.
-        if (said >= 0 && view_.StatusCount() == said)
-            view_.SetStatus(found + QLatin1Char(' ') + result.Status);
-        else if (!view_.NamesWait())
-            view_.SetStatus(result.Status);
+        // Said only while the status line still shows what it showed as the fetch went out
+        // (what was found, mostly): over anything newer, a batch's progress or the disc's
+        // removal, a word about the art would come out of turn.
+        if (disc != disc_ || view_.StatusCount() != said) return;
+        view_.SetStatus(found.isNull() ? result.Status : found + QLatin1Char(' ') + result.Status);
     });
 }
 

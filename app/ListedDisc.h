@@ -164,8 +164,8 @@ private:
     void show(const TListing& how, const TRead& read);
     // said: the status line's count when it said the lookup went out.
     void lookedUp(const std::string& disc, const Rip::TMusicBrainzResult& result, int said);
-    // The release's cover, for the disc while it stays; a cover that cannot be had is said,
-    // after found when the status line still says that.
+    // The release's cover, for the disc while it stays. One that cannot be had is said after
+    // found (what the status line says now), as long as the line says nothing newer.
     void fetchArt(const std::string& disc, const QString& release, const QString& found);
 
     CDRipIntf::TCDSession& session_;
