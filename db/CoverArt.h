@@ -12,14 +12,9 @@
 #include <QUrl>
 #include <functional>
 
-namespace Rip {
+#include "CoverArtImage.h"
 
-struct TCoverArt {
-    QByteArray Bytes;   // the file as the archive sent it
-    QString Mime;       // "image/jpeg" or "image/png"
-    QString Extension;  // ".jpg" or ".png"
-    bool Empty() const { return Bytes.isEmpty(); }
-};
+namespace Rip {
 
 struct TCoverArtResult {
     TCoverArt Art;   // empty unless an image came

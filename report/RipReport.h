@@ -10,7 +10,7 @@
 
 #include "AccurateRipLookup.h"
 #include "CDRipIntf.h"
-#include "CoverArt.h"
+#include "CoverArtImage.h"
 #include "DiscIds.h"
 #include "TrackSums.h"
 

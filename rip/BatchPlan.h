@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "CDRipIntf.h"
-#include "CoverArt.h"
+#include "CoverArtImage.h"
 #include "DiscNames.h"
 #include "OffsetFinding.h"
 
