@@ -12,7 +12,8 @@ using namespace CDRipIntf;
 
 namespace {
 
-enum class TFormat { Mp3, Ogg, Flac, Opus };
+// Every format a batch encodes into is one whose files are tagged afterwards.
+using TFormat = TTaggedFormat;
 
 // What the texts and the files of a batch say of its format.
 struct TFormatTexts {
@@ -39,39 +40,28 @@ TFormatTexts textsOf(TFormat format) {
             QStringLiteral("Ripping to MP3 Format")};
 }
 
-TTaggedFormat taggedFormatOf(TFormat format) {
-    switch (format) {
-        case TFormat::Mp3:
-            return TTaggedFormat::Mp3;
-        case TFormat::Ogg:
-            return TTaggedFormat::Ogg;
-        case TFormat::Flac:
-            return TTaggedFormat::Flac;
-        case TFormat::Opus:
-            return TTaggedFormat::Opus;
-    }
-    return TTaggedFormat::Flac;
-}
-
 // A track's file with what only its end tells: the full tags of an MP3 file, the release's
 // cover, and the track's ReplayGain (none for a silent one, which has no loudness).
 bool tagTrack(TEncodeRipper& ripper, TFormat format, uint8_t n, const QString& fileName,
               const TLoudness* loudness, const TCoverArt& art) {
-    if (format == TFormat::Mp3 &&
-        !WriteMp3Tags(fileName, ripper.TrackComments(n, QString()), ripper.TodayIso()))
-        return false;
-    if (!art.Empty() && !WriteCoverArt(fileName, taggedFormatOf(format), art)) return false;
-    const TGain gain = loudness ? loudness->Gain() : TGain{};
-    return !gain.Valid || WriteGainTags(fileName, taggedFormatOf(format), gain, false);
+    const TComments comments =
+        format == TFormat::Mp3 ? ripper.TrackComments(n, QString()) : TComments{};
+    TTrackTags tags;
+    if (format == TFormat::Mp3) {
+        tags.Mp3Comments = &comments;
+        tags.Date = ripper.TodayIso();
+    }
+    tags.Art = &art;
+    if (loudness) tags.Gain = loudness->Gain();
+    return WriteTrackTags(fileName, format, tags);
 }
 
 void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
                const TBatchPlan& plan, TFormat format, TBatchRecord* record) {
-    const bool ogg = format == TFormat::Ogg;
     TCDSession& session = ripper.Session();
     // The window refuses first; a batch asked to run without the library still refuses
     // rather than fail track after track.
-    if (ogg && !ripper.Encoders().VorbisLibraryReady()) {
+    if (format == TFormat::Ogg && !ripper.Encoders().VorbisLibraryReady()) {
         window.ShowMessageBox(QStringLiteral("Vorbis.DLL is not Ready."), QStringLiteral("OK"));
         return;
     }
@@ -105,7 +95,8 @@ void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
         const int n = line + 1;
         window.SetRipStatus(texts.Ripping);
         if (window.Choices().MultipleTracks) window.SetRecordingName(plan.Names.TrackName(n));
-        const VbEncConfig oggConfig = ogg ? ripper.BuildOggConfig() : VbEncConfig{};
+        const VbEncConfig oggConfig =
+            format == TFormat::Ogg ? ripper.BuildOggConfig() : VbEncConfig{};
         const TOpusConfig opusConfig =
             format == TFormat::Opus ? ripper.BuildOpusConfig() : TOpusConfig{};
 
@@ -204,7 +195,7 @@ void ripTracks(TRipWindow& window, TRipControl& control, TEncodeRipper& ripper,
         for (const auto& [file, loudness] : album) tracks.push_back(loudness.get());
         const TGain gain = TLoudness::AlbumGain(tracks);
         for (const auto& [file, loudness] : album)
-            if (gain.Valid && !WriteGainTags(file, taggedFormatOf(format), gain, true)) {
+            if (gain.Valid && !WriteAlbumGain(file, format, gain)) {
                 window.SetStatus(QStringLiteral("Error : Cannot write the tags of ") + file);
                 ++failed;
             }

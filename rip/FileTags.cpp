@@ -22,18 +22,49 @@ TagLib::String text(const QString& s) {
     return TagLib::String(s.toUtf8().constData(), TagLib::String::UTF8);
 }
 
-// TagLib takes the path in the file system's encoding.
-TagLib::FileName nameOf(const QByteArray& encoded) {
-    return encoded.constData();
-}
-
 QString number(double value, int decimals) {
     return QString::number(value, 'f', decimals);
 }
 
-bool saveMp3(TagLib::MPEG::File& file) {
-    return file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers, TagLib::ID3v2::v4,
-                     TagLib::File::DoNotDuplicate);
+// One file's edit: what goes in, whichever tag of the format it goes into.
+struct TEdit : TTrackTags {
+    bool Album = false;  // Gain is the album's, not the track's
+
+    QString gainName(const char* scheme) const {
+        return QLatin1String(scheme) + (Album ? QStringLiteral("ALBUM") : QStringLiteral("TRACK")) +
+               QStringLiteral("_GAIN");
+    }
+    QString peakName() const {
+        return Album ? QStringLiteral("REPLAYGAIN_ALBUM_PEAK")
+                     : QStringLiteral("REPLAYGAIN_TRACK_PEAK");
+    }
+    QString gainText() const { return number(Gain.ReplayGain(), 2) + QStringLiteral(" dB"); }
+    QString peakText() const { return number(Gain.Peak, 6); }
+};
+
+// Owned by whatever it is added to.
+TagLib::FLAC::Picture* pictureOf(const TCoverArt& art) {
+    auto* p = new TagLib::FLAC::Picture;
+    p->setType(TagLib::FLAC::Picture::FrontCover);
+    p->setMimeType(text(art.Mime));
+    p->setData(TagLib::ByteVector(art.Bytes.constData(), unsigned(art.Bytes.size())));
+    return p;
+}
+
+// Ogg Vorbis, Opus and FLAC files keep their comments in the same form; only Opus players
+// take no peak and a gain of their own form.
+bool editXiph(TagLib::Ogg::XiphComment* tag, const TEdit& edit, bool opus) {
+    if (!tag) return false;
+    if (edit.Art) tag->addPicture(pictureOf(*edit.Art));
+    if (!edit.Gain.Valid) return true;
+    if (opus) {
+        tag->addField(text(edit.gainName("R128_")), text(QString::number(edit.Gain.R128Q78())),
+                      true);
+    } else {
+        tag->addField(text(edit.gainName("REPLAYGAIN_")), text(edit.gainText()), true);
+        tag->addField(text(edit.peakName()), text(edit.peakText()), true);
+    }
+    return true;
 }
 
 void setTxxx(TagLib::ID3v2::Tag& tag, const QString& name, const QString& value) {
@@ -49,99 +80,9 @@ void setTxxx(TagLib::ID3v2::Tag& tag, const QString& name, const QString& value)
     frame->setText(text(value));
 }
 
-}  // namespace
-
-bool WriteGainTags(const QString& path, TTaggedFormat format, const TGain& gain, bool album) {
-    if (!gain.Valid) return false;
-    const QByteArray encoded = QFile::encodeName(path);
-    const QString kind = album ? QStringLiteral("ALBUM") : QStringLiteral("TRACK");
-    const QString gainName = QStringLiteral("REPLAYGAIN_") + kind + QStringLiteral("_GAIN");
-    const QString peakName = QStringLiteral("REPLAYGAIN_") + kind + QStringLiteral("_PEAK");
-    const QString gainText = number(gain.ReplayGain(), 2) + QStringLiteral(" dB");
-    const QString peakText = number(gain.Peak, 6);
-    const auto xiph = [&](TagLib::Ogg::XiphComment* tag) {
-        if (!tag) return false;
-        tag->addField(text(gainName), text(gainText), true);
-        tag->addField(text(peakName), text(peakText), true);
-        return true;
-    };
-    switch (format) {
-        case TTaggedFormat::Flac: {
-            TagLib::FLAC::File file(nameOf(encoded), false);
-            return file.isValid() && xiph(file.xiphComment(true)) && file.save();
-        }
-        case TTaggedFormat::Ogg: {
-            TagLib::Ogg::Vorbis::File file(nameOf(encoded), false);
-            return file.isValid() && xiph(file.tag()) && file.save();
-        }
-        case TTaggedFormat::Opus: {
-            // Opus players take no peak and a gain of their own form.
-            TagLib::Ogg::Opus::File file(nameOf(encoded), false);
-            if (!file.isValid() || !file.tag()) return false;
-            file.tag()->addField(text(QStringLiteral("R128_") + kind + QStringLiteral("_GAIN")),
-                                 text(QString::number(gain.R128Q78())), true);
-            return file.save();
-        }
-        case TTaggedFormat::Mp3: {
-            TagLib::MPEG::File file(nameOf(encoded), false);
-            if (!file.isValid()) return false;
-            TagLib::ID3v2::Tag* tag = file.ID3v2Tag(true);
-            setTxxx(*tag, gainName, gainText);
-            setTxxx(*tag, peakName, peakText);
-            return saveMp3(file);
-        }
-    }
-    return false;
-}
-
-bool WriteCoverArt(const QString& path, TTaggedFormat format, const TCoverArt& art) {
-    if (art.Empty()) return false;
-    const QByteArray encoded = QFile::encodeName(path);
-    const TagLib::ByteVector bytes(art.Bytes.constData(), unsigned(art.Bytes.size()));
-    // Owned by whatever it is added to.
-    const auto picture = [&] {
-        auto* p = new TagLib::FLAC::Picture;
-        p->setType(TagLib::FLAC::Picture::FrontCover);
-        p->setMimeType(text(art.Mime));
-        p->setData(bytes);
-        return p;
-    };
-    switch (format) {
-        case TTaggedFormat::Flac: {
-            TagLib::FLAC::File file(nameOf(encoded), false);
-            if (!file.isValid()) return false;
-            file.addPicture(picture());
-            return file.save();
-        }
-        case TTaggedFormat::Ogg: {
-            TagLib::Ogg::Vorbis::File file(nameOf(encoded), false);
-            if (!file.isValid() || !file.tag()) return false;
-            file.tag()->addPicture(picture());
-            return file.save();
-        }
-        case TTaggedFormat::Opus: {
-            TagLib::Ogg::Opus::File file(nameOf(encoded), false);
-            if (!file.isValid() || !file.tag()) return false;
-            file.tag()->addPicture(picture());
-            return file.save();
-        }
-        case TTaggedFormat::Mp3: {
-            TagLib::MPEG::File file(nameOf(encoded), false);
-            if (!file.isValid()) return false;
-            auto frame = std::make_unique<TagLib::ID3v2::AttachedPictureFrame>();
-            frame->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
-            frame->setMimeType(text(art.Mime));
-            frame->setPicture(bytes);
-            file.ID3v2Tag(true)->addFrame(frame.release());
-            return saveMp3(file);
-        }
-    }
-    return false;
-}
-
-bool WriteMp3Tags(const QString& path, const TComments& comments, const QString& date) {
-    TagLib::MPEG::File file(nameOf(QFile::encodeName(path)), false);
-    if (!file.isValid()) return false;
+// The texts as ID3v2.4 names them. They go in first: setting them replaces the tag's text
+// frames, the gains' among them.
+void setMp3Texts(TagLib::ID3v2::Tag& tag, const TComments& comments, const QString& date) {
     QString track, total;
     TagLib::PropertyMap properties;
     for (const auto& [name, value] : comments) {
@@ -160,8 +101,77 @@ bool WriteMp3Tags(const QString& path, const TComments& comments, const QString&
         properties.replace("TRACKNUMBER",
                            text(total.isEmpty() ? track : track + QLatin1Char('/') + total));
     if (!date.isEmpty()) properties.replace("DATE", text(date));
-    file.ID3v2Tag(true)->setProperties(properties);
-    return saveMp3(file);
+    tag.setProperties(properties);
+}
+
+bool editMp3(TagLib::MPEG::File& file, const TEdit& edit) {
+    TagLib::ID3v2::Tag* tag = file.ID3v2Tag(true);
+    if (edit.Mp3Comments) setMp3Texts(*tag, *edit.Mp3Comments, edit.Date);
+    if (edit.Art) {
+        auto frame = std::make_unique<TagLib::ID3v2::AttachedPictureFrame>();
+        frame->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
+        frame->setMimeType(text(edit.Art->Mime));
+        frame->setPicture(
+            TagLib::ByteVector(edit.Art->Bytes.constData(), unsigned(edit.Art->Bytes.size())));
+        tag->addFrame(frame.release());
+    }
+    if (edit.Gain.Valid) {
+        setTxxx(*tag, edit.gainName("REPLAYGAIN_"), edit.gainText());
+        setTxxx(*tag, edit.peakName(), edit.peakText());
+    }
+    // An MP3 file that is tagged at all carries this tag and no other.
+    return file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers, TagLib::ID3v2::v4,
+                     TagLib::File::DoNotDuplicate);
+}
+
+bool write(const QString& path, TTaggedFormat format, const TEdit& edit) {
+    // TagLib takes the path in the file system's encoding.
+    const QByteArray encoded = QFile::encodeName(path);
+    const TagLib::FileName name = encoded.constData();
+    switch (format) {
+        case TTaggedFormat::Flac: {
+            TagLib::FLAC::File file(name, false);
+            if (!file.isValid()) return false;
+            // The cover as FLAC's own picture block, not as a comment.
+            if (edit.Art) file.addPicture(pictureOf(*edit.Art));
+            TEdit comments = edit;
+            comments.Art = nullptr;
+            return editXiph(file.xiphComment(true), comments, false) && file.save();
+        }
+        case TTaggedFormat::Ogg: {
+            TagLib::Ogg::Vorbis::File file(name, false);
+            return file.isValid() && editXiph(file.tag(), edit, false) && file.save();
+        }
+        case TTaggedFormat::Opus: {
+            TagLib::Ogg::Opus::File file(name, false);
+            return file.isValid() && editXiph(file.tag(), edit, true) && file.save();
+        }
+        case TTaggedFormat::Mp3: {
+            TagLib::MPEG::File file(name, false);
+            return file.isValid() && editMp3(file, edit);
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+bool WriteTrackTags(const QString& path, TTaggedFormat format, const TTrackTags& tags) {
+    TEdit edit;
+    static_cast<TTrackTags&>(edit) = tags;
+    if (format != TTaggedFormat::Mp3) edit.Mp3Comments = nullptr;
+    if (edit.Art && edit.Art->Empty()) edit.Art = nullptr;
+    // A silent track without a cover: the file stays as its encoder wrote it.
+    if (!edit.Mp3Comments && !edit.Art && !edit.Gain.Valid) return true;
+    return write(path, format, edit);
+}
+
+bool WriteAlbumGain(const QString& path, TTaggedFormat format, const TGain& gain) {
+    if (!gain.Valid) return false;
+    TEdit edit;
+    edit.Gain = gain;
+    edit.Album = true;
+    return write(path, format, edit);
 }
 
 }  // namespace Rip
