@@ -18,7 +18,7 @@ constexpr uint32_t kFailed = 1;
 }  // namespace
 
 TFlacStream::TFlacStream(uint8_t n, uint64_t samples, TComments comments)
-    : n_(n), samples_(samples), comments_(std::move(comments)) {}
+    : n_(n), samples_(samples), comments_(std::move(comments)), pending_(kOutBufferSize) {}
 
 TFlacStream::~TFlacStream() {
     Release();
@@ -66,7 +66,7 @@ uint32_t TFlacStream::Open(uint32_t& samplesPerChunk, uint32_t& outBufferSize) {
         return kFailed;
     }
     samplesPerChunk = kChunkSamples * 2;
-    outBufferSize = outBufferSize_ = kOutBufferSize;
+    outBufferSize = pending_.Capacity();
     return 0;
 }
 
@@ -77,7 +77,7 @@ uint32_t TFlacStream::Encode(uint32_t samples, const int16_t* input, uint8_t* ou
     wide_.assign(input, input + samples);
     if (!FLAC__stream_encoder_process_interleaved(encoder_, wide_.data(), samples / 2))
         return failure();
-    return handOut(output, outputBytes);
+    return pending_.HandOut(output, outputBytes) ? 0 : kFailed;
 }
 
 uint32_t TFlacStream::Finish(uint8_t* output, uint32_t& outputBytes) {
@@ -85,7 +85,7 @@ uint32_t TFlacStream::Finish(uint8_t* output, uint32_t& outputBytes) {
     if (!encoder_) return kFailed;
     // Writes the last frames, then goes back for the stream info and the seek table.
     if (!FLAC__stream_encoder_finish(encoder_)) return failure();
-    return handOut(output, outputBytes);
+    return pending_.HandOut(output, outputBytes) ? 0 : kFailed;
 }
 
 void TFlacStream::Release() {
@@ -120,21 +120,13 @@ uint32_t TFlacStream::failure() const {
                : kFailed + 2 + uint32_t(state);
 }
 
-uint32_t TFlacStream::handOut(uint8_t* output, uint32_t& outputBytes) {
-    if (pending_.size() > outBufferSize_) return kFailed;
-    std::memcpy(output, pending_.data(), pending_.size());
-    outputBytes = uint32_t(pending_.size());
-    pending_.clear();
-    return 0;
-}
-
 FLAC__StreamEncoderWriteStatus TFlacStream::written(const FLAC__StreamEncoder*,
                                                     const FLAC__byte buffer[], size_t bytes,
                                                     uint32_t, uint32_t, void* self) {
     auto& s = *static_cast<TFlacStream*>(self);
     // libFLAC goes back only for the headers at the stream's start; what it writes there
     // lands over bytes handed out already (kept for Rewrite) or still pending.
-    const uint64_t handedOut = s.end_ - s.pending_.size();
+    const uint64_t handedOut = s.end_ - s.pending_.Size();
     size_t done = 0;
     if (s.position_ < handedOut) {
         done = size_t(std::min<uint64_t>(handedOut - s.position_, bytes));
@@ -142,10 +134,10 @@ FLAC__StreamEncoderWriteStatus TFlacStream::written(const FLAC__StreamEncoder*,
     }
     if (done < bytes && s.position_ + done < s.end_) {
         const size_t over = size_t(std::min<uint64_t>(s.end_ - (s.position_ + done), bytes - done));
-        std::memcpy(s.pending_.data() + (s.position_ + done - handedOut), buffer + done, over);
+        std::memcpy(s.pending_.Data() + (s.position_ + done - handedOut), buffer + done, over);
         done += over;
     }
-    s.pending_.insert(s.pending_.end(), buffer + done, buffer + bytes);
+    s.pending_.Append(buffer + done, bytes - done);
     s.position_ += bytes;
     s.end_ = std::max(s.end_, s.position_);
     return FLAC__STREAM_ENCODER_WRITE_STATUS_OK;

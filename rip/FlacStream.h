@@ -45,8 +45,6 @@ private:
                                                 void* self);
     static FLAC__StreamEncoderTellStatus told(const FLAC__StreamEncoder*, FLAC__uint64* offset,
                                               void* self);
-    // The bytes written at the stream's end since the last call, into output.
-    uint32_t handOut(uint8_t* output, uint32_t& outputBytes);
     // The result for a call of libFLAC that failed.
     uint32_t failure() const;
 
@@ -56,12 +54,11 @@ private:
     FLAC__StreamEncoder* encoder_ = nullptr;
     std::vector<FLAC__StreamMetadata*> metadata_;  // owned; libFLAC only reads them
     std::vector<FLAC__int32> wide_;                // one chunk's samples as libFLAC takes them
-    std::vector<uint8_t> pending_;                 // written at the end, not yet handed out
+    TPendingBytes pending_;                        // written at the end, not yet handed out
     uint64_t end_ = 0;                             // the stream's length so far
     uint64_t position_ = 0;                        // where libFLAC writes next
     // What libFLAC wrote over bytes already handed out, by offset.
     std::vector<std::pair<uint64_t, std::vector<uint8_t>>> rewrites_;
-    uint32_t outBufferSize_ = 0;
 };
 
 }  // namespace Rip

@@ -17,7 +17,7 @@ uint32_t resultOf(int error) {
 }  // namespace
 
 TOpusStream::TOpusStream(TOpusConfig config, TComments comments)
-    : config_(config), comments_(std::move(comments)) {}
+    : config_(config), comments_(std::move(comments)), pending_(kOutBufferSize) {}
 
 TOpusStream::~TOpusStream() {
     Release();
@@ -47,7 +47,7 @@ uint32_t TOpusStream::Open(uint32_t& samplesPerChunk, uint32_t& outBufferSize) {
         return error == OPE_OK ? kFailed : resultOf(error);
     }
     samplesPerChunk = kChunkSamples * 2;
-    outBufferSize = outBufferSize_ = kOutBufferSize;
+    outBufferSize = pending_.Capacity();
     return 0;
 }
 
@@ -65,7 +65,7 @@ uint32_t TOpusStream::Encode(uint32_t samples, const int16_t* input, uint8_t* ou
     }
     if (const int error = ope_encoder_write(encoder_, pcm, frames); error != OPE_OK)
         return resultOf(error);
-    return handOut(output, outputBytes);
+    return pending_.HandOut(output, outputBytes) ? 0 : kFailed;
 }
 
 uint32_t TOpusStream::Finish(uint8_t* output, uint32_t& outputBytes) {
@@ -73,7 +73,7 @@ uint32_t TOpusStream::Finish(uint8_t* output, uint32_t& outputBytes) {
     if (!encoder_) return kFailed;
     // The last pages, the final one with the track's exact length.
     if (const int error = ope_encoder_drain(encoder_); error != OPE_OK) return resultOf(error);
-    return handOut(output, outputBytes);
+    return pending_.HandOut(output, outputBytes) ? 0 : kFailed;
 }
 
 void TOpusStream::Release() {
@@ -93,17 +93,9 @@ QString TOpusStream::FinishFailedText(uint32_t rc) const {
     return EncodeFailedText(rc);
 }
 
-uint32_t TOpusStream::handOut(uint8_t* output, uint32_t& outputBytes) {
-    if (pending_.size() > outBufferSize_) return kFailed;
-    if (!pending_.empty()) std::memcpy(output, pending_.data(), pending_.size());
-    outputBytes = uint32_t(pending_.size());
-    pending_.clear();
-    return 0;
-}
-
 int TOpusStream::written(void* self, const unsigned char* page, int32_t bytes) {
     auto& s = *static_cast<TOpusStream*>(self);
-    s.pending_.insert(s.pending_.end(), page, page + bytes);
+    s.pending_.Append(page, size_t(bytes));
     return 0;
 }
 

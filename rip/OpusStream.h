@@ -33,16 +33,13 @@ public:
 private:
     static int written(void* self, const unsigned char* page, int32_t bytes);
     static int closed(void* self);
-    // The pages libopusenc made since the last call, into output.
-    uint32_t handOut(uint8_t* output, uint32_t& outputBytes);
 
     TOpusConfig config_;
     TComments comments_;
     OggOpusComments* tags_ = nullptr;  // owned
     OggOpusEnc* encoder_ = nullptr;    // owned
     std::vector<int16_t> mono_;        // one chunk mixed down
-    std::vector<uint8_t> pending_;     // pages made, not yet handed out
-    uint32_t outBufferSize_ = 0;
+    TPendingBytes pending_;            // pages made, not yet handed out
 };
 
 }  // namespace Rip
