@@ -826,6 +826,7 @@ TEST_F(TagsE2ETest, FullTagsTagMp3AndOggFilesOnlyWhenOn) {
     ASSERT_FALSE(form->FullTags1->isChecked());
     RipBoth([&] { form->btnMp3->click(); });
     EXPECT_EQ(mp3tags::Read(Files(".mp3")[0]), "");
+    const std::vector<uint8_t> plainMp3 = Bytes(Files(".mp3")[1]);
     RipBoth([&] { form->btnOgg->click(); });
     const auto plain = oggcheck::decode(Bytes(Files(".ogg")[0]), "plain.ogg");
     ASSERT_TRUE(plain.opened);
@@ -842,6 +843,15 @@ TEST_F(TagsE2ETest, FullTagsTagMp3AndOggFilesOnlyWhenOn) {
           "TXXX:REPLAYGAIN_TRACK_GAIN=", "TXXX:REPLAYGAIN_ALBUM_PEAK=", "APIC:="})
         EXPECT_TRUE(tags.contains(frame)) << frame << " in " << tags.toStdString();
     EXPECT_FALSE(tags.contains("TXXX:ENCODER")) << tags.toStdString();
+    // The tag in front is all that Full Tags adds: the encoder's bytes stay as they were.
+    const std::vector<uint8_t> taggedMp3 = Bytes(Files(".mp3")[1]);
+    ASSERT_GT(taggedMp3.size(), 10u);
+    ASSERT_EQ(std::string(taggedMp3.begin(), taggedMp3.begin() + 3), "ID3");
+    size_t tagEnd = 10;  // the header, then a syncsafe size without it (no footer)
+    for (int i = 6; i < 10; ++i) tagEnd += size_t(taggedMp3[size_t(i)] & 0x7f) << (7 * (9 - i));
+    ASSERT_LT(tagEnd, taggedMp3.size());
+    EXPECT_TRUE(std::equal(taggedMp3.begin() + long(tagEnd), taggedMp3.end(), plainMp3.begin(),
+                           plainMp3.end()));
     RipBoth([&] { form->btnOgg->click(); });
     const auto tagged = oggcheck::decode(Bytes(Files(".ogg")[1]), "tagged.ogg");
     ASSERT_TRUE(tagged.opened);
