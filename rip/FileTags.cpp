@@ -3,15 +3,19 @@
 #include <taglib/attachedpictureframe.h>
 #include <taglib/flacfile.h>
 #include <taglib/flacpicture.h>
+#include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/opusfile.h>
+#include <taglib/tbytevectorstream.h>
 #include <taglib/textidentificationframe.h>
 #include <taglib/tpropertymap.h>
 #include <taglib/vorbisfile.h>
 #include <taglib/xiphcomment.h>
 
 #include <QFile>
+#include <QSaveFile>
+#include <limits>
 #include <memory>
 
 namespace Rip {
@@ -124,13 +128,10 @@ bool editMp3(TagLib::MPEG::File& file, const TEdit& edit) {
                      TagLib::File::DoNotDuplicate);
 }
 
-bool write(const QString& path, TTaggedFormat format, const TEdit& edit) {
-    // TagLib takes the path in the file system's encoding.
-    const QByteArray encoded = QFile::encodeName(path);
-    const TagLib::FileName name = encoded.constData();
+bool edit(TagLib::IOStream& stream, TTaggedFormat format, const TEdit& edit) {
     switch (format) {
         case TTaggedFormat::Flac: {
-            TagLib::FLAC::File file(name, false);
+            TagLib::FLAC::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
             if (!file.isValid()) return false;
             // The cover as FLAC's own picture block, not as a comment.
             if (edit.Art) file.addPicture(pictureOf(*edit.Art));
@@ -139,19 +140,52 @@ bool write(const QString& path, TTaggedFormat format, const TEdit& edit) {
             return editXiph(file.xiphComment(true), comments, false) && file.save();
         }
         case TTaggedFormat::Ogg: {
-            TagLib::Ogg::Vorbis::File file(name, false);
+            TagLib::Ogg::Vorbis::File file(&stream, false);
             return file.isValid() && editXiph(file.tag(), edit, false) && file.save();
         }
         case TTaggedFormat::Opus: {
-            TagLib::Ogg::Opus::File file(name, false);
+            TagLib::Ogg::Opus::File file(&stream, false);
             return file.isValid() && editXiph(file.tag(), edit, true) && file.save();
         }
         case TTaggedFormat::Mp3: {
-            TagLib::MPEG::File file(name, false);
+            TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
             return file.isValid() && editMp3(file, edit);
         }
     }
     return false;
+}
+
+// TagLib writes a file in place and does not check its writes: a tag that grows the file
+// on a full disk would leave it cut, and its audio lost, with the save said to succeed. So
+// the edit is made on the file's bytes in memory, and only written back once whole.
+bool write(const QString& path, TTaggedFormat format, const TEdit& what) {
+    QFile in(path);
+    if (!in.open(QIODevice::ReadOnly)) return false;
+    const qint64 size = in.size();
+    if (size <= 0 || size > std::numeric_limits<int>::max()) return false;
+    TagLib::ByteVector original(unsigned(size), '\0');
+    if (in.read(original.data(), size) != size) return false;
+    in.close();
+    TagLib::ByteVectorStream stream(original);
+    if (!edit(stream, format, what)) return false;
+    const TagLib::ByteVector& edited = *stream.data();
+    if (edited.size() == original.size()) {
+        // The tags fit where they were (a FLAC file's padding): only the bytes that changed
+        // are written over, which needs no room on the disk.
+        unsigned first = 0;
+        while (first < edited.size() && edited[first] == original[first]) ++first;
+        if (first == edited.size()) return true;
+        unsigned end = edited.size();
+        while (edited[end - 1] == original[end - 1]) --end;
+        QFile out(path);
+        return out.open(QIODevice::ReadWrite) && out.seek(first) &&
+               out.write(edited.data() + first, end - first) == qint64(end - first) && out.flush();
+    }
+    // A file that grows is written anew beside the old one, which it replaces only once
+    // all of it is on the disk: when it does not fit, the file stays as it was.
+    QSaveFile out(path);
+    return out.open(QIODevice::WriteOnly) &&
+           out.write(edited.data(), edited.size()) == qint64(edited.size()) && out.commit();
 }
 
 }  // namespace

@@ -3,22 +3,26 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolButton>
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <random>
 #include <tuple>
 
 #include "CDRipTest.h"
@@ -32,6 +36,7 @@
 #include "RealWindowFixture.h"
 #include "RecordingServices.h"
 #include "ReferenceSums.h"
+#include "SmallTmpfs.h"
 #include "TestImage.h"
 #include "TinyHttpServer.h"
 #include "discfixture.h"
@@ -637,6 +642,54 @@ TEST_F(RipE2ETest, TheReleasesCoverGoesIntoTheFilesAndBesideTheReport) {
     ASSERT_TRUE(pumpUntil([&] { return saved.exists(); }));
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     EXPECT_TRUE(saved.readAll() == png);
+}
+
+// A cover with no room for it on the disk: the file keeps its audio whole, untagged, and
+// the track is said not ripped, rather than cut short by its tags and said done.
+TEST_F(RipE2ETest, TagsThatDoNotFitLeaveTheFileWholeAndAreSaid) {
+    SelectLines({0});
+    form->RipToFlac1->trigger();
+    ASSERT_TRUE(WaitForStatus("Ripping and Encoding Completed.")) << form->Status().toStdString();
+    // Room for the file and its report, not for the file again with the cover in it.
+    sonvaletest::SmallTmpfs disk(std::filesystem::file_size(home_.file("out/Live Track 1.flac")) +
+                                 256 * 1024);
+    if (!disk.Mounted()) GTEST_SKIP() << "this process may not mount a small file system";
+    QImage noise(600, 600, QImage::Format_RGB32);
+    std::mt19937 random(1);
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x) noise.setPixel(x, y, random());
+    QByteArray cover;
+    QBuffer buffer(&cover);
+    ASSERT_TRUE(buffer.open(QIODevice::WriteOnly) && noise.save(&buffer, "PNG"));
+    ASSERT_GT(cover.size(), 512 * 1024);
+    FindCover(cover, {"One", "Two", "Three"});
+    if (HasFatalFailure()) return;
+
+    const QString folder = QString::fromStdString(disk.path());
+    form->DirectoryEdit1->setText(folder);
+    SelectLines({0});
+    form->RipToFlac1->trigger();
+    ASSERT_TRUE(WaitForStatus("Error : Cannot write the cover art " + folder + "/Live.png"))
+        << form->Status().toStdString();
+    EXPECT_TRUE(
+        form->statuses.contains("Error : Cannot write the tags of " + folder + "/Live One.flac"))
+        << form->statuses.join("\n").toStdString();
+    EXPECT_TRUE(form->statuses.contains(
+        "Ripping and Encoding Ended with Errors - 1 of 1 Track(s) not Ripped."));
+    const std::string file = disk.file("Live One.flac");
+    EXPECT_TRUE(flaccheck::Tests(file));
+    const std::optional<QByteArray> audio = flaccheck::Audio(file);
+    const std::vector<uint8_t> want = TrackAudio(1);
+    EXPECT_TRUE(audio && *audio == QByteArray(reinterpret_cast<const char*>(want.data()),
+                                              qsizetype(want.size())));
+    // All or nothing: not the gain without the cover, and nothing half written left beside.
+    EXPECT_FALSE(flaccheck::Tags(file).contains("REPLAYGAIN"));
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(disk.path()))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"Live One.flac", "Live.log"}));
+    form->DirectoryEdit1->setText(QString::fromStdString(home_.file("out")));
 }
 
 // The pop-up's Opus batch: each file has its track's length to the millisecond, the channels
