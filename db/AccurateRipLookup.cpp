@@ -64,6 +64,7 @@ void TAccurateRipLookup::Look(const CDRipIntf::TDiscIds& ids,
 
     QNetworkReply* reply =
         net_.get(DatabaseRequest(UrlFor(base_, ids), timeoutMs_, QStringLiteral("Sonvale"), tls_));
+    LimitReply(*reply);
     QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply, name = ids.AccurateRip] {
         reply->deleteLater();
         TAccurateRipResult result = resultOf(*reply);

@@ -69,6 +69,7 @@ void TCoverArtLookup::Fetch(const QString& releaseId,
                          QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setMaximumRedirectsAllowed(kMostRedirects);
     QNetworkReply* reply = net_.get(request);
+    LimitReply(*reply);
     QObject::connect(reply, &QNetworkReply::finished, reply, [reply, done = std::move(done)] {
         reply->deleteLater();
         TCoverArtResult result;

@@ -26,7 +26,23 @@ QNetworkRequest DatabaseRequest(const QUrl& url, int timeoutMs, const QString& u
     return request;
 }
 
+namespace {
+constexpr const char* kTooLarge = "sonvaleTooLarge";
+}
+
+void LimitReply(QNetworkReply& reply, qint64 mostBytes) {
+    QNetworkReply* const r = &reply;
+    QObject::connect(r, &QNetworkReply::downloadProgress, r,
+                     [r, mostBytes](qint64 received, qint64 total) {
+                         if (received <= mostBytes && total <= mostBytes) return;
+                         if (r->property(kTooLarge).toBool()) return;
+                         r->setProperty(kTooLarge, true);
+                         r->abort();
+                     });
+}
+
 QString ReplyFailure(const QNetworkReply& reply) {
+    if (reply.property(kTooLarge).toBool()) return QStringLiteral("the answer was too large");
     if (reply.error() == QNetworkReply::OperationCanceledError)
         return QStringLiteral("no answer in time");
     if (reply.error() == QNetworkReply::NoError) return {};

@@ -24,10 +24,14 @@ QString WithoutTrailingSlashes(QString base);
 QNetworkRequest DatabaseRequest(const QUrl& url, int timeoutMs, const QString& userAgent,
                                 const QSslConfiguration& tls);
 
+// Aborts reply once it is past mostBytes (by its length, or by what has come), so that a
+// server that sends without end cannot fill the memory; ReplyFailure then says so.
+void LimitReply(QNetworkReply& reply, qint64 mostBytes = 16 * 1024 * 1024);
+
 // Why a reply brought no usable answer, said plainly ("no answer in time", "the database
 // could not be reached", "the database's certificate could not be checked", "the database
-// answered 500"); null when it came back whole. Statuses a client reads itself (404) it
-// checks first.
+// answered 500", "the answer was too large"); null when it came back whole. Statuses a client reads
+// itself (404) it checks first.
 QString ReplyFailure(const QNetworkReply& reply);
 
 // Aborts the requests of net still out without running what waits on them: the client

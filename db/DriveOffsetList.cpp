@@ -48,6 +48,7 @@ void TDriveOffsetList::Want() {
     QNetworkReply* reply =
         net_.get(DatabaseRequest(UrlFor(base_), timeoutMs_, QStringLiteral("Sonvale"),
                                  QSslConfiguration::defaultConfiguration()));
+    LimitReply(*reply);
     connect(reply, &QNetworkReply::finished, this, [this, reply] {
         reply->deleteLater();
         const QString failure = ReplyFailure(*reply);

@@ -95,6 +95,7 @@ void TMusicBrainzLookup::send(const std::string& discId) {
     QNetworkRequest request = DatabaseRequest(UrlFor(base_, discId), timeoutMs_, UserAgent(), tls_);
     request.setRawHeader("Accept", "application/json");
     QNetworkReply* reply = net_.get(request);
+    LimitReply(*reply);
     QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply, discId] {
         reply->deleteLater();
         TMusicBrainzResult result = resultOf(*reply, QString::fromStdString(discId));

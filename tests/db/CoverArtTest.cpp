@@ -40,6 +40,7 @@ TEST(CoverArt, AJpegOrPngIsUsedAndEveryOtherAnswerIsSaid) {
     server.answers["/db/release/html/front-500"] = {200, "<html><body>Not here</body></html>"};
     server.answers["/db/release/cut/front-500"] = {200, jpeg.left(jpeg.size() / 3)};
     server.answers["/db/release/hangs/front-500"] = {200, "", true};
+    server.answers["/db/release/endless/front-500"] = {200, png + QByteArray(17 << 20, '\0')};
     Rip::TCoverArtLookup lookup(server.Base(), 500);
 
     struct Case {
@@ -51,7 +52,8 @@ TEST(CoverArt, AJpegOrPngIsUsedAndEveryOtherAnswerIsSaid) {
           Case{"absent", {}, {}, "No Cover Art for this Release."},
           Case{"html", {}, {}, "Cover Art not Used - it is not a JPEG or PNG Image."},
           Case{"cut", {}, {}, "Cover Art not Used - the image is broken."},
-          Case{"hangs", {}, {}, "Cover Art not Fetched - no answer in time."}}) {
+          Case{"hangs", {}, {}, "Cover Art not Fetched - no answer in time."},
+          Case{"endless", {}, {}, "Cover Art not Fetched - the answer was too large."}}) {
         SCOPED_TRACE(c.release.toStdString());
         const Rip::TCoverArtResult r = fetch(lookup, c.release);
         EXPECT_EQ(r.Status, c.status);
